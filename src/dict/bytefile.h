@@ -1,0 +1,127 @@
+// Byte files: every data, index and text file of the program is handled as a plain
+// sequence of bytes with byte positions. Reads go through a buffer, but position()
+// is always exactly after the last byte a reader consumed. Every failure throws
+// IoError, which names the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kes {
+
+class IoError : public std::runtime_error {
+public:
+    IoError(const std::string& fileName, const std::string& what);
+    const std::string& fileName() const { return fileName_; }
+    const std::string& reason() const { return reason_; }
+
+private:
+    std::string fileName_;
+    std::string reason_;
+};
+
+enum class OpenMode {
+    Read,       // existing file, read only
+    ReadWrite,  // existing file, read and write, position 0
+    Create,     // create or truncate, read and write
+};
+
+class ByteFile {
+public:
+    ByteFile() = default;
+    ByteFile(const std::string& path, OpenMode mode) { open(path, mode); }
+    ~ByteFile();
+    ByteFile(const ByteFile&) = delete;
+    ByteFile& operator=(const ByteFile&) = delete;
+    ByteFile(ByteFile&& other) noexcept;
+    ByteFile& operator=(ByteFile&& other) noexcept;
+
+    void open(const std::string& path, OpenMode mode);
+    // Flushes pending writes and closes; throws when the flush or close fails.
+    void close();
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& name() const { return name_; }
+
+    // Reads exactly n bytes or throws (a short read is an error).
+    void read(void* buffer, std::size_t n);
+    uint8_t readU8() {
+        if (rpos_ < rlen_) {
+            ++pos_;
+            return rbuf_[rpos_++];
+        }
+        return readU8Slow();
+    }
+    uint16_t readU16() {
+        if (rlen_ - rpos_ >= 2) {
+            uint16_t v = static_cast<uint16_t>(rbuf_[rpos_] | (rbuf_[rpos_ + 1] << 8));
+            rpos_ += 2;
+            pos_ += 2;
+            return v;
+        }
+        uint8_t b[2];
+        read(b, 2);
+        return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    }
+    int32_t readI32();
+
+    void write(const void* data, std::size_t n);
+    void writeU16(uint16_t v);
+    void writeI32(int32_t v);
+
+    void seek(int64_t position);
+    int64_t position() const { return pos_; }
+    int64_t size();
+    bool eof() {
+        if (rpos_ < rlen_) return false;
+        return pos_ >= size();
+    }
+    // Cuts the file off at the current position.
+    void truncate();
+
+private:
+    uint8_t readU8Slow();
+    void fill();
+    void flushWrites();
+    void dropReadBuffer();
+    [[noreturn]] void fail(const std::string& what) const;
+
+    int fd_ = -1;
+    std::string name_;
+    int64_t pos_ = 0;  // logical position
+    // Read buffer: bytes [rpos_, rlen_) of rbuf_ are the file's bytes from pos_ on.
+    std::vector<uint8_t> rbuf_;
+    std::size_t rpos_ = 0;
+    std::size_t rlen_ = 0;
+    // Write buffer: wbuf_ holds bytes to be written at wstart_.
+    std::vector<uint8_t> wbuf_;
+    int64_t wstart_ = 0;
+    int64_t knownSize_ = -1;  // cached size of the file on disk, -1 when unknown
+};
+
+bool FileExists(const std::string& path);
+// Byte size of a file; throws IoError when it cannot be read.
+int64_t FileSizeOf(const std::string& path);
+// Last-write time as a 32-bit DOS date-time in local time; throws IoError.
+int32_t FileDosTime(const std::string& path);
+// Converts a Unix time to a DOS date-time in local time (seconds rounded down to even).
+int32_t UnixToDosTime(int64_t unixTime);
+// Sets a file's last-write time (used by tests and tools); throws IoError.
+void SetFileUnixTime(const std::string& path, int64_t unixTime);
+bool RemoveFile(const std::string& path);
+// Replaces `target` by `source` in one step (rename); throws IoError.
+void ReplaceFile(const std::string& source, const std::string& target);
+// The names of the files in a folder whose name ends with `suffix` (letter case ignored),
+// sorted by name so that the listing order is stable.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix);
+
+// Path helpers for 8-bit paths.
+std::string JoinPath(const std::string& folder, const std::string& name);
+std::string BaseName(const std::string& path);
+std::string DirName(const std::string& path);
+// Replaces the extension (the part from the last '.' of the file name on) or appends it.
+std::string ChangeExtension(const std::string& path, const std::string& ext);
+
+}  // namespace kes

@@ -1,0 +1,33 @@
+// Small text helpers shared by the whole core: UTF conversions, trimming,
+// numeric character references.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kes {
+
+// UTF-8 to UTF-16; invalid or truncated sequences become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view s);
+// UTF-16 to UTF-8; a surrogate pair becomes one character, a lone surrogate U+FFFD.
+std::string Utf16ToUtf8(std::u16string_view s);
+
+// Trimming removes leading and trailing code units up to U+0020.
+std::u16string Trim(std::u16string_view s);
+std::string TrimA(std::string_view s);
+
+// "&#" + the code unit's value in decimal + ";".
+std::string CharRef(char16_t c);
+// Every code unit of the text written as a character reference.
+std::string CharRefs(std::u16string_view s);
+
+// Replaces every occurrence of `pattern` (ASCII letters compared without regard to case).
+std::u16string ReplaceAllNoCase(std::u16string_view s, std::u16string_view pattern,
+                                std::u16string_view replacement);
+std::string ReplaceAllNoCaseA(std::string_view s, std::string_view pattern,
+                              std::string_view replacement);
+
+// Shorthand for ASCII literals as wide strings.
+std::u16string U(std::string_view ascii);
+
+}  // namespace kes

@@ -1,0 +1,35 @@
+// Test support: a scratch folder removed at the end of the test, and file helpers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kes::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::string ReadBytes(const std::string& path);
+void WriteBytes(const std::string& path, std::string_view bytes);
+// UTF-16LE bytes of a UTF-8 literal (no byte-order mark).
+std::string Utf16Bytes(std::string_view utf8);
+// Lines joined with CR LF (each line ended), as UTF-16LE bytes.
+std::string Ucs2File(const std::vector<std::string>& utf8Lines);
+// Bytes as "00 01 FF" for readable failure messages.
+std::string Hex(std::string_view bytes);
+// Parses "00 01 ff" (blanks and '·' ignored) into bytes.
+std::string FromHex(std::string_view hex);
+
+}  // namespace kes::test
