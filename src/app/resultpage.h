@@ -1,0 +1,72 @@
+// The HTML text of the result page: one dictionary entry's block, the pieces that frame
+// each dictionary's entries, and the fixed texts. Page text is UTF-8; every character of
+// an entry outside ASCII is written as a decimal character reference "&#N;".
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dict/bytefile.h"
+
+namespace kes {
+
+// The page fonts of the settings (face as stored, size in points without unit).
+struct PageFonts {
+    std::string ChrFontface = "Arial";  // headword
+    int ChrFontsize = 12;
+    std::string PinFontface = "Times";  // pinyin
+    int PinFontsize = 12;
+    std::string DscFontface = "Times";  // translation
+    int DscFontsize = 12;
+};
+
+// The entry offsets already rendered during one lookup: 100 slots, -1 when free.
+// An offset met again renders nothing; when all slots are taken, further entries are
+// rendered without being recorded.
+class ShownOffsets {
+  public:
+    static constexpr int kSlots = 100;
+    ShownOffsets() { reset(); }
+    // Frees all slots (done at the start of every lookup).
+    void reset() { slots_.fill(-1); }
+    // False when the offset is already recorded; otherwise records it in the first free
+    // slot (if any) and returns true.
+    bool markShown(int32_t offset);
+    bool contains(int32_t offset) const;
+    const std::array<int32_t, kSlots>& slots() const { return slots_; }
+
+  private:
+    std::array<int32_t, kSlots> slots_;
+};
+
+// The HTML block of one entry line (the headword, pinyin and translation tables).
+// `both` is the "Search both chinese forms" option: a single-form headword whose simplified
+// text differs gets "  (" simplified ") " appended.
+std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both);
+
+// Renders the entry whose line starts at `offset` of the open data file, unless `shown`
+// already holds that offset (then the result is empty). Reads exactly one line; a read
+// error propagates as IoError.
+std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
+                        const PageFonts& fonts, bool both);
+
+// Fixed texts of the page.
+inline constexpr std::string_view kHintHtml =
+    "<font face=\"Tahoma\"><b>To use:</b> Enter (chinese) text/word in the \"Input\" field "
+    "and press \"Search\"</font>";
+inline constexpr std::string_view kReadmeMissingHtml =
+    "<i>NOTE: readme.html is missing or invalid!</i>";
+inline constexpr std::string_view kDictSpacerHtml =
+    "<table height=\"20\"><tr><td></td></tr></table>";
+inline constexpr std::string_view kNoticeHtml =
+    "<p><font color=\"#777777\"><i>NOTICE: </font><font color=\"#000000\">'Translate text "
+    "(instead of word)'</font><font color=\"#777777\"> option was blocked by non-chinese "
+    "characters in input.</i></font></p>";
+
+// The heading put before a dictionary's entries; the description is inserted as plain
+// text (UTF-8, not escaped).
+std::string DictHeadingHtml(std::u16string_view description);
+
+}  // namespace kes
