@@ -65,8 +65,11 @@ inline constexpr std::string_view kNoticeHtml =
     "(instead of word)'</font><font color=\"#777777\"> option was blocked by non-chinese "
     "characters in input.</i></font></p>";
 
-// The heading put before a dictionary's entries; the description is inserted as plain
-// text (UTF-8, not escaped).
+// Plain text for the page: UTF-8 with "&", "<" and ">" written as entities, so that a name
+// shows as written and can never open a tag.
+std::string PlainTextHtml(std::u16string_view text);
+
+// The heading put before a dictionary's entries, with the description as plain text.
 std::string DictHeadingHtml(std::u16string_view description);
 
 }  // namespace kes

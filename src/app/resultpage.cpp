@@ -1,0 +1,155 @@
+#include "app/resultpage.h"
+
+#include <algorithm>
+
+#include "charinfo/s2t.h"
+#include "dict/lines.h"
+#include "dict/text.h"
+
+namespace kes {
+
+bool ShownOffsets::contains(int32_t offset) const {
+    if (offset < 0) return false;  // -1 marks a free slot, never a shown entry
+    return std::find(slots_.begin(), slots_.end(), offset) != slots_.end();
+}
+
+bool ShownOffsets::markShown(int32_t offset) {
+    if (contains(offset)) return false;
+    if (offset < 0) return true;
+    auto free = std::find(slots_.begin(), slots_.end(), -1);
+    if (free != slots_.end()) *free = offset;
+    return true;
+}
+
+namespace {
+
+// The headword as shown: the first form, the other forms in brackets separated by ", ",
+// or, for a single form, its simplified text in parentheses when that differs.
+std::u16string HeadwordText(const std::u16string& word, bool both) {
+    std::size_t space = word.find(u' ');
+    std::u16string head = word.substr(0, space);
+    std::u16string rest = space == std::u16string::npos ? std::u16string() : word.substr(space + 1);
+    if (!rest.empty()) {
+        head += u" [";
+        for (char16_t c : rest) {
+            if (c == u' ') head += u',';
+            head += c;
+        }
+        head += u']';
+    } else {
+        std::u16string simplified = ToSimplifiedText(head, both);
+        if (simplified != head) {
+            head += u"  (";
+            head += simplified;
+            head += u") ";
+        }
+    }
+    return head;
+}
+
+std::string TranslationHtml(const std::u16string& t) {
+    std::string out;
+    out.reserve(t.size() * 2);
+    bool note = false;
+    const std::size_t n = t.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        char16_t c = t[i];
+        if (c == u'<') c = u'[';
+        if (c == u'>') c = u']';
+        if (c == u'|') {
+            out += "</font></p><p style=\"margin:8;\"><font color=\"#777777\">";
+            note = true;
+        } else if (c == u'/') {
+            if (i == 0 || i == n - 1) continue;
+            if (note) {
+                out += "</font></p><p style=\"margin:0;\"><font color=\"#000000\">";
+            } else {
+                out += "<br />";
+            }
+            note = false;
+        } else if (c <= 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            out += CharRef(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both) {
+    EntryFields f = SplitEntryLine(line);
+    std::string out;
+    out +=
+        "<table width=\"100%\" height=\"10\" cellpadding=\"0\" cellspacing=\"0\">"
+        "<tr><td></td></tr></table>";
+    out += "<table cellpadding=\"0\" cellspacing=\"0\"><tr bgcolor=\"#FFFFFF\">";
+    out += "<td style=\"font-family:" + fonts.ChrFontface +
+           "; color:#101040; font-size:" + std::to_string(fonts.ChrFontsize) + ";\">";
+    out += CharRefs(HeadwordText(f.Word, both));
+    out += "</td>";
+    out += "<td style=\"font-family:" + fonts.PinFontface +
+           "; color:#104010; font-size:" + std::to_string(fonts.PinFontsize) + ";\">";
+    out += "<i>&nbsp;&nbsp;";
+    out += CharRefs(f.Pinyin);
+    out += "</i></td>";
+    out += "</tr></table>\r\n";
+    out += "<table width=\"100%\" cellpadding=\"8\" cellspacing=\"0\"><tr>";
+    out += "<td style=\"font-family:" + fonts.DscFontface +
+           "; font-size:" + std::to_string(fonts.DscFontsize) +
+           ";\"><p style=\"margin:0;\"><font color=\"#000000\">";
+    out += TranslationHtml(f.Translation);
+    out += "</font></p></td>";
+    out += "</tr></table>\r\n";
+
+    out = ReplaceAllNoCaseA(out, "[br]", "<br />");
+    out = ReplaceAllNoCaseA(out, "[bs]", "<b>");
+    out = ReplaceAllNoCaseA(out, "[be]", "</b>");
+    out = ReplaceAllNoCaseA(out, "[cs]", "<font color=\"#449944\"><i>");
+    out = ReplaceAllNoCaseA(out, "[ce]", "</i></font>");
+    return out;
+}
+
+std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
+                        const PageFonts& fonts, bool both) {
+    // An offset outside the data file can only come from a damaged index or a data file
+    // changed after indexing; reading there would show an empty entry.
+    if (offset < 0 || offset >= dataFile.size()) {
+        throw IoError(dataFile.name(),
+                      "Entry offset " + std::to_string(offset) + " lies outside the data file");
+    }
+    if (!shown.markShown(offset)) return {};
+    dataFile.seek(offset);
+    std::u16string line = ReadUcs2Line(dataFile);
+    return RenderEntryLine(line, fonts, both);
+}
+
+std::string PlainTextHtml(std::u16string_view text) {
+    std::string utf8 = Utf16ToUtf8(text);
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string DictHeadingHtml(std::u16string_view description) {
+    return "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>" +
+           PlainTextHtml(description) + "</i></p>";
+}
+
+}  // namespace kes

@@ -1,0 +1,50 @@
+#include "charinfo/s2t.h"
+
+namespace kes {
+namespace {
+
+struct S2TRow {
+    uint16_t from;
+    uint16_t to;
+};
+
+constexpr S2TRow kRows[] = {
+#include "charinfo/s2t_data.inc"
+};
+
+constexpr std::array<uint16_t, 65536> BuildTable() {
+    std::array<uint16_t, 65536> t{};
+    for (uint32_t i = 0; i < t.size(); ++i)
+        t[i] = static_cast<uint16_t>(i);
+    for (const S2TRow& r : kRows)
+        t[r.from] = r.to;
+    return t;
+}
+
+}  // namespace
+
+// Built by the compiler from the generated rows; no work at program start.
+extern constexpr std::array<uint16_t, 65536> S2TTable = BuildTable();
+
+char16_t ToSimplifiedChar(char16_t c, bool both) {
+    if (!both) return c;
+    uint16_t v = S2TTable[c];
+    return v == 0 ? c : static_cast<char16_t>(v);
+}
+
+std::u16string ToSimplifiedText(std::u16string_view s, bool both) {
+    std::u16string out(s);
+    if (both) {
+        for (char16_t& c : out)
+            c = ToSimplifiedChar(c, true);
+    }
+    return out;
+}
+
+bool CharsMatch(char16_t indexCh, char16_t queryCh, bool both) {
+    if (indexCh == queryCh) return true;
+    if (!both) return false;
+    return indexCh == ToSimplifiedChar(queryCh, true) || ToSimplifiedChar(indexCh, true) == queryCh;
+}
+
+}  // namespace kes
