@@ -1,16 +1,40 @@
-// Entry point: decides between the command-line branches and the viewer.
-#include <cstdio>
+// Entry point: the command-line branches ("dsl", "index", "lookup", "--help") end here
+// without touching any window, tray icon or settings; everything else starts the viewer.
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/cli.h"
+#include "app/entry.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && (args[0] == "--help" || args[0] == "-h" || args[0] == "help")) {
-        std::fputs(kes::UsageText().c_str(), stdout);
-        return 0;
+    kes::EntryDecision decision = kes::DecideEntry(args);
+
+    kes::CommandContext ctx;
+    ctx.programFolder = kes::ProgramFolder();
+    // The desktop build sets ctx.showMessage here (a message box when stdout is not a
+    // terminal and a display is available).
+
+    switch (decision.branch) {
+        case kes::EntryBranch::Convert:
+            return kes::RunDslCommand(decision.path, ctx, std::cout, std::cerr);
+        case kes::EntryBranch::Index:
+            // Dispatch point of the "index" command.
+            std::cerr << "The index command is not available in this build.\n";
+            return 1;
+        case kes::EntryBranch::Lookup:
+            // Dispatch point of the "lookup" command.
+            std::cerr << "The lookup command is not available in this build.\n";
+            return 1;
+        case kes::EntryBranch::Help:
+            std::cout << kes::UsageText();
+            return 0;
+        case kes::EntryBranch::Viewer:
+            break;
     }
-    std::fputs("The viewer is not available in this build.\n", stderr);
+
+    if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
+    std::cerr << "The viewer is not available in this build yet.\n";
     return 1;
 }
