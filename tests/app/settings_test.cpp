@@ -1,0 +1,216 @@
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/inifile.h"
+#include "support/tempdir.h"
+
+namespace kes {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+void ExpectDefaults(const Settings& s) {
+    EXPECT_EQ(s.InpFontface, "Arial");
+    EXPECT_EQ(s.InpFontsize, 14);
+    EXPECT_EQ(s.ChrFontface, "Arial");
+    EXPECT_EQ(s.ChrFontsize, 12);
+    EXPECT_EQ(s.PinFontface, "Times");
+    EXPECT_EQ(s.PinFontsize, 12);
+    EXPECT_EQ(s.DscFontface, "Times");
+    EXPECT_EQ(s.DscFontsize, 12);
+    EXPECT_EQ(s.TreFontface, "Times");
+    EXPECT_EQ(s.TreFontsize, 12);
+    EXPECT_EQ(s.pnlLeft, 60);
+    EXPECT_FALSE(s.TranslateAll);
+    EXPECT_TRUE(s.AddDescToIndex);
+    EXPECT_FALSE(s.AddPinToIndex);
+    EXPECT_FALSE(s.ShowUcs2);
+    EXPECT_FALSE(s.ShowUnihan);
+    EXPECT_TRUE(s.SearchBoth);
+    EXPECT_EQ(s.Maximized, 0);
+    EXPECT_EQ(s.X, 10);
+    EXPECT_EQ(s.Y, 10);
+    EXPECT_EQ(s.DX, 710);
+    EXPECT_EQ(s.DY, 400);
+}
+
+TEST(SettingsLoad, MissingOrUnreadableFileGivesDefaults) {
+    TempDir dir;
+    ExpectDefaults(LoadSettings(dir.file("setup.ini")));
+    std::filesystem::create_directory(dir.file("dir.ini"));
+    ExpectDefaults(LoadSettings(dir.file("dir.ini")));
+}
+
+TEST(SettingsLoad, GarbageValuesGiveDefaults) {
+    TempDir dir;
+    WriteBytes(dir.file("setup.ini"),
+               "[Setup]\nInpFontsize=big\nSearchBoth=\nShowUcs2=on\nAddDescToIndex=1x\n"
+               "[Form]\nX=ten\nDX=0x\nMaximized=--1\n");
+    ExpectDefaults(LoadSettings(dir.file("setup.ini")));
+}
+
+TEST(SettingsLoad, ValuesHexAndTheNarrowPanel) {
+    TempDir dir;
+    WriteBytes(dir.file("setup.ini"),
+               "[setup]\r\nInpFontface=Noto Sans CJK SC\r\nInpFontsize=0x10\r\n"
+               "ChrFontsize=20\r\nTranslateAll=2\r\nSearchBoth=0\r\nShowUnihan=0X1\r\n"
+               "[FORM]\r\npnlLeft=5\r\nMaximized=1\r\nX=-50\r\nY=0x20\r\nDX=800\r\nDY=600\r\n");
+    Settings s = LoadSettings(dir.file("setup.ini"));
+    EXPECT_EQ(s.InpFontface, "Noto Sans CJK SC");
+    EXPECT_EQ(s.InpFontsize, 16);
+    EXPECT_EQ(s.ChrFontsize, 20);
+    EXPECT_TRUE(s.TranslateAll);
+    EXPECT_FALSE(s.SearchBoth);
+    EXPECT_TRUE(s.ShowUnihan);
+    EXPECT_EQ(s.pnlLeft, 20);
+    EXPECT_EQ(s.Maximized, 1);
+    EXPECT_EQ(s.X, -50);
+    EXPECT_EQ(s.Y, 32);
+    EXPECT_EQ(s.DX, 800);
+    EXPECT_EQ(s.DY, 600);
+}
+
+TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
+    TempDir dir;
+    const std::string path = dir.file("setup.ini");
+    WriteBytes(path, "[Dicts]\nb.idx=1\na.idx=0\n\n[Mine]\nk=v\n");
+    Settings s;
+    s.InpFontface = "Tahoma";
+    s.pnlLeft = 150;
+    s.ShowUcs2 = true;
+    s.SearchBoth = false;
+    s.X = 1;
+    s.Y = 2;
+    s.DX = 640;
+    s.DY = 480;
+    ASSERT_TRUE(SaveSettings(path, s));
+    EXPECT_EQ(ReadBytes(path),
+              "[Dicts]\nb.idx=1\na.idx=0\n\n[Mine]\nk=v\n\n"
+              "[Setup]\n"
+              "InpFontface=Tahoma\nInpFontsize=14\nChrFontface=Arial\nChrFontsize=12\n"
+              "PinFontface=Times\nPinFontsize=12\nDscFontface=Times\nDscFontsize=12\n"
+              "TreFontface=Times\nTreFontsize=12\n"
+              "TranslateAll=0\nAddDescToIndex=1\nAddPinToIndex=0\nShowUcs2=1\nShowUnihan=0\n"
+              "SearchBoth=0\n"
+              "\n"
+              "[Form]\npnlLeft=150\nMaximized=0\nX=1\nY=2\nDX=640\nDY=480\n");
+    Settings back = LoadSettings(path);
+    EXPECT_EQ(back.InpFontface, "Tahoma");
+    EXPECT_EQ(back.pnlLeft, 150);
+    EXPECT_TRUE(back.ShowUcs2);
+    EXPECT_FALSE(back.SearchBoth);
+    EXPECT_EQ(back.DY, 480);
+}
+
+TEST(SettingsSave, MaximizedWritesOnlyTheFlagAndKeepsTheNormalBounds) {
+    TempDir dir;
+    const std::string path = dir.file("setup.ini");
+    WriteBytes(path, "[Form]\nMaximized=0\nX=30\nY=40\nDX=500\nDY=350\n");
+    Settings s;
+    s.Maximized = 1;
+    s.X = 0;
+    s.Y = 0;
+    s.DX = 1920;
+    s.DY = 1080;
+    ASSERT_TRUE(SaveSettings(path, s));
+    IniFile ini;
+    ASSERT_TRUE(ini.load(path));
+    EXPECT_EQ(ini.readInteger("Form", "Maximized", -1), 1);
+    EXPECT_EQ(ini.readInteger("Form", "X", -1), 30);
+    EXPECT_EQ(ini.readInteger("Form", "Y", -1), 40);
+    EXPECT_EQ(ini.readInteger("Form", "DX", -1), 500);
+    EXPECT_EQ(ini.readInteger("Form", "DY", -1), 350);
+    WindowPlacement p = PlaceWindow(LoadSettings(path), 1920, 1080);
+    EXPECT_EQ(p.Left, 30);
+    EXPECT_EQ(p.Width, 500);
+    EXPECT_TRUE(p.Maximized);
+}
+
+TEST(SettingsSave, FailuresLeaveTheOldFile) {
+    TempDir dir;
+    const std::string path = dir.file("setup.ini");
+    const std::string old = "[Setup]\nInpFontsize=20\n[Dicts]\na.idx=1\n";
+    WriteBytes(path, old);
+    std::filesystem::create_directory(IniTempPath(path));
+    EXPECT_FALSE(SaveSettings(path, Settings{}));
+    EXPECT_EQ(ReadBytes(path), old);
+    // An unreadable file is not replaced by one that would lose its other sections.
+    std::filesystem::create_directory(dir.file("dir.ini"));
+    EXPECT_FALSE(SaveSettings(dir.file("dir.ini"), Settings{}));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("dir.ini")));
+    EXPECT_FALSE(SaveSettings(dir.file("missing/setup.ini"), Settings{}));
+}
+
+TEST(WindowPlacementRule, DefaultsAndLimits) {
+    Settings s;
+    WindowPlacement p = PlaceWindow(s, 1920, 1080);
+    EXPECT_EQ(p.Left, 10);
+    EXPECT_EQ(p.Top, 10);
+    EXPECT_EQ(p.Width, 710);
+    EXPECT_EQ(p.Height, 400);
+    EXPECT_FALSE(p.Maximized);
+
+    // A small screen limits the default size so the window ends at its edges.
+    p = PlaceWindow(s, 700, 400);
+    EXPECT_EQ(p.Width, 690);
+    EXPECT_EQ(p.Height, 390);
+
+    s.X = -50;
+    s.Y = -1;
+    s.DX = 5000;
+    s.DY = 300 + 10;
+    p = PlaceWindow(s, 1024, 768);
+    EXPECT_EQ(p.Left, 0);
+    EXPECT_EQ(p.Top, 0);
+    EXPECT_EQ(p.Width, 1024);
+    EXPECT_EQ(p.Height, 310);
+
+    // Exactly reaching the edge counts as reaching it.
+    s.X = 24;
+    s.DX = 1000;
+    EXPECT_EQ(PlaceWindow(s, 1024, 768).Width, 1000);
+    s.DX = 999;
+    EXPECT_EQ(PlaceWindow(s, 1024, 768).Width, 999);
+
+    // The minimum size still applies, also to a limited width.
+    s.X = 900;
+    s.DX = 800;
+    s.DY = 100;
+    p = PlaceWindow(s, 1024, 768);
+    EXPECT_EQ(p.Width, 418);
+    EXPECT_EQ(p.Height, 306);
+
+    // Only the value 1 maximizes; huge values do not overflow.
+    s.Maximized = 2;
+    EXPECT_FALSE(PlaceWindow(s, 1024, 768).Maximized);
+    s.X = 2147483647;
+    s.DX = 2147483647;
+    EXPECT_EQ(PlaceWindow(s, 1024, 768).Width, 418);
+}
+
+TEST(ReadmeText, LinesJoinedWithLeadingSpaces) {
+    TempDir dir;
+    WriteBytes(dir.file("readme.html"), "<b>Kestrune</b>\r\nline two\n\nlast");
+    EXPECT_EQ(ReadReadmeText(dir.file("readme.html")), " <b>Kestrune</b> line two  last");
+    WriteBytes(dir.file("one.html"), "only\n");
+    EXPECT_EQ(ReadReadmeText(dir.file("one.html")), " only");
+    WriteBytes(dir.file("empty.html"), "");
+    EXPECT_EQ(ReadReadmeText(dir.file("empty.html")), "");
+}
+
+TEST(ReadmeText, MissingOrUnreadableGivesTheNote) {
+    TempDir dir;
+    EXPECT_EQ(ReadReadmeText(dir.file("readme.html")),
+              "<i>NOTE: readme.html is missing or invalid!</i>");
+    std::filesystem::create_directory(dir.file("dir.html"));
+    EXPECT_EQ(ReadReadmeText(dir.file("dir.html")),
+              "<i>NOTE: readme.html is missing or invalid!</i>");
+}
+
+}  // namespace
+}  // namespace kes
