@@ -1,0 +1,102 @@
+// The search: from the text the user asks for to the page the user reads. RunSearch
+// normalises the query, records it in the ten-slot history, asks every enabled dictionary
+// (word list and entries, or a greedy longest-match cut of a Chinese text), and assembles
+// the page. The window only displays what it returns.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/registry.h"
+#include "app/resultpage.h"
+#include "app/settings.h"
+
+namespace kes {
+
+// The query history: slots H1..H10 (Slots[0] = H1, Slots[9] = H10 the newest) and the
+// position P (1..10, 0 before the first query).
+struct QueryHistory {
+    static constexpr int kSlots = 10;
+    std::array<std::u16string, kSlots> Slots;
+    int P = 0;
+
+    // A query equal to one of the slots changes nothing; otherwise the slots move one up
+    // (the oldest is dropped), H10 takes the query and P becomes 10.
+    void Record(const std::u16string& query);
+    const std::u16string& H(int i) const { return Slots[static_cast<std::size_t>(i - 1)]; }
+    // "Back": when P > 1 and H(P-1) is not empty, P decreases and the query to search (all
+    // dictionaries, history off) is returned; otherwise nothing happens.
+    std::optional<std::u16string> Back();
+    // "Fwd": when P < 10, P increases and H(P) is returned (possibly empty: the search then
+    // changes nothing, but P has moved); otherwise nothing happens.
+    std::optional<std::u16string> Fwd();
+};
+
+// The options a search reads.
+struct SearchOptions {
+    bool TranslateAll = false;  // "Translate text (instead of word)"
+    bool SearchBoth = true;     // "Search both chinese forms"
+    bool ShowUcs2 = false;      // "Show UCS-2"
+    bool ShowUnihan = false;    // "Show Unihan info"
+    PageFonts Fonts;            // word, pinyin and translation fonts
+};
+SearchOptions SearchOptionsOf(const Settings& s);
+
+// True when any code unit is below U+3400 (the query holds non-Chinese characters).
+bool HasNonChinese(std::u16string_view query);
+
+// What one dictionary contributed to a search.
+struct DictSearchResult {
+    std::size_t Position = 0;  // index in Registry::Dicts (0-based)
+    // All-dictionaries searches: the dictionary's new word items (replace its children);
+    // each item's data value is the dictionary's Number. Empty for one-dictionary searches.
+    bool Listed = false;
+    std::vector<std::u16string> Words;
+    // The query pieces that found entries, in page order (the whole query, or the pieces
+    // of the cut text), and the HTML of their entries (heading and spacer not included).
+    std::vector<std::u16string> Pieces;
+    std::string Html;
+};
+
+struct SearchResult {
+    // False for a query of blanks only: nothing changes, not even the field.
+    bool Changed = false;
+    // The text for the input field (trimmed, references decoded, letter case as typed).
+    std::u16string FieldText;
+    // The query as searched (lowercased).
+    std::u16string Query;
+    bool AllDictionaries = true;
+    bool NonChinese = false;
+    // Every dictionary that was asked, in registry order (listed or with entries).
+    std::vector<DictSearchResult> Dicts;
+    // The complete page body; valid only when Error is empty.
+    std::string Page;
+    // The text of an input/output error that ended the search: the window shows it and
+    // keeps its page; the field and the history are already updated, and Dicts holds what
+    // was gathered before the error.
+    std::string Error;
+    bool ok() const { return Error.empty(); }
+};
+
+// Runs one search. dictNumber <= 0 searches all enabled dictionaries (listing their words);
+// a positive value searches only the enabled dictionary at that position (Number). With
+// `record` the query is recorded in `history`. Never throws IoError: it is reported in
+// SearchResult::Error.
+SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
+                       int dictNumber, bool record, const SearchOptions& options);
+
+// The greedy longest-match cut of `text` against one dictionary: pieces in text order;
+// characters that start no known word are skipped. Keeps the dictionary's files open for
+// the whole cut and walks the index once per start position.
+std::vector<std::u16string> SegmentText(DicSession& session, std::u16string_view text);
+
+// The entry offsets that LookupWord would render for `query`, in the same order, each once
+// (a walk of the index only; for texts that are not pages).
+std::vector<int32_t> EntryOffsets(const TDic& dic, std::u16string_view query,
+                                  const std::string& folder, bool searchBoth);
+
+}  // namespace kes

@@ -1,0 +1,80 @@
+// The dictionary list: every ".ced" file of the program folder with a valid index, in the
+// order and with the on/off flags of setup.ini section "Dicts"; the start text listing them;
+// the Unihan index; and the texts of the tree's dictionary items.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "charinfo/unihan.h"
+#include "dict/dic.h"
+
+namespace kes {
+
+constexpr int kMaxDictionaries = 100;
+inline const char* const kDictsSection = "Dicts";
+// Image index of the dictionary items of the tree (normal and selected).
+constexpr int kDictItemImage = 2;
+
+struct RegistryCallbacks {
+    // Shows a message (a modal box in the window, stderr on the command line).
+    std::function<void(const std::string& text)> message;
+    // Lets the window process pending messages (once per listed data file).
+    std::function<void()> processMessages;
+};
+
+struct Registry {
+    std::string Folder;       // the program folder
+    std::vector<TDic> Dicts;  // search order, at most kMaxDictionaries
+    std::string StartText;    // "Dictionaries found:" and the list, + the Unihan line
+    UnihanIndex Unihan;       // loaded by DiscoverDictionaries
+};
+
+struct DiscoverOptions {
+    // Rewrite section "Dicts" of setup.ini after applying it (the viewer does; the command
+    // line does not).
+    bool writeDicts = true;
+};
+
+// Fills the registry from `folder`: lists "*.ced" (sorted by name), AddDictionary for each,
+// applies and (optionally) rewrites section "Dicts" of folder + "setup.ini", builds the start
+// text and loads the Unihan index. The caller then builds the tree (DictItemText/Numbers)
+// and shows the hint.
+void DiscoverDictionaries(Registry& reg, const std::string& folder, const RegistryCallbacks& cb,
+                          const DiscoverOptions& options = {});
+
+// Adds the dictionary of one listed data file name (no folder), or reports why not: the
+// limit message, silence for a missing data or index file, deletion of an index that no
+// longer matches its data file (with the message), and a message for an index whose header
+// cannot be read (the dictionary is skipped, the others are still used). True when added.
+bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbacks& cb);
+
+// Applies the pairs of section "Dicts" (in file order) to the list: listed dictionaries
+// move to the front in the section's order and take its flags ("1" enabled, anything else
+// disabled); keys are compared with FileName exactly.
+void ApplyDictsPairs(std::vector<TDic>& dicts,
+                     const std::vector<std::pair<std::string, std::string>>& pairs);
+
+// Erases section "Dicts" of the INI file and writes one key per dictionary in list order,
+// FileName=1 when enabled, else 0; other sections stay. False when the file could not be
+// written (or exists and could not be read).
+bool WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts);
+
+// The start text of the list (without the Unihan line).
+std::string StartTextOf(const std::vector<TDic>& dicts);
+
+// The About page: the start text, "<br />", the readme text.
+std::string AboutPageHtml(const std::string& startText, const std::string& readmeText);
+
+// ResetView's pure part: the tree item text of a dictionary (Description, + " (disabled)"
+// when not enabled) and the numbering (Number = position from 1).
+std::u16string DictItemText(const TDic& dic);
+void NumberDictionaries(std::vector<TDic>& dicts);
+
+// The messages of the registry.
+std::string LimitMessage(const std::string& name);
+std::string StaleIndexMessage(const std::string& indexName, const std::string& dataName);
+
+}  // namespace kes

@@ -1,0 +1,78 @@
+// The Unihan database support: the position index unihan.idc of unihan.txt (one record per
+// run of lines of one code point), its loading at start, and the information block that
+// lists the Unihan lines of the query's first character.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kes {
+
+inline const char* const kUnihanTextName = "unihan.txt";
+inline const char* const kUnihanIndexName = "unihan.idc";
+
+// One record of unihan.idc: 8 bytes, little-endian.
+struct UnihanRecord {
+    int32_t Code = 0;    // the code point
+    int32_t Offset = 0;  // byte offset in unihan.txt of the first line of the run
+};
+
+// The index loaded once at start.
+struct UnihanIndex {
+    std::vector<UnihanRecord> Records;  // the whole of unihan.idc in file order
+    bool Available = false;             // true when the index was loaded
+    std::string TextPath;               // program folder + "unihan.txt"
+};
+
+struct UnihanBuildCallbacks {
+    // Called before every line with the share of the source read so far (0 for the first
+    // line, never 100); the window shows " Creating index file... " + percent + "%".
+    std::function<void(int percent)> progress;
+    // Lets the window process pending messages (before and after each progress call).
+    std::function<void()> processMessages;
+};
+
+struct UnihanBuildResult {
+    bool ok = false;
+    std::string message;  // the closing message to show
+    int32_t records = 0;  // records written
+};
+
+inline constexpr std::string_view kUnihanCreatedMessage = "Index file unihan.idc created";
+inline constexpr std::string_view kUnihanFailedMessage =
+    "ERROR: Unknown error when creating index file!";
+
+// Builds `indexPath` (program folder + "unihan.idc") from the Unihan database file
+// `sourcePath`. The index is written to a temporary file beside it and renamed into place
+// only when complete, so a failed build leaves the previous index (or none) in place.
+// Never throws: failures give ok = false and kUnihanFailedMessage.
+UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::string& indexPath,
+                                   const UnihanBuildCallbacks& callbacks = {});
+
+inline constexpr std::string_view kUnihanFoundLine =
+    "<p style=\"margin:2;\"><font face=\"Tahoma\">#. <i>Unihan index found</i></font></p>";
+
+// Loads program folder + "unihan.idc" when it and "unihan.txt" both exist (count = size / 8,
+// a shorter tail ignored). Returns kUnihanFoundLine for the start text when loaded, else an
+// empty string (and index.Available = false: the window unchecks and disables the option).
+// An index that cannot be read counts as missing.
+std::string LoadUnihanIndex(const std::string& programFolder, UnihanIndex& index);
+
+inline constexpr std::string_view kUnihanSpacer = "<table height=\"10\"><tr><td></td></tr></table>";
+inline constexpr std::string_view kUnihanHeader =
+    "<p style=\"font-size:10pt; margin:2; margin-bottom:6; border-bottom: #777777 1px "
+    "solid;\"><font color=\"#777777\"><i>Unicode:</i></font></p>";
+
+// The block for the first code unit of `query`: empty unless the index is available,
+// showUnihan is set and unihan.txt exists; otherwise the spacer, and for a character with
+// Unihan lines the header, the large character (wordFace) and one table of tag/value rows
+// (translationFace) of every run of that code point, then the spacer. "<", ">" and "&" of
+// the file's ASCII text are written as "&lt;", "&gt;", "&amp;"; non-ASCII characters as
+// "&#N;". Throws IoError when unihan.txt cannot be read.
+std::string UnihanInfoHtml(std::u16string_view query, const UnihanIndex& index, bool showUnihan,
+                           const std::string& wordFace, const std::string& translationFace);
+
+}  // namespace kes
