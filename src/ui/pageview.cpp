@@ -1,0 +1,172 @@
+#include "ui/pageview.h"
+
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+#include <QWebEngineScript>
+#include <QWebEngineSettings>
+#include <memory>
+
+namespace kes::ui {
+
+// ---- GuardedPage ----
+
+GuardedPage::GuardedPage(QObject* parent) : QWebEnginePage(parent) {
+    linkHandler_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+}
+
+bool GuardedPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+    if (isMainFrame && allowed_.isValid() && url == allowed_) {
+        allowed_ = QUrl();
+        return true;
+    }
+    // A jump to an anchor of the page itself leaves the page in place.
+    if (isMainFrame && type == NavigationTypeLinkClicked && url.hasFragment() &&
+        url.adjusted(QUrl::RemoveFragment) == this->url().adjusted(QUrl::RemoveFragment)) {
+        return true;
+    }
+    ++refused_;
+    if (type == NavigationTypeLinkClicked && isMainFrame) {
+        const QString scheme = url.scheme().toLower();
+        // Only web and mail links go to the desktop; a link to a local file or any other scheme
+        // is dropped.
+        if ((scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
+             scheme == QLatin1String("mailto")) &&
+            linkHandler_) {
+            linkHandler_(url);
+        }
+    }
+    return false;
+}
+
+QWebEnginePage* GuardedPage::createWindow(WebWindowType) {
+    return nullptr;
+}
+
+void GuardedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                           const QString&) {
+    // The page has no script of its own; messages from the isolated world are not shown.
+}
+
+// ---- PageView ----
+
+PageView::PageView(QWidget* parent) : QWebEngineView(parent), page_(new GuardedPage(this)) {
+    QWebEngineSettings* s = page_->settings();
+    // Content of the page never runs script: descriptions and readme.html are inserted as they
+    // are, and an event handler or script element in them must stay inert. The body itself is
+    // replaced from the isolated application world, which this switch does not affect.
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
+    s->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    setPage(page_);
+    // The view's own context menu never appears; the window shows its menu on this signal.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
+        loaded_ = true;
+        if (pending_) applyBody();
+    });
+}
+
+void PageView::loadFile(const QString& path) {
+    const QUrl url = QUrl::fromLocalFile(path);
+    loaded_ = false;
+    page_->allowNavigationTo(url);
+    page_->load(url);
+}
+
+void PageView::setPageBody(const std::string& html) {
+    lastBody_ = html;
+    ++requested_;
+    if (!loaded_) {
+        // Kept until the load finishes; only the last body matters.
+        if (pending_) ++applied_;  // the body it replaces will never be applied
+        pending_ = true;
+        return;
+    }
+    applyBody();
+}
+
+void PageView::applyBody() {
+    pending_ = false;
+    const QString script =
+        QStringLiteral(
+            "(function(){try{var b=document.body;if(!b){b=document.createElement('body');"
+            "document.documentElement.appendChild(b);}b.innerHTML=") +
+        JsStringLiteral(
+            QString::fromUtf8(lastBody_.data(), static_cast<qsizetype>(lastBody_.size()))) +
+        QStringLiteral(";return true;}catch(e){return false;}})()");
+    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld, [this](const QVariant&) {
+        ++applied_;
+        emit bodyApplied();
+    });
+}
+
+QString PageView::JsStringLiteral(const QString& text) {
+    QString out;
+    out.reserve(text.size() + 16);
+    out += QLatin1Char('"');
+    for (QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u == '"' || u == '\\') {
+            out += QLatin1Char('\\');
+            out += ch;
+        } else if (u >= 0x20 && u < 0x7F && u != '<' && u != '>') {
+            out += ch;
+        } else {
+            out += QStringLiteral("\\u%1").arg(static_cast<uint>(u), 4, 16, QLatin1Char('0'));
+        }
+    }
+    out += QLatin1Char('"');
+    return out;
+}
+
+void PageView::copySelection() {
+    page_->triggerAction(QWebEnginePage::Copy);
+}
+
+void PageView::copyAll() {
+    page_->triggerAction(QWebEnginePage::SelectAll);
+    page_->triggerAction(QWebEnginePage::Copy);
+}
+
+QVariant PageView::evaluate(const QString& script, int timeoutMs) {
+    auto result = std::make_shared<QVariant>();
+    auto done = std::make_shared<bool>(false);
+    QEventLoop loop;
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    QPointer<QEventLoop> guard(&loop);
+    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                         [result, done, guard](const QVariant& v) {
+                             *result = v;
+                             *done = true;
+                             if (guard) guard->quit();
+                         });
+    if (!*done) loop.exec();
+    return *result;
+}
+
+QString PageView::readBodyHtml(int timeoutMs) {
+    return evaluate(QStringLiteral("document.body ? document.body.innerHTML : null"), timeoutMs)
+        .toString();
+}
+
+bool PageView::waitUntilIdle(int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!(loaded_ && !pending_ && applied_ >= requested_)) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+}  // namespace kes::ui

@@ -1,0 +1,181 @@
+// The page view: body replacement before and after the load, script never running from the
+// page's content, navigation refused, links handed to the desktop, copy through the clipboard.
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QWebEngineSettings>
+#include <QtTest>
+
+#include "ui/pageview.h"
+
+using kes::ui::PageView;
+
+namespace {
+
+const char* kEmptyPage =
+    "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Kestrune</title></head>"
+    "<body></body></html>\n";
+
+}  // namespace
+
+class PageViewTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+    QString pagePath_;
+    QString plainPath_;
+
+    // A view that has loaded the empty page.
+    std::unique_ptr<PageView> loadedView() {
+        auto view = std::make_unique<PageView>();
+        view->resize(400, 300);
+        view->show();
+        view->loadFile(pagePath_);
+        if (!view->waitUntilIdle()) qWarning("page did not load");
+        return view;
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        // The program's own page, as it ships.
+        pagePath_ = QStringLiteral(KESTRUNE_SOURCE_DIR "/data/empty.html");
+        QVERIFY(QFile::exists(pagePath_));
+        // A plain page without any policy, for the control case.
+        plainPath_ = dir_.filePath("plain.html");
+        QFile f(plainPath_);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(kEmptyPage);
+    }
+
+    void bodySetBeforeLoadIsApplied() {
+        PageView view;
+        view.resize(400, 300);
+        view.show();
+        view.loadFile(pagePath_);
+        // Set at once, long before the load can have finished; the first body is superseded.
+        view.setPageBody("<b>first</b>");
+        view.setPageBody("<i>hint</i>");
+        QCOMPARE(view.isLoaded(), false);
+        QVERIFY(view.waitUntilIdle());
+        QCOMPARE(view.readBodyHtml(), QString("<i>hint</i>"));
+        QCOMPARE(view.lastBody(), std::string("<i>hint</i>"));
+    }
+
+    void bodyReplacedExactly() {
+        auto view = loadedView();
+        // Quotes, backslashes, line ends, references and non-ASCII text survive the trip.
+        const std::string body =
+            "<p style=\"margin:2;\"><i>a\\b 'q' &#20013;</i></p>\r\n<table><tbody><tr><td>"
+            "\xe4\xb8\xad</td></tr></tbody></table>";
+        view->setPageBody(body);
+        QVERIFY(view->waitUntilIdle());
+        QCOMPARE(view->readBodyHtml(),
+                 QString::fromUtf8("<p style=\"margin:2;\"><i>a\\b 'q' \xe4\xb8\xad</i></p>\n"
+                                   "<table><tbody><tr><td>\xe4\xb8\xad</td></tr></tbody></table>"));
+        view->setPageBody("");
+        QVERIFY(view->waitUntilIdle());
+        QCOMPARE(view->readBodyHtml(), QString(""));
+    }
+
+    void contentScriptNeverRuns() {
+        auto view = loadedView();
+        const QUrl before = view->url();
+        view->setPageBody(
+            "<img src=x onerror=\"document.title='pwned';document.body.setAttribute('data-x','1')"
+            "\"><script>document.title='pwned2'</script>"
+            "<svg onload=\"document.title='pwned3'\"></svg>"
+            "<meta http-equiv=\"refresh\" content=\"0;url=https://example.invalid/\">"
+            "<iframe src=\"javascript:parent.document.title='pwned4'\"></iframe>");
+        QVERIFY(view->waitUntilIdle());
+        QTest::qWait(500);  // give the failed image load time to fire its handler
+        QCOMPARE(view->evaluate("document.title").toString(), QString("Kestrune"));
+        QCOMPARE(view->evaluate("document.body.hasAttribute('data-x')").toBool(), false);
+        QCOMPARE(view->url(), before);
+        // The program's own replacement still works afterwards.
+        view->setPageBody("<p>ok</p>");
+        QVERIFY(view->waitUntilIdle());
+        QCOMPARE(view->readBodyHtml(), QString("<p>ok</p>"));
+    }
+
+    // Control for the test above: with script switched on, the handler runs on a plain page (so
+    // the test above can tell an inert page from one that runs content script), and the policy
+    // of the shipped page alone still stops it.
+    void scriptSwitchedOnRunsOnlyWithoutThePolicy() {
+        for (const bool shipped : {false, true}) {
+            auto view = std::make_unique<PageView>();
+            view->page()->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
+            view->resize(400, 300);
+            view->show();
+            view->loadFile(shipped ? pagePath_ : plainPath_);
+            view->setPageBody("<img src=x onerror=\"document.title='pwned'\">");
+            QVERIFY(view->waitUntilIdle());
+            if (shipped) {
+                QTest::qWait(500);
+                QCOMPARE(view->evaluate("document.title").toString(), QString("Kestrune"));
+            } else {
+                QTRY_COMPARE_WITH_TIMEOUT(view->evaluate("document.title").toString(),
+                                          QString("pwned"), 5000);
+            }
+        }
+    }
+
+    void linksAreHandedToTheDesktop() {
+        auto view = loadedView();
+        QList<QUrl> opened;
+        view->guardedPage()->setLinkHandler([&](const QUrl& u) { opened << u; });
+        const QUrl before = view->url();
+        view->setPageBody(
+            "<a id=\"w\" href=\"https://example.invalid/x\" style=\"display:block;width:300px;"
+            "height:100px\">web</a><a id=\"f\" href=\"file:///etc/passwd\" "
+            "style=\"display:block;width:300px;height:100px\">file</a>");
+        QVERIFY(view->waitUntilIdle());
+        QTest::qWait(200);
+        QWidget* target = view->focusProxy() ? view->focusProxy() : view.get();
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 40));
+        QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 5000);
+        QCOMPARE(opened[0], QUrl("https://example.invalid/x"));
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 140));
+        QTRY_VERIFY_WITH_TIMEOUT(view->guardedPage()->refusedNavigations() >= 2, 5000);
+        QCOMPARE(opened.size(), 1);  // a file link is dropped
+        QTest::qWait(300);
+        QCOMPARE(view->url(), before);
+        QCOMPARE(view->readBodyHtml().contains("example.invalid"), true);
+    }
+
+    void copyAllPutsThePageTextOnTheClipboard() {
+        auto view = loadedView();
+        QApplication::clipboard()->clear();
+        view->setPageBody("<p>alpha</p><p>beta</p>");
+        QVERIFY(view->waitUntilIdle());
+        view->copyAll();
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::clipboard()->text().contains("beta"), 5000);
+        QVERIFY(QApplication::clipboard()->text().contains("alpha"));
+    }
+
+    void copyCopiesOnlyTheSelection() {
+        auto view = loadedView();
+        QApplication::clipboard()->setText("old");
+        view->setPageBody("<p id=\"a\">alpha</p><p id=\"b\">beta</p>");
+        QVERIFY(view->waitUntilIdle());
+        view->evaluate(
+            "var r=document.createRange();r.selectNodeContents(document.getElementById('b'));"
+            "var s=window.getSelection();s.removeAllRanges();s.addRange(r);true");
+        view->copySelection();
+        QTRY_COMPARE_WITH_TIMEOUT(QApplication::clipboard()->text(), QString("beta"), 5000);
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    PageViewTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "pageview_test.moc"
