@@ -1,0 +1,243 @@
+#include "tools/userdict.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "dict/bytefile.h"
+#include "dict/lines.h"
+#include "dict/text.h"
+
+namespace kes {
+
+namespace {
+
+const char kNotLoaded[] = "User dictionary was not loaded!";
+const char kCantOpenDict[] = "ERROR: Can't open dictionary file userdict.txt!";
+const char kCantOpenForAdd[] = "ERROR: Can't open userdict.txt!";
+const char kCantWrite[] = "ERROR: Can't write changes to user dictionary!";
+
+void Tell(const std::function<void(const std::string&)>& f, const std::string& text) {
+    if (f) f(text);
+}
+
+// Copies the bytes [from, to) of `src` to the current position of `dst`.
+void CopyRange(ByteFile& src, ByteFile& dst, int64_t from, int64_t to) {
+    constexpr int64_t kChunk = 1 << 20;
+    std::vector<char> buffer(
+        static_cast<std::size_t>(std::min(kChunk, std::max<int64_t>(to - from, 1))));
+    src.seek(from);
+    while (from < to) {
+        auto n = static_cast<std::size_t>(std::min<int64_t>(kChunk, to - from));
+        src.read(buffer.data(), n);
+        dst.write(buffer.data(), n);
+        from += static_cast<int64_t>(n);
+    }
+}
+
+// Writes a whole new file through `tempPath` and renames it over `path`; the old file is
+// untouched unless every byte of the new one was written. Throws IoError on failure (the
+// temporary file is removed).
+template <typename WriteFn>
+void RewriteFile(const std::string& path, WriteFn&& writeBody) {
+    const std::string tempPath = path + ".tmp";
+    try {
+        ByteFile out(tempPath, OpenMode::Create);
+        writeBody(out);
+        out.close();
+        ReplaceFile(tempPath, path);
+    } catch (const IoError&) {
+        if (FileExists(tempPath)) RemoveFile(tempPath);
+        throw;
+    }
+}
+
+}  // namespace
+
+void Userdict::LoadUserdict(const UserdictCallbacks& cb) {
+    WordCount = 0;
+    Words.clear();
+    WordPos.clear();
+    LimitReached = false;
+    Tell(cb.setStatus, "Start reading file userdict.txt");
+    ByteFile f;
+    try {
+        f.open(path_, OpenMode::ReadWrite);
+    } catch (const IoError&) {
+        Tell(cb.showMessage, kCantOpenDict);
+        Loaded = false;
+        Tell(cb.setStatus, kCantOpenDict);
+        return;
+    }
+    try {
+        while (!f.eof()) {
+            int64_t p = f.position();
+            std::u16string line = ReadUcs2Line(f);
+            if (!line.empty()) {
+                Words.push_back(UserdictKey(line));
+                WordPos.push_back(p);
+                ++WordCount;
+                Tell(cb.setStatus, "Readed: " + std::to_string(WordCount) + " records");
+                if (cb.processEvents) cb.processEvents();
+            }
+            if (WordCount >= kUserdictMaxRecords) {
+                LimitReached = !f.eof();
+                break;
+            }
+        }
+        f.close();
+        Loaded = true;
+    } catch (const IoError& e) {
+        // The table keeps the records read so far; Loaded keeps its previous value.
+        Tell(cb.showError, e.what());
+    }
+}
+
+int Userdict::FindWord(std::u16string_view word) const {
+    for (int i = 0; i < WordCount; ++i)
+        if (Words[static_cast<std::size_t>(i)] == word) return i;
+    return -1;
+}
+
+void Userdict::Query(EntryForm& form, const UserdictCallbacks& cb) const {
+    if (!Loaded) {
+        Tell(cb.showMessage, kNotLoaded);
+        return;
+    }
+    form.Word = Trim(form.Word);
+    if (form.Word.empty()) {
+        Tell(cb.showMessage, "ERROR: You must enter a word!");
+        return;
+    }
+    int i = FindWord(form.Word);
+    if (i < 0) {
+        form.Pin.clear();
+        form.Memo.clear();
+        return;
+    }
+    try {
+        ByteFile f(path_, OpenMode::ReadWrite);
+        f.seek(WordPos[static_cast<std::size_t>(i)]);
+        std::u16string line = ReadUcs2Line(f);
+        if (!line.empty()) {
+            LoadEntryForm(form, line);
+        } else {
+            form.Pin.clear();
+            form.Memo.clear();
+        }
+        f.close();
+    } catch (const IoError&) {
+        // The fields keep what was set before the error.
+    }
+}
+
+bool Userdict::AddOrChange(EntryForm& form, const UserdictCallbacks& cb) {
+    if (!Loaded) {
+        Tell(cb.showMessage, kNotLoaded);
+        return false;
+    }
+    std::u16string line;
+    if (!CollectEntryForm(form, &line)) {
+        Tell(cb.showMessage, "ERROR: You must enter something in all fields (except image path)!");
+        return false;
+    }
+    int i = FindWord(form.Word);
+    if (i >= 0) {
+        if (!cb.askYesNo ||
+            !cb.askYesNo("WARNING: This word already present in user dictionary, change?"))
+            return false;
+        if (!ChangeRecord(i, line, cb)) return false;
+    } else {
+        if (!AppendRecord(line, cb)) return false;
+    }
+    LoadUserdict(cb);
+    Tell(cb.showMessage, "Word added/changed");
+    return true;
+}
+
+bool Userdict::ChangeRecord(int index, std::u16string_view line, const UserdictCallbacks& cb) {
+    const auto k = static_cast<std::size_t>(index);
+    try {
+        ByteFile src(path_, OpenMode::Read);
+        const int64_t size = src.size();
+        const int64_t start = WordPos[k];
+        if (start < 0 || start >= size) throw IoError(path_, "Record offset beyond end of file");
+        // The record must still be where the last load found it.
+        src.seek(start);
+        std::u16string old = ReadUcs2Line(src);
+        if (old.empty() || UserdictKey(old) != Words[k])
+            throw IoError(path_, "File changed since it was loaded");
+        int64_t end;
+        if (index < WordCount - 1) {
+            // The record's line and any empty lines up to the next record.
+            end = WordPos[k + 1];
+        } else if (LimitReached) {
+            // Loading stopped here: only this line is the record's; later lines stay.
+            end = src.position();
+        } else {
+            end = size;
+        }
+        if (end < start || end > size) throw IoError(path_, "Record offset beyond end of file");
+        RewriteFile(path_, [&](ByteFile& out) {
+            CopyRange(src, out, 0, start);
+            WriteUcs2Line(out, line);
+            CopyRange(src, out, end, size);
+        });
+    } catch (const IoError&) {
+        Tell(cb.showMessage, kCantWrite);
+        return false;
+    }
+    return true;
+}
+
+bool Userdict::AppendRecord(std::u16string_view line, const UserdictCallbacks& cb) {
+    ByteFile src;
+    int64_t size = 0;
+    int64_t keep = 0;         // bytes of the old file kept in front of the new line
+    bool padByte = false;     // an odd-sized file gets a zero byte to complete its last unit
+    bool addLineEnd = false;  // the kept text does not end with a line feed
+    try {
+        src.open(path_, OpenMode::Read);
+        size = src.size();
+        if (size == 0) {
+            keep = 0;
+        } else if (size == 2) {
+            src.seek(0);
+            uint16_t unit = src.readU16();
+            if (unit == 0xFEFF) {
+                keep = 0;  // a lone byte-order mark is replaced by the line
+            } else {
+                keep = 2;
+                addLineEnd = unit != 0x000A;
+            }
+        } else {
+            keep = size;
+            uint16_t last;
+            if (size % 2 != 0) {
+                padByte = true;
+                src.seek(size - 1);
+                last = src.readU8();
+            } else {
+                src.seek(size - 2);
+                last = src.readU16();
+            }
+            addLineEnd = last != 0x000A;
+        }
+    } catch (const IoError&) {
+        Tell(cb.showMessage, kCantOpenForAdd);
+        return false;
+    }
+    try {
+        RewriteFile(path_, [&](ByteFile& out) {
+            CopyRange(src, out, 0, keep);
+            if (padByte) out.write("\0", 1);
+            if (addLineEnd) out.write("\r\0\n\0", 4);
+            WriteUcs2Line(out, line);
+        });
+    } catch (const IoError&) {
+        Tell(cb.showMessage, kCantWrite);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace kes

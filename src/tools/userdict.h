@@ -1,0 +1,60 @@
+// The user dictionary: userdict.txt in the program folder, a UTF-16LE file of entry lines.
+// The table holds the key and the byte offset of every record (non-empty line); a query
+// reads the record's line again at its offset. Adding or changing a word rewrites the file
+// through a temporary file beside it, so the old file stays whole until the new one is
+// complete.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/entrytext.h"
+
+namespace kes {
+
+// The most records one load holds; later lines are not loaded.
+constexpr int kUserdictMaxRecords = 100000;
+
+// How the user dictionary talks to its window (or a test). Any member may be empty.
+struct UserdictCallbacks {
+    std::function<void(const std::string& text)> showMessage;   // box with OK
+    std::function<bool(const std::string& question)> askYesNo;  // true for Yes
+    std::function<void(const std::string& text)> setStatus;     // status panel 0
+    std::function<void()> processEvents;                        // after every loaded record
+    // A read error while loading (the application's error report); gets the error text.
+    std::function<void(const std::string& text)> showError;
+};
+
+class Userdict {
+  public:
+    explicit Userdict(std::string path) : path_(std::move(path)) {}
+
+    const std::string& path() const { return path_; }
+
+    // Reads the keys and offsets of the records (at most kUserdictMaxRecords).
+    void LoadUserdict(const UserdictCallbacks& cb);
+    // The lowest index whose key equals `word` exactly, or -1.
+    int FindWord(std::u16string_view word) const;
+    // The "Query" command on the window's fields.
+    void Query(EntryForm& form, const UserdictCallbacks& cb) const;
+    // The "Add/Change" command on the window's fields. Returns true when the file changed.
+    bool AddOrChange(EntryForm& form, const UserdictCallbacks& cb);
+
+    std::vector<std::u16string> Words;  // keys, in file order
+    std::vector<int64_t> WordPos;       // byte offset of each record's line
+    int WordCount = 0;
+    bool Loaded = false;
+    // The last load stopped at the record limit with more of the file unread.
+    bool LimitReached = false;
+
+  private:
+    bool ChangeRecord(int index, std::u16string_view line, const UserdictCallbacks& cb);
+    bool AppendRecord(std::u16string_view line, const UserdictCallbacks& cb);
+
+    std::string path_;
+};
+
+}  // namespace kes
