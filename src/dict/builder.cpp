@@ -1,0 +1,517 @@
+#include "dict/builder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "dict/indexformat.h"
+#include "dict/lines.h"
+#include "dict/text.h"
+
+namespace kes {
+
+namespace {
+
+// Size limits of one entry line, on the raw (untrimmed) parts.
+constexpr std::size_t kMaxWordUnits = 30;
+constexpr std::size_t kMaxPinyinUnits = 90;
+constexpr std::size_t kMaxTranslationUnits = 10000;
+// Shortest translation word that becomes a key.
+constexpr std::size_t kMinTranslationWord = 4;
+
+constexpr char16_t kFirstFolded = 0x00C0;
+constexpr char16_t kLastFolded = 0x023F;
+
+// For every code unit U+00C0..U+023F: the lowercase base letter for pinyin keys, or '*'
+// when the unit is dropped.
+constexpr std::array<char, kLastFolded - kFirstFolded + 1> MakePinyinFoldTable() {
+    std::array<char, kLastFolded - kFirstFolded + 1> t{};
+    for (char& c : t)
+        c = '*';
+    struct Range {
+        char16_t from, to;
+        char letter;
+    };
+    constexpr Range ranges[] = {
+        {0x00C0, 0x00C5, 'a'}, {0x00E0, 0x00E5, 'a'}, {0x0100, 0x0105, 'a'}, {0x01CD, 0x01CE, 'a'},
+        {0x01DE, 0x01E1, 'a'}, {0x01FA, 0x01FB, 'a'}, {0x0200, 0x0203, 'a'}, {0x0226, 0x0227, 'a'},
+        {0x00C8, 0x00CB, 'e'}, {0x00E8, 0x00EB, 'e'}, {0x0112, 0x011B, 'e'}, {0x0204, 0x0207, 'e'},
+        {0x0228, 0x0229, 'e'}, {0x00CC, 0x00CF, 'i'}, {0x00EC, 0x00EF, 'i'}, {0x0128, 0x0131, 'i'},
+        {0x013A, 0x013A, 'i'}, {0x01CF, 0x01D0, 'i'}, {0x0208, 0x020B, 'i'}, {0x00D2, 0x00D6, 'o'},
+        {0x00F2, 0x00F6, 'o'}, {0x014C, 0x0151, 'o'}, {0x01D1, 0x01D2, 'o'}, {0x020C, 0x020F, 'o'},
+        {0x022A, 0x0231, 'o'}, {0x00D9, 0x00DC, 'u'}, {0x00F9, 0x00FC, 'u'}, {0x0168, 0x0173, 'u'},
+        {0x01AF, 0x01B1, 'u'}, {0x01D3, 0x01DC, 'u'}, {0x0214, 0x0217, 'u'}, {0x01B2, 0x01B2, 'v'},
+        {0x00DD, 0x00DD, 'y'}, {0x00FD, 0x00FD, 'y'}, {0x00FF, 0x00FF, 'y'}, {0x0176, 0x0178, 'y'},
+        {0x01B3, 0x01B4, 'y'}, {0x0232, 0x0233, 'y'},
+    };
+    for (const Range& r : ranges) {
+        for (char16_t c = r.from; c <= r.to; ++c)
+            t[c - kFirstFolded] = r.letter;
+    }
+    return t;
+}
+
+constexpr std::array<char, kLastFolded - kFirstFolded + 1> PinyinFoldTable = MakePinyinFoldTable();
+static_assert(PinyinFoldTable.size() == 384);
+
+std::u16string_view TrimView(std::u16string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && s[b] <= 0x20)
+        ++b;
+    while (e > b && s[e - 1] <= 0x20)
+        --e;
+    return s.substr(b, e - b);
+}
+
+// True when anything (a file, a folder, a dangling link) has this name.
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// Moves the finished file to its name unless something has that name already (then returns
+// false and leaves both alone). Throws IoError when the move fails otherwise.
+bool MoveIntoPlace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    int err = errno;
+    if (err == EEXIST) return false;
+    if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
+        // The file system cannot rename without replacing: a hard link fails when the
+        // name is taken, just the same.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return true;
+        }
+        err = errno;
+        if (err == EEXIST) return false;
+        if (PathExists(to)) return false;
+        if (::rename(from.c_str(), to.c_str()) == 0) return true;
+        err = errno;
+    }
+    throw IoError(to, std::string("Cannot move the finished index file into place (") +
+                          std::strerror(err) + ")");
+}
+
+// Files the keys of one entry line.
+class LineFiler {
+  public:
+    LineFiler(IndexTree& tree, const IndexBuildCallbacks& callbacks)
+        : tree_(tree), callbacks_(callbacks) {}
+
+    void FileLine(std::u16string_view rawLine, int32_t offset, const IndexBuildOptions& options);
+
+  private:
+    void AddLineKey(std::u16string_view key, std::size_t minLength);
+    void FileLineKeys(int32_t offset);
+    void AddTranslationWords(std::u16string_view translation);
+    void FilePinyinKeys(std::u16string_view pinyin, int32_t offset);
+
+    IndexTree& tree_;
+    const IndexBuildCallbacks& callbacks_;
+    std::u16string word_, pinyin_, translation_, collected_;
+    // The line's key list: its first keyCount_ strings (kept to reuse their memory).
+    std::vector<std::u16string> keys_;
+    std::size_t keyCount_ = 0;
+};
+
+void LineFiler::FileLine(std::u16string_view rawLine, int32_t offset,
+                         const IndexBuildOptions& options) {
+    std::u16string_view line = TrimView(rawLine);
+    if (line.empty() || line[0] == u'#' || line[0] == 0xFEFF) return;
+
+    // Word, pinyin and translation parts; notes ("|" up to the next "/") are dropped
+    // together with their "|" and closing "/".
+    word_.clear();
+    pinyin_.clear();
+    translation_.clear();
+    int state = 0;
+    for (char16_t c : line) {
+        switch (state) {
+            case 0:
+                if (c == u'[')
+                    state = 1;
+                else
+                    word_.push_back(c);
+                break;
+            case 1:
+                if (c == u']')
+                    state = 2;
+                else
+                    pinyin_.push_back(c);
+                break;
+            case 2:
+                if (c == u'|')
+                    state = 3;
+                else
+                    translation_.push_back(c);
+                break;
+            default:
+                if (c == u'/') state = 2;
+                break;
+        }
+    }
+    if (word_.size() > kMaxWordUnits || pinyin_.size() > kMaxPinyinUnits ||
+        translation_.size() > kMaxTranslationUnits) {
+        if (callbacks_.warning) {
+            callbacks_.warning(u"WARNING: A string with word [" + word_ +
+                               u"] can't be added to index because of size limitations (word "
+                               u"<= 30, pinyin <=90, translation <=10000 chars)");
+        }
+        return;
+    }
+
+    keyCount_ = 0;
+    AddLineKey(HeadForm(TrimView(word_)), 1);
+    FileLineKeys(offset);
+
+    if (options.AddDescToIndex) {
+        keyCount_ = 0;
+        AddTranslationWords(TrimView(translation_));
+        FileLineKeys(offset);
+    }
+    if (options.AddPinToIndex) FilePinyinKeys(TrimView(pinyin_), offset);
+}
+
+void LineFiler::AddLineKey(std::u16string_view key, std::size_t minLength) {
+    std::u16string_view k = TrimView(key);
+    if (k.size() < minLength || k.empty()) return;
+    for (std::size_t i = 0; i < keyCount_; ++i) {
+        if (keys_[i] == k) return;
+    }
+    if (keyCount_ == keys_.size()) keys_.emplace_back();
+    keys_[keyCount_++].assign(k);
+}
+
+void LineFiler::FileLineKeys(int32_t offset) {
+    for (std::size_t i = 0; i < keyCount_; ++i)
+        tree_.InsertKey(0, keys_[i], 1, offset);
+}
+
+// A word is a maximal run of Latin or of Cyrillic letters, lowercased, with Ё and ё read
+// as е; a change of script ends a word as well.
+void LineFiler::AddTranslationWords(std::u16string_view translation) {
+    int wordClass = 0;
+    collected_.clear();
+    for (char16_t c : translation) {
+        if (c == 0x0401 || c == 0x0451) c = 0x0435;
+        int cls = 0;
+        if (c >= u'A' && c <= u'Z') {
+            cls = 1;
+            c = static_cast<char16_t>(c + 0x20);
+        } else if (c >= u'a' && c <= u'z') {
+            cls = 1;
+        } else if (c >= 0x0410 && c <= 0x044F) {
+            cls = 2;
+            if (c <= 0x042F) c = static_cast<char16_t>(c + 0x20);
+        }
+        if (cls != wordClass) {
+            AddLineKey(collected_, kMinTranslationWord);
+            collected_.clear();
+            wordClass = cls;
+        }
+        if (wordClass != 0) collected_.push_back(c);
+    }
+    if (wordClass == 1 || wordClass == 2) AddLineKey(collected_, kMinTranslationWord);
+}
+
+// Pinyin keys: tone digits dropped, runs of spaces collapsed, accented letters folded to
+// their base letter, lowercase; ";" and "," separate keys.
+void LineFiler::FilePinyinKeys(std::u16string_view pinyin, int32_t offset) {
+    collected_.clear();
+    for (std::size_t i = 0; i < pinyin.size(); ++i) {
+        char16_t c = pinyin[i];
+        if (c >= u'0' && c <= u'9') continue;
+        if (c == u' ' && i > 0 && pinyin[i - 1] == u' ') continue;
+        if (c >= kFirstFolded && c <= kLastFolded) {
+            char letter = PinyinFoldTable[c - kFirstFolded];
+            if (letter == '*') continue;
+            c = static_cast<char16_t>(letter);
+        }
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 0x20);
+        if (c == u';' || c == u',') {
+            tree_.InsertKey(0, TrimView(collected_), 1, offset);
+            collected_.clear();
+            continue;
+        }
+        collected_.push_back(c);
+    }
+    tree_.InsertKey(0, TrimView(collected_), 1, offset);
+}
+
+std::u16string OverflowWarning(const IndexTree& tree) {
+    std::u16string text = u"WARNING: Index key [" + tree.KeyOf(tree.firstOverflow()) +
+                          u"] has more than 65535 entries; only its first 65535 entries are "
+                          u"added to index";
+    if (tree.overflowCount() > 1) {
+        text += u" (" + U(std::to_string(tree.overflowCount())) +
+                u" keys are cut to 65535 entries in all)";
+    }
+    return text;
+}
+
+}  // namespace
+
+char PinyinFoldLetter(char16_t c) {
+    if (c < kFirstFolded || c > kLastFolded) return '*';
+    return PinyinFoldTable[c - kFirstFolded];
+}
+
+// ---------------------------------------------------------------------------------------
+// IndexTree
+
+IndexTree::IndexTree() {
+    nodes_.emplace_back();  // the root
+    edgeShift_ = 64 - 12;
+    edges_.assign(std::size_t{1} << 12, Edge{0, 0, 0});
+}
+
+std::size_t IndexTree::Slot(uint32_t parent, char16_t ch) const {
+    uint64_t k = (static_cast<uint64_t>(parent) << 16) | ch;
+    return static_cast<std::size_t>((k * 0x9E3779B97F4A7C15ull) >> edgeShift_);
+}
+
+void IndexTree::GrowEdges() {
+    std::vector<Edge> old;
+    old.swap(edges_);
+    --edgeShift_;
+    edges_.assign(old.size() * 2, Edge{0, 0, 0});
+    const std::size_t mask = edges_.size() - 1;
+    for (const Edge& e : old) {
+        if (e.child == 0) continue;
+        std::size_t s = Slot(e.parent, e.ch);
+        while (edges_[s].child != 0)
+            s = (s + 1) & mask;
+        edges_[s] = e;
+    }
+}
+
+uint32_t IndexTree::FindOrAddChild(uint32_t parent, char16_t ch) {
+    const std::size_t mask = edges_.size() - 1;
+    std::size_t s = Slot(parent, ch);
+    for (;;) {
+        const Edge& e = edges_[s];
+        if (e.child == 0) break;
+        if (e.parent == parent && e.ch == ch) return e.child;
+        s = (s + 1) & mask;
+    }
+    if (nodes_.size() >= std::numeric_limits<uint32_t>::max())
+        throw std::length_error("Index tree has too many nodes");
+    auto child = static_cast<uint32_t>(nodes_.size());
+    TDicBase node;
+    node.Ch = ch;
+    node.Parent = parent;
+    nodes_.push_back(node);
+    TDicBase& p = nodes_[parent];
+    if (p.LastChild == 0)
+        p.FirstChild = child;
+    else
+        nodes_[p.LastChild].NextSibling = child;
+    p.LastChild = child;
+    ++p.ChildCount;
+
+    edges_[s] = Edge{parent, child, ch};
+    if (++edgeCount_ * 2 > edges_.size()) GrowEdges();
+    return child;
+}
+
+void IndexTree::FileOffset(uint32_t node, int32_t offset) {
+    TDicBase& n = nodes_[node];
+    if (n.LastOffset == offset) return;
+    n.LastOffset = offset;
+    if (n.OffsetCount >= kMaxKeyOffsets) {
+        if (!n.Overflowed) {
+            n.Overflowed = true;
+            if (overflowCount_ == 0) firstOverflow_ = node;
+            ++overflowCount_;
+        }
+        return;
+    }
+    ++n.OffsetCount;
+    offsets_.emplace_back(node, offset);
+}
+
+bool IndexTree::InsertKey(uint32_t node, std::u16string_view key, std::size_t depth,
+                          int32_t offset) {
+    if (key.empty() || depth < 1 || depth > key.size()) return true;
+    for (std::size_t i = depth - 1; i < key.size(); ++i)
+        node = FindOrAddChild(node, key[i]);
+    FileOffset(node, offset);
+    return true;
+}
+
+std::u16string IndexTree::KeyOf(uint32_t node) const {
+    std::u16string key;
+    while (node != 0) {
+        key.push_back(nodes_[node].Ch);
+        node = nodes_[node].Parent;
+    }
+    return std::u16string(key.rbegin(), key.rend());
+}
+
+int64_t IndexTree::LayoutNodes(int64_t position, const std::string& fileName) {
+    // Pre-order without recursion: down to the first child, else on to the next sibling
+    // of the nearest node on the way up that has one.
+    uint32_t n = 0;
+    for (;;) {
+        TDicBase& node = nodes_[n];
+        if (position > std::numeric_limits<int32_t>::max())
+            throw IoError(fileName,
+                          "Index file would reach 2 GiB, which the format cannot address");
+        node.FilePos = static_cast<int32_t>(position);
+        position += 2 + 4 * static_cast<int64_t>(node.OffsetCount) + 4 +
+                    6 * static_cast<int64_t>(node.ChildCount);
+        if (node.FirstChild != 0) {
+            n = node.FirstChild;
+            continue;
+        }
+        while (n != 0 && nodes_[n].NextSibling == 0)
+            n = nodes_[n].Parent;
+        if (n == 0) break;
+        n = nodes_[n].NextSibling;
+    }
+    if (position > std::numeric_limits<int32_t>::max())
+        throw IoError(fileName, "Index file would reach 2 GiB, which the format cannot address");
+    return position;
+}
+
+void IndexTree::WriteNodes(ByteFile& f) const {
+    // Group the kept offsets by node; the pairs arrive in filing order, so each group
+    // stays ascending.
+    std::vector<uint32_t> start(nodes_.size() + 1, 0);
+    for (std::size_t i = 0; i < nodes_.size(); ++i)
+        start[i + 1] = start[i] + nodes_[i].OffsetCount;
+    std::vector<int32_t> grouped(offsets_.size());
+    {
+        std::vector<uint32_t> next(start.begin(), start.end() - 1);
+        for (const auto& [node, offset] : offsets_)
+            grouped[next[node]++] = offset;
+    }
+
+    std::vector<uint8_t> buf;
+    constexpr std::size_t kFlushAt = 1 << 20;
+    buf.reserve(kFlushAt + 64);
+    auto put16 = [&buf](uint32_t v) {
+        buf.push_back(static_cast<uint8_t>(v));
+        buf.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    auto put32 = [&buf](uint32_t v) {
+        buf.push_back(static_cast<uint8_t>(v));
+        buf.push_back(static_cast<uint8_t>(v >> 8));
+        buf.push_back(static_cast<uint8_t>(v >> 16));
+        buf.push_back(static_cast<uint8_t>(v >> 24));
+    };
+    auto flush = [&] {
+        f.write(buf.data(), buf.size());
+        buf.clear();
+    };
+
+    uint32_t n = 0;
+    for (;;) {
+        const TDicBase& node = nodes_[n];
+        put16(node.OffsetCount);
+        for (uint32_t i = start[n]; i < start[n + 1]; ++i) {
+            put32(static_cast<uint32_t>(grouped[i]));
+            if (buf.size() >= kFlushAt) flush();
+        }
+        put32(node.ChildCount);
+        for (uint32_t c = node.FirstChild; c != 0; c = nodes_[c].NextSibling) {
+            put16(nodes_[c].Ch);
+            put32(static_cast<uint32_t>(nodes_[c].FilePos));
+            if (buf.size() >= kFlushAt) flush();
+        }
+        if (node.FirstChild != 0) {
+            n = node.FirstChild;
+            continue;
+        }
+        while (n != 0 && nodes_[n].NextSibling == 0)
+            n = nodes_[n].Parent;
+        if (n == 0) break;
+        n = nodes_[n].NextSibling;
+    }
+    flush();
+}
+
+// ---------------------------------------------------------------------------------------
+// BuildIndex
+
+IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions& options,
+                            const IndexBuildCallbacks& callbacks) {
+    IndexBuildResult result{IndexBuildStatus::Failed, ChangeExtension(dataPath, ".idx"), {}, {}};
+    const std::u16string indexName = Utf8ToUtf16(BaseName(result.indexPath));
+    const std::u16string existsMessage =
+        u"Index file " + indexName + u" already exists! Delete it before creating a new one!";
+    if (PathExists(result.indexPath)) {
+        result.status = IndexBuildStatus::AlreadyExists;
+        result.message = existsMessage;
+        return result;
+    }
+
+    const std::string tempPath = result.indexPath + ".tmp";
+    bool tempCreated = false;
+    try {
+        ByteFile data(dataPath, OpenMode::Read);
+        const int64_t dataSize = data.size();
+        if (dataSize > std::numeric_limits<int32_t>::max())
+            throw IoError(dataPath, "Data file is 2 GiB or larger, which an index cannot address");
+        if (dataSize % 2 != 0) throw IoError(dataPath, "Data file has an odd byte size");
+
+        IndexTree tree;
+        LineFiler filer(tree, callbacks);
+        while (!data.eof()) {
+            const int64_t offset = data.position();
+            if (callbacks.progress) callbacks.progress(static_cast<int>(100 * offset / dataSize));
+            std::u16string line = ReadUcs2Line(data);
+            filer.FileLine(line, static_cast<int32_t>(offset),
+                           callbacks.currentOptions ? callbacks.currentOptions() : options);
+        }
+        data.close();
+        if (tree.overflowCount() > 0 && callbacks.warning) callbacks.warning(OverflowWarning(tree));
+
+        const std::u16string initialName = u"CEDICT file " + Utf8ToUtf16(BaseName(dataPath));
+        std::u16string name = initialName;
+        if (callbacks.askName) {
+            std::optional<std::u16string> answer = callbacks.askName(initialName);
+            if (answer) name = *answer;
+        }
+
+        IndexHeader header;
+        header.Description = MakeDescription(name);
+        header.DataSize = static_cast<int32_t>(dataSize);
+        header.DataAge = FileDosTime(dataPath);
+
+        tree.LayoutNodes(kRootPosition, tempPath);
+        ByteFile out;
+        tempCreated = true;
+        out.open(tempPath, OpenMode::Create);
+        WriteIndexHeader(out, header);
+        tree.WriteNodes(out);
+        out.close();
+
+        if (!MoveIntoPlace(tempPath, result.indexPath)) {
+            RemoveFile(tempPath);
+            result.status = IndexBuildStatus::AlreadyExists;
+            result.message = existsMessage;
+            return result;
+        }
+        result.status = IndexBuildStatus::Created;
+        result.message = u"Index file created: " + indexName;
+        return result;
+    } catch (const std::exception& e) {
+        result.detail = e.what();
+    } catch (...) {
+        result.detail = "unknown error";
+    }
+    if (tempCreated) RemoveFile(tempPath);
+    result.status = IndexBuildStatus::Failed;
+    result.message = u"ERROR: Unknown error when creating index file!";
+    return result;
+}
+
+}  // namespace kes
