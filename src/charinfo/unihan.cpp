@@ -1,0 +1,219 @@
+#include "charinfo/unihan.h"
+
+#include <limits>
+
+#include "dict/bytefile.h"
+#include "dict/lines.h"
+#include "dict/text.h"
+
+namespace kes {
+
+namespace {
+
+// The code of a data line ("U+" and four or five hexadecimal digits), or -1.
+int32_t LineCode(const std::string& trimmed) {
+    if (trimmed.empty() || trimmed[0] == '#') return -1;
+    if (trimmed.size() < 7 || trimmed[0] != 'U' || trimmed[1] != '+') return -1;
+    std::string digits = TrimA(std::string_view(trimmed).substr(2, 5));
+    if (digits.size() < 4) return -1;
+    int32_t code = 0;
+    for (char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return -1;
+        code = code * 16 + d;
+    }
+    return code;
+}
+
+void WriteRecord(ByteFile& f, int32_t code, int32_t offset) {
+    f.writeI32(code);
+    f.writeI32(offset);
+}
+
+// One line of unihan.txt for the page, read under the same rules as ReadUtf8LineAsRefs (LF
+// ends it, CR is dropped, at most 9999 bytes per call): multi-byte characters become "&#N;"
+// and the ASCII characters "<", ">" and "&" become entities, so the file's text can never
+// form markup while the references stay references. Malformed sequences become U+FFFD.
+std::string ReadUnihanLineForPage(ByteFile& f) {
+    std::string line;
+    int count = 0;
+    int pending = 0;
+    uint32_t value = 0;
+    auto ref = [&line](uint32_t v) {
+        line += "&#";
+        line += std::to_string(v);
+        line += ';';
+    };
+    while (count < kMaxLineUnits && !f.eof()) {
+        uint8_t b = f.readU8();
+        ++count;
+        if (pending > 0) {
+            if ((b & 0xC0) == 0x80) {
+                value = value * 64 + (b & 0x3F);
+                if (--pending == 0) ref(value);
+                continue;
+            }
+            // A sequence cut short: mark it and treat this byte on its own.
+            pending = 0;
+            ref(0xFFFD);
+        }
+        if (b == 0x0D) continue;
+        if (b == 0x0A) break;
+        if ((b & 0xE0) == 0xC0) {
+            pending = 1, value = b & 0x1F;
+        } else if ((b & 0xF0) == 0xE0) {
+            pending = 2, value = b & 0x0F;
+        } else if ((b & 0xF8) == 0xF0) {
+            pending = 3, value = b & 0x07;
+        } else if (b >= 0x80) {
+            ref(0xFFFD);
+        } else if (b == '<') {
+            line += "&lt;";
+        } else if (b == '>') {
+            line += "&gt;";
+        } else if (b == '&') {
+            line += "&amp;";
+        } else {
+            line.push_back(static_cast<char>(b));
+        }
+    }
+    return line;
+}
+
+// The TAB-separated words of a line (runs of TABs are one separator).
+std::vector<std::string_view> TabWords(std::string_view line, std::size_t most) {
+    std::vector<std::string_view> words;
+    std::size_t i = 0;
+    while (i < line.size() && words.size() < most) {
+        while (i < line.size() && line[i] == '\t')
+            ++i;
+        if (i >= line.size()) break;
+        std::size_t end = line.find('\t', i);
+        if (end == std::string_view::npos) end = line.size();
+        words.push_back(line.substr(i, end - i));
+        i = end;
+    }
+    return words;
+}
+
+}  // namespace
+
+UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::string& indexPath,
+                                   const UnihanBuildCallbacks& cb) {
+    UnihanBuildResult result;
+    const std::string temp = indexPath + ".tmp";
+    try {
+        ByteFile src(sourcePath, OpenMode::Read);
+        ByteFile idc(temp, OpenMode::Create);
+        const int64_t total = src.size();
+        int32_t prev = 0;
+        while (!src.eof()) {
+            const int64_t pos = src.position();
+            if (cb.processMessages) cb.processMessages();
+            if (cb.progress)
+                cb.progress(static_cast<int>(static_cast<double>(pos) / static_cast<double>(total) *
+                                             100.0));
+            if (cb.processMessages) cb.processMessages();
+            std::string line = TrimA(ReadAnsiLine(src));
+            int32_t code = LineCode(line);
+            if (code < 0 || code == prev) continue;
+            // Offsets are 32-bit signed: a run beyond 2 GiB cannot be indexed.
+            if (pos > std::numeric_limits<int32_t>::max())
+                throw IoError(sourcePath, "File too large for the index (over 2 GiB)");
+            WriteRecord(idc, code, static_cast<int32_t>(pos));
+            ++result.records;
+            prev = code;
+        }
+        src.close();
+        idc.close();
+        ReplaceFile(temp, indexPath);
+        result.ok = true;
+        result.message = std::string(kUnihanCreatedMessage);
+    } catch (const IoError&) {
+        if (FileExists(temp)) RemoveFile(temp);
+        result.ok = false;
+        result.records = 0;
+        result.message = std::string(kUnihanFailedMessage);
+    }
+    return result;
+}
+
+std::string LoadUnihanIndex(const std::string& programFolder, UnihanIndex& index) {
+    index.Records.clear();
+    index.Available = false;
+    index.TextPath = JoinPath(programFolder, kUnihanTextName);
+    const std::string idcPath = JoinPath(programFolder, kUnihanIndexName);
+    if (!FileExists(idcPath) || !FileExists(index.TextPath)) return {};
+    try {
+        ByteFile f(idcPath, OpenMode::Read);
+        const int64_t count = f.size() / 8;
+        std::vector<uint8_t> bytes(static_cast<std::size_t>(count * 8));
+        if (!bytes.empty()) f.read(bytes.data(), bytes.size());
+        f.close();
+        index.Records.resize(static_cast<std::size_t>(count));
+        for (std::size_t i = 0; i < index.Records.size(); ++i) {
+            const uint8_t* p = bytes.data() + i * 8;
+            auto i32 = [](const uint8_t* q) {
+                return static_cast<int32_t>(uint32_t{q[0]} | uint32_t{q[1]} << 8 |
+                                            uint32_t{q[2]} << 16 | uint32_t{q[3]} << 24);
+            };
+            index.Records[i] = UnihanRecord{i32(p), i32(p + 4)};
+        }
+    } catch (const IoError&) {
+        index.Records.clear();
+        return {};
+    }
+    index.Available = true;
+    return std::string(kUnihanFoundLine);
+}
+
+std::string UnihanInfoHtml(std::u16string_view query, const UnihanIndex& index, bool showUnihan,
+                           const std::string& wordFace, const std::string& translationFace) {
+    std::string result;
+    if (!index.Available || !showUnihan || !FileExists(index.TextPath)) return result;
+    ByteFile txt(index.TextPath, OpenMode::Read);
+    if (query.empty()) return result;
+    const int32_t c = query[0];
+    std::string rows;
+    bool first = true;
+    for (const UnihanRecord& rec : index.Records) {
+        if (rec.Code != c) continue;
+        if (first) {
+            first = false;
+            result += kUnihanSpacer;
+            result += kUnihanHeader;
+            result += "<p style=\"font-size:14pt; margin:2;\"><font face=\"" + wordFace + "\">&#" +
+                      std::to_string(c) + ";</font></p>";
+        }
+        txt.seek(rec.Offset);
+        std::string firstCode;
+        while (!txt.eof()) {
+            std::string line = ReadUnihanLineForPage(txt);
+            auto words = TabWords(line, 3);
+            std::string f1 = words.size() > 0 ? std::string(words[0]) : std::string();
+            std::string f2 = words.size() > 1 ? std::string(words[1]) : std::string();
+            std::string f3 = words.size() > 2 ? std::string(words[2]) : std::string();
+            if (firstCode.empty()) firstCode = f1;
+            if (f1 != firstCode) break;
+            if (rows.empty()) rows = "<table>";
+            rows += "<tr><td style=\"font-size:10pt;\"><font color=\"999999\" face=\"" +
+                    translationFace + "\"><i>" + f2 + "</i></font></td>" +
+                    "<td width=\"10\">&nbsp;</td>" + "<td style=\"font-size:10pt;\"><font face=\"" +
+                    translationFace + "\">" + f3 + "</font></td></tr>";
+        }
+    }
+    if (!rows.empty()) rows += "</table>";
+    result += rows;
+    result += kUnihanSpacer;
+    txt.close();
+    return result;
+}
+
+}  // namespace kes

@@ -1,0 +1,198 @@
+#include "charinfo/unihan.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "dict/bytefile.h"
+#include "dict/text.h"
+#include "support/tempdir.h"
+
+namespace kes {
+namespace {
+
+using test::FromHex;
+using test::Hex;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+const std::string kSpacer = "<table height=\"10\"><tr><td></td></tr></table>";
+const std::string kHeader =
+    "<p style=\"font-size:10pt; margin:2; margin-bottom:6; border-bottom: #777777 1px "
+    "solid;\"><font color=\"#777777\"><i>Unicode:</i></font></p>";
+
+std::string Big(int code, const std::string& face) {
+    return "<p style=\"font-size:14pt; margin:2;\"><font face=\"" + face + "\">&#" +
+           std::to_string(code) + ";</font></p>";
+}
+
+std::string Row(const std::string& face, const std::string& tag, const std::string& value) {
+    return "<tr><td style=\"font-size:10pt;\"><font color=\"999999\" face=\"" + face + "\"><i>" +
+           tag +
+           "</i></font></td><td width=\"10\">&nbsp;</td><td style=\"font-size:10pt;\">"
+           "<font face=\"" +
+           face + "\">" + value + "</font></td></tr>";
+}
+
+// Byte offsets of the lines below: 0, 10, 11, 47, 68, 103, 127.
+const std::string kSource =
+    "# Unihan\r\n"                              // 0, 10 bytes
+    "\n"                                        // 10
+    "U+4E00\tkDefinition\tone; a, an\textra\n"  // 11, 36 bytes
+    "U+4E00\tkMandarin\ty\xC4\xAB\n"            // 47, 21 bytes
+    "U+4E01\t\tkDefinition\t<male> & adult\n"   // 68, 35 bytes
+    "U+4E00\tkTotalStrokes\t1\r\n"              // 103, 24 bytes
+    "U+20000\tkDefinition\tsomething\n";
+
+class Unihan : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        WriteBytes(dir.file("unihan.txt"), kSource);
+        auto r = BuildUnihanIndex(dir.file("unihan.txt"), dir.file("unihan.idc"));
+        ASSERT_TRUE(r.ok);
+        ASSERT_EQ(LoadUnihanIndex(dir.path(), index), std::string(kUnihanFoundLine));
+    }
+    std::string Block(std::u16string_view q) {
+        return UnihanInfoHtml(q, index, true, "Arial Unicode", "Times");
+    }
+    TempDir dir;
+    UnihanIndex index;
+};
+
+TEST_F(Unihan, IndexHoldsOneRecordPerRun) {
+    // U+4E00 at 11, U+4E01 at 68, U+4E00 again at 103, U+20000 at 127.
+    EXPECT_EQ(Hex(ReadBytes(dir.file("unihan.idc"))), Hex(FromHex("00 4E 00 00 0B 00 00 00"
+                                                                  "01 4E 00 00 44 00 00 00"
+                                                                  "00 4E 00 00 67 00 00 00"
+                                                                  "00 00 02 00 7F 00 00 00")));
+    ASSERT_EQ(index.Records.size(), 4u);
+    EXPECT_EQ(index.Records[3].Code, 0x20000);
+    EXPECT_EQ(index.Records[3].Offset, 127);
+    EXPECT_TRUE(index.Available);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("unihan.idc.tmp")));
+}
+
+TEST_F(Unihan, TwoRunsShareOneTable) {
+    EXPECT_EQ(Block(u"\u4E00\u4E01"),
+              kSpacer + kHeader + Big(0x4E00, "Arial Unicode") + "<table>" +
+                  Row("Times", "kDefinition", "one; a, an") + Row("Times", "kMandarin", "y&#299;") +
+                  Row("Times", "kTotalStrokes", "1") + "</table>" + kSpacer);
+}
+
+TEST_F(Unihan, AsciiMarkupIsEscapedAndReferencesStay) {
+    EXPECT_EQ(Block(u"\u4E01"), kSpacer + kHeader + Big(0x4E01, "Arial Unicode") + "<table>" +
+                                    Row("Times", "kDefinition", "&lt;male&gt; &amp; adult") +
+                                    "</table>" + kSpacer);
+}
+
+TEST_F(Unihan, CharactersWithoutLinesGiveTheSpacerOnly) {
+    EXPECT_EQ(Block(u"a"), kSpacer);
+    // U+20000 is indexed but never shown: the query is looked up by one code unit.
+    EXPECT_EQ(Block(u"\U00020000"), kSpacer);
+    EXPECT_EQ(Block(u""), "");
+}
+
+TEST_F(Unihan, OffWhenTheOptionIsOffOrTheTextIsGone) {
+    EXPECT_EQ(UnihanInfoHtml(u"\u4E00", index, false, "A", "B"), "");
+    std::filesystem::remove(dir.file("unihan.txt"));
+    EXPECT_EQ(Block(u"\u4E00"), "");
+    UnihanIndex notLoaded;
+    EXPECT_EQ(UnihanInfoHtml(u"\u4E00", notLoaded, true, "A", "B"), "");
+}
+
+TEST_F(Unihan, ReadErrorOfTheTextPropagates) {
+    index.Records.push_back(UnihanRecord{'x', -5});
+    EXPECT_THROW(Block(u"x"), IoError);
+}
+
+TEST(UnihanLoad, NeedsBothFilesAndIgnoresAShortTail) {
+    TempDir dir;
+    UnihanIndex index;
+    WriteBytes(dir.file("unihan.idc"), FromHex("00 4E 00 00 05 00 00 00 01 02 03"));
+    EXPECT_EQ(LoadUnihanIndex(dir.path(), index), "");
+    EXPECT_FALSE(index.Available);
+    WriteBytes(dir.file("unihan.txt"), "");
+    EXPECT_EQ(LoadUnihanIndex(dir.path(), index),
+              "<p style=\"margin:2;\"><font face=\"Tahoma\">#. <i>Unihan index found</i>"
+              "</font></p>");
+    ASSERT_EQ(index.Records.size(), 1u);
+    EXPECT_EQ(index.Records[0].Code, 0x4E00);
+    EXPECT_EQ(index.Records[0].Offset, 5);
+    std::filesystem::remove(dir.file("unihan.txt"));
+    EXPECT_EQ(LoadUnihanIndex(dir.path(), index), "");
+    EXPECT_FALSE(index.Available);
+    EXPECT_TRUE(index.Records.empty());
+    // A directory in place of the index counts as missing.
+    WriteBytes(dir.file("unihan.txt"), "");
+    std::filesystem::remove(dir.file("unihan.idc"));
+    std::filesystem::create_directory(dir.file("unihan.idc"));
+    EXPECT_EQ(LoadUnihanIndex(dir.path(), index), "");
+}
+
+TEST(UnihanBuild, ProgressStartsAtZeroAndNeverReaches100) {
+    TempDir dir;
+    WriteBytes(dir.file("src.txt"), "U+4E00\ta\tb\nU+4E01\ta\tb\nU+4E02\ta\tb\nU+4E03\ta\tb\n");
+    std::vector<int> seen;
+    int pumps = 0;
+    UnihanBuildCallbacks cb;
+    cb.progress = [&](int p) { seen.push_back(p); };
+    cb.processMessages = [&] { ++pumps; };
+    auto r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"), cb);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.message, "Index file unihan.idc created");
+    EXPECT_EQ(r.records, 4);
+    EXPECT_EQ(seen, (std::vector<int>{0, 25, 50, 75}));
+    EXPECT_EQ(pumps, 8);
+}
+
+TEST(UnihanBuild, SkipsLinesThatAreNoDataLines) {
+    TempDir dir;
+    WriteBytes(dir.file("src.txt"),
+               "U+0000\tzero\n"   // 0: equals the start value, no record
+               "  # comment\n"    // 12
+               "U+4E0 \tshort\n"  // 24: 3 digits after trimming
+               "U+4EZZ\tbad\n"    // 37: not hexadecimal
+               "u+4E00\tlower\n"  // 48: not "U+"
+               "U+4E0\n"          // 61: only 5 characters
+               "  U+4E05\tok\n"   // 67: leading blanks are trimmed away
+               "U+4E05\tagain\n"  // 79: same run
+               "U+4E06\tx\n");    // 92
+    ASSERT_TRUE(BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc")).ok);
+    EXPECT_EQ(Hex(ReadBytes(dir.file("unihan.idc"))), Hex(FromHex("05 4E 00 00 43 00 00 00"
+                                                                  "06 4E 00 00 5C 00 00 00")));
+}
+
+TEST(UnihanBuild, EmptySourceGivesAnEmptyIndex) {
+    TempDir dir;
+    WriteBytes(dir.file("src.txt"), "");
+    std::vector<int> seen;
+    UnihanBuildCallbacks cb;
+    cb.progress = [&](int p) { seen.push_back(p); };
+    auto r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"), cb);
+    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(seen.empty());
+    EXPECT_TRUE(std::filesystem::exists(dir.file("unihan.idc")));
+    EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), "");
+}
+
+TEST(UnihanBuild, FailureKeepsThePreviousIndex) {
+    TempDir dir;
+    WriteBytes(dir.file("unihan.idc"), FromHex("00 4E 00 00 00 00 00 00"));
+    auto r = BuildUnihanIndex(dir.file("missing.txt"), dir.file("unihan.idc"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "ERROR: Unknown error when creating index file!");
+    EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), FromHex("00 4E 00 00 00 00 00 00"));
+    // A source that is a directory fails while reading; nothing half-written is left.
+    std::filesystem::create_directory(dir.file("dir.txt"));
+    r = BuildUnihanIndex(dir.file("dir.txt"), dir.file("unihan.idc"));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), FromHex("00 4E 00 00 00 00 00 00"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("unihan.idc.tmp")));
+    // The index cannot be written into a missing folder.
+    WriteBytes(dir.file("src.txt"), "U+4E00\ta\tb\n");
+    EXPECT_FALSE(BuildUnihanIndex(dir.file("src.txt"), dir.file("none/unihan.idc")).ok);
+}
+
+}  // namespace
+}  // namespace kes
