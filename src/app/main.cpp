@@ -5,7 +5,11 @@
 #include <vector>
 
 #include "app/cli.h"
+#include "app/cli_index.h"
 #include "app/entry.h"
+#ifdef KESTRUNE_WITH_GUI
+#include "app/gui/viewer.h"
+#endif
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -13,16 +17,16 @@ int main(int argc, char** argv) {
 
     kes::CommandContext ctx;
     ctx.programFolder = kes::ProgramFolder();
-    // The desktop build sets ctx.showMessage here (a message box when stdout is not a
-    // terminal and a display is available).
+#ifdef KESTRUNE_WITH_GUI
+    // A message box as well when stdout is not a terminal and a display is available.
+    ctx.showMessage = kes::DesktopMessageSink();
+#endif
 
     switch (decision.branch) {
         case kes::EntryBranch::Convert:
             return kes::RunDslCommand(decision.path, ctx, std::cout, std::cerr);
         case kes::EntryBranch::Index:
-            // Dispatch point of the "index" command.
-            std::cerr << "The index command is not available in this build.\n";
-            return 1;
+            return kes::RunIndexCommand(decision.args, ctx);
         case kes::EntryBranch::Lookup:
             // Dispatch point of the "lookup" command.
             std::cerr << "The lookup command is not available in this build.\n";
@@ -35,6 +39,10 @@ int main(int argc, char** argv) {
     }
 
     if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
-    std::cerr << "The viewer is not available in this build yet.\n";
+#ifdef KESTRUNE_WITH_GUI
+    return kes::RunViewer(argc, argv, ctx);
+#else
+    std::cerr << "The viewer is not available in this build.\n";
     return 1;
+#endif
 }
