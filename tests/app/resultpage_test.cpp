@@ -1,0 +1,179 @@
+#include "app/resultpage.h"
+
+#include <gtest/gtest.h>
+
+#include "dict/text.h"
+#include "support/tempdir.h"
+
+namespace kes {
+namespace {
+
+using test::TempDir;
+
+std::u16string W(const char* utf8) {
+    return Utf8ToUtf16(utf8);
+}
+
+// The block around its three variable parts, with the default fonts.
+std::string Block(const std::string& head, const std::string& pinyin,
+                  const std::string& translation) {
+    return "<table width=\"100%\" height=\"10\" cellpadding=\"0\" cellspacing=\"0\"><tr><td></td>"
+           "</tr></table><table cellpadding=\"0\" cellspacing=\"0\"><tr bgcolor=\"#FFFFFF\">"
+           "<td style=\"font-family:Arial; color:#101040; font-size:12;\">" +
+           head +
+           "</td><td style=\"font-family:Times; color:#104010; font-size:12;\"><i>&nbsp;&nbsp;" +
+           pinyin +
+           "</i></td></tr></table>\r\n<table width=\"100%\" cellpadding=\"8\" "
+           "cellspacing=\"0\"><tr><td style=\"font-family:Times; font-size:12;\"><p "
+           "style=\"margin:0;\"><font color=\"#000000\">" +
+           translation + "</font></p></td></tr></table>\r\n";
+}
+
+std::string Render(const char* line, bool both = true) {
+    return RenderEntryLine(W(line), PageFonts{}, both);
+}
+
+TEST(RenderEntry, WholeBlockCharacterForCharacter) {
+    PageFonts fonts;
+    fonts.ChrFontface = "MS Mincho";
+    fonts.ChrFontsize = 20;
+    fonts.PinFontface = "Courier New";
+    fonts.PinFontsize = 9;
+    fonts.DscFontface = "Verdana";
+    fonts.DscFontsize = 11;
+    EXPECT_EQ(RenderEntryLine(W("中國 中国 [zhong1 guo2] /China/Middle Kingdom/"), fonts, true),
+              "<table width=\"100%\" height=\"10\" cellpadding=\"0\" cellspacing=\"0\"><tr><td>"
+              "</td></tr></table>"
+              "<table cellpadding=\"0\" cellspacing=\"0\"><tr bgcolor=\"#FFFFFF\">"
+              "<td style=\"font-family:MS Mincho; color:#101040; font-size:20;\">"
+              "&#20013;&#22283;&#32;&#91;&#20013;&#22269;&#93;</td>"
+              "<td style=\"font-family:Courier New; color:#104010; font-size:9;\">"
+              "<i>&nbsp;&nbsp;&#122;&#104;&#111;&#110;&#103;&#49;&#32;&#103;&#117;&#111;&#50;"
+              "</i></td></tr></table>\r\n"
+              "<table width=\"100%\" cellpadding=\"8\" cellspacing=\"0\"><tr>"
+              "<td style=\"font-family:Verdana; font-size:11;\"><p style=\"margin:0;\">"
+              "<font color=\"#000000\">China<br />Middle Kingdom</font></p></td>"
+              "</tr></table>\r\n");
+}
+
+TEST(RenderEntry, HeadwordForms) {
+    // 國 国 -> 國 [国]
+    EXPECT_EQ(Render("國 国 [guo2] /x/"), Block(CharRefs(W("國 [国]")), CharRefs(u"guo2"), "x"));
+    // a b c -> a [b, c]; a  b -> a [, b]
+    EXPECT_EQ(Render("a b c [p] /x/"), Block(CharRefs(u"a [b, c]"), CharRefs(u"p"), "x"));
+    EXPECT_EQ(Render("a  b [p] /x/"), Block(CharRefs(u"a [, b]"), CharRefs(u"p"), "x"));
+    // A single traditional form gets its simplified text when both forms are searched.
+    EXPECT_EQ(Render("國 [guo2] /x/"), Block(CharRefs(W("國  (国) ")), CharRefs(u"guo2"), "x"));
+    EXPECT_EQ(Render("國 [guo2] /x/", false), Block(CharRefs(W("國")), CharRefs(u"guo2"), "x"));
+    EXPECT_EQ(Render("国 [guo2] /x/"), Block(CharRefs(W("国")), CharRefs(u"guo2"), "x"));
+    EXPECT_EQ(Render("學習 [xue2 xi2] /x/"),
+              Block(CharRefs(W("學習  (学习) ")), CharRefs(u"xue2 xi2"), "x"));
+    // A character outside the Basic Multilingual Plane is two references.
+    EXPECT_EQ(Render("\xF0\xA0\x80\x80 [p] /x/"), Block("&#55360;&#56320;", "&#112;", "x"));
+}
+
+TEST(RenderEntry, LineWithoutBracket) {
+    EXPECT_EQ(Render("中国 /China/"), Block(CharRefs(W("中国 [/China/]")), "", ""));
+    EXPECT_EQ(Render("中"), Block("&#20013;", "", ""));
+    EXPECT_EQ(Render(""), Block("", "", ""));
+}
+
+TEST(RenderEntry, TranslationSlashesAndNotes) {
+    EXPECT_EQ(Render("a [p] /a/b/"), Block("&#97;", "&#112;", "a<br />b"));
+    // Without the outer slashes the first and last characters stay.
+    EXPECT_EQ(Render("a [p] a/b"), Block("&#97;", "&#112;", "a<br />b"));
+    EXPECT_EQ(Render("a [p] /x|y/z/"),
+              Block("&#97;", "&#112;",
+                    "x</font></p><p style=\"margin:8;\"><font color=\"#777777\">y</font></p>"
+                    "<p style=\"margin:0;\"><font color=\"#000000\">z"));
+    // A note runs to the end of the translation when no "/" closes it.
+    EXPECT_EQ(
+        Render("a [p] /x|y z"),
+        Block("&#97;", "&#112;", "x</font></p><p style=\"margin:8;\"><font color=\"#777777\">y z"));
+    // A lone "/" is both first and last: nothing.
+    EXPECT_EQ(Render("a [p] /"), Block("&#97;", "&#112;", ""));
+    EXPECT_EQ(Render("a [p] //"), Block("&#97;", "&#112;", ""));
+    EXPECT_EQ(Render("a [p] /中文/é/"), Block("&#97;", "&#112;", "&#20013;&#25991;<br />&#233;"));
+}
+
+TEST(RenderEntry, MarkupAndAngleBrackets) {
+    EXPECT_EQ(Render("a [p] /x[BR]y/"), Block("&#97;", "&#112;", "x<br />y"));
+    EXPECT_EQ(Render("a [p] /x<br>y/"), Block("&#97;", "&#112;", "x<br />y"));
+    EXPECT_EQ(Render("a [p] /<b>bold/"), Block("&#97;", "&#112;", "[b]bold"));
+    // "/" inside a closing tag is a sense separator like any other.
+    EXPECT_EQ(Render("a [p] /<b>b</b>/"), Block("&#97;", "&#112;", "[b]b[<br />b]"));
+    EXPECT_EQ(Render("a [p] /[bs]b[Be] [cs]c[CE]/"),
+              Block("&#97;", "&#112;", "<b>b</b> <font color=\"#449944\"><i>c</i></font>"));
+    // No tag of the data's own can open.
+    EXPECT_EQ(Render("a [p] /<script>x/"), Block("&#97;", "&#112;", "[script]x"));
+    // ASCII goes in as it is: an entity written in the data shows as its character.
+    EXPECT_EQ(Render("a [p] /R&amp;D \"q\"/"), Block("&#97;", "&#112;", "R&amp;D \"q\""));
+    // Headword and pinyin are references only, so tokens there stay text.
+    EXPECT_EQ(Render("a [[br]] /x/"), Block("&#97;", CharRefs(u"[br"), "] <br />x"));
+}
+
+TEST(RenderEntry, ShownOnceAndReadFromTheDataFile) {
+    TempDir dir;
+    test::WriteBytes(dir.file("d.ced"),
+                     "\xFF\xFE" + test::Ucs2File({"中 [zhong1] /middle/", "国 [guo2] /country/"}));
+    ByteFile data(dir.file("d.ced"), OpenMode::Read);
+    ShownOffsets shown;
+    // The first line starts at 0 although it begins with a byte-order mark.
+    EXPECT_EQ(RenderEntry(data, 0, shown, PageFonts{}, true),
+              Block("&#20013;", CharRefs(u"zhong1"), "middle"));
+    EXPECT_EQ(RenderEntry(data, 0, shown, PageFonts{}, true), "");
+    int32_t second = 2 + 2 * 21;
+    EXPECT_EQ(RenderEntry(data, second, shown, PageFonts{}, true),
+              Block("&#22269;", CharRefs(u"guo2"), "country"));
+    EXPECT_EQ(RenderEntry(data, second, shown, PageFonts{}, true), "");
+    shown.reset();
+    EXPECT_NE(RenderEntry(data, 0, shown, PageFonts{}, true), "");
+    // An offset outside the data file is an error, not an empty entry.
+    EXPECT_THROW(RenderEntry(data, static_cast<int32_t>(data.size()), shown, PageFonts{}, true),
+                 IoError);
+    EXPECT_THROW(RenderEntry(data, -1, shown, PageFonts{}, true), IoError);
+}
+
+TEST(ShownOffsets, HundredSlotsThenUnrecorded) {
+    ShownOffsets shown;
+    for (int32_t i = 0; i < ShownOffsets::kSlots; ++i)
+        EXPECT_TRUE(shown.markShown(i * 10));
+    EXPECT_FALSE(shown.markShown(990));
+    EXPECT_FALSE(shown.markShown(0));
+    // The 101st distinct offset is shown every time, because it cannot be recorded.
+    EXPECT_TRUE(shown.markShown(5));
+    EXPECT_TRUE(shown.markShown(5));
+    EXPECT_FALSE(shown.contains(5));
+    shown.reset();
+    for (int32_t v : shown.slots())
+        EXPECT_EQ(v, -1);
+    // A free slot (-1) is never taken for a shown entry.
+    EXPECT_FALSE(shown.contains(-1));
+    EXPECT_TRUE(shown.markShown(0));
+    EXPECT_TRUE(shown.contains(0));
+}
+
+TEST(ResultPageTexts, FixedTexts) {
+    EXPECT_EQ(kHintHtml,
+              "<font face=\"Tahoma\"><b>To use:</b> Enter (chinese) text/word in the \"Input\" "
+              "field and press \"Search\"</font>");
+    EXPECT_EQ(kDictSpacerHtml, "<table height=\"20\"><tr><td></td></tr></table>");
+    EXPECT_EQ(kNoticeHtml,
+              "<p><font color=\"#777777\"><i>NOTICE: </font><font color=\"#000000\">'Translate "
+              "text (instead of word)'</font><font color=\"#777777\"> option was blocked by "
+              "non-chinese characters in input.</i></font></p>");
+    EXPECT_EQ(kReadmeMissingHtml, "<i>NOTE: readme.html is missing or invalid!</i>");
+}
+
+TEST(ResultPageTexts, HeadingCarriesTheDescriptionAsPlainUtf8) {
+    EXPECT_EQ(DictHeadingHtml(W("CEDICT 中文")),
+              "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>CEDICT "
+              "\xE4\xB8\xAD\xE6\x96\x87</i></p>");
+    EXPECT_EQ(
+        DictHeadingHtml(u"A<b>&B"),
+        "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>A&lt;b&gt;&amp;B</i></p>");
+    EXPECT_EQ(PlainTextHtml(u""), "");
+}
+
+}  // namespace
+}  // namespace kes
