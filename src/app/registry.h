@@ -40,8 +40,9 @@ struct DiscoverOptions {
 
 // Fills the registry from `folder`: lists "*.ced" (sorted by name), AddDictionary for each,
 // applies and (optionally) rewrites section "Dicts" of folder + "setup.ini", builds the start
-// text and loads the Unihan index. The caller then builds the tree (DictItemText/Numbers)
-// and shows the hint.
+// text, loads the Unihan index and numbers the dictionaries (Number = position from 1). The
+// window then builds the tree (ResetView: DictItemText, NumberDictionaries) and shows the
+// hint. Descriptions in the start text are written as plain text (PlainTextHtml).
 void DiscoverDictionaries(Registry& reg, const std::string& folder, const RegistryCallbacks& cb,
                           const DiscoverOptions& options = {});
 

@@ -1,0 +1,253 @@
+#include "app/registry.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/inifile.h"
+#include "dict/builder.h"
+#include "dict/indexformat.h"
+#include "dict/text.h"
+#include "support/tempdir.h"
+
+namespace kes {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::Ucs2File;
+using test::WriteBytes;
+
+const std::string kFoundHeading =
+    "<p style=\"margin:2;\"><font face=\"Tahoma\" color=\"#102060\">Dictionaries found:</font>"
+    "</p>";
+
+std::string StartLine(int i, const std::string& description) {
+    return "<p style=\"margin:2;\"><font face=\"Tahoma\"><i><b>" + std::to_string(i) + ".</b> " +
+           description + "</i></font></p>";
+}
+
+// A dictionary built by the index builder, with the given description.
+void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
+              const std::vector<std::string>& lines = {"中 [zhong1] /middle/"}) {
+    WriteBytes(dir.file(base + ".ced"), Ucs2File(lines));
+    IndexBuildCallbacks cb;
+    cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
+    IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), IndexBuildOptions{}, cb);
+    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+}
+
+struct Found {
+    Registry reg;
+    std::vector<std::string> messages;
+    int pumps = 0;
+};
+
+Found Discover(const TempDir& dir, bool writeDicts = true) {
+    Found f;
+    RegistryCallbacks cb;
+    cb.message = [&f](const std::string& m) { f.messages.push_back(m); };
+    cb.processMessages = [&f] { ++f.pumps; };
+    DiscoverOptions options;
+    options.writeDicts = writeDicts;
+    DiscoverDictionaries(f.reg, dir.path(), cb, options);
+    return f;
+}
+
+std::string Order(const Registry& reg) {
+    std::string s;
+    for (const TDic& d : reg.Dicts)
+        s += d.FileName + "=" + (d.Enabled ? "1" : "0") + "#" + std::to_string(d.Number) + " ";
+    return s;
+}
+
+TEST(Registry, DictsSectionOrdersAndSwitches) {
+    TempDir dir;
+    for (const char* n : {"a", "b", "c", "d"})
+        MakeDict(dir, n, std::string("Dict ") + n);
+    WriteBytes(dir.file("setup.ini"),
+               "[Setup]\nX=1\n\n[Dicts]\nc.idx = 1\na.idx=0\n\n[Tail]\nk=v\n");
+    Found f = Discover(dir);
+    EXPECT_EQ(Order(f.reg), "c.idx=1#1 a.idx=0#2 b.idx=1#3 d.idx=1#4 ");
+    EXPECT_TRUE(f.messages.empty());
+    EXPECT_EQ(f.pumps, 4);
+    EXPECT_EQ(ReadBytes(dir.file("setup.ini")),
+              "[Setup]\nX=1\n\n[Tail]\nk=v\n\n[Dicts]\nc.idx=1\na.idx=0\nb.idx=1\nd.idx=1\n");
+    // Disabled dictionaries are listed in the start text like the others.
+    EXPECT_EQ(f.reg.StartText, kFoundHeading + StartLine(1, "Dict c") + StartLine(2, "Dict a") +
+                                   StartLine(3, "Dict b") + StartLine(4, "Dict d"));
+    EXPECT_EQ(DictItemText(f.reg.Dicts[0]), u"Dict c");
+    EXPECT_EQ(DictItemText(f.reg.Dicts[1]), u"Dict a (disabled)");
+}
+
+TEST(Registry, KeysInAnotherCaseNewAndRemovedDictionaries) {
+    TempDir dir;
+    for (const char* n : {"a", "b", "new"})
+        MakeDict(dir, n, n);
+    // "B.idx" is not b.idx; "gone.idx" has no files; a key listed twice is applied once.
+    WriteBytes(dir.file("setup.ini"), "[dicts]\ngone.idx=1\nB.idx=0\na.idx=0\nb.idx=2\na.idx=1\n");
+    Found f = Discover(dir);
+    EXPECT_EQ(Order(f.reg), "a.idx=0#1 b.idx=0#2 new.idx=1#3 ");
+    EXPECT_EQ(ReadBytes(dir.file("setup.ini")), "[Dicts]\na.idx=0\nb.idx=0\nnew.idx=1\n");
+
+    WriteBytes(dir.file("setup.ini"), "[Dicts]\nB.idx=0\n");
+    f = Discover(dir);
+    EXPECT_EQ(Order(f.reg), "a.idx=1#1 b.idx=1#2 new.idx=1#3 ");
+    EXPECT_EQ(ReadBytes(dir.file("setup.ini")), "[Dicts]\na.idx=1\nb.idx=1\nnew.idx=1\n");
+}
+
+TEST(Registry, ApplyPairsFollowsTheSwapRule) {
+    std::vector<TDic> dicts(4);
+    const char* names[] = {"a", "b", "c", "d"};
+    for (int i = 0; i < 4; ++i)
+        dicts[static_cast<std::size_t>(i)].FileName = names[i];
+    ApplyDictsPairs(dicts, {{"d", "1"}, {"zz", "1"}, {"b", "0"}, {"d", "0"}, {"c", "x"}});
+    // Pairs kept: d, b, d, c. d swaps 1<->4: d b c a; b stays at 2; the second d is not
+    // found from position 3 on; c (pair 4) is not found from position 4 on either, so its
+    // flag is not applied.
+    std::string s;
+    for (const TDic& d : dicts)
+        s += d.FileName + (d.Enabled ? "1" : "0");
+    EXPECT_EQ(s, "d1b0c1a1");
+}
+
+TEST(Registry, NothingFoundAndTheUnihanLine) {
+    TempDir dir;
+    WriteBytes(dir.file("lonely.ced"), Ucs2File({"x [x] /x/"}));  // no index: silent
+    WriteBytes(dir.file("orphan.idx"), std::string(300, '\0'));   // no data file: silent
+    Found f = Discover(dir);
+    EXPECT_TRUE(f.reg.Dicts.empty());
+    EXPECT_TRUE(f.messages.empty());
+    EXPECT_EQ(f.reg.StartText, kFoundHeading);
+    EXPECT_FALSE(f.reg.Unihan.Available);
+    EXPECT_EQ(ReadBytes(dir.file("setup.ini")), "");
+
+    WriteBytes(dir.file("unihan.txt"), "U+4E00\ta\tb\n");
+    WriteBytes(dir.file("unihan.idc"), std::string("\x00\x4E\x00\x00\x00\x00\x00\x00", 8));
+    f = Discover(dir);
+    EXPECT_TRUE(f.reg.Unihan.Available);
+    EXPECT_EQ(f.reg.StartText, kFoundHeading + std::string(kUnihanFoundLine));
+}
+
+TEST(Registry, StaleIndexIsDeletedWithTheMessage) {
+    TempDir dir;
+    MakeDict(dir, "old", "Old");
+    MakeDict(dir, "ok", "Fine");
+    // The data file changes size after its index was built.
+    WriteBytes(dir.file("old.ced"), Ucs2File({"中 [zhong1] /middle/", "国 [guo2] /country/"}));
+    Found f = Discover(dir);
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0],
+              "Index file old.idx was deleted because of changes in old.ced datafile!");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("old.idx")));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("old.ced")));
+    EXPECT_EQ(Order(f.reg), "ok.idx=1#1 ");
+
+    // Same size, other time.
+    MakeDict(dir, "t", "T");
+    SetFileUnixTime(dir.file("t.ced"), 1000000000);
+    f = Discover(dir);
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0], "Index file t.idx was deleted because of changes in t.ced datafile!");
+}
+
+TEST(Registry, DamagedHeaderSkipsOnlyThatDictionary) {
+    TempDir dir;
+    MakeDict(dir, "a", "A");
+    MakeDict(dir, "b", "B");
+    MakeDict(dir, "c", "C");
+    std::string idx = ReadBytes(dir.file("b.idx"));
+    WriteBytes(dir.file("b.idx"), idx.substr(0, 271));
+    std::filesystem::remove(dir.file("c.idx"));
+    std::filesystem::create_directory(dir.file("c.idx"));  // a folder in place of the index
+    Found f = Discover(dir);
+    EXPECT_EQ(Order(f.reg), "a.idx=1#1 ");
+    // The folder is no index file: silently not a dictionary. The short index is reported.
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0].rfind("Index file b.idx could not be read (", 0), 0u) << f.messages[0];
+    const std::string tail = ")! File b.ced wasn't used!";
+    ASSERT_GT(f.messages[0].size(), tail.size());
+    EXPECT_EQ(f.messages[0].substr(f.messages[0].size() - tail.size()), tail);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("b.idx")));  // not deleted
+    EXPECT_EQ(f.reg.StartText, kFoundHeading + StartLine(1, "A"));
+}
+
+TEST(Registry, DescriptionOf128UnitsWithoutTerminator) {
+    TempDir dir;
+    MakeDict(dir, "long", "x");
+    std::string idx = ReadBytes(dir.file("long.idx"));
+    for (int i = 0; i < 128; ++i) {
+        idx[static_cast<std::size_t>(2 * i)] = static_cast<char>('a' + i % 26);
+        idx[static_cast<std::size_t>(2 * i + 1)] = 0;
+    }
+    WriteBytes(dir.file("long.idx"), idx);
+    Found f = Discover(dir);
+    ASSERT_EQ(f.reg.Dicts.size(), 1u);
+    ASSERT_EQ(f.reg.Dicts[0].Description.size(), 128u);
+    EXPECT_EQ(f.reg.Dicts[0].Description.substr(0, 3), u"abc");
+    EXPECT_EQ(f.reg.Dicts[0].Description[127], u'a' + 127 % 26);
+}
+
+TEST(Registry, LimitOfOneHundredDictionaries) {
+    TempDir dir;
+    for (int i = 0; i < 101; ++i) {
+        char name[8];
+        std::snprintf(name, sizeof name, "d%03d", i);
+        MakeDict(dir, name, name);
+    }
+    WriteBytes(dir.file("zzz.ced"), Ucs2File({"x [x] /x/"}));  // no index, still refused
+    Found f = Discover(dir);
+    EXPECT_EQ(f.reg.Dicts.size(), 100u);
+    EXPECT_EQ(f.reg.Dicts.back().FileName, "d099.idx");
+    EXPECT_EQ(f.messages,
+              (std::vector<std::string>{
+                  "Limit of dictionaries count (100) was exceeded! File d100.ced wasn't used!",
+                  "Limit of dictionaries count (100) was exceeded! File zzz.ced wasn't used!"}));
+}
+
+TEST(Registry, CommandLineDiscoveryLeavesSetupIniAlone) {
+    TempDir dir;
+    MakeDict(dir, "a", "A");
+    MakeDict(dir, "b", "B");
+    const std::string ini = "[Dicts]\r\nb.idx=0\r\nzz.idx=1\r\n";
+    WriteBytes(dir.file("setup.ini"), ini);
+    Found f = Discover(dir, false);
+    EXPECT_EQ(Order(f.reg), "b.idx=0#1 a.idx=1#2 ");
+    EXPECT_EQ(ReadBytes(dir.file("setup.ini")), ini);
+    // Without a setup.ini, none is created.
+    std::filesystem::remove(dir.file("setup.ini"));
+    Discover(dir, false);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("setup.ini")));
+}
+
+TEST(Registry, UnreadableSetupIniKeepsTheFoundOrder) {
+    TempDir dir;
+    MakeDict(dir, "a", "A");
+    MakeDict(dir, "b", "B");
+    std::filesystem::create_directory(dir.file("setup.ini"));
+    Found f = Discover(dir);
+    EXPECT_EQ(Order(f.reg), "a.idx=1#1 b.idx=1#2 ");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("setup.ini")));
+}
+
+TEST(Registry, WriteDictsSectionKeepsOtherSections) {
+    TempDir dir;
+    WriteBytes(dir.file("setup.ini"), "[Dicts]\nold.idx=1\n[Setup]\nX=1\n");
+    std::vector<TDic> dicts(2);
+    dicts[0].FileName = "B.idx";
+    dicts[0].Enabled = false;
+    dicts[1].FileName = "b.idx";
+    ASSERT_TRUE(WriteDictsSection(dir.file("setup.ini"), dicts));
+    EXPECT_EQ(ReadBytes(dir.file("setup.ini")), "[Setup]\nX=1\n\n[Dicts]\nB.idx=0\nb.idx=1\n");
+    EXPECT_FALSE(WriteDictsSection(dir.file("none/setup.ini"), dicts));
+}
+
+TEST(Registry, AboutPageAndItemNumbers) {
+    EXPECT_EQ(AboutPageHtml("S", " readme"), "S<br /> readme");
+    std::vector<TDic> dicts(3);
+    NumberDictionaries(dicts);
+    EXPECT_EQ(dicts[2].Number, 3);
+}
+
+}  // namespace
+}  // namespace kes
