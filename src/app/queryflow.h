@@ -98,5 +98,7 @@ std::vector<std::u16string> SegmentText(DicSession& session, std::u16string_view
 // (a walk of the index only; for texts that are not pages).
 std::vector<int32_t> EntryOffsets(const TDic& dic, std::u16string_view query,
                                   const std::string& folder, bool searchBoth);
+// The same on an index file that is already open (for many queries in a row).
+std::vector<int32_t> EntryOffsets(ByteFile& index, std::u16string_view query, bool searchBoth);
 
 }  // namespace kes

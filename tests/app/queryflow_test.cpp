@@ -1,0 +1,347 @@
+#include "app/queryflow.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+
+#include "charinfo/ucs2view.h"
+#include "dict/builder.h"
+#include "dict/text.h"
+#include "support/tempdir.h"
+
+namespace kes {
+namespace {
+
+using test::TempDir;
+using test::Ucs2File;
+using test::WriteBytes;
+
+std::u16string W(const char* utf8) {
+    return Utf8ToUtf16(utf8);
+}
+
+void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
+              const std::vector<std::string>& lines) {
+    WriteBytes(dir.file(base + ".ced"), Ucs2File(lines));
+    IndexBuildCallbacks cb;
+    cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
+    IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), IndexBuildOptions{}, cb);
+    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+}
+
+Registry Discover(const TempDir& dir) {
+    Registry reg;
+    DiscoverDictionaries(reg, dir.path(), RegistryCallbacks{});
+    return reg;
+}
+
+class Search : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MakeDict(dir, "a", "First",
+                 {"我 [wo3] /I/me/", "是 [shi4] /to be/", "学生 [xue2 sheng5] /student/",
+                  "中 [zhong1] /middle/", "中国 [zhong1 guo2] /China/", "ABC [A B C] /alphabet/"});
+        MakeDict(dir, "b", "Second", {"我是 [wo3 shi4] /it's me/", "生 [sheng1] /to be born/"});
+        reg = Discover(dir);
+        ASSERT_EQ(reg.Dicts.size(), 2u);
+        ls.Folder = dir.path();
+    }
+    // What the per-call lookup gives for one dictionary.
+    std::string Lw(std::size_t i, const char* q) { return LookupWord(reg.Dicts[i], W(q), ls); }
+    std::string Block(std::size_t i, const std::string& html) {
+        return DictHeadingHtml(reg.Dicts[i].Description) + html + std::string(kDictSpacerHtml);
+    }
+    SearchResult Run(const char* q, int number = 0, bool record = true) {
+        return RunSearch(reg, history, W(q), number, record, options);
+    }
+
+    TempDir dir;
+    Registry reg;
+    QueryHistory history;
+    SearchOptions options;
+    LookupSettings ls;
+};
+
+TEST_F(Search, BlankQueryChangesNothing) {
+    SearchResult r = Run(" \t  ");
+    EXPECT_FALSE(r.Changed);
+    EXPECT_EQ(r.FieldText, u"");
+    EXPECT_EQ(history.P, 0);
+    EXPECT_TRUE(r.Dicts.empty());
+}
+
+TEST_F(Search, ReferencesAreDecodedForTheFieldAndTheSearch) {
+    for (const char* typed : {"  &#20013; ", "U+4E2D"}) {
+        SearchResult r = Run(typed);
+        ASSERT_TRUE(r.ok()) << r.Error;
+        EXPECT_TRUE(r.Changed);
+        EXPECT_EQ(r.FieldText, W("中"));
+        EXPECT_EQ(r.Page, Block(0, Lw(0, "中")));
+        ASSERT_EQ(r.Dicts.size(), 2u);
+        EXPECT_EQ(r.Dicts[0].Words, (std::vector<std::u16string>{W("中"), W("中国")}));
+        EXPECT_TRUE(r.Dicts[1].Listed);
+        EXPECT_TRUE(r.Dicts[1].Words.empty());
+    }
+    EXPECT_EQ(history.H(10), W("中"));
+    EXPECT_EQ(history.H(9), u"");
+}
+
+TEST_F(Search, CapitalsAreKeptForTheFieldButSearchedLowercased) {
+    SearchResult r = Run("ABC");
+    EXPECT_EQ(r.FieldText, u"ABC");
+    EXPECT_EQ(history.H(10), u"ABC");
+    EXPECT_EQ(r.Query, u"abc");
+    // The headword key "ABC" is never reached; the translation word "alphabet" is not "abc".
+    EXPECT_EQ(r.Page, "");
+    r = Run("ALPHABET");
+    EXPECT_EQ(r.Page, Block(0, Lw(0, "alphabet")));
+    EXPECT_NE(Lw(0, "alphabet"), "");
+}
+
+TEST_F(Search, TranslateTextCutsChineseTextPerDictionary) {
+    options.TranslateAll = true;
+    SearchResult r = Run("我是学生");
+    ASSERT_TRUE(r.ok()) << r.Error;
+    ASSERT_EQ(r.Dicts.size(), 2u);
+    EXPECT_EQ(r.Dicts[0].Pieces, (std::vector<std::u16string>{W("我"), W("是"), W("学生")}));
+    // The second dictionary cuts the same text its own way: 我是, then 生 (学 is skipped).
+    EXPECT_EQ(r.Dicts[1].Pieces, (std::vector<std::u16string>{W("我是"), W("生")}));
+    EXPECT_EQ(r.Page, Block(0, Lw(0, "我") + Lw(0, "是") + Lw(0, "学生")) +
+                          Block(1, Lw(1, "我是") + Lw(1, "生")));
+}
+
+TEST_F(Search, NonChineseTextIsLookedUpWholeWithTheNotice) {
+    options.TranslateAll = true;
+    for (const char* q : {"我是a学生", "我是 学生", "我"}) {
+        SearchResult r = Run(q);
+        ASSERT_TRUE(r.ok());
+        if (std::string(q) == "我") {
+            EXPECT_FALSE(r.NonChinese);
+            EXPECT_EQ(r.Page, Block(0, Lw(0, "我")));
+        } else {
+            EXPECT_TRUE(r.NonChinese);
+            EXPECT_EQ(r.Page, std::string(kNoticeHtml));
+        }
+    }
+    // With the option off there is no notice.
+    options.TranslateAll = false;
+    EXPECT_EQ(Run("我是a学生").Page, "");
+}
+
+TEST_F(Search, NothingFoundGivesOnlyTheOptionalLines) {
+    EXPECT_EQ(Run("没有").Page, "");
+    options.ShowUcs2 = true;
+    EXPECT_EQ(Run("没有").Page, Ucs2ViewHtml(W("没有"), true));
+    // Entries, then the UCS-2 line.
+    EXPECT_EQ(Run("中国").Page, Block(0, Lw(0, "中国")) + Ucs2ViewHtml(W("中国"), true));
+}
+
+TEST_F(Search, UnihanBlockFollowsTheUcs2Line) {
+    WriteBytes(dir.file("unihan.txt"), "U+4E2D\tkDefinition\tcentre\n");
+    ASSERT_TRUE(BuildUnihanIndex(dir.file("unihan.txt"), dir.file("unihan.idc")).ok);
+    reg = Discover(dir);
+    options.ShowUcs2 = true;
+    options.ShowUnihan = true;
+    options.Fonts.ChrFontface = "Big";
+    options.Fonts.DscFontface = "Small";
+    ls.Fonts = options.Fonts;
+    SearchResult r = Run("中");
+    EXPECT_EQ(r.Page, Block(0, Lw(0, "中")) + Ucs2ViewHtml(W("中"), true) +
+                          UnihanInfoHtml(W("中"), reg.Unihan, true, "Big", "Small"));
+    EXPECT_NE(r.Page.find("centre"), std::string::npos);
+}
+
+TEST_F(Search, DisabledAndSingleDictionarySearches) {
+    reg.Dicts[0].Enabled = false;
+    SearchResult r = Run("我");
+    ASSERT_EQ(r.Dicts.size(), 1u);
+    EXPECT_EQ(r.Dicts[0].Position, 1u);
+    EXPECT_EQ(r.Page, "");  // "我" alone is not in the second dictionary
+
+    reg.Dicts[0].Enabled = true;
+    // A word item of the second dictionary: only it is searched, nothing is listed.
+    r = Run("我是", 2);
+    ASSERT_EQ(r.Dicts.size(), 1u);
+    EXPECT_FALSE(r.AllDictionaries);
+    EXPECT_FALSE(r.Dicts[0].Listed);
+    EXPECT_EQ(r.Page, Block(1, Lw(1, "我是")));
+    // A number that is no position searches nothing.
+    EXPECT_TRUE(Run("我是", 7).Dicts.empty());
+}
+
+TEST_F(Search, InputOutputErrorKeepsFieldAndHistory) {
+    std::filesystem::remove(dir.file("b.ced"));
+    SearchResult r = Run("我是");
+    EXPECT_FALSE(r.ok());
+    EXPECT_NE(r.Error.find("b.ced"), std::string::npos) << r.Error;
+    EXPECT_EQ(r.FieldText, W("我是"));
+    EXPECT_EQ(history.H(10), W("我是"));
+    EXPECT_EQ(r.Page, "");
+    // The second dictionary's words were listed before its lookup failed.
+    ASSERT_EQ(r.Dicts.size(), 2u);
+    EXPECT_EQ(r.Dicts[1].Words, (std::vector<std::u16string>{W("我是")}));
+}
+
+TEST(QueryHistoryWalk, BackAndForward) {
+    QueryHistory h;
+    EXPECT_EQ(h.Back(), std::nullopt);
+    for (const char* q : {"A", "B", "C"})
+        h.Record(Utf8ToUtf16(q));
+    EXPECT_EQ(h.P, 10);
+    EXPECT_EQ(h.Back(), std::optional<std::u16string>(u"B"));
+    EXPECT_EQ(h.Back(), std::optional<std::u16string>(u"A"));
+    EXPECT_EQ(h.Back(), std::nullopt);  // H7 is empty
+    EXPECT_EQ(h.P, 8);
+    EXPECT_EQ(h.Fwd(), std::optional<std::u16string>(u"B"));
+    EXPECT_EQ(h.Fwd(), std::optional<std::u16string>(u"C"));
+    EXPECT_EQ(h.Fwd(), std::nullopt);
+    EXPECT_EQ(h.P, 10);
+    h.Back();
+    h.Back();
+    h.Record(u"A");  // already there: nothing changes, not even the position
+    EXPECT_EQ(h.P, 8);
+    EXPECT_EQ(h.H(10), u"C");
+}
+
+TEST(QueryHistoryWalk, ForwardFromTheStartMovesToEmptySlots) {
+    QueryHistory h;
+    EXPECT_EQ(h.Fwd(), std::optional<std::u16string>(u""));
+    EXPECT_EQ(h.P, 1);
+}
+
+TEST(QueryHistoryWalk, EleventhQueryDropsTheFirst) {
+    QueryHistory h;
+    for (int i = 1; i <= 11; ++i)
+        h.Record(U("q" + std::to_string(i)));
+    EXPECT_EQ(h.H(1), u"q2");
+    EXPECT_EQ(h.H(10), u"q11");
+    for (int i = 0; i < 9; ++i)
+        EXPECT_TRUE(h.Back().has_value());
+    EXPECT_EQ(h.P, 1);
+    EXPECT_EQ(h.Back(), std::nullopt);
+}
+
+TEST_F(Search, HistoryThroughRunSearch) {
+    Run("A");
+    Run("B");
+    Run("C");
+    auto back = history.Back();
+    ASSERT_TRUE(back.has_value());
+    SearchResult r = Run(Utf16ToUtf8(*back).c_str(), 0, false);
+    EXPECT_EQ(r.FieldText, u"B");
+    EXPECT_EQ(history.P, 9);
+    EXPECT_EQ(history.H(10), u"C");
+}
+
+TEST_F(Search, EntryOffsetsMatchTheRenderedEntries) {
+    for (const char* q : {"中", "我是", "be", "zz"}) {
+        for (std::size_t i = 0; i < 2; ++i) {
+            auto offsets = EntryOffsets(reg.Dicts[i], W(q), dir.path(), true);
+            ByteFile data(DataPathOf(reg.Dicts[i], dir.path()), OpenMode::Read);
+            ShownOffsets shown;
+            std::string html;
+            for (int32_t off : offsets)
+                html += RenderEntry(data, off, shown, PageFonts{}, true);
+            EXPECT_EQ(html, Lw(i, q)) << q;
+        }
+    }
+}
+
+// The greedy cut as literally described: every length from the longest down, each a
+// separate lookup that opens and closes the files.
+std::string LiteralPage(const Registry& reg, const std::u16string& q, const SearchOptions& o) {
+    LookupSettings ls{reg.Folder, o.SearchBoth, o.Fonts};
+    std::string page;
+    for (const TDic& dic : reg.Dicts) {
+        std::string html;
+        std::size_t t = 0;
+        while (t < q.size()) {
+            std::size_t found = 0;
+            for (std::size_t len = q.size() - t; len >= 1; --len) {
+                std::string piece = LookupWord(dic, q.substr(t, len), ls);
+                if (!piece.empty()) {
+                    html += piece;
+                    found = len;
+                    break;
+                }
+            }
+            t += found > 0 ? found : 1;
+        }
+        if (!html.empty())
+            page += DictHeadingHtml(dic.Description) + html + std::string(kDictSpacerHtml);
+    }
+    return page;
+}
+
+TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
+    // Characters with traditional/simplified pairs, so both settings of the option matter.
+    const std::u16string alphabet = W("国國学學生中人大");
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 6; ++round) {
+        TempDir dir;
+        for (int d = 0; d < 2; ++d) {
+            std::vector<std::string> lines;
+            int entries = 10 + static_cast<int>(rng() % 30);
+            for (int e = 0; e < entries; ++e) {
+                std::u16string word;
+                int len = 1 + static_cast<int>(rng() % 4);
+                for (int k = 0; k < len; ++k)
+                    word += alphabet[rng() % alphabet.size()];
+                lines.push_back(Utf16ToUtf8(word) + " [p" + std::to_string(e) + "] /s" +
+                                std::to_string(e) + "/");
+            }
+            MakeDict(dir, "d" + std::to_string(d), "D" + std::to_string(d), lines);
+        }
+        Registry reg = Discover(dir);
+        ASSERT_EQ(reg.Dicts.size(), 2u);
+        for (int t = 0; t < 8; ++t) {
+            std::u16string text;
+            int len = 1 + static_cast<int>(rng() % 24);
+            for (int k = 0; k < len; ++k)
+                text += alphabet[rng() % alphabet.size()];
+            for (bool both : {true, false}) {
+                SearchOptions o;
+                o.TranslateAll = true;
+                o.SearchBoth = both;
+                QueryHistory h;
+                SearchResult r = RunSearch(reg, h, text, 0, true, o);
+                ASSERT_TRUE(r.ok()) << r.Error;
+                EXPECT_EQ(r.Page, LiteralPage(reg, text, o))
+                    << "round " << round << " text " << Utf16ToUtf8(text) << " both " << both;
+            }
+        }
+    }
+}
+
+TEST(SearchSegmentation, SegmentTextGivesThePieces) {
+    TempDir dir;
+    MakeDict(dir, "a", "A", {"我 [wo3] /I/", "学生 [xue2 sheng5] /student/", "是 [shi4] /be/"});
+    Registry reg = Discover(dir);
+    LookupSettings ls{dir.path(), true, PageFonts{}};
+    DicSession s(reg.Dicts[0], ls);
+    EXPECT_EQ(SegmentText(s, W("我是学生x学")),
+              (std::vector<std::u16string>{W("我"), W("是"), W("学生")}));
+}
+
+TEST(SearchOptionsFromSettings, CopiesOptionsAndPageFonts) {
+    Settings s;
+    s.TranslateAll = true;
+    s.SearchBoth = false;
+    s.ShowUnihan = true;
+    s.PinFontface = "Pin";
+    s.DscFontsize = 9;
+    SearchOptions o = SearchOptionsOf(s);
+    EXPECT_TRUE(o.TranslateAll);
+    EXPECT_FALSE(o.SearchBoth);
+    EXPECT_FALSE(o.ShowUcs2);
+    EXPECT_TRUE(o.ShowUnihan);
+    EXPECT_EQ(o.Fonts.PinFontface, "Pin");
+    EXPECT_EQ(o.Fonts.DscFontsize, 9);
+    EXPECT_EQ(o.Fonts.ChrFontface, "Arial");
+    EXPECT_TRUE(HasNonChinese(u"\u33FF"));
+    EXPECT_FALSE(HasNonChinese(u"\u3400\U00020000\uFF21"));
+}
+
+}  // namespace
+}  // namespace kes
