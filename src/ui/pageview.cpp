@@ -104,7 +104,7 @@ void PageView::applyBody() {
         QStringLiteral(";return true;}catch(e){return false;}})()");
     page_->runJavaScript(script, QWebEngineScript::ApplicationWorld, [this](const QVariant&) {
         ++applied_;
-        emit bodyApplied();
+        Q_EMIT bodyApplied();
     });
 }
 

@@ -79,7 +79,7 @@ class PageView : public QWebEngineView {
     // setPageBody has been applied. False on time-out.
     bool waitUntilIdle(int timeoutMs = 10000);
 
-  signals:
+  Q_SIGNALS:
     void bodyApplied();
 
   private:

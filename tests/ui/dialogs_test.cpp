@@ -10,7 +10,7 @@ using namespace kes::ui;
 
 class DialogsTest : public QObject {
     Q_OBJECT
-  private slots:
+  private Q_SLOTS:
     void answersAreUsedInOrder() {
         ScriptedDialogs script;
         script.yes()

@@ -37,7 +37,7 @@ class PageViewTest : public QObject {
         return view;
     }
 
-  private slots:
+  private Q_SLOTS:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         // The program's own page, as it ships.

@@ -1,0 +1,26 @@
+// The five windows of a viewer run, created once at start in this order: fmMain, fmUserdict,
+// fmDictSetup, fmDuplicates, fmEditString. Windows that need another window (the duplicates
+// checker uses the entry edit dialog) find it here; a pointer is null when that window does
+// not exist (for example in a test that creates one window alone).
+#pragma once
+
+namespace kes {
+
+class TfmMain;
+class TfmUserdict;
+class TfmDictSetup;
+class TfmDuplicates;
+class TfmEditString;
+
+struct Forms {
+    TfmMain* fmMain = nullptr;
+    TfmUserdict* fmUserdict = nullptr;
+    TfmDictSetup* fmDictSetup = nullptr;
+    TfmDuplicates* fmDuplicates = nullptr;
+    TfmEditString* fmEditString = nullptr;
+};
+
+// The windows of this run.
+Forms& AppForms();
+
+}  // namespace kes

@@ -1,0 +1,165 @@
+// The main window fmMain: the input field, the tree of dictionaries and the words they index,
+// the page view, the menus with their actions and options, the status bar and the tray icon.
+// It lives for the whole run, mostly hidden behind the tray icon; closing it only hides it.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <string>
+
+#include "app/queryflow.h"
+#include "app/registry.h"
+#include "app/settings.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QSplitter;
+class QSystemTrayIcon;
+class QToolBar;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace kes {
+
+namespace ui {
+class PageView;
+}
+
+class TfmMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Creates the window and runs its start-up (FormCreate) for the program folder: the page
+    // view loads empty.html, setup.ini is read, the dictionaries are discovered and the view is
+    // reset. The window is not shown.
+    explicit TfmMain(const std::string& programFolder, QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    // ---- Operations ----
+    // The search: query, dictionary number (0 or less: all dictionaries) and whether to record
+    // the query in the history.
+    void RunSearch(const std::u16string& query, int dictNumber, bool record);
+    // Rebuilds the dictionary items of the tree and shows the hint.
+    void ResetView();
+    // Makes `html` the page body.
+    void SetPageBody(const std::string& html);
+    // "&Quit" and "Exit": asks first while Busy; writes setup.ini and ends the program (emits
+    // terminated()). Returns false when the user chose to keep running.
+    bool SaveSettingsAndQuit();
+
+    // ---- State ----
+    int Busy = 0;  // 1 while an index is being built
+    const std::string& programFolder() const { return folder_; }
+    std::string iniPath() const;
+    const Settings& settings() const { return settings_; }
+    Registry& registry() { return registry_; }
+    const QueryHistory& history() const { return history_; }
+    const std::string& readmeText() const { return readme_; }
+    // The width of pnlLeft as it is saved.
+    int pnlLeftWidth() const;
+    ui::PageView* pageView() const { return view_; }
+    // The text of status panel `index` (0 or 1).
+    QString statusText(int index) const;
+    // True once SaveSettingsAndQuit has decided to end the program.
+    bool isTerminating() const { return terminating_; }
+    // Whether the desktop has a tray. Without one the window is shown at start and closing it
+    // ends the program like "&Quit". Detected at creation; tests may set it.
+    bool trayAvailable() const { return trayAvailable_; }
+    void setTrayAvailable(bool available);
+
+    // ---- Controls (names of the window design) ----
+    QWidget* pnlLeft = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QTreeWidget* tvMain = nullptr;
+    QLabel* lblInput = nullptr;
+    QLineEdit* edtInp = nullptr;
+    QToolBar* ActionToolBar1 = nullptr;
+    QWidget* pnlShow = nullptr;
+    QStatusBar* stMain = nullptr;
+    QSystemTrayIcon* trayIcon = nullptr;
+    QMenu* trayPopup = nullptr;
+    QMenu* popupWeb = nullptr;
+    QAction* nwCopy = nullptr;
+    QAction* nwCopyAll = nullptr;
+    QAction* Show1 = nullptr;
+    QAction* Close1 = nullptr;
+
+    // ---- Actions ----
+    QAction* acShowUcs2 = nullptr;
+    QAction* acShowUnihan = nullptr;
+    QAction* acInpFont = nullptr;
+    QAction* acTreeFont = nullptr;
+    QAction* acChrFont = nullptr;
+    QAction* acPinFont = nullptr;
+    QAction* acDscFont = nullptr;
+    QAction* acExit = nullptr;
+    QAction* acTranslateAllWords = nullptr;
+    QAction* acSearchBoth = nullptr;
+    QAction* acMakeIndex = nullptr;
+    QAction* acUniIndex = nullptr;
+    QAction* acAddDescIndex = nullptr;
+    QAction* acAddPinIndex = nullptr;
+    QAction* acDictSetup = nullptr;
+    QAction* acUserdict = nullptr;
+    QAction* acDuplicates = nullptr;
+    QAction* acHelpFile = nullptr;
+    QAction* acAbout = nullptr;
+    QAction* acRefresh = nullptr;
+    QAction* acBack = nullptr;
+    QAction* acFwd = nullptr;
+
+  public Q_SLOTS:
+    void acRefreshExecute();
+    void acBackExecute();
+    void acFwdExecute();
+    void acAboutExecute();
+    void acMakeIndexExecute();
+    void acUniIndexExecute();
+    void acDictSetupExecute();
+    void acUserdictExecute();
+    void acDuplicatesExecute();
+    void acInpFontExecute();
+    void acTreeFontExecute();
+    void acChrFontExecute();
+    void acPinFontExecute();
+    void acDscFontExecute();
+    void Show1Click();
+
+  Q_SIGNALS:
+    // The program ends: the viewer leaves its message loop.
+    void terminated();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;  // FormClose
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateControls();
+    void CreateActions();
+    void CreateMenus();
+    void FormCreate();
+    void LoadWindowPlacement();
+    void ApplyOptions();
+    Settings CollectSettings() const;
+    SearchOptions CurrentSearchOptions() const;
+    void tvMainChange(QTreeWidgetItem* current);
+    void ShowStatus(const QString& text);
+    bool PickFont(std::string& face, int32_t& size);
+
+    std::string folder_;
+    Settings settings_;
+    Registry registry_;
+    QueryHistory history_;
+    std::string readme_;
+    ui::PageView* view_ = nullptr;
+    QLabel* stPanel0_ = nullptr;
+    QLabel* stPanel1_ = nullptr;
+    int pnlLeftWidth_ = 60;
+    bool updatingTree_ = false;
+    bool terminating_ = false;
+    bool trayAvailable_ = false;
+    int lastPercent_ = -1;
+};
+
+}  // namespace kes
