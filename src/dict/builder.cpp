@@ -109,7 +109,8 @@ class LineFiler {
 
   private:
     void AddLineKey(std::u16string_view key, std::size_t minLength);
-    void FileLineKeys(int32_t offset);
+    // Headwords are mostly unique; translation words repeat often.
+    void FileLineKeys(int32_t offset, bool repeated);
     void AddTranslationWords(std::u16string_view translation);
     void FilePinyinKeys(std::u16string_view pinyin, int32_t offset);
 
@@ -169,12 +170,12 @@ void LineFiler::FileLine(std::u16string_view rawLine, int32_t offset,
 
     keyCount_ = 0;
     AddLineKey(HeadForm(TrimView(word_)), 1);
-    FileLineKeys(offset);
+    FileLineKeys(offset, false);
 
     if (options.AddDescToIndex) {
         keyCount_ = 0;
         AddTranslationWords(TrimView(translation_));
-        FileLineKeys(offset);
+        FileLineKeys(offset, true);
     }
     if (options.AddPinToIndex) FilePinyinKeys(TrimView(pinyin_), offset);
 }
@@ -189,9 +190,13 @@ void LineFiler::AddLineKey(std::u16string_view key, std::size_t minLength) {
     keys_[keyCount_++].assign(k);
 }
 
-void LineFiler::FileLineKeys(int32_t offset) {
-    for (std::size_t i = 0; i < keyCount_; ++i)
-        tree_.InsertKey(0, keys_[i], 1, offset);
+void LineFiler::FileLineKeys(int32_t offset, bool repeated) {
+    for (std::size_t i = 0; i < keyCount_; ++i) {
+        if (repeated)
+            tree_.InsertRepeatedKey(keys_[i], offset);
+        else
+            tree_.InsertKey(0, keys_[i], 1, offset);
+    }
 }
 
 // A word is a maximal run of Latin or of Cyrillic letters, lowercased, with Ё and ё read
@@ -236,13 +241,13 @@ void LineFiler::FilePinyinKeys(std::u16string_view pinyin, int32_t offset) {
         }
         if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 0x20);
         if (c == u';' || c == u',') {
-            tree_.InsertKey(0, TrimView(collected_), 1, offset);
+            tree_.InsertRepeatedKey(TrimView(collected_), offset);
             collected_.clear();
             continue;
         }
         collected_.push_back(c);
     }
-    tree_.InsertKey(0, TrimView(collected_), 1, offset);
+    tree_.InsertRepeatedKey(TrimView(collected_), offset);
 }
 
 std::u16string OverflowWarning(const IndexTree& tree) {
@@ -344,6 +349,57 @@ bool IndexTree::InsertKey(uint32_t node, std::u16string_view key, std::size_t de
         node = FindOrAddChild(node, key[i]);
     FileOffset(node, offset);
     return true;
+}
+
+namespace {
+
+uint64_t HashKey(std::u16string_view key) {
+    uint64_t h = 0xcbf29ce484222325ull;
+    for (char16_t c : key)
+        h = (h ^ c) * 0x100000001b3ull;
+    return h ^ (h >> 29);
+}
+
+}  // namespace
+
+void IndexTree::GrowKeyCache() {
+    std::vector<CachedKey> old;
+    old.swap(keyCache_);
+    keyCache_.assign(old.empty() ? 4096 : old.size() * 2, CachedKey{0, 0, 0, 0});
+    const std::size_t mask = keyCache_.size() - 1;
+    for (const CachedKey& e : old) {
+        if (e.node == 0) continue;
+        std::size_t s = static_cast<std::size_t>(e.hash) & mask;
+        while (keyCache_[s].node != 0)
+            s = (s + 1) & mask;
+        keyCache_[s] = e;
+    }
+}
+
+void IndexTree::InsertRepeatedKey(std::u16string_view key, int32_t offset) {
+    if (key.empty()) return;
+    if (keyCache_.empty()) GrowKeyCache();
+    const uint64_t h = HashKey(key);
+    const std::size_t mask = keyCache_.size() - 1;
+    std::size_t s = static_cast<std::size_t>(h) & mask;
+    for (;;) {
+        const CachedKey& e = keyCache_[s];
+        if (e.node == 0) break;
+        if (e.hash == h && e.length == key.size() &&
+            std::equal(key.begin(), key.end(), keyPool_.begin() + e.poolPos)) {
+            FileOffset(e.node, offset);
+            return;
+        }
+        s = (s + 1) & mask;
+    }
+    uint32_t node = 0;
+    for (char16_t c : key)
+        node = FindOrAddChild(node, c);
+    FileOffset(node, offset);
+    keyCache_[s] = CachedKey{h, node, static_cast<uint32_t>(keyPool_.size()),
+                             static_cast<uint32_t>(key.size())};
+    keyPool_.insert(keyPool_.end(), key.begin(), key.end());
+    if (++keyCacheCount_ * 2 > keyCache_.size()) GrowKeyCache();
 }
 
 std::u16string IndexTree::KeyOf(uint32_t node) const {
