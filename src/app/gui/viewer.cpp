@@ -27,7 +27,16 @@ bool Set(const char* v) {
     return v != nullptr && *v != '\0';
 }
 
+std::function<void(const Forms&)>& StartedHook() {
+    static std::function<void(const Forms&)> hook;
+    return hook;
+}
+
 }  // namespace
+
+void SetViewerStartedHook(std::function<void(const Forms&)> hook) {
+    StartedHook() = std::move(hook);
+}
 
 bool WantsMessageBox(bool stdoutIsTerminal, const char* display, const char* waylandDisplay,
                      const char* qpaPlatform, const char* noMessageBox) {
@@ -102,6 +111,7 @@ int RunViewer(int argc, char** argv, const CommandContext& ctx) {
         quitWhenShown();
     }
 
+    if (StartedHook()) StartedHook()(forms);
     const int code = app.exec();
     forms = Forms{};
     return code;

@@ -1,7 +1,10 @@
 // The viewer branch of the program: the windows, the tray icon and the message loop.
 #pragma once
 
+#include <functional>
+
 #include "app/cli.h"
+#include "app/gui/forms.h"
 
 namespace kes {
 
@@ -12,6 +15,10 @@ namespace kes {
 // With the environment variable KESTRUNE_EXIT_WHEN_IDLE set, the viewer ends as soon as the
 // start-up is complete and the first page is shown (for start-up time measurements).
 int RunViewer(int argc, char** argv, const CommandContext& ctx);
+
+// Called by RunViewer once all windows exist, right before the message loop starts (tests and
+// diagnostics look at the windows here). Empty by default.
+void SetViewerStartedHook(std::function<void(const Forms&)> hook);
 
 // A message sink for the command-line branches: a message box when stdout is not a terminal
 // and a display is available (DISPLAY or WAYLAND_DISPLAY set, or QT_QPA_PLATFORM naming a
