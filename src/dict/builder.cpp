@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -99,7 +100,8 @@ bool MoveIntoPlace(const std::string& from, const std::string& to) {
                           std::strerror(err) + ")");
 }
 
-// Files the keys of one entry line.
+// Files the keys of one entry line. The parts of the line are views into the line itself
+// or into buffers that are reused from line to line.
 class LineFiler {
   public:
     LineFiler(IndexTree& tree, const IndexBuildCallbacks& callbacks)
@@ -116,10 +118,11 @@ class LineFiler {
 
     IndexTree& tree_;
     const IndexBuildCallbacks& callbacks_;
-    std::u16string word_, pinyin_, translation_, collected_;
-    // The line's key list: its first keyCount_ strings (kept to reuse their memory).
-    std::vector<std::u16string> keys_;
-    std::size_t keyCount_ = 0;
+    std::u16string withoutNotes_;  // the translation part when the line has notes
+    std::u16string folded_;        // the translation part lowercased, Ё/ё read as е
+    std::u16string pinyinKey_;
+    // The line's key list; the views point into the line or into folded_.
+    std::vector<std::u16string_view> keys_;
 };
 
 void LineFiler::FileLine(std::u16string_view rawLine, int32_t offset,
@@ -127,84 +130,83 @@ void LineFiler::FileLine(std::u16string_view rawLine, int32_t offset,
     std::u16string_view line = TrimView(rawLine);
     if (line.empty() || line[0] == u'#' || line[0] == 0xFEFF) return;
 
-    // Word, pinyin and translation parts; notes ("|" up to the next "/") are dropped
-    // together with their "|" and closing "/".
-    word_.clear();
-    pinyin_.clear();
-    translation_.clear();
-    int state = 0;
-    for (char16_t c : line) {
-        switch (state) {
-            case 0:
-                if (c == u'[')
-                    state = 1;
-                else
-                    word_.push_back(c);
-                break;
-            case 1:
-                if (c == u']')
-                    state = 2;
-                else
-                    pinyin_.push_back(c);
-                break;
-            case 2:
-                if (c == u'|')
-                    state = 3;
-                else
-                    translation_.push_back(c);
-                break;
-            default:
-                if (c == u'/') state = 2;
-                break;
+    // The word part runs up to the first "[", the pinyin part from there up to the next
+    // "]", the translation part is the rest; the brackets that end the parts belong to none.
+    std::u16string_view word = line, pinyin, translation;
+    if (std::size_t open = line.find(u'['); open != std::u16string_view::npos) {
+        word = line.substr(0, open);
+        pinyin = line.substr(open + 1);
+        if (std::size_t close = pinyin.find(u']'); close != std::u16string_view::npos) {
+            translation = pinyin.substr(close + 1);
+            pinyin = pinyin.substr(0, close);
         }
     }
-    if (word_.size() > kMaxWordUnits || pinyin_.size() > kMaxPinyinUnits ||
-        translation_.size() > kMaxTranslationUnits) {
+    // Notes ("|" up to the next "/") leave the translation part together with their "|"
+    // and the "/" that closes them.
+    if (translation.find(u'|') != std::u16string_view::npos) {
+        withoutNotes_.clear();
+        bool inNote = false;
+        for (char16_t c : translation) {
+            if (inNote) {
+                if (c == u'/') inNote = false;
+            } else if (c == u'|') {
+                inNote = true;
+            } else {
+                withoutNotes_.push_back(c);
+            }
+        }
+        translation = withoutNotes_;
+    }
+    if (word.size() > kMaxWordUnits || pinyin.size() > kMaxPinyinUnits ||
+        translation.size() > kMaxTranslationUnits) {
         if (callbacks_.warning) {
-            callbacks_.warning(u"WARNING: A string with word [" + word_ +
+            callbacks_.warning(u"WARNING: A string with word [" + std::u16string(word) +
                                u"] can't be added to index because of size limitations (word "
                                u"<= 30, pinyin <=90, translation <=10000 chars)");
         }
         return;
     }
 
-    keyCount_ = 0;
-    AddLineKey(HeadForm(TrimView(word_)), 1);
+    // The headword key: the first form of the word part.
+    keys_.clear();
+    std::u16string_view words = TrimView(word);
+    AddLineKey(words.substr(0, words.find(u' ')), 1);
     FileLineKeys(offset, false);
 
     if (options.AddDescToIndex) {
-        keyCount_ = 0;
-        AddTranslationWords(TrimView(translation_));
+        keys_.clear();
+        AddTranslationWords(TrimView(translation));
         FileLineKeys(offset, true);
     }
-    if (options.AddPinToIndex) FilePinyinKeys(TrimView(pinyin_), offset);
+    if (options.AddPinToIndex) FilePinyinKeys(TrimView(pinyin), offset);
 }
 
 void LineFiler::AddLineKey(std::u16string_view key, std::size_t minLength) {
     std::u16string_view k = TrimView(key);
     if (k.size() < minLength || k.empty()) return;
-    for (std::size_t i = 0; i < keyCount_; ++i) {
-        if (keys_[i] == k) return;
+    for (std::u16string_view held : keys_) {
+        if (held == k) return;
     }
-    if (keyCount_ == keys_.size()) keys_.emplace_back();
-    keys_[keyCount_++].assign(k);
+    keys_.push_back(k);
 }
 
 void LineFiler::FileLineKeys(int32_t offset, bool repeated) {
-    for (std::size_t i = 0; i < keyCount_; ++i) {
+    for (std::u16string_view key : keys_) {
         if (repeated)
-            tree_.InsertRepeatedKey(keys_[i], offset);
+            tree_.InsertRepeatedKey(key, offset);
         else
-            tree_.InsertKey(0, keys_[i], 1, offset);
+            tree_.InsertKey(0, key, 1, offset);
     }
 }
 
 // A word is a maximal run of Latin or of Cyrillic letters, lowercased, with Ё and ё read
-// as е; a change of script ends a word as well.
+// as е; a change of script ends a word as well. Words shorter than 4 letters are no keys.
 void LineFiler::AddTranslationWords(std::u16string_view translation) {
+    folded_.resize(translation.size());
     int wordClass = 0;
-    collected_.clear();
-    for (char16_t c : translation) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < translation.size(); ++i) {
+        char16_t c = translation[i];
         if (c == 0x0401 || c == 0x0451) c = 0x0435;
         int cls = 0;
         if (c >= u'A' && c <= u'Z') {
@@ -216,20 +218,23 @@ void LineFiler::AddTranslationWords(std::u16string_view translation) {
             cls = 2;
             if (c <= 0x042F) c = static_cast<char16_t>(c + 0x20);
         }
+        folded_[i] = c;
         if (cls != wordClass) {
-            AddLineKey(collected_, kMinTranslationWord);
-            collected_.clear();
+            if (wordClass != 0)
+                AddLineKey(std::u16string_view(folded_).substr(start, i - start),
+                           kMinTranslationWord);
+            start = i;
             wordClass = cls;
         }
-        if (wordClass != 0) collected_.push_back(c);
     }
-    if (wordClass == 1 || wordClass == 2) AddLineKey(collected_, kMinTranslationWord);
+    if (wordClass != 0) AddLineKey(std::u16string_view(folded_).substr(start), kMinTranslationWord);
 }
 
-// Pinyin keys: tone digits dropped, runs of spaces collapsed, accented letters folded to
-// their base letter, lowercase; ";" and "," separate keys.
+// Pinyin keys: tone digits dropped, a space after a space dropped, accented letters folded
+// to their base letter, lowercase; ";" and "," separate keys.
 void LineFiler::FilePinyinKeys(std::u16string_view pinyin, int32_t offset) {
-    collected_.clear();
+    pinyinKey_.resize(pinyin.size());
+    std::size_t start = 0, end = 0;
     for (std::size_t i = 0; i < pinyin.size(); ++i) {
         char16_t c = pinyin[i];
         if (c >= u'0' && c <= u'9') continue;
@@ -241,13 +246,15 @@ void LineFiler::FilePinyinKeys(std::u16string_view pinyin, int32_t offset) {
         }
         if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 0x20);
         if (c == u';' || c == u',') {
-            tree_.InsertRepeatedKey(TrimView(collected_), offset);
-            collected_.clear();
+            tree_.InsertRepeatedKey(
+                TrimView(std::u16string_view(pinyinKey_).substr(start, end - start)), offset);
+            start = end;
             continue;
         }
-        collected_.push_back(c);
+        pinyinKey_[end++] = c;
     }
-    tree_.InsertRepeatedKey(TrimView(collected_), offset);
+    tree_.InsertRepeatedKey(TrimView(std::u16string_view(pinyinKey_).substr(start, end - start)),
+                            offset);
 }
 
 std::u16string OverflowWarning(const IndexTree& tree) {
@@ -275,6 +282,16 @@ IndexTree::IndexTree() {
     nodes_.emplace_back();  // the root
     edgeShift_ = 64 - 12;
     edges_.assign(std::size_t{1} << 12, Edge{0, 0, 0});
+}
+
+void IndexTree::Reserve(int64_t dataSize) {
+    // About one node per 50 bytes of data with the default keys; capped so that a huge
+    // file does not claim memory before it is read.
+    const auto nodes = static_cast<std::size_t>(std::min<int64_t>(dataSize / 40, 1 << 22));
+    nodes_.reserve(nodes);
+    offsets_.reserve(nodes * 2);
+    while (edges_.size() < 2 * nodes)
+        GrowEdges();
 }
 
 std::size_t IndexTree::Slot(uint32_t parent, char16_t ch) const {
@@ -345,7 +362,27 @@ void IndexTree::FileOffset(uint32_t node, int32_t offset) {
 bool IndexTree::InsertKey(uint32_t node, std::u16string_view key, std::size_t depth,
                           int32_t offset) {
     if (key.empty() || depth < 1 || depth > key.size()) return true;
-    for (std::size_t i = depth - 1; i < key.size(); ++i)
+    std::size_t i = depth - 1;
+    if (node == 0 && i == 0) {
+        // Keys from the root: start below the longest prefix shared with the previous
+        // such key (sorted dictionaries share long prefixes from line to line).
+        std::size_t shared = 0;
+        const std::size_t limit = std::min(key.size(), lastKey_.size());
+        while (shared < limit && key[shared] == lastKey_[shared])
+            ++shared;
+        if (shared == key.size()) {
+            FileOffset(lastPath_[shared - 1], offset);
+            return true;
+        }
+        if (shared > 0) node = lastPath_[shared - 1];
+        lastKey_.assign(key);
+        lastPath_.resize(key.size());
+        for (i = shared; i < key.size(); ++i)
+            lastPath_[i] = node = FindOrAddChild(node, key[i]);
+        FileOffset(node, offset);
+        return true;
+    }
+    for (; i < key.size(); ++i)
         node = FindOrAddChild(node, key[i]);
     FileOffset(node, offset);
     return true;
@@ -358,6 +395,14 @@ uint64_t HashKey(std::u16string_view key) {
     for (char16_t c : key)
         h = (h ^ c) * 0x100000001b3ull;
     return h ^ (h >> 29);
+}
+
+// Keys are short: a plain loop beats a library call.
+bool SameUnits(std::u16string_view key, const char16_t* units) {
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (key[i] != units[i]) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -385,8 +430,7 @@ void IndexTree::InsertRepeatedKey(std::u16string_view key, int32_t offset) {
     for (;;) {
         const CachedKey& e = keyCache_[s];
         if (e.node == 0) break;
-        if (e.hash == h && e.length == key.size() &&
-            std::equal(key.begin(), key.end(), keyPool_.begin() + e.poolPos)) {
+        if (e.hash == h && e.length == key.size() && SameUnits(key, keyPool_.data() + e.poolPos)) {
             FileOffset(e.node, offset);
             return;
         }
@@ -519,6 +563,7 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         if (dataSize % 2 != 0) throw IoError(dataPath, "Data file has an odd byte size");
 
         IndexTree tree;
+        tree.Reserve(dataSize);
         LineFiler filer(tree, callbacks);
         while (!data.eof()) {
             const int64_t offset = data.position();

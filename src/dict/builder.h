@@ -70,6 +70,9 @@ struct TDicBase {
 class IndexTree {
   public:
     IndexTree();
+    // Prepares room for the tree of a data file of this many bytes (a guess; the tree
+    // grows as needed either way).
+    void Reserve(int64_t dataSize);
 
     // Files `key` from its unit at `depth` (counting from 1) on below `node`, with one entry
     // offset. Offsets must arrive in ascending order; a repeat of a node's last offset is
@@ -122,6 +125,9 @@ class IndexTree {
     std::vector<CachedKey> keyCache_;
     std::size_t keyCacheCount_ = 0;
     std::vector<char16_t> keyPool_;
+    // The last key filed from the root by InsertKey and the node of each of its prefixes.
+    std::u16string lastKey_;
+    std::vector<uint32_t> lastPath_;
     std::size_t overflowCount_ = 0;
     uint32_t firstOverflow_ = 0;
 };
