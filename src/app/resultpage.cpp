@@ -78,6 +78,40 @@ std::string TranslationHtml(const std::u16string& t) {
 
 }  // namespace
 
+// One pass over the text. No replacement holds a bracket and no two tokens can overlap, so
+// this gives the same text as replacing each token over the whole text in turn.
+std::string ReplaceMarkup(std::string_view s) {
+    if (s.find('[') == std::string_view::npos) return std::string(s);
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    std::string out;
+    out.reserve(s.size() + 64);
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (s[i] == '[' && i + 3 < n && s[i + 3] == ']') {
+            char a = lower(s[i + 1]), b = lower(s[i + 2]);
+            const char* rep = nullptr;
+            if (a == 'b' && b == 'r') {
+                rep = "<br />";
+            } else if (a == 'b' && b == 's') {
+                rep = "<b>";
+            } else if (a == 'b' && b == 'e') {
+                rep = "</b>";
+            } else if (a == 'c' && b == 's') {
+                rep = "<font color=\"#449944\"><i>";
+            } else if (a == 'c' && b == 'e') {
+                rep = "</i></font>";
+            }
+            if (rep) {
+                out += rep;
+                i += 3;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
 std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both) {
     EntryFields f = SplitEntryLine(line);
     std::string out;
@@ -103,12 +137,7 @@ std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bo
     out += "</font></p></td>";
     out += "</tr></table>\r\n";
 
-    out = ReplaceAllNoCaseA(out, "[br]", "<br />");
-    out = ReplaceAllNoCaseA(out, "[bs]", "<b>");
-    out = ReplaceAllNoCaseA(out, "[be]", "</b>");
-    out = ReplaceAllNoCaseA(out, "[cs]", "<font color=\"#449944\"><i>");
-    out = ReplaceAllNoCaseA(out, "[ce]", "</i></font>");
-    return out;
+    return ReplaceMarkup(out);
 }
 
 std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,

@@ -46,6 +46,10 @@ class ShownOffsets {
 // text differs gets "  (" simplified ") " appended.
 std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both);
 
+// The markup tokens "[br]", "[bs]", "[be]", "[cs]" and "[ce]" (letter case ignored) replaced
+// by "<br />", "<b>", "</b>", "<font color=\"#449944\"><i>" and "</i></font>".
+std::string ReplaceMarkup(std::string_view s);
+
 // Renders the entry whose line starts at `offset` of the open data file, unless `shown`
 // already holds that offset (then the result is empty). Reads exactly one line; a read
 // error propagates as IoError.

@@ -127,10 +127,10 @@ void ByteFile::flushWrites() {
 void ByteFile::fill() {
     if (fd_ < 0) fail("File not open");
     flushWrites();
-    if (rbuf_.size() < kBufferSize) rbuf_.resize(kBufferSize);
+    if (rbuf_.size() < readAhead_) rbuf_.resize(readAhead_);
     rpos_ = rlen_ = 0;
     for (;;) {
-        ssize_t n = ::pread(fd_, rbuf_.data(), kBufferSize, static_cast<off_t>(pos_));
+        ssize_t n = ::pread(fd_, rbuf_.data(), readAhead_, static_cast<off_t>(pos_));
         if (n < 0) {
             if (errno == EINTR) continue;
             fail("Read error (" + ErrnoText(errno) + ")");
@@ -151,7 +151,7 @@ void ByteFile::read(void* buffer, std::size_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
     while (n > 0) {
         if (rpos_ == rlen_) {
-            if (n >= kBufferSize) {
+            if (n >= readAhead_) {
                 // Large block: read it straight into the caller's memory.
                 flushWrites();
                 ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(pos_));

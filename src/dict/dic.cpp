@@ -16,12 +16,30 @@ std::string DataPathOf(const TDic& dic, const std::string& folder) {
 
 namespace {
 
+// Read-ahead for the scattered small reads of an exact lookup: index nodes along one path
+// and single entry lines. The word list reads whole subtrees in file order and keeps the
+// default.
+constexpr std::size_t kIndexReadAhead = 4096;
+constexpr std::size_t kDataReadAhead = 1024;
+
 // One pending node of a walk: its record position, its depth (length of its key) and the
 // code unit on the edge that leads to it.
 struct Pending {
     int32_t pos;
     int32_t depth;
     char16_t ch;
+};
+
+// CharsMatch against one query unit, with the query's simplified form computed once.
+struct QueryUnitMatch {
+    QueryUnitMatch(char16_t q, bool both)
+        : q(q), simplified(ToSimplifiedChar(q, both)), both(both) {}
+    bool operator()(char16_t c) const {
+        return c == q || (both && (c == simplified || S2TTable[c] == q));
+    }
+    char16_t q;
+    char16_t simplified;
+    bool both;
 };
 
 // Pushes the children of the node at `depth` that match `q` so that they are popped in
@@ -52,9 +70,7 @@ void WalkMatching(ByteFile& index, std::u16string_view query, bool both, AtNode 
         if (!atNode(node.depth, offsets)) return;
         if (node.depth >= length) continue;
         reader.readChildren(children);
-        char16_t q = query[node.depth];
-        PushMatching(stack, children, node.depth + 1,
-                     [&](char16_t c) { return CharsMatch(c, q, both); });
+        PushMatching(stack, children, node.depth + 1, QueryUnitMatch(query[node.depth], both));
     }
 }
 
@@ -91,6 +107,8 @@ int LongestPrefix(ByteFile& index, std::u16string_view text, bool both) {
 std::string LookupWord(const TDic& dic, std::u16string_view query, const LookupSettings& s) {
     ByteFile index(IndexPathOf(dic, s.Folder), OpenMode::Read);
     ByteFile data(DataPathOf(dic, s.Folder), OpenMode::Read);
+    index.setReadAhead(kIndexReadAhead);
+    data.setReadAhead(kDataReadAhead);
     ShownOffsets shown;
     std::string result = WalkExact(index, data, query, s, shown);
     index.close();
@@ -123,9 +141,10 @@ void ListWords(const TDic& dic, std::u16string_view query, const LookupSettings&
             if (listed.insert(w).second && addItem) addItem(w, dic.Number, kWordItemImage);
         }
         reader.readChildren(children);
-        char16_t q = node.depth < length ? query[node.depth] : char16_t(0);
+        const QueryUnitMatch match(node.depth < length ? query[node.depth] : char16_t(0),
+                                   s.SearchBoth);
         PushMatching(stack, children, node.depth + 1,
-                     [&](char16_t c) { return q == 0 || CharsMatch(c, q, s.SearchBoth); });
+                     [&](char16_t c) { return match.q == 0 || match(c); });
     }
     index.close();
 }
@@ -134,7 +153,10 @@ DicSession::DicSession(const TDic& dic, const LookupSettings& s)
     : dic_(dic),
       settings_(s),
       index_(IndexPathOf(dic, s.Folder), OpenMode::Read),
-      data_(DataPathOf(dic, s.Folder), OpenMode::Read) {}
+      data_(DataPathOf(dic, s.Folder), OpenMode::Read) {
+    index_.setReadAhead(kIndexReadAhead);
+    data_.setReadAhead(kDataReadAhead);
+}
 
 DicSession::~DicSession() = default;
 

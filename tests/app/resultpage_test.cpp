@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "dict/text.h"
 #include "support/tempdir.h"
 
@@ -173,6 +175,31 @@ TEST(ResultPageTexts, HeadingCarriesTheDescriptionAsPlainUtf8) {
         DictHeadingHtml(u"A<b>&B"),
         "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>A&lt;b&gt;&amp;B</i></p>");
     EXPECT_EQ(PlainTextHtml(u""), "");
+}
+
+}  // namespace
+}  // namespace kes
+
+namespace kes {
+namespace {
+
+TEST(ReplaceMarkup, SameAsReplacingEachTokenInTurn) {
+    EXPECT_EQ(ReplaceMarkup("a[BR]b[bS][Be][cs][CE][bx][br"),
+              "a<br />b<b></b><font color=\"#449944\"><i></i></font>[bx][br");
+    const std::string alphabet = "[]brsceBRSCEx ";
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string s;
+        int len = static_cast<int>(rng() % 24);
+        for (int i = 0; i < len; ++i)
+            s += alphabet[rng() % alphabet.size()];
+        std::string expected = ReplaceAllNoCaseA(s, "[br]", "<br />");
+        expected = ReplaceAllNoCaseA(expected, "[bs]", "<b>");
+        expected = ReplaceAllNoCaseA(expected, "[be]", "</b>");
+        expected = ReplaceAllNoCaseA(expected, "[cs]", "<font color=\"#449944\"><i>");
+        expected = ReplaceAllNoCaseA(expected, "[ce]", "</i></font>");
+        ASSERT_EQ(ReplaceMarkup(s), expected) << s;
+    }
 }
 
 }  // namespace

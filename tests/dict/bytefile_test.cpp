@@ -139,5 +139,29 @@ TEST(ByteFile, ListFilesMatchesSuffixIgnoringCase) {
     EXPECT_EQ(ListFiles(dir.path(), ".ced"), (std::vector<std::string>{"a.CED", "b.ced"}));
 }
 
+TEST(ByteFile, SmallReadAheadReadsTheSameBytes) {
+    TempDir dir;
+    std::string content;
+    for (int i = 0; i < 200; ++i) content += static_cast<char>(i * 7 + 3);
+    WriteBytes(dir.file("r"), content);
+    ByteFile f(dir.file("r"), OpenMode::Read);
+    f.setReadAhead(16);
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(f.readU8(), static_cast<uint8_t>(content[i]));
+    f.seek(15);  // a 16-bit value across a buffer boundary
+    EXPECT_EQ(f.readU16(), static_cast<uint16_t>(static_cast<uint8_t>(content[15]) |
+                                                 (static_cast<uint8_t>(content[16]) << 8)));
+    f.seek(30);
+    std::string block(100, '\0');  // longer than the read-ahead
+    f.read(block.data(), block.size());
+    EXPECT_EQ(block, content.substr(30, 100));
+    EXPECT_EQ(f.position(), 130);
+    f.seek(195);
+    char rest[5];
+    f.read(rest, 5);
+    EXPECT_EQ(std::string(rest, 5), content.substr(195));
+    EXPECT_TRUE(f.eof());
+    EXPECT_THROW(f.readU8(), IoError);
+}
+
 }  // namespace
 }  // namespace kes
