@@ -13,7 +13,8 @@ Rows (index -> value), both sides single code units in U+4E00..U+9FFF:
    part of the GB 2312 set (no G0 source) maps through its first kZVariant, then its first
    kSemanticVariant, to the simplified form of that variant (or to the variant itself when
    the variant is a GB 2312 character without a simplified form).
-3. The hand-listed rows below, for forms Unihan does not link.
+3. The hand-listed rows below, for forms Unihan does not link or links to the wrong
+   counterpart, and a short list of characters that step 2 must leave alone.
 
 Every value is then resolved so that it is not itself a changed index (a row never needs a
 second step), except where a hand row says otherwise.
@@ -37,6 +38,20 @@ HAND_ROWS = [
     (0x69A6, 0x5E72, False),  # 榦 -> 干 (old form of 幹)
     (0x7F4E, 0x575B, False),  # 罎 -> 坛 (variant of 罈)
     (0x88B7, 0x593E, True),   # 袷 -> 夾 (variant of 裌/夾; 夾 itself -> 夹)
+    # Variant links whose first listed variant is the wrong counterpart for this use.
+    (0x507A, 0x54B1, False),  # 偺 -> 咱 (Unihan lists the surname 昝 first)
+    (0x59B3, 0x4F60, False),  # 妳 -> 你 (Unihan lists 奶 first)
+    (0x7260, 0x5B83, False),  # 牠 -> 它
+    (0x7526, 0x82CF, False),  # 甦 -> 苏
+]
+
+# Characters of their own that a loose semantic-variant link would otherwise fold into a
+# different word: they keep their identity.
+NOT_VARIANTS = [
+    0x5DC9,  # 巉 (not 崭)
+    0x60C7,  # 惇 (not 敦)
+    0x7BA0,  # 箠 (not 捶)
+    0x8011,  # 耑 (not 专)
 ]
 
 
@@ -98,6 +113,8 @@ def build(folder):
                 break
 
     # 3. Hand rows.
+    for c in NOT_VARIANTS:
+        rows.pop(c, None)
     keep = set()
     for c, v, keep_value in HAND_ROWS:
         rows[c] = v

@@ -54,6 +54,11 @@ TEST(S2TTable, TellingRows) {
             EXPECT_EQ(Map(*p), to) << std::hex << static_cast<int>(*p);
         }
     }
+    // Variant links resolved to the right counterpart, and characters of their own kept.
+    EXPECT_EQ(Map(u'妳'), u'你');
+    EXPECT_EQ(Map(u'偺'), u'咱');
+    EXPECT_EQ(Map(u'惇'), u'惇');
+    EXPECT_EQ(Map(u'耑'), u'耑');
     EXPECT_EQ(Map(0x88B7), 0x593E);  // 袷 -> 夾
     EXPECT_EQ(Map(0x593E), 0x5939);  // 夾 -> 夹
 }
