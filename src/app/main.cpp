@@ -6,6 +6,7 @@
 
 #include "app/cli.h"
 #include "app/cli_index.h"
+#include "app/cli_lookup.h"
 #include "app/entry.h"
 #ifdef KESTRUNE_WITH_GUI
 #include "app/gui/viewer.h"
@@ -28,9 +29,7 @@ int main(int argc, char** argv) {
         case kes::EntryBranch::Index:
             return kes::RunIndexCommand(decision.args, ctx);
         case kes::EntryBranch::Lookup:
-            // Dispatch point of the "lookup" command.
-            std::cerr << "The lookup command is not available in this build.\n";
-            return 1;
+            return kes::RunLookupCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
         case kes::EntryBranch::Help:
             std::cout << kes::UsageText();
             return 0;

@@ -87,6 +87,21 @@ std::string ReadUnihanLineForPage(ByteFile& f) {
     return line;
 }
 
+// One line of unihan.txt as text: the same line ends and byte limit, bytes kept as they
+// are (malformed sequences become U+FFFD).
+std::string ReadUnihanLineRaw(ByteFile& f) {
+    std::string line;
+    int count = 0;
+    while (count < kMaxLineUnits && !f.eof()) {
+        uint8_t b = f.readU8();
+        ++count;
+        if (b == 0x0D) continue;
+        if (b == 0x0A) break;
+        line.push_back(static_cast<char>(b));
+    }
+    return Utf16ToUtf8(Utf8ToUtf16(line));
+}
+
 // The TAB-separated words of a line (runs of TABs are one separator).
 std::vector<std::string_view> TabWords(std::string_view line, std::size_t most) {
     std::vector<std::string_view> words;
@@ -174,6 +189,51 @@ std::string LoadUnihanIndex(const std::string& programFolder, UnihanIndex& index
     return std::string(kUnihanFoundLine);
 }
 
+namespace {
+
+// Walks the runs of code unit c: calls row(f2, f3) for every line of every run, and
+// first() before the first run.
+template <typename ReadLine, typename First, typename Row>
+void WalkRuns(ByteFile& txt, const UnihanIndex& index, int32_t c, ReadLine readLine, First first,
+              Row row) {
+    bool started = false;
+    for (const UnihanRecord& rec : index.Records) {
+        if (rec.Code != c) continue;
+        if (!started) {
+            started = true;
+            first();
+        }
+        txt.seek(rec.Offset);
+        std::string firstCode;
+        while (!txt.eof()) {
+            std::string line = readLine(txt);
+            auto words = TabWords(line, 3);
+            std::string f1 = words.size() > 0 ? std::string(words[0]) : std::string();
+            if (firstCode.empty()) firstCode = f1;
+            if (f1 != firstCode) break;
+            row(words.size() > 1 ? std::string(words[1]) : std::string(),
+                words.size() > 2 ? std::string(words[2]) : std::string());
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<UnihanLine> UnihanLinesOf(std::u16string_view query, const UnihanIndex& index,
+                                      bool showUnihan) {
+    std::vector<UnihanLine> lines;
+    if (!index.Available || !showUnihan || !FileExists(index.TextPath)) return lines;
+    ByteFile txt(index.TextPath, OpenMode::Read);
+    if (query.empty()) return lines;
+    WalkRuns(
+        txt, index, query[0], ReadUnihanLineRaw, [] {},
+        [&lines](std::string tag, std::string value) {
+            lines.push_back(UnihanLine{std::move(tag), std::move(value)});
+        });
+    txt.close();
+    return lines;
+}
+
 std::string UnihanInfoHtml(std::u16string_view query, const UnihanIndex& index, bool showUnihan,
                            const std::string& wordFace, const std::string& translationFace) {
     std::string result;
@@ -182,33 +242,21 @@ std::string UnihanInfoHtml(std::u16string_view query, const UnihanIndex& index, 
     if (query.empty()) return result;
     const int32_t c = query[0];
     std::string rows;
-    bool first = true;
-    for (const UnihanRecord& rec : index.Records) {
-        if (rec.Code != c) continue;
-        if (first) {
-            first = false;
+    WalkRuns(
+        txt, index, c, ReadUnihanLineForPage,
+        [&] {
             result += kUnihanSpacer;
             result += kUnihanHeader;
             result += "<p style=\"font-size:14pt; margin:2;\"><font face=\"" + wordFace + "\">&#" +
                       std::to_string(c) + ";</font></p>";
-        }
-        txt.seek(rec.Offset);
-        std::string firstCode;
-        while (!txt.eof()) {
-            std::string line = ReadUnihanLineForPage(txt);
-            auto words = TabWords(line, 3);
-            std::string f1 = words.size() > 0 ? std::string(words[0]) : std::string();
-            std::string f2 = words.size() > 1 ? std::string(words[1]) : std::string();
-            std::string f3 = words.size() > 2 ? std::string(words[2]) : std::string();
-            if (firstCode.empty()) firstCode = f1;
-            if (f1 != firstCode) break;
+        },
+        [&](const std::string& f2, const std::string& f3) {
             if (rows.empty()) rows = "<table>";
             rows += "<tr><td style=\"font-size:10pt;\"><font color=\"999999\" face=\"" +
                     translationFace + "\"><i>" + f2 + "</i></font></td>" +
                     "<td width=\"10\">&nbsp;</td>" + "<td style=\"font-size:10pt;\"><font face=\"" +
                     translationFace + "\">" + f3 + "</font></td></tr>";
-        }
-    }
+        });
     if (!rows.empty()) rows += "</table>";
     result += rows;
     result += kUnihanSpacer;

@@ -75,4 +75,14 @@ inline constexpr std::string_view kUnihanHeader =
 std::string UnihanInfoHtml(std::u16string_view query, const UnihanIndex& index, bool showUnihan,
                            const std::string& wordFace, const std::string& translationFace);
 
+// The same lines as text for the command line: tag and value of every Unihan line of the
+// query's first code unit, in file order (UTF-8 as in the file, malformed bytes replaced).
+// Empty under the same conditions as the block. Throws IoError like UnihanInfoHtml.
+struct UnihanLine {
+    std::string Tag;
+    std::string Value;
+};
+std::vector<UnihanLine> UnihanLinesOf(std::u16string_view query, const UnihanIndex& index,
+                                      bool showUnihan);
+
 }  // namespace kes

@@ -101,6 +101,18 @@ TEST_F(Unihan, OffWhenTheOptionIsOffOrTheTextIsGone) {
     EXPECT_EQ(UnihanInfoHtml(u"\u4E00", notLoaded, true, "A", "B"), "");
 }
 
+TEST_F(Unihan, LinesAsTextForTheCommandLine) {
+    auto lines = UnihanLinesOf(u"\u4E00", index, true);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0].Tag, "kDefinition");
+    EXPECT_EQ(lines[0].Value, "one; a, an");
+    EXPECT_EQ(lines[1].Value, "y\xC4\xAB");
+    EXPECT_EQ(lines[2].Tag, "kTotalStrokes");
+    EXPECT_EQ(UnihanLinesOf(u"\u4E01", index, true)[0].Value, "<male> & adult");
+    EXPECT_TRUE(UnihanLinesOf(u"\u4E00", index, false).empty());
+    EXPECT_TRUE(UnihanLinesOf(u"\U00020000", index, true).empty());
+}
+
 TEST_F(Unihan, ReadErrorOfTheTextPropagates) {
     index.Records.push_back(UnihanRecord{'x', -5});
     EXPECT_THROW(Block(u"x"), IoError);
