@@ -136,6 +136,27 @@ TEST(RenderEntry, ShownOnceAndReadFromTheDataFile) {
     EXPECT_THROW(RenderEntry(data, -1, shown, PageFonts{}, true), IoError);
 }
 
+TEST(RenderEntry, OverlongAndOddSizedDataFiles) {
+    TempDir dir;
+    // A line longer than one read shows its first 9999 code units.
+    std::string line = "a [p] /" + std::string(12000, 'x') + "/";
+    test::WriteBytes(dir.file("long.ced"), test::Ucs2File({line, "b [q] /y/"}));
+    ByteFile data(dir.file("long.ced"), OpenMode::Read);
+    ShownOffsets shown;
+    EXPECT_EQ(RenderEntry(data, 0, shown, PageFonts{}, true),
+              Block("&#97;", "&#112;", std::string(9999 - 7, 'x')));
+    // A last line cut in the middle of a code unit is a read error, not a partial entry.
+    test::WriteBytes(dir.file("odd.ced"), test::Utf16Bytes("a [p] /x/") + "y");
+    ByteFile odd(dir.file("odd.ced"), OpenMode::Read);
+    shown.reset();
+    EXPECT_THROW(RenderEntry(odd, 0, shown, PageFonts{}, true), IoError);
+    // Lone surrogates are written as their own references.
+    test::WriteBytes(dir.file("sur.ced"), std::string("\x00\xD8 \x00[\x00]\x00", 8));
+    ByteFile sur(dir.file("sur.ced"), OpenMode::Read);
+    shown.reset();
+    EXPECT_EQ(RenderEntry(sur, 0, shown, PageFonts{}, true), Block("&#55296;", "", ""));
+}
+
 TEST(ShownOffsets, HundredSlotsThenUnrecorded) {
     ShownOffsets shown;
     for (int32_t i = 0; i < ShownOffsets::kSlots; ++i)
