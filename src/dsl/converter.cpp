@@ -1,5 +1,6 @@
 #include "dsl/converter.h"
 
+#include <bit>
 #include <filesystem>
 #include <span>
 #include <string_view>
@@ -46,49 +47,182 @@ bool MatchesAt(std::u16string_view s, std::size_t pos, std::u16string_view patte
     return true;
 }
 
+// The patterns of one rewrite, indexed for the scan. Every pattern starts with '[', '\' or
+// '/'; the candidates at a position are found by its first two characters.
+struct ReplacementSet {
+    std::span<const Replacement> reps;  // without a final one-character removal
+    char16_t finalErase = 0;            // that removal's character (it has no letter case)
+    uint32_t single[3] = {};            // one-character patterns, by first character
+    uint32_t bySecond[3][128] = {};     // longer patterns, by first and folded second character
+};
+
+int FirstIndex(char16_t c) {
+    switch (c) {
+        case u'[':
+            return 0;
+        case u'\\':
+            return 1;
+        case u'/':
+            return 2;
+        default:
+            return -1;
+    }
+}
+
+ReplacementSet MakeSet(std::span<const Replacement> reps) {
+    ReplacementSet set;
+    // A final removal of one character is the plain erasure of that character from the
+    // result of all the other replacements.
+    if (!reps.empty() && reps.back().from.size() == 1 && reps.back().to.empty() &&
+        FoldAscii(reps.back().from[0]) == reps.back().from[0]) {
+        set.finalErase = reps.back().from[0];
+        reps = reps.first(reps.size() - 1);
+    }
+    set.reps = reps;
+    for (std::size_t i = 0; i < reps.size(); ++i) {
+        int f = FirstIndex(reps[i].from[0]);
+        uint32_t bit = uint32_t{1} << i;
+        if (reps[i].from.size() == 1)
+            set.single[f] |= bit;
+        else
+            set.bySecond[f][FoldAscii(reps[i].from[1]) & 0x7F] |= bit;
+    }
+    return set;
+}
+
+const ReplacementSet kPinyinSet = MakeSet(kPinyinReplacements);
+const ReplacementSet kSenseSet = MakeSet(kSenseReplacements);
+
 // Rewrites lines with a fixed list of case-insensitive replace-all operations, each applied
 // to the result of the one before. The buffers are reused from line to line, and a pattern
 // is only worked on when the current text contains it.
 class LineRewriter {
   public:
-    void apply(std::u16string& s, std::span<const Replacement> reps) {
-        uint32_t present = scan(s, reps);
-        for (std::size_t i = 0; present != 0 && i < reps.size(); ++i) {
-            uint32_t bit = uint32_t{1} << i;
-            if ((present & bit) == 0) continue;
-            replaceAll(s, reps[i]);
-            // A replacement can make or break matches of the later patterns.
-            present = scan(s, reps) & ~((bit << 1) - 1);
+    // out = the rewritten text of `in`.
+    void apply(std::u16string_view in, std::u16string& out, const ReplacementSet& set) {
+        if (!singlePass(in, out, set)) {
+            out.assign(in);
+            uint32_t present = scan(out, set);
+            for (std::size_t i = 0; present != 0 && i < set.reps.size(); ++i) {
+                uint32_t bit = uint32_t{1} << i;
+                if ((present & bit) == 0) continue;
+                replaceAll(out, set.reps[i]);
+                // A replacement can make or break matches of the later patterns.
+                present = scan(out, set) & ~((bit << 1) - 1);
+            }
         }
+        if (set.finalErase != 0) std::erase(out, set.finalErase);
     }
 
   private:
-    // Bit i is set when reps[i].from occurs in s. Every pattern starts with '[', '\' or '/'.
-    static uint32_t scan(std::u16string_view s, std::span<const Replacement> reps) {
+    // The patterns that can match at s[pos]: at most one does, as no pattern is the
+    // beginning of another.
+    static uint32_t candidatesAt(std::u16string_view s, std::size_t pos,
+                                 const ReplacementSet& set) {
+        char16_t c = s[pos];
+        if (c > u'\\') return 0;  // most text: letters and CJK
+        int f = FirstIndex(c);
+        if (f < 0) return 0;
+        uint32_t candidates = set.single[f];
+        if (pos + 1 < s.size()) {
+            char16_t second = FoldAscii(s[pos + 1]);
+            if (second < 128) candidates |= set.bySecond[f][second];
+        }
+        return candidates;
+    }
+
+    // True when the end of `out` is the beginning of a pattern, so that the text which
+    // follows could complete a match that did not exist before.
+    static bool endsInPatternStart(std::u16string_view out, const ReplacementSet& set) {
+        for (std::size_t len = 1; len <= 4 && len <= out.size(); ++len) {
+            std::u16string_view tail = out.substr(out.size() - len);
+            if (FirstIndex(tail[0]) < 0) continue;
+            for (const Replacement& rep : set.reps)
+                if (rep.from.size() > len && MatchesAt(rep.from, 0, tail)) return true;
+        }
+        return false;
+    }
+
+    // All replacements in one left-to-right pass over s. This gives the same text as the
+    // replacements one after the other as long as no removal or insertion joins text into a
+    // new match: the occurrences of different patterns cannot overlap in a way that the
+    // pattern order decides. When such a join is possible, false is returned.
+    static bool singlePass(std::u16string_view s, std::u16string& out, const ReplacementSet& set) {
+        const std::size_t n = s.size();
+        std::size_t pos = 0, copied = 0;
+        out.clear();
+        while (pos < n) {
+            uint32_t candidates = candidatesAt(s, pos, set);
+            const Replacement* hit = nullptr;
+            while (candidates != 0) {
+                int i = std::countr_zero(candidates);
+                candidates &= candidates - 1;
+                if (MatchesAt(s, pos, set.reps[i].from)) {
+                    hit = &set.reps[i];
+                    break;
+                }
+            }
+            if (hit == nullptr) {
+                ++pos;
+                continue;
+            }
+            out.append(s.substr(copied, pos - copied));
+            if (endsInPatternStart(out, set)) return false;
+            if (!hit->to.empty()) {
+                out.append(hit->to);
+                if (endsInPatternStart(out, set)) return false;
+            }
+            pos += hit->from.size();
+            copied = pos;
+        }
+        out.append(s.substr(copied));
+        return true;
+    }
+
+    // Bit i is set when set.reps[i].from occurs in s.
+    static uint32_t scan(std::u16string_view s, const ReplacementSet& set) {
         uint32_t present = 0;
-        for (std::size_t pos = 0; pos < s.size(); ++pos) {
-            char16_t c = s[pos];
-            if (c != u'[' && c != u'\\' && c != u'/') continue;
-            for (std::size_t i = 0; i < reps.size(); ++i)
-                if (reps[i].from[0] == c && MatchesAt(s, pos, reps[i].from))
-                    present |= uint32_t{1} << i;
+        const std::size_t n = s.size();
+        for (std::size_t pos = 0; pos < n; ++pos) {
+            int f = FirstIndex(s[pos]);
+            if (f < 0) continue;
+            uint32_t candidates = set.single[f];
+            if (pos + 1 < n) {
+                char16_t second = FoldAscii(s[pos + 1]);
+                if (second < 128) candidates |= set.bySecond[f][second];
+            }
+            candidates &= ~present;
+            while (candidates != 0) {
+                int i = std::countr_zero(candidates);
+                candidates &= candidates - 1;
+                if (MatchesAt(s, pos, set.reps[i].from)) present |= uint32_t{1} << i;
+            }
         }
         return present;
+    }
+
+    static std::size_t find(std::u16string_view s, std::size_t pos, std::u16string_view from) {
+        for (; pos < s.size(); ++pos)
+            if (s[pos] == from[0] && MatchesAt(s, pos, from)) return pos;
+        return std::u16string_view::npos;
     }
 
     // Left to right; the text after a match is searched from its end, and inserted text is
     // never searched again.
     void replaceAll(std::u16string& s, const Replacement& rep) {
-        scratch_.clear();
-        std::size_t pos = 0;
-        while (pos < s.size()) {
-            if (MatchesAt(s, pos, rep.from)) {
-                scratch_.append(rep.to);
-                pos += rep.from.size();
-            } else {
-                scratch_.push_back(s[pos++]);
-            }
+        std::size_t next = find(s, 0, rep.from);
+        if (next == std::u16string_view::npos) return;
+        scratch_.assign(s, 0, next);
+        std::size_t pos = next;
+        for (;;) {
+            scratch_.append(rep.to);
+            pos += rep.from.size();
+            next = find(s, pos, rep.from);
+            if (next == std::u16string_view::npos) break;
+            scratch_.append(s, pos, next - pos);
+            pos = next;
         }
+        scratch_.append(s, pos, std::u16string::npos);
         s.swap(scratch_);
     }
 
@@ -163,10 +297,8 @@ class CardConverter {
             state_ = CardState::AwaitPinyin;
             exampleState_ = 0;
         }
-        work_.assign(s);
         if (state_ == CardState::AwaitPinyin) {
-            if (work_.find_first_of(u"[\\") != std::u16string::npos)
-                rewriter_.apply(work_, kPinyinReplacements);
+            rewriter_.apply(s, work_, kPinyinSet);
             std::u16string_view p = TrimView(work_);
             if (p.size() >= 2 && p[0] == u'!' && p.find_first_of(u"?[]") == p.npos) {
                 pinyin_.assign(p.substr(1));
@@ -174,8 +306,7 @@ class CardConverter {
             }
             return;
         }
-        if (work_.find_first_of(u"[\\/") != std::u16string::npos)
-            rewriter_.apply(work_, kSenseReplacements);
+        rewriter_.apply(s, work_, kSenseSet);
         std::u16string_view t = work_;
         if (t.size() < 5) return;
         if (t.starts_with(u"[m2]")) {
@@ -252,14 +383,14 @@ std::u16string Wide(std::string_view s) {
 }  // namespace
 
 std::u16string RewritePinyinLine(std::u16string_view line) {
-    std::u16string s(line);
-    LineRewriter().apply(s, kPinyinReplacements);
+    std::u16string s;
+    LineRewriter().apply(line, s, kPinyinSet);
     return s;
 }
 
 std::u16string RewriteSenseLine(std::u16string_view line) {
-    std::u16string s(line);
-    LineRewriter().apply(s, kSenseReplacements);
+    std::u16string s;
+    LineRewriter().apply(line, s, kSenseSet);
     return s;
 }
 

@@ -430,6 +430,9 @@ TEST(DslRewrite, ReplacementsApplyOneAfterTheOther) {
     // Inserted text is not searched again: "\[" gives "(" and the "[b]" after it stays whole.
     EXPECT_EQ(RewriteSenseLine(W("\\[b]")), W("(b]"));
     EXPECT_EQ(RewriteSenseLine(W("a/b//c[/EX]")), W("abc"));
+    // "/" goes last: the tags that contain one are whole until then.
+    EXPECT_EQ(RewriteSenseLine(W("[/m[*]]x")), W("x"));
+    EXPECT_EQ(RewriteSenseLine(W("[/[i]b]x[/lang]")), W("[be]x[lang]"));
     EXPECT_EQ(RewritePinyinLine(W("[C]pin[/C] \\]")), W("pin ?"));
     EXPECT_EQ(RewritePinyinLine(W("no tags at all")), W("no tags at all"));
 }
@@ -448,13 +451,19 @@ TEST(DslRewrite, SameAsSequentialReplaceAll) {
             s = ReplaceAllNoCase(s, W(from), W(to));
         return s;
     };
-    const std::string alphabet = "[]\\/*!?mMbBiIcCeExX1240 a";
+    // Random texts dense in pattern pieces, so that removals often join text into new
+    // matches, patterns overlap and tags appear in both letter cases.
+    const std::vector<std::string> pieces = {
+        "[",    "]",     "\\",  "/",    "*",   "!",    "?",    "m",    "M",    "b",    "B",
+        "i",    "I",     "c",   "C",    "e",   "E",    "x",    "X",    "1",    "2",    "4",
+        " ",    "a",     "[b]", "[/B]", "[i]", "[/i]", "[c]",  "[/c]", "[/m]", "[m1]", "[M1]",
+        "[ex]", "[/ex]", "[*]", "[/*]", "\\[", "\\]",  "[m2]", "[m4]", "中"};
     std::mt19937 rng(12345);
-    for (int n = 0; n < 20000; ++n) {
+    for (int n = 0; n < 100000; ++n) {
         std::string s;
-        int len = static_cast<int>(rng() % 24);
+        int len = static_cast<int>(rng() % 16);
         for (int k = 0; k < len; ++k)
-            s.push_back(alphabet[rng() % alphabet.size()]);
+            s += pieces[rng() % pieces.size()];
         ASSERT_EQ(RewritePinyinLine(W(s)), reference(W(s), pinyin)) << s;
         ASSERT_EQ(RewriteSenseLine(W(s)), reference(W(s), sense)) << s;
     }
