@@ -1,12 +1,14 @@
 #include "ui/dialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -221,10 +223,13 @@ std::optional<FontChoice> AskFont(const FontChoice& initial, QWidget* parent) {
     }
     QFont start(initial.face);
     if (initial.size > 0) start.setPointSize(initial.size);
-    bool ok = false;
-    QFont chosen =
-        QFontDialog::getFont(&ok, start, ParentOr(parent), QString(), QFontDialog::ScalableFonts);
-    if (!ok) return std::nullopt;
+    QFontDialog dialog(start, ParentOr(parent));
+    dialog.setOptions(QFontDialog::ScalableFonts | QFontDialog::DontUseNativeDialog);
+    // Face and size only: the effects (strikeout, underline) cannot be chosen.
+    for (QGroupBox* box : dialog.findChildren<QGroupBox*>())
+        if (!box->findChildren<QCheckBox*>().isEmpty()) box->setEnabled(false);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QFont chosen = dialog.selectedFont();
     int size = chosen.pointSize();
     if (size <= 0) size = qRound(chosen.pointSizeF());
     if (size <= 0) size = initial.size;

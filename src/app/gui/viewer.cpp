@@ -1,9 +1,11 @@
 #include "app/gui/viewer.h"
 
+#include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -25,6 +27,33 @@ namespace {
 
 bool Set(const char* v) {
     return v != nullptr && *v != '\0';
+}
+
+// Milliseconds since the process started (from /proc; -1 when unknown).
+long long MillisecondsSinceStart() {
+    std::FILE* f = std::fopen("/proc/self/stat", "r");
+    if (!f) return -1;
+    char buf[2048];
+    const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    buf[n] = '\0';
+    // Field 22 (start time in clock ticks after boot) counts from the last ')' (field 2 ends).
+    const char* p = std::strrchr(buf, ')');
+    if (!p) return -1;
+    unsigned long long start = 0;
+    int field = 2;
+    for (const char* q = p + 1; *q && field < 22; ++q) {
+        if (*q == ' ') {
+            ++field;
+            if (field == 22) start = std::strtoull(q + 1, nullptr, 10);
+        }
+    }
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    const long ticks = sysconf(_SC_CLK_TCK);
+    if (ticks <= 0) return -1;
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000 -
+           static_cast<long long>(start * 1000 / static_cast<unsigned long long>(ticks));
 }
 
 std::function<void(const Forms&)>& StartedHook() {
@@ -103,11 +132,23 @@ int RunViewer(int argc, char** argv, const CommandContext& ctx) {
 
     if (std::getenv("KESTRUNE_EXIT_WHEN_IDLE")) {
         auto quitWhenShown = [&fmMain] {
+            static bool done = false;
             ui::PageView* view = fmMain.pageView();
-            if (view->isLoaded() && view->appliedBodies() > 0)
-                QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+            if (!done && view->isLoaded() && view->appliedBodies() > 0) {
+                done = true;
+                QTimer::singleShot(0, qApp, [] {
+                    std::fprintf(stderr, "Kestrune: first page shown %lld ms after the start\n",
+                                 MillisecondsSinceStart());
+                    QCoreApplication::quit();
+                });
+            }
         };
         QObject::connect(fmMain.pageView(), &ui::PageView::bodyApplied, &app, quitWhenShown);
+        // The first time the message loop has nothing else to do.
+        QTimer::singleShot(0, &app, [] {
+            std::fprintf(stderr, "Kestrune: message loop idle %lld ms after the start\n",
+                         MillisecondsSinceStart());
+        });
         quitWhenShown();
     }
 
