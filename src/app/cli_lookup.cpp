@@ -218,10 +218,10 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
             if (!firstDict) text += '\n';
             firstDict = false;
             text += Utf16ToUtf8(dic.Description) + '\n';
-            ByteFile index(IndexPathOf(dic, reg.Folder), OpenMode::Read);
             ByteFile data(DataPathOf(dic, reg.Folder), OpenMode::Read);
-            for (const std::u16string& piece : d.Pieces) {
-                for (int32_t off : EntryOffsets(index, piece, options.SearchBoth)) {
+            data.setReadAhead(1024);
+            for (const std::vector<int32_t>& offsets : d.Offsets) {
+                for (int32_t off : offsets) {
                     data.seek(off);
                     text += EntryPlainText(ReadUcs2Line(data), options.SearchBoth);
                 }

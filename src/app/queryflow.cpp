@@ -1,6 +1,7 @@
 #include "app/queryflow.h"
 
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "charinfo/s2t.h"
@@ -55,27 +56,119 @@ bool HasNonChinese(std::u16string_view query) {
     return std::any_of(query.begin(), query.end(), [](char16_t c) { return c < 0x3400; });
 }
 
+QueryCharMatcher::QueryCharMatcher(char16_t q, bool both)
+    : q_(q), sq_(ToSimplifiedChar(q, both)), both_(both) {}
+
 namespace {
 
-// The longest piece at the start of `rest` that has entries, and their HTML; {0, ""} when
-// no piece has any. One index walk finds the length; should the entries of that length
-// render to nothing after all, shorter lengths are tried as the plain longest-first loop
-// would.
-std::pair<int, std::string> LongestPiece(DicSession& session, std::u16string_view rest) {
-    for (int len = session.LongestEntryPrefix(rest); len > 0; --len) {
-        std::string html = session.LookupWord(rest.substr(0, static_cast<std::size_t>(len)));
-        if (!html.empty()) return {len, std::move(html)};
+// One dictionary's files, open for a whole search. The root's children are read once and
+// the children matching each query character are remembered, since the root (every first
+// character of every key) is by far the largest record and every walk starts there.
+class SearchSession {
+  public:
+    SearchSession(const TDic& dic, const LookupSettings& s)
+        : settings_(s),
+          index_(IndexPathOf(dic, s.Folder), OpenMode::Read),
+          data_(DataPathOf(dic, s.Folder), OpenMode::Read) {
+        index_.setReadAhead(4096);
+        data_.setReadAhead(1024);
+        NodeReader reader(index_);
+        std::vector<int32_t> rootOffsets;
+        reader.readOffsets(kRootPosition, rootOffsets);
+        reader.readChildren(root_);
     }
-    return {0, std::string()};
-}
+
+    // One walk over every path whose characters match the start of `text` (pre-order,
+    // children in stored order, as a lookup walks): returns the longest length L whose
+    // nodes carry entries, with those entries' offsets in walk order (what a lookup of the
+    // first L units renders), or 0.
+    int Longest(std::u16string_view text, std::vector<int32_t>& found) {
+        found.clear();
+        if (text.empty()) return 0;
+        const std::vector<ChildEntry>& first = RootMatches(text[0]);
+        if (first.empty()) return 0;
+        NodeReader reader(index_);
+        stack_.clear();
+        for (std::size_t i = first.size(); i-- > 0;)
+            stack_.push_back({first[i].Pos, 1});
+        int best = 0;
+        while (!stack_.empty()) {
+            Pending node = stack_.back();
+            stack_.pop_back();
+            reader.readOffsets(node.pos, offsets_);
+            if (!offsets_.empty()) {
+                if (node.depth > best) {
+                    best = node.depth;
+                    found.clear();
+                }
+                if (node.depth == best) found.insert(found.end(), offsets_.begin(), offsets_.end());
+            }
+            if (static_cast<std::size_t>(node.depth) >= text.size()) continue;
+            reader.readChildren(children_);
+            const QueryCharMatcher match(text[static_cast<std::size_t>(node.depth)],
+                                         settings_.SearchBoth);
+            for (std::size_t i = children_.size(); i-- > 0;)
+                if (match(children_[i].Ch)) stack_.push_back({children_[i].Pos, node.depth + 1});
+        }
+        return best;
+    }
+
+    // The entries of one lookup: each offset rendered once (ShownOffsets reset first).
+    std::string Render(const std::vector<int32_t>& offsets, std::vector<int32_t>& rendered) {
+        shown_.reset();
+        std::string html;
+        for (int32_t off : offsets) {
+            std::string block =
+                RenderEntry(data_, off, shown_, settings_.Fonts, settings_.SearchBoth);
+            if (block.empty()) continue;
+            rendered.push_back(off);
+            html += block;
+        }
+        return html;
+    }
+
+    void close() {
+        index_.close();
+        data_.close();
+    }
+
+  private:
+    struct Pending {
+        int32_t pos;
+        int depth;
+    };
+
+    const std::vector<ChildEntry>& RootMatches(char16_t q) {
+        auto it = rootMatches_.find(q);
+        if (it != rootMatches_.end()) return it->second;
+        std::vector<ChildEntry>& m = rootMatches_[q];
+        const QueryCharMatcher match(q, settings_.SearchBoth);
+        for (const ChildEntry& c : root_)
+            if (match(c.Ch)) m.push_back(c);
+        return m;
+    }
+
+    LookupSettings settings_;
+    ByteFile index_;
+    ByteFile data_;
+    std::vector<ChildEntry> root_;
+    std::unordered_map<char16_t, std::vector<ChildEntry>> rootMatches_;
+    ShownOffsets shown_;
+    std::vector<Pending> stack_;
+    std::vector<int32_t> offsets_;
+    std::vector<ChildEntry> children_;
+};
 
 }  // namespace
 
-std::vector<std::u16string> SegmentText(DicSession& session, std::u16string_view text) {
+std::vector<std::u16string> SegmentText(const TDic& dic, std::u16string_view text,
+                                        const LookupSettings& settings) {
+    SearchSession session(dic, settings);
     std::vector<std::u16string> pieces;
+    std::vector<int32_t> found;
     std::size_t t = 0;
     while (t < text.size()) {
-        int len = session.LongestEntryPrefix(text.substr(t));
+        int len = session.Longest(text.substr(t), found);
         if (len > 0) {
             pieces.emplace_back(text.substr(t, static_cast<std::size_t>(len)));
             t += static_cast<std::size_t>(len);
@@ -83,6 +176,7 @@ std::vector<std::u16string> SegmentText(DicSession& session, std::u16string_view
             ++t;
         }
     }
+    session.close();
     return pieces;
 }
 
@@ -121,27 +215,28 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
                     d.Words.push_back(text);
                 });
             }
+            SearchSession session(dic, ls);
+            std::vector<int32_t> found;
             if (segment) {
-                DicSession session(dic, ls);
                 std::size_t t = 0;
                 while (t < q.size()) {
-                    auto [len, html] = LongestPiece(session, std::u16string_view(q).substr(t));
+                    int len = session.Longest(std::u16string_view(q).substr(t), found);
                     if (len == 0) {
                         ++t;  // no word starts here: the character is skipped
                         continue;
                     }
                     d.Pieces.push_back(q.substr(t, static_cast<std::size_t>(len)));
-                    d.Html += html;
+                    d.Offsets.emplace_back();
+                    d.Html += session.Render(found, d.Offsets.back());
                     t += static_cast<std::size_t>(len);
                 }
-                session.close();
-            } else {
-                std::string html = LookupWord(dic, q, ls);
-                if (!html.empty()) {
-                    d.Pieces.push_back(q);
-                    d.Html = std::move(html);
-                }
+            } else if (session.Longest(q, found) == static_cast<int>(q.size())) {
+                // The whole query carries entries: exactly what a lookup of it renders.
+                d.Pieces.push_back(q);
+                d.Offsets.emplace_back();
+                d.Html = session.Render(found, d.Offsets.back());
             }
+            session.close();
             if (!d.Html.empty()) {
                 page += DictHeadingHtml(dic.Description);
                 page += d.Html;
@@ -190,10 +285,9 @@ std::vector<int32_t> EntryOffsets(ByteFile& index, std::u16string_view query, bo
             continue;
         }
         reader.readChildren(children);
-        const char16_t q = query[node.depth];
+        const QueryCharMatcher match(query[node.depth], searchBoth);
         for (std::size_t i = children.size(); i-- > 0;)
-            if (CharsMatch(children[i].Ch, q, searchBoth))
-                stack.push_back({children[i].Pos, node.depth + 1});
+            if (match(children[i].Ch)) stack.push_back({children[i].Pos, node.depth + 1});
     }
     return found;
 }

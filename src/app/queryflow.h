@@ -14,6 +14,7 @@
 #include "app/registry.h"
 #include "app/resultpage.h"
 #include "app/settings.h"
+#include "charinfo/s2t.h"
 
 namespace kes {
 
@@ -59,6 +60,8 @@ struct DictSearchResult {
     // The query pieces that found entries, in page order (the whole query, or the pieces
     // of the cut text), and the HTML of their entries (heading and spacer not included).
     std::vector<std::u16string> Pieces;
+    // Per piece, the offsets of the entries rendered for it, in page order.
+    std::vector<std::vector<int32_t>> Offsets;
     std::string Html;
 };
 
@@ -89,10 +92,28 @@ struct SearchResult {
 SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
                        int dictNumber, bool record, const SearchOptions& options);
 
+// CharsMatch(c, q, both) for one query character q and many index characters c, with the
+// simplified form of q computed once.
+struct QueryCharMatcher {
+    QueryCharMatcher(char16_t q, bool both);
+    bool operator()(char16_t c) const {
+        if (c == q_) return true;
+        if (!both_) return false;
+        const uint16_t e = S2TTable[c];
+        return c == sq_ || (e == 0 ? c : static_cast<char16_t>(e)) == q_;
+    }
+
+  private:
+    char16_t q_;
+    char16_t sq_;
+    bool both_;
+};
+
 // The greedy longest-match cut of `text` against one dictionary: pieces in text order;
 // characters that start no known word are skipped. Keeps the dictionary's files open for
 // the whole cut and walks the index once per start position.
-std::vector<std::u16string> SegmentText(DicSession& session, std::u16string_view text);
+std::vector<std::u16string> SegmentText(const TDic& dic, std::u16string_view text,
+                                        const LookupSettings& settings);
 
 // The entry offsets that LookupWord would render for `query`, in the same order, each once
 // (a walk of the index only; for texts that are not pages).

@@ -278,6 +278,7 @@ TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
     // Characters with traditional/simplified pairs, so both settings of the option matter.
     const std::u16string alphabet = W("国國学學生中人大");
     std::mt19937 rng(20261209);
+    int found = 0;
     for (int round = 0; round < 6; ++round) {
         TempDir dir;
         for (int d = 0; d < 2; ++d) {
@@ -309,9 +310,24 @@ TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
                 ASSERT_TRUE(r.ok()) << r.Error;
                 EXPECT_EQ(r.Page, LiteralPage(reg, text, o))
                     << "round " << round << " text " << Utf16ToUtf8(text) << " both " << both;
+                // Without the cut: one lookup of the whole text (short texts, to find some).
+                o.TranslateAll = false;
+                std::u16string word = text.substr(0, 1 + rng() % 3);
+                r = RunSearch(reg, h, word, 0, true, o);
+                std::string expected;
+                LookupSettings ls{reg.Folder, both, o.Fonts};
+                for (const TDic& dic : reg.Dicts) {
+                    std::string html = LookupWord(dic, word, ls);
+                    if (!html.empty())
+                        expected +=
+                            DictHeadingHtml(dic.Description) + html + std::string(kDictSpacerHtml);
+                }
+                EXPECT_EQ(r.Page, expected) << Utf16ToUtf8(word);
+                found += expected.empty() ? 0 : 1;
             }
         }
     }
+    EXPECT_GT(found, 10);  // the comparison saw real hits
 }
 
 TEST(SearchSegmentation, SegmentTextGivesThePieces) {
@@ -319,9 +335,21 @@ TEST(SearchSegmentation, SegmentTextGivesThePieces) {
     MakeDict(dir, "a", "A", {"我 [wo3] /I/", "学生 [xue2 sheng5] /student/", "是 [shi4] /be/"});
     Registry reg = Discover(dir);
     LookupSettings ls{dir.path(), true, PageFonts{}};
-    DicSession s(reg.Dicts[0], ls);
-    EXPECT_EQ(SegmentText(s, W("我是学生x学")),
+    EXPECT_EQ(SegmentText(reg.Dicts[0], W("我是学生x学"), ls),
               (std::vector<std::u16string>{W("我"), W("是"), W("学生")}));
+}
+
+TEST(QueryCharMatcherRule, EqualsCharsMatchForEveryIndexCharacter) {
+    for (char16_t q : {u'\0', u'a', u'\u56FD', u'\u570B', u'\u5E76', u'\u4E26', u'\u4F75',
+                       u'\u5939', u'\u593E', u'\u88B7', char16_t(0xD840), u'\uFFFF'}) {
+        for (bool both : {true, false}) {
+            QueryCharMatcher m(q, both);
+            for (uint32_t c = 0; c <= 0xFFFF; ++c)
+                ASSERT_EQ(m(static_cast<char16_t>(c)),
+                          CharsMatch(static_cast<char16_t>(c), q, both))
+                    << std::hex << c << " " << static_cast<uint32_t>(q) << " " << both;
+        }
+    }
 }
 
 TEST(SearchOptionsFromSettings, CopiesOptionsAndPageFonts) {
