@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "dict/indexformat.h"
 #include "dict/lines.h"
@@ -290,8 +291,10 @@ void IndexTree::Reserve(int64_t dataSize) {
     const auto nodes = static_cast<std::size_t>(std::min<int64_t>(dataSize / 40, 1 << 22));
     nodes_.reserve(nodes);
     offsets_.reserve(nodes * 2);
-    while (edges_.size() < 2 * nodes)
-        GrowEdges();
+    std::size_t slots = edges_.size();
+    while (slots < 2 * nodes)
+        slots *= 2;
+    if (slots > edges_.size()) GrowEdges(slots);
 }
 
 std::size_t IndexTree::Slot(uint32_t parent, char16_t ch) const {
@@ -299,11 +302,12 @@ std::size_t IndexTree::Slot(uint32_t parent, char16_t ch) const {
     return static_cast<std::size_t>((k * 0x9E3779B97F4A7C15ull) >> edgeShift_);
 }
 
-void IndexTree::GrowEdges() {
+void IndexTree::GrowEdges(std::size_t slots) {
     std::vector<Edge> old;
     old.swap(edges_);
-    --edgeShift_;
-    edges_.assign(old.size() * 2, Edge{0, 0, 0});
+    while ((std::size_t{1} << (64 - edgeShift_)) < slots)
+        --edgeShift_;
+    edges_.assign(slots, Edge{0, 0, 0});
     const std::size_t mask = edges_.size() - 1;
     for (const Edge& e : old) {
         if (e.child == 0) continue;
@@ -339,7 +343,7 @@ uint32_t IndexTree::FindOrAddChild(uint32_t parent, char16_t ch) {
     ++p.ChildCount;
 
     edges_[s] = Edge{parent, child, ch};
-    if (++edgeCount_ * 2 > edges_.size()) GrowEdges();
+    if (++edgeCount_ * 2 > edges_.size()) GrowEdges(edges_.size() * 2);
     return child;
 }
 
@@ -604,6 +608,8 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         result.status = IndexBuildStatus::Created;
         result.message = u"Index file created: " + indexName;
         return result;
+    } catch (const std::bad_alloc&) {
+        result.detail = "Not enough memory to build the index of " + dataPath;
     } catch (const std::exception& e) {
         result.detail = e.what();
     } catch (...) {

@@ -104,7 +104,8 @@ class IndexTree {
     };
     std::size_t Slot(uint32_t parent, char16_t ch) const;
     uint32_t FindOrAddChild(uint32_t parent, char16_t ch);
-    void GrowEdges();
+    // Rehashes the edges into `slots` slots (a power of two).
+    void GrowEdges(std::size_t slots);
     void GrowKeyCache();
     void FileOffset(uint32_t node, int32_t offset);
 
