@@ -104,6 +104,7 @@ void Userdict::Query(EntryForm& form, const UserdictCallbacks& cb) const {
         return;
     }
     form.Word = Trim(form.Word);
+    if (cb.showFields) cb.showFields(form);
     if (form.Word.empty()) {
         Tell(cb.showMessage, "ERROR: You must enter a word!");
         return;
@@ -136,7 +137,9 @@ bool Userdict::AddOrChange(EntryForm& form, const UserdictCallbacks& cb) {
         return false;
     }
     std::u16string line;
-    if (!CollectEntryForm(form, &line)) {
+    const bool complete = CollectEntryForm(form, &line);
+    if (cb.showFields) cb.showFields(form);
+    if (!complete) {
         Tell(cb.showMessage, "ERROR: You must enter something in all fields (except image path)!");
         return false;
     }

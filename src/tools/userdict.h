@@ -26,6 +26,9 @@ struct UserdictCallbacks {
     std::function<void()> processEvents;                        // after every loaded record
     // A read error while loading (the application's error report); gets the error text.
     std::function<void(const std::string& text)> showError;
+    // The fields as they are now (trimmed, memo normalised, or filled by a query), before
+    // any message about them is shown.
+    std::function<void(const EntryForm& form)> showFields;
 };
 
 class Userdict {

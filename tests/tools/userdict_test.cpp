@@ -279,9 +279,23 @@ TEST_F(UserdictTest, IncompleteFieldsAreRefusedAfterNormalising) {
     const char kAll[] = "ERROR: You must enter something in all fields (except image path)!";
     EXPECT_FALSE(add(" w ", "  ", {"a"}));
     EXPECT_FALSE(add("", "p", {"a"}));
-    EXPECT_FALSE(add("w", "p", {" ", ""}));
+    // The window shows the normalised fields before the message.
+    std::vector<std::string> events;
+    cb.showFields = [&](const EntryForm& f) {
+        events.push_back("fields " + Utf16ToUtf8(f.Word) + "|" + Utf16ToUtf8(f.Pin) + "|" +
+                         std::to_string(f.Memo.size()));
+    };
+    cb.showMessage = [&](const std::string& t) {
+        events.push_back(t);
+        messages.push_back(t);
+    };
+    EXPECT_FALSE(add(" w ", " p ", {" ", ""}));
     EXPECT_TRUE(form.Memo.empty());
+    EXPECT_EQ(events, (std::vector<std::string>{"fields w|p|0", kAll}));
     EXPECT_EQ(messages, (std::vector<std::string>{kAll, kAll, kAll}));
+    events.clear();
+    query("  ");
+    EXPECT_EQ(events, (std::vector<std::string>{"fields ||0", "ERROR: You must enter a word!"}));
     EXPECT_EQ(bytes(), Ucs2File({"w [p] /a/"}));
 }
 
