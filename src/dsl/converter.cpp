@@ -9,6 +9,7 @@
 #include "dict/bytefile.h"
 #include "dict/lines.h"
 #include "dict/text.h"
+#include "dsl/ucs2reader.h"
 
 namespace kes {
 
@@ -54,6 +55,7 @@ struct ReplacementSet {
     char16_t finalErase = 0;            // that removal's character (it has no letter case)
     uint32_t single[3] = {};            // one-character patterns, by first character
     uint32_t bySecond[3][128] = {};     // longer patterns, by first and folded second character
+    uint32_t longByFirst[3] = {};       // longer patterns, by first character
 };
 
 int FirstIndex(char16_t c) {
@@ -82,10 +84,12 @@ ReplacementSet MakeSet(std::span<const Replacement> reps) {
     for (std::size_t i = 0; i < reps.size(); ++i) {
         int f = FirstIndex(reps[i].from[0]);
         uint32_t bit = uint32_t{1} << i;
-        if (reps[i].from.size() == 1)
+        if (reps[i].from.size() == 1) {
             set.single[f] |= bit;
-        else
+        } else {
             set.bySecond[f][FoldAscii(reps[i].from[1]) & 0x7F] |= bit;
+            set.longByFirst[f] |= bit;
+        }
     }
     return set;
 }
@@ -136,9 +140,19 @@ class LineRewriter {
     static bool endsInPatternStart(std::u16string_view out, const ReplacementSet& set) {
         for (std::size_t len = 1; len <= 4 && len <= out.size(); ++len) {
             std::u16string_view tail = out.substr(out.size() - len);
-            if (FirstIndex(tail[0]) < 0) continue;
-            for (const Replacement& rep : set.reps)
+            int f = FirstIndex(tail[0]);
+            if (f < 0) continue;
+            if (len == 1) {
+                if (set.longByFirst[f] != 0) return true;
+                continue;
+            }
+            char16_t second = FoldAscii(tail[1]);
+            uint32_t candidates = second < 128 ? set.bySecond[f][second] : 0;
+            while (candidates != 0) {
+                const Replacement& rep = set.reps[std::countr_zero(candidates)];
+                candidates &= candidates - 1;
                 if (rep.from.size() > len && MatchesAt(rep.from, 0, tail)) return true;
+            }
         }
         return false;
     }
@@ -433,8 +447,12 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
 
         CardConverter cards(out, log);
         try {
-            while (!in.eof())
-                cards.line(ReadUcs2Line(in));
+            Ucs2LineReader reader(in);
+            std::u16string line;
+            while (!reader.atEnd()) {
+                reader.next(line);
+                cards.line(line);
+            }
             cards.finish();
         } catch (...) {
             count = cards.count();
