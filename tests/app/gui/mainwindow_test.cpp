@@ -599,6 +599,41 @@ class MainWindowTest : public QObject {
         QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
     }
 
+    void quittingDuringABuildAbandonsIt() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QSignalSpy ended(w.get(), &TfmMain::terminated);
+        // A data file big enough for the build to let the window process its events a few
+        // times on the way.
+        QStringList lines;
+        for (int i = 0; i < 60000; ++i)
+            lines << QString::fromUtf8("字%1 字%1 [zi4] /character number %1/").arg(i);
+        WriteCed(folder_ + "/big.ced", lines);
+        int busyWhenAsked = -1;
+        bool refreshIgnored = false;
+        // Runs inside the build, from its processing of pending events: Refresh is ignored,
+        // then the user quits and confirms.
+        QTimer::singleShot(0, w.get(), [&] {
+            w->edtInp->setText("x");
+            w->acRefresh->trigger();
+            refreshIgnored = w->history().P == 0;
+            busyWhenAsked = w->Busy;
+            w->acExit->trigger();
+        });
+        script.file(folder_ + "/big.ced").yes();
+        w->acMakeIndex->trigger();
+        QCOMPARE(busyWhenAsked, 1);
+        QVERIFY(refreshIgnored);
+        QCOMPARE(ended.count(), 1);
+        auto shown = script.take();
+        QCOMPARE(shown.size(), size_t(2));  // the file dialog and the question; no prompt
+        QCOMPARE(shown[1].text, QString("Program is busy now. Shut it down anyway?"));
+        // The build stopped without leaving an index or a temporary file behind.
+        QCOMPARE(QDir(folder_).entryList({"big.*"}), QStringList({"big.ced"}));
+        QCOMPARE(w->Busy, 0);
+    }
+
     void makeIndexReadsTheOptions() {
         NewFolder(true);
         ScriptedDialogs script;
