@@ -55,8 +55,10 @@ env = dict(os.environ, NODE_PATH=os.path.join(work, "node_modules"))
 for k in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"):
     env.pop(k, None)
 
+cpu = {}  # CPU seconds per kind of run, which a busy machine disturbs less than wall time
+
 def measure(cmd):
-    """Wall time, peak RSS (KiB) and stdout of one run."""
+    """Wall time, peak RSS (KiB), stdout and CPU time (user + system) of one run."""
     start = time.perf_counter()
     p = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
     out = p.stdout.read()
@@ -65,6 +67,8 @@ def measure(cmd):
     wall = time.perf_counter() - start
     if os.waitstatus_to_exitcode(status) != 0:
         sys.exit("failed: %s: %s" % (" ".join(cmd), err.decode(errors="replace")))
+    cpu.setdefault(cmd[0] if cmd[0] != exe else " ".join(cmd[1:2] + cmd[3:]), []).append(
+        usage.ru_utime + usage.ru_stime)
     return wall, usage.ru_maxrss, out
 
 def build(extra):
@@ -94,6 +98,10 @@ print(row("kestrune index (default options)", default))
 print(row("kestrune index --pinyin", pinyin))
 print(row("chinese-tokenizer loadFile (in node)", peer_load))
 print(row("node process incl. loadFile", peer_wall))
+print("CPU time (user + system), medians: kestrune index %.3f s, --pinyin %.3f s, "
+      "node process %.3f s"
+      % (statistics.median(cpu["index"]), statistics.median(cpu["index --pinyin"]),
+         statistics.median(cpu["node"])))
 print("ratio default build / peer load:  %.2f (target <= 0.33)" % (md / ml))
 print("ratio --pinyin build / peer load: %.2f" % (mp / ml))
 print("peak RSS: kestrune default %.1f MB, --pinyin %.1f MB (target < 150 MB); node %.1f MB"

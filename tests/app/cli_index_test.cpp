@@ -162,5 +162,22 @@ TEST_F(IndexCommandTest, WarningsGoToStderrWithoutProgressWhenNotATerminal) {
                          "Index file created: w.idx\n");
 }
 
+TEST_F(IndexCommandTest, ProgressIsShownOnATerminal) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    // script(1) runs the command with a terminal as its stdout and stderr.
+    std::string inner =
+        "cd " + Quote(dir.path()) + " && " + Quote(KESTRUNE_BINARY) + " index d.ced";
+    std::string cmd = "script -qec " + Quote(inner) + " /dev/null </dev/null >" +
+                      Quote(dir.file("tty.txt")) + " 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    std::string tty = ReadBytes(dir.file("tty.txt"));
+    EXPECT_EQ(tty.rfind("\r Creating index file... 0%", 0), 0u) << tty;
+    EXPECT_NE(tty.find("\r Creating index file... 27%"), std::string::npos) << tty;
+    const std::string last = "\rIndex file created: d.idx\r\n";
+    ASSERT_GE(tty.size(), last.size());
+    EXPECT_EQ(tty.substr(tty.size() - last.size()), last);
+    EXPECT_TRUE(FileExists(dir.file("d.idx")));
+}
+
 }  // namespace
 }  // namespace kes
