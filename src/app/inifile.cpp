@@ -26,6 +26,14 @@ bool IsBlank(std::string_view raw) {
     return TrimA(raw).empty();
 }
 
+// A written key or value stays on its own line: line breaks become spaces.
+std::string OneLine(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c == '\r' || c == '\n') c = ' ';
+    return out;
+}
+
 }  // namespace
 
 bool ParseIniInteger(std::string_view value, int32_t& out) {
@@ -239,8 +247,8 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
     Section& s = sectionForWrite(section);
     for (Line& l : s.lines) {
         if (l.isPair && EqualNoCase(l.key, key)) {
-            l.value = TrimA(value);
-            l.raw = l.key + "=" + std::string(value);
+            l.value = TrimA(OneLine(value));
+            l.raw = l.key + "=" + OneLine(value);
             return;
         }
     }
@@ -258,10 +266,10 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 void IniFile::appendKey(std::string_view section, std::string_view key, std::string_view value) {
     Section& s = sectionForWrite(section);
     Line l;
-    l.key = TrimA(key);
-    l.value = TrimA(value);
+    l.key = TrimA(OneLine(key));
+    l.value = TrimA(OneLine(value));
     l.isPair = true;
-    l.raw = std::string(key) + "=" + std::string(value);
+    l.raw = OneLine(key) + "=" + OneLine(value);
     appendLine(s, std::move(l));
 }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "charinfo/s2t.h"
 #include "charinfo/ucs2view.h"
@@ -253,43 +252,6 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
     if (options.TranslateAll && r.NonChinese) page += kNoticeHtml;
     r.Page = std::move(page);
     return r;
-}
-
-std::vector<int32_t> EntryOffsets(const TDic& dic, std::u16string_view query,
-                                  const std::string& folder, bool searchBoth) {
-    ByteFile index(IndexPathOf(dic, folder), OpenMode::Read);
-    std::vector<int32_t> found = EntryOffsets(index, query, searchBoth);
-    index.close();
-    return found;
-}
-
-std::vector<int32_t> EntryOffsets(ByteFile& index, std::u16string_view query, bool searchBoth) {
-    std::vector<int32_t> found;
-    if (query.empty()) return found;
-    NodeReader reader(index);
-    struct Pending {
-        int32_t pos;
-        std::size_t depth;
-    };
-    std::vector<Pending> stack{{kRootPosition, 0}};
-    std::vector<int32_t> offsets;
-    std::vector<ChildEntry> children;
-    std::unordered_set<int32_t> seen;
-    while (!stack.empty()) {
-        Pending node = stack.back();
-        stack.pop_back();
-        reader.readOffsets(node.pos, offsets);
-        if (node.depth == query.size()) {
-            for (int32_t off : offsets)
-                if (seen.insert(off).second) found.push_back(off);
-            continue;
-        }
-        reader.readChildren(children);
-        const QueryCharMatcher match(query[node.depth], searchBoth);
-        for (std::size_t i = children.size(); i-- > 0;)
-            if (match(children[i].Ch)) stack.push_back({children[i].Pos, node.depth + 1});
-    }
-    return found;
 }
 
 }  // namespace kes

@@ -115,11 +115,4 @@ struct QueryCharMatcher {
 std::vector<std::u16string> SegmentText(const TDic& dic, std::u16string_view text,
                                         const LookupSettings& settings);
 
-// The entry offsets that LookupWord would render for `query`, in the same order, each once
-// (a walk of the index only; for texts that are not pages).
-std::vector<int32_t> EntryOffsets(const TDic& dic, std::u16string_view query,
-                                  const std::string& folder, bool searchBoth);
-// The same on an index file that is already open (for many queries in a row).
-std::vector<int32_t> EntryOffsets(ByteFile& index, std::u16string_view query, bool searchBoth);
-
 }  // namespace kes

@@ -127,6 +127,16 @@ TEST(IniFileWrite, RewritingOneSectionKeepsTheOthers) {
               "b.idx=0\n");
 }
 
+TEST(IniFileWrite, LineBreaksInWrittenTextCannotStartNewLines) {
+    IniFile ini;
+    ini.writeString("Setup", "Face", "Evil\n[Dicts]\r\nx.idx=1");
+    ini.appendKey("Dicts", "a\nb", "1");
+    EXPECT_EQ(ini.text(), "[Setup]\nFace=Evil [Dicts]  x.idx=1\n\n[Dicts]\na b=1\n");
+    ini.writeString("Setup", "Face", "x\ny");
+    EXPECT_EQ(ini.readString("Setup", "Face", ""), "x y");
+    EXPECT_EQ(ini.readSection("Dicts").size(), 1u);
+}
+
 TEST(IniFileWrite, DuplicateSectionsAreAllErased) {
     IniFile ini;
     ini.parse("[Dicts]\na=1\n[X]\nk=v\n[dicts]\nb=1\n");

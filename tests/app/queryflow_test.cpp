@@ -234,16 +234,24 @@ TEST_F(Search, HistoryThroughRunSearch) {
     EXPECT_EQ(history.H(10), u"C");
 }
 
-TEST_F(Search, EntryOffsetsMatchTheRenderedEntries) {
-    for (const char* q : {"中", "我是", "be", "zz"}) {
-        for (std::size_t i = 0; i < 2; ++i) {
-            auto offsets = EntryOffsets(reg.Dicts[i], W(q), dir.path(), true);
-            ByteFile data(DataPathOf(reg.Dicts[i], dir.path()), OpenMode::Read);
-            ShownOffsets shown;
+TEST_F(Search, OffsetsOfEachPieceRenderToItsEntries) {
+    options.TranslateAll = true;
+    for (const char* q : {"中国", "我是学生", "中", "学生中国我"}) {
+        SearchResult r = Run(q);
+        ASSERT_TRUE(r.ok()) << r.Error;
+        for (const DictSearchResult& d : r.Dicts) {
+            ASSERT_EQ(d.Offsets.size(), d.Pieces.size());
+            ByteFile data(DataPathOf(reg.Dicts[d.Position], dir.path()), OpenMode::Read);
             std::string html;
-            for (int32_t off : offsets)
-                html += RenderEntry(data, off, shown, PageFonts{}, true);
-            EXPECT_EQ(html, Lw(i, q)) << q;
+            for (std::size_t p = 0; p < d.Pieces.size(); ++p) {
+                ShownOffsets shown;
+                std::string piece;
+                for (int32_t off : d.Offsets[p])
+                    piece += RenderEntry(data, off, shown, PageFonts{}, true);
+                EXPECT_EQ(piece, LookupWord(reg.Dicts[d.Position], d.Pieces[p], ls));
+                html += piece;
+            }
+            EXPECT_EQ(html, d.Html) << q;
         }
     }
 }
