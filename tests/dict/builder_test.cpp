@@ -194,6 +194,18 @@ TEST_F(BuilderTest, HeadwordKeyIsTheFirstFormOnly) {
     }
 }
 
+TEST_F(BuilderTest, HeadwordsThatArePrefixesOfEachOther) {
+    // Lines of 24, 22, 26, 22 and 24 bytes with their CR LF.
+    IndexBuildResult r = Build(
+        {"ab [x] /y/", "a [x] /y/", "abc [x] /y/", "b [x] /y/", "ab [x] /y/"}, Opts(false, false));
+    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    Walked w = WalkIndex(r.indexPath);
+    EXPECT_EQ(w.keys, (KeyMap{{u"a", {24}}, {u"ab", {0, 94}}, {u"abc", {46}}, {u"b", {72}}}));
+    EXPECT_EQ(w.children[u""], u"ab");
+    EXPECT_EQ(w.children[u"a"], u"b");
+    EXPECT_EQ(w.children[u"ab"], u"c");
+}
+
 TEST_F(BuilderTest, TranslationWords) {
     KeyMap k = Keys({"走 [zou3] /to walk/Walkman (brand)/e-mail/Ёлка ёж/"}, Opts(true, false));
     EXPECT_EQ(k, (KeyMap{{u"走", {0}},
