@@ -132,6 +132,8 @@ void PageView::copySelection() {
 }
 
 void PageView::copyAll() {
+    // Selecting needs the page to have the focus (a right click on it gives it that too).
+    setFocus(Qt::OtherFocusReason);
     page_->triggerAction(QWebEnginePage::SelectAll);
     page_->triggerAction(QWebEnginePage::Copy);
 }

@@ -411,6 +411,27 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->edtInp->text(), QString("   "));
     }
 
+    void fieldAndPageCommands() {
+        NewFolder();
+        auto w = NewWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        // A double click in the field selects all of its text.
+        w->edtInp->setText("two words");
+        w->edtInp->deselect();
+        QTest::mouseDClick(w->edtInp, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(w->edtInp->selectedText(), QString("two words"));
+        // "Copy All" of the page's menu puts the whole page on the clipboard.
+        Type(*w, QString::fromUtf8("中"));
+        QVERIFY(Body(*w).contains("within"));
+        QApplication::clipboard()->clear();
+        w->nwCopyAll->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::clipboard()->text().contains("to hit the mark"),
+                                 5000);
+        QVERIFY(QApplication::clipboard()->text().contains("First dictionary"));
+        w->hide();
+    }
+
     void translateTextCutsTheQuery() {
         NewFolder();
         auto w = NewWindow();
