@@ -2,6 +2,16 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
+
+#include "tools/userdict.h"
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QToolButton;
 
 namespace kes {
 
@@ -12,6 +22,34 @@ class TfmUserdict : public QDialog {
 
     // Shows the window modally and returns the dialog's result (QDialog::Accepted/Rejected).
     int showModal();
+
+    // The file the window works on; by default userdict.txt in the program folder.
+    void setUserdictPath(const std::string& path);
+    const Userdict& userdict() const { return dict_; }
+
+    void FormShow();  // reloads the table, on every showing
+    void LoadUserdict();
+    void btnQueryClick();
+    void btnAddWordClick();
+
+    QStatusBar* stbarMain;
+    QLineEdit* edtNewWord;
+    QPushButton* btnQuery;
+    QToolButton* btnPrevWord;
+    QToolButton* btnNextWord;
+    QLineEdit* edtNewPin;
+    QPlainTextEdit* memNewDesc;
+    QPushButton* btnAddWord;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    EntryForm ReadForm() const;
+    void WriteForm(const EntryForm& form);
+    UserdictCallbacks Callbacks();
+
+    Userdict dict_;
 };
 
 }  // namespace kes
