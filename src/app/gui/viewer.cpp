@@ -108,6 +108,14 @@ int RunViewer(int argc, char** argv, const CommandContext& ctx) {
         return 1;
     }
 
+    // Without any display the toolkit would abort the process; say why instead.
+    if (!Set(std::getenv("DISPLAY")) && !Set(std::getenv("WAYLAND_DISPLAY")) &&
+        !Set(std::getenv("QT_QPA_PLATFORM"))) {
+        std::cerr << "Cannot start the viewer: no display found (DISPLAY and WAYLAND_DISPLAY "
+                     "are not set).\n";
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -44,6 +44,28 @@ class ViewerTest : public QObject {
         QCOMPARE(QFile::exists(dir.filePath("setup.ini")), false);
     }
 
+    void refusesWithoutADisplay() {
+        QTemporaryDir dir;
+        QVERIFY(QFile::copy(KESTRUNE_SOURCE_DIR "/data/empty.html", dir.filePath("empty.html")));
+        CommandContext ctx;
+        ctx.programFolder = dir.path().toStdString();
+        const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+        const QByteArray display = qgetenv("DISPLAY");
+        const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+        qunsetenv("QT_QPA_PLATFORM");
+        qunsetenv("DISPLAY");
+        qunsetenv("WAYLAND_DISPLAY");
+        char name[] = "kestrune";
+        char* argv[] = {name, nullptr};
+        const int code = RunViewer(1, argv, ctx);
+        qputenv("QT_QPA_PLATFORM", platform);
+        if (!display.isEmpty()) qputenv("DISPLAY", display);
+        if (!wayland.isEmpty()) qputenv("WAYLAND_DISPLAY", wayland);
+        QCOMPARE(code, 1);
+        QCOMPARE(QCoreApplication::instance(), nullptr);
+        QCOMPARE(QFile::exists(dir.filePath("setup.ini")), false);
+    }
+
     void runsTheWindowsAndEndsAfterTheFirstPage() {
         QTemporaryDir dir;
         QVERIFY(QFile::copy(KESTRUNE_SOURCE_DIR "/data/empty.html", dir.filePath("empty.html")));
