@@ -1,6 +1,7 @@
 #include "app/resultpage.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "charinfo/s2t.h"
 #include "dict/lines.h"
@@ -47,9 +48,22 @@ std::u16string HeadwordText(const std::u16string& word, bool both) {
     return head;
 }
 
-std::string TranslationHtml(const std::u16string& t) {
-    std::string out;
-    out.reserve(t.size() * 2);
+void AppendDecimal(std::string& out, long value) {
+    char buf[24];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    out.append(buf, r.ptr);
+}
+
+// Every code unit as "&#" decimal ";".
+void AppendCharRefs(std::string& out, std::u16string_view s) {
+    for (char16_t c : s) {
+        out += "&#";
+        AppendDecimal(out, c);
+        out += ';';
+    }
+}
+
+void AppendTranslation(std::string& out, const std::u16string& t) {
     bool note = false;
     const std::size_t n = t.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -70,10 +84,11 @@ std::string TranslationHtml(const std::u16string& t) {
         } else if (c <= 0x7F) {
             out += static_cast<char>(c);
         } else {
-            out += CharRef(c);
+            out += "&#";
+            AppendDecimal(out, c);
+            out += ';';
         }
     }
-    return out;
 }
 
 }  // namespace
@@ -115,28 +130,35 @@ std::string ReplaceMarkup(std::string_view s) {
 std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both) {
     EntryFields f = SplitEntryLine(line);
     std::string out;
+    out.reserve(700 + 8 * (f.Word.size() * 2 + f.Pinyin.size()) + 2 * f.Translation.size());
     out +=
         "<table width=\"100%\" height=\"10\" cellpadding=\"0\" cellspacing=\"0\">"
-        "<tr><td></td></tr></table>";
-    out += "<table cellpadding=\"0\" cellspacing=\"0\"><tr bgcolor=\"#FFFFFF\">";
-    out += "<td style=\"font-family:" + fonts.ChrFontface +
-           "; color:#101040; font-size:" + std::to_string(fonts.ChrFontsize) + ";\">";
-    out += CharRefs(HeadwordText(f.Word, both));
-    out += "</td>";
-    out += "<td style=\"font-family:" + fonts.PinFontface +
-           "; color:#104010; font-size:" + std::to_string(fonts.PinFontsize) + ";\">";
-    out += "<i>&nbsp;&nbsp;";
-    out += CharRefs(f.Pinyin);
-    out += "</i></td>";
-    out += "</tr></table>\r\n";
-    out += "<table width=\"100%\" cellpadding=\"8\" cellspacing=\"0\"><tr>";
-    out += "<td style=\"font-family:" + fonts.DscFontface +
-           "; font-size:" + std::to_string(fonts.DscFontsize) +
-           ";\"><p style=\"margin:0;\"><font color=\"#000000\">";
-    out += TranslationHtml(f.Translation);
-    out += "</font></p></td>";
-    out += "</tr></table>\r\n";
+        "<tr><td></td></tr></table>"
+        "<table cellpadding=\"0\" cellspacing=\"0\"><tr bgcolor=\"#FFFFFF\">"
+        "<td style=\"font-family:";
+    out += fonts.ChrFontface;
+    out += "; color:#101040; font-size:";
+    AppendDecimal(out, fonts.ChrFontsize);
+    out += ";\">";
+    AppendCharRefs(out, HeadwordText(f.Word, both));
+    out += "</td><td style=\"font-family:";
+    out += fonts.PinFontface;
+    out += "; color:#104010; font-size:";
+    AppendDecimal(out, fonts.PinFontsize);
+    out += ";\"><i>&nbsp;&nbsp;";
+    AppendCharRefs(out, f.Pinyin);
+    out +=
+        "</i></td></tr></table>\r\n"
+        "<table width=\"100%\" cellpadding=\"8\" cellspacing=\"0\"><tr>"
+        "<td style=\"font-family:";
+    out += fonts.DscFontface;
+    out += "; font-size:";
+    AppendDecimal(out, fonts.DscFontsize);
+    out += ";\"><p style=\"margin:0;\"><font color=\"#000000\">";
+    AppendTranslation(out, f.Translation);
+    out += "</font></p></td></tr></table>\r\n";
 
+    if (out.find('[') == std::string::npos) return out;
     return ReplaceMarkup(out);
 }
 
