@@ -27,6 +27,8 @@ std::string UsageText() {
            "  kestrune lookup [--dict NAME.idx]... [--both|--no-both] [--translate-all]\n"
            "                  [--ucs2] [--unihan] [--html] QUERY\n"
            "                           search the dictionaries of the program folder\n"
+           "  kestrune unihan FILE.txt build unihan.idc in the program folder from the Unihan\n"
+           "                           database text (FILE must be the folder's unihan.txt)\n"
            "  kestrune --help          show this text\n"
            "\n"
            "The program folder is the folder of the executable, or KESTRUNE_HOME when set.\n";

@@ -35,8 +35,10 @@ EntryDecision DecideEntry(const std::vector<std::string>& args) {
         }
         return d;
     }
-    if (word == "index" || word == "lookup") {
-        d.branch = word == "index" ? EntryBranch::Index : EntryBranch::Lookup;
+    if (word == "index" || word == "lookup" || word == "unihan") {
+        d.branch = word == "index"    ? EntryBranch::Index
+                   : word == "lookup" ? EntryBranch::Lookup
+                                      : EntryBranch::Unihan;
         d.args.assign(args.begin() + 1, args.end());
         return d;
     }

@@ -14,13 +14,14 @@ enum class EntryBranch {
     Convert,  // "dsl" + a non-empty source path
     Index,    // "index" + its arguments
     Lookup,   // "lookup" + its arguments
+    Unihan,   // "unihan" + its arguments
     Help,     // "--help" or "-h"
 };
 
 struct EntryDecision {
     EntryBranch branch = EntryBranch::Viewer;
     std::string path;               // Convert: the source path, trimmed, letter case kept
-    std::vector<std::string> args;  // Index, Lookup: the arguments after the command word
+    std::vector<std::string> args;  // Index, Lookup, Unihan: the arguments after the command word
 };
 
 // The command word is the first argument trimmed (code units up to U+0020) and lowercased.

@@ -1,4 +1,4 @@
-// Entry point: the command-line branches ("dsl", "index", "lookup", "--help") end here
+// Entry point: the command-line branches ("dsl", "index", "lookup", "unihan", "--help") end here
 // without touching any window, tray icon or settings; everything else starts the viewer.
 #include <iostream>
 #include <string>
@@ -7,6 +7,7 @@
 #include "app/cli.h"
 #include "app/cli_index.h"
 #include "app/cli_lookup.h"
+#include "app/cli_unihan.h"
 #include "app/entry.h"
 #ifdef KESTRUNE_WITH_GUI
 #include "app/gui/viewer.h"
@@ -30,6 +31,8 @@ int main(int argc, char** argv) {
             return kes::RunIndexCommand(decision.args, ctx);
         case kes::EntryBranch::Lookup:
             return kes::RunLookupCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
+        case kes::EntryBranch::Unihan:
+            return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
         case kes::EntryBranch::Help:
             std::cout << kes::UsageText();
             return 0;

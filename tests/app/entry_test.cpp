@@ -62,6 +62,10 @@ TEST(EntryDecide, HeadlessCommandsBesideDsl) {
     EXPECT_EQ(d.branch, EntryBranch::Lookup);
     EXPECT_EQ(d.args, (std::vector<std::string>{"--html", " 中文 "}));
 
+    d = DecideEntry({"unihan", "u.txt"});
+    EXPECT_EQ(d.branch, EntryBranch::Unihan);
+    EXPECT_EQ(d.args, (std::vector<std::string>{"u.txt"}));
+
     d = DecideEntry({"index"});
     EXPECT_EQ(d.branch, EntryBranch::Index);
     EXPECT_TRUE(d.args.empty());
