@@ -88,9 +88,9 @@ MessageSink DesktopMessageSink() {
         static int argc = 1;
         static char name[] = "kestrune";
         static char* argv[] = {name, nullptr};
-        static std::unique_ptr<QApplication> app;
         if (!QCoreApplication::instance()) {
-            app = std::make_unique<QApplication>(argc, argv);
+            // Lives until the process ends; never destroyed during static destruction.
+            new QApplication(argc, argv);
             QApplication::setApplicationName(QStringLiteral("Kestrune"));
         }
         ui::ShowMessage(text);
