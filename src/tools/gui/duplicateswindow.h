@@ -2,6 +2,19 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/duplicates.h"
+
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+class QPushButton;
+class QWidget;
 
 namespace kes {
 
@@ -12,6 +25,38 @@ class TfmDuplicates : public QDialog {
 
     // Shows the window modally and returns the dialog's result (QDialog::Accepted/Rejected).
     int showModal();
+
+    void FormShow();
+    void btnOpenClick();
+    void btnCancelClick();
+    void gridMainDblClick();
+    void btnSaveClick();
+    void ScanFile(const std::string& path);
+
+    // The rows of the list in list order, as the save takes them.
+    std::vector<DuplicateRow> Rows() const;
+
+    QWidget* Panel1;
+    QWidget* Panel2;
+    QWidget* Panel3;
+    QPushButton* btnOpen;
+    QProgressBar* pbMain;
+    QListWidget* gridMain;
+    QPushButton* btnSave;
+    QPushButton* btnCancel;
+    QLabel* Label1;
+    QCheckBox* cbPinyinAlso;
+
+    int32_t ScanState = 0;  // 0 idle, 1 scan or save running, 2 cancel requested
+    std::string ScannedFile;
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void reject() override;
+
+  private:
+    void SetRunning(bool running);
+    void SetProgress(int64_t position, int64_t size);
 };
 
 }  // namespace kes
