@@ -17,11 +17,13 @@
 #include <QtTest>
 #include <memory>
 
+#include "app/gui/forms.h"
 #include "app/gui/mainwindow.h"
 #include "app/inifile.h"
 #include "dict/builder.h"
 #include "dict/bytefile.h"
 #include "dict/indexformat.h"
+#include "tools/gui/dictsetupwindow.h"
 #include "ui/dialogs.h"
 #include "ui/pageview.h"
 
@@ -430,6 +432,40 @@ class MainWindowTest : public QObject {
                                  5000);
         QVERIFY(QApplication::clipboard()->text().contains("First dictionary"));
         w->hide();
+    }
+
+    void dictionarySetupResetsTheView() {
+        NewFolder();
+        auto w = NewWindow();
+        TfmDictSetup setup(w.get());
+        AppForms() = Forms{w.get(), nullptr, &setup, nullptr, nullptr};
+        Type(*w, QString::fromUtf8("中"));
+        bool shownModally = false;
+        // While the dialog is open: change the list as the dialog would, then cancel.
+        QTimer::singleShot(0, w.get(), [&] {
+            shownModally = setup.isVisible() && setup.isModal();
+            auto& dicts = w->registry().Dicts;
+            std::swap(dicts[0], dicts[1]);
+            dicts[1].Enabled = false;
+            setup.reject();
+        });
+        w->acDictSetup->trigger();
+        AppForms() = Forms{};
+        QVERIFY(shownModally);
+        // The tree shows the new order and marks, renumbered, without word items; the hint.
+        QCOMPARE(w->tvMain->topLevelItemCount(), 2);
+        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("Second dictionary"));
+        QCOMPARE(w->tvMain->topLevelItem(1)->text(0), QString("First dictionary (disabled)"));
+        QCOMPARE(w->tvMain->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(w->registry().Dicts[0].Number, 1);
+        QCOMPARE(w->registry().Dicts[1].Number, 2);
+        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        // The next search follows the new order and skips the disabled dictionary.
+        Type(*w, QString::fromUtf8("中"));
+        const QString body = Body(*w);
+        QVERIFY(body.contains("Second dictionary"));
+        QVERIFY(!body.contains("First dictionary"));
+        QCOMPARE(w->tvMain->topLevelItem(1)->childCount(), 0);
     }
 
     void translateTextCutsTheQuery() {
