@@ -19,6 +19,7 @@ bin="$build/bin/kestrune"
 work=bench/work/viewer
 mkdir -p "$work/sample" "$work/full"
 export QTWEBENGINE_DISABLE_SANDBOX=1
+export KESTRUNE_NO_MESSAGE_BOX=1  # the index command below runs without a terminal
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then export QT_QPA_PLATFORM=offscreen; fi
 
 # Program folders. cp -p keeps the data files' times, which their indexes record.
