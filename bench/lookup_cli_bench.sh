@@ -69,37 +69,47 @@ const fs = require('fs');
 const tokenizer = require('chinese-tokenizer');
 const tokenize = tokenizer.loadFile(process.argv[2]);
 const text = fs.readFileSync(process.argv[3], 'utf8');
+const c0 = process.cpuUsage();
 const t0 = process.hrtime.bigint();
 const tokens = tokenize(text);
 const t1 = process.hrtime.bigint();
+const c1 = process.cpuUsage(c0);
 if (!Array.isArray(tokens) || tokens.length === 0) throw new Error('no tokens');
-process.stdout.write(String(Number(t1 - t0) / 1e9) + ' ' + tokens.length + '\n');
+process.stdout.write(String(Number(t1 - t0) / 1e9) + ' ' + tokens.length + ' ' +
+                     String((c1.user + c1.system) / 1e6) + '\n');
 JS
 
 python3 - "$bin" "$home" "$cedict" "$work" "$runs" <<'PY'
-import os, statistics, subprocess, sys, time
+import os, resource, statistics, subprocess, sys, time
 bin_, home, cedict, work, runs = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
 env = dict(os.environ, KESTRUNE_HOME=home)
 text = os.path.join(home, 'text.txt')
 
+def cpu():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
+
 def timed(args, stdin_path=None):
+    c0 = cpu()
     t0 = time.perf_counter()
     with open(stdin_path or os.devnull, 'rb') as inp:
         p = subprocess.run(args, stdin=inp, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
     t = time.perf_counter() - t0
     if p.returncode != 0:
         raise SystemExit('%s failed (%d): %s' % (args, p.returncode, p.stderr.decode()))
-    return t, p.stdout
+    return t, cpu() - c0, p.stdout
 
-def median_of(fn):
-    return statistics.median(fn() for _ in range(runs))
+def medians(args, stdin_path=None):
+    rs = [timed(args, stdin_path) for _ in range(runs)]
+    return statistics.median(r[0] for r in rs), statistics.median(r[1] for r in rs)
 
-seg_plain = median_of(lambda: timed([bin_, 'lookup', '--translate-all', '-'], text)[0])
-seg_html = median_of(lambda: timed([bin_, 'lookup', '--translate-all', '--html', '-'], text)[0])
-one = median_of(lambda: timed([bin_, 'lookup', '中国'])[0])
-out = timed([bin_, 'lookup', '--translate-all', '-'], text)[1].decode()
+seg_plain, seg_plain_cpu = medians([bin_, 'lookup', '--translate-all', '-'], text)
+seg_html, seg_html_cpu = medians([bin_, 'lookup', '--translate-all', '--html', '-'], text)
+one, one_cpu = medians([bin_, 'lookup', '中国'])
+out = timed([bin_, 'lookup', '--translate-all', '-'], text)[2].decode()
 
 peer = []
+peer_cpu = []
 tokens = 0
 for _ in range(runs):
     p = subprocess.run(['node', os.path.join(home, 'peer_tokenize.js'), cedict, text],
@@ -107,14 +117,18 @@ for _ in range(runs):
                        env=dict(os.environ, NODE_PATH=os.path.join(work, 'node_modules')))
     if p.returncode != 0:
         raise SystemExit('peer failed: ' + p.stderr.decode())
-    secs, tokens = p.stdout.decode().split()
+    secs, tokens, cpu_secs = p.stdout.decode().split()
     peer.append(float(secs))
+    peer_cpu.append(float(cpu_secs))
 peer_med = statistics.median(peer)
+peer_cpu_med = statistics.median(peer_cpu)
 
 print('text: 20000 code units; kestrune output %d lines; peer tokens %s' % (out.count('\n'), tokens))
-print('kestrune lookup --translate-all (whole process, plain): %8.1f ms' % (seg_plain * 1e3))
-print('kestrune lookup --translate-all --html (whole process):  %8.1f ms' % (seg_html * 1e3))
-print('chinese-tokenizer tokenize (load excluded):            %8.1f ms' % (peer_med * 1e3))
-print('ratio kestrune/peer: plain %.2f, html %.2f (target <= 1)' % (seg_plain / peer_med, seg_html / peer_med))
-print('kestrune lookup 中国 (whole process):                    %8.1f ms (target < 50 ms)' % (one * 1e3))
+print('medians of %d runs, wall time (CPU time)' % runs)
+print('kestrune lookup --translate-all, whole process, plain: %7.1f ms (%6.1f ms)' % (seg_plain * 1e3, seg_plain_cpu * 1e3))
+print('kestrune lookup --translate-all --html, whole process:  %7.1f ms (%6.1f ms)' % (seg_html * 1e3, seg_html_cpu * 1e3))
+print('chinese-tokenizer tokenize, load excluded:             %7.1f ms (%6.1f ms)' % (peer_med * 1e3, peer_cpu_med * 1e3))
+print('ratio kestrune/peer (target <= 1): plain %.2f (CPU %.2f), html %.2f (CPU %.2f)' % (
+    seg_plain / peer_med, seg_plain_cpu / peer_cpu_med, seg_html / peer_med, seg_html_cpu / peer_cpu_med))
+print('kestrune lookup 中国, whole process:                    %7.1f ms (%6.1f ms) (target < 50 ms)' % (one * 1e3, one_cpu * 1e3))
 PY

@@ -166,6 +166,7 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     if (a.translateAll) options.TranslateAll = true;
     if (a.ucs2) options.ShowUcs2 = true;
     if (a.unihan) options.ShowUnihan = true;
+    options.RenderPage = a.html;  // plain text is made from the entry lines themselves
 
     Registry reg;
     RegistryCallbacks cb;
@@ -203,7 +204,7 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     }
     bool found = false;
     for (const DictSearchResult& d : r.Dicts)
-        found = found || !d.Html.empty();
+        found = found || !d.Pieces.empty();
 
     if (a.html) {
         out << r.Page << std::flush;

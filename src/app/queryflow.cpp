@@ -65,8 +65,8 @@ namespace {
 // character of every key) is by far the largest record and every walk starts there.
 class SearchSession {
   public:
-    SearchSession(const TDic& dic, const LookupSettings& s)
-        : settings_(s),
+    SearchSession(const TDic& dic, const LookupSettings& s, bool renderPage)
+        : settings_{s, renderPage},
           index_(IndexPathOf(dic, s.Folder), OpenMode::Read),
           data_(DataPathOf(dic, s.Folder), OpenMode::Read) {
         index_.setReadAhead(4096);
@@ -105,7 +105,7 @@ class SearchSession {
             if (static_cast<std::size_t>(node.depth) >= text.size()) continue;
             reader.readChildren(children_);
             const QueryCharMatcher match(text[static_cast<std::size_t>(node.depth)],
-                                         settings_.SearchBoth);
+                                         settings_.lookup.SearchBoth);
             for (std::size_t i = children_.size(); i-- > 0;)
                 if (match(children_[i].Ch)) stack_.push_back({children_[i].Pos, node.depth + 1});
         }
@@ -116,9 +116,20 @@ class SearchSession {
     std::string Render(const std::vector<int32_t>& offsets, std::vector<int32_t>& rendered) {
         shown_.reset();
         std::string html;
+        if (!settings_.RenderPage) {
+            // The same choice of entries as rendering makes, without the HTML.
+            const int64_t size = data_.size();
+            for (int32_t off : offsets) {
+                if (off < 0 || off >= size)
+                    throw IoError(data_.name(), "Entry offset " + std::to_string(off) +
+                                                    " lies outside the data file");
+                if (shown_.markShown(off)) rendered.push_back(off);
+            }
+            return html;
+        }
         for (int32_t off : offsets) {
-            std::string block =
-                RenderEntry(data_, off, shown_, settings_.Fonts, settings_.SearchBoth);
+            std::string block = RenderEntry(data_, off, shown_, settings_.lookup.Fonts,
+                                            settings_.lookup.SearchBoth);
             if (block.empty()) continue;
             rendered.push_back(off);
             html += block;
@@ -141,13 +152,17 @@ class SearchSession {
         auto it = rootMatches_.find(q);
         if (it != rootMatches_.end()) return it->second;
         std::vector<ChildEntry>& m = rootMatches_[q];
-        const QueryCharMatcher match(q, settings_.SearchBoth);
+        const QueryCharMatcher match(q, settings_.lookup.SearchBoth);
         for (const ChildEntry& c : root_)
             if (match(c.Ch)) m.push_back(c);
         return m;
     }
 
-    LookupSettings settings_;
+    struct Settings {
+        LookupSettings lookup;
+        bool RenderPage;
+    };
+    Settings settings_;
     ByteFile index_;
     ByteFile data_;
     std::vector<ChildEntry> root_;
@@ -162,7 +177,7 @@ class SearchSession {
 
 std::vector<std::u16string> SegmentText(const TDic& dic, std::u16string_view text,
                                         const LookupSettings& settings) {
-    SearchSession session(dic, settings);
+    SearchSession session(dic, settings, false);
     std::vector<std::u16string> pieces;
     std::vector<int32_t> found;
     std::size_t t = 0;
@@ -214,7 +229,7 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
                     d.Words.push_back(text);
                 });
             }
-            SearchSession session(dic, ls);
+            SearchSession session(dic, ls, options.RenderPage);
             std::vector<int32_t> found;
             if (segment) {
                 std::size_t t = 0;

@@ -44,6 +44,10 @@ struct SearchOptions {
     bool ShowUcs2 = false;      // "Show UCS-2"
     bool ShowUnihan = false;    // "Show Unihan info"
     PageFonts Fonts;            // word, pinyin and translation fonts
+    // False: the entries are found and listed in DictSearchResult::Offsets, but no HTML is
+    // made (Html and Page stay without entry blocks), for callers that print entries
+    // their own way.
+    bool RenderPage = true;
 };
 SearchOptions SearchOptionsOf(const Settings& s);
 

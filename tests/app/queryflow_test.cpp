@@ -256,6 +256,23 @@ TEST_F(Search, OffsetsOfEachPieceRenderToItsEntries) {
     }
 }
 
+TEST_F(Search, WithoutPageTheSameEntriesAreChosen) {
+    options.TranslateAll = true;
+    for (const char* q : {"我是学生", "中国中"}) {
+        SearchResult full = Run(q);
+        options.RenderPage = false;
+        SearchResult bare = Run(q);
+        options.RenderPage = true;
+        ASSERT_EQ(full.Dicts.size(), bare.Dicts.size());
+        for (std::size_t i = 0; i < full.Dicts.size(); ++i) {
+            EXPECT_EQ(bare.Dicts[i].Pieces, full.Dicts[i].Pieces);
+            EXPECT_EQ(bare.Dicts[i].Offsets, full.Dicts[i].Offsets);
+            EXPECT_EQ(bare.Dicts[i].Html, "");
+        }
+        EXPECT_EQ(bare.Page, "");
+    }
+}
+
 // The greedy cut as literally described: every length from the longest down, each a
 // separate lookup that opens and closes the files.
 std::string LiteralPage(const Registry& reg, const std::u16string& q, const SearchOptions& o) {

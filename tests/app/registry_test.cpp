@@ -191,7 +191,7 @@ TEST(Registry, DescriptionOf128UnitsWithoutTerminator) {
 TEST(Registry, LimitOfOneHundredDictionaries) {
     TempDir dir;
     for (int i = 0; i < 101; ++i) {
-        char name[8];
+        char name[16];
         std::snprintf(name, sizeof name, "d%03d", i);
         MakeDict(dir, name, name);
     }
