@@ -60,8 +60,6 @@ std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
 inline constexpr std::string_view kHintHtml =
     "<font face=\"Tahoma\"><b>To use:</b> Enter (chinese) text/word in the \"Input\" field "
     "and press \"Search\"</font>";
-inline constexpr std::string_view kReadmeMissingHtml =
-    "<i>NOTE: readme.html is missing or invalid!</i>";
 inline constexpr std::string_view kDictSpacerHtml =
     "<table height=\"20\"><tr><td></td></tr></table>";
 inline constexpr std::string_view kNoticeHtml =

@@ -185,7 +185,6 @@ TEST(ResultPageTexts, FixedTexts) {
               "<p><font color=\"#777777\"><i>NOTICE: </font><font color=\"#000000\">'Translate "
               "text (instead of word)'</font><font color=\"#777777\"> option was blocked by "
               "non-chinese characters in input.</i></font></p>");
-    EXPECT_EQ(kReadmeMissingHtml, "<i>NOTE: readme.html is missing or invalid!</i>");
 }
 
 TEST(ResultPageTexts, HeadingCarriesTheDescriptionAsPlainUtf8) {
