@@ -315,6 +315,12 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->edtInp->text(), QString::fromUtf8("中"));
         QCOMPARE(w->pageView()->lastBody(), page);
         QVERIFY(w->tvMain->topLevelItem(0)->childCount() > 0);
+        // A double click on the tray icon shows the window too.
+        w->close();
+        QCOMPARE(w->isVisible(), false);
+        Q_EMIT w->trayIcon->activated(QSystemTrayIcon::DoubleClick);
+        QCOMPARE(w->isVisible(), true);
+        QCOMPARE(ended.count(), 0);
         w->Close1->trigger();  // "Exit" in the tray menu
         QCOMPARE(ended.count(), 1);
     }
