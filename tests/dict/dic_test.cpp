@@ -416,12 +416,5 @@ TEST_F(DicTest, LongestEntryPrefixAgreesWithTryingEveryLength) {
     }
 }
 
-TEST(DicPaths, FilesBesideEachOtherInTheFolder) {
-    TDic d;
-    d.FileName = "cedict.idx";
-    EXPECT_EQ(IndexPathOf(d, "/p"), "/p/cedict.idx");
-    EXPECT_EQ(DataPathOf(d, "/p"), "/p/cedict.ced");
-}
-
 }  // namespace
 }  // namespace kes
