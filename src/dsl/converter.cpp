@@ -260,6 +260,9 @@ bool IsHeadwordLine(std::u16string_view s) {
 
 enum class CardState { Headwords, AwaitPinyin, Senses };
 
+// Sense text of one card kept in memory before it is written out.
+constexpr std::size_t kSpillUnits = 32 * 1024;
+
 // The card machine: collects the headword lines, the pinyin line and the senses of one card
 // at a time and writes each complete card as one output line.
 class CardConverter {
@@ -279,7 +282,7 @@ class CardConverter {
     }
 
     void finish() {
-        if (!headwords_.empty() && !pinyin_.empty() && !senses_.empty()) {
+        if (!headwords_.empty() && !pinyin_.empty() && hasSense()) {
             senses_.push_back(u'/');
             writeCard();
         } else if (!headwords_.empty()) {
@@ -287,13 +290,24 @@ class CardConverter {
         }
     }
 
+    // After a failure: takes back the part of an unfinished card that was already written,
+    // so that the output ends after the last whole card.
+    void abandon() noexcept {
+        if (!cardOpen_) return;
+        try {
+            out_.seek(cardStart_);
+            out_.truncate();
+        } catch (const IoError&) {
+        }
+        cardOpen_ = false;
+    }
+
   private:
     void headwordLine(std::u16string_view s) {
-        if (!headwords_.empty() && !pinyin_.empty() && !senses_.empty() &&
-            state_ == CardState::Senses) {
+        if (!headwords_.empty() && !pinyin_.empty() && hasSense() && state_ == CardState::Senses) {
             senses_.push_back(u'/');
             writeCard();
-        } else if (pinyin_.empty() && senses_.empty() && state_ == CardState::Headwords) {
+        } else if (pinyin_.empty() && !hasSense() && state_ == CardState::Headwords) {
             if (!headwords_.empty()) headwords_.push_back(u' ');
             headwords_.append(s);
             return;
@@ -329,16 +343,53 @@ class CardConverter {
             senses_.push_back(u'/');
             senses_.append(text);
             exampleState_ = 1;
+            spillSenses();
         } else if (t.starts_with(u"[m4]")) {
             std::u16string_view text = TrimView(t.substr(4));
             if (text.empty() || exampleState_ == 0) return;
             senses_.append(exampleState_ == 1 ? u"|"sv : u"[br]"sv);
             senses_.append(text);
             exampleState_ = 2;
+            spillSenses();
         }
     }
 
+    bool hasSense() const { return cardOpen_ || !senses_.empty(); }
+
+    // A card with a sense is certain to be written (only a headword line or the end of the
+    // input ends it), so a card that grows large is written out as it goes: the memory
+    // stays small however long one card is.
+    void spillSenses() {
+        if (senses_.size() < kSpillUnits || headwords_.empty()) return;
+        if (!cardOpen_) {
+            cardStart_ = out_.position();
+            line_.assign(headwords_);
+            line_.append(u" ["sv);
+            line_.append(pinyin_);
+            line_.append(u"] "sv);
+            writeUnits(line_);
+            cardOpen_ = true;
+        }
+        writeUnits(senses_);
+        senses_.clear();
+    }
+
+    void writeUnits(std::u16string_view s) {
+        bytes_.resize(s.size() * 2);
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            bytes_[2 * i] = static_cast<char>(s[i] & 0xFF);
+            bytes_[2 * i + 1] = static_cast<char>(s[i] >> 8);
+        }
+        out_.write(bytes_.data(), bytes_.size());
+    }
+
     void writeCard() {
+        if (cardOpen_) {
+            WriteUcs2Line(out_, senses_);
+            cardOpen_ = false;
+            ++count_;
+            return;
+        }
         line_.assign(headwords_);
         line_.append(u" ["sv);
         line_.append(pinyin_);
@@ -362,6 +413,9 @@ class CardConverter {
     CardState state_ = CardState::Headwords;
     int exampleState_ = 0;  // 0: no sense yet, 1: last added a sense, 2: last added an example
     int64_t count_ = 0;
+    bool cardOpen_ = false;  // the beginning of the current card is in the output
+    int64_t cardStart_ = 0;  // where the current card's line starts in the output
+    std::string bytes_;
 };
 
 bool HasCedExtension(const std::string& path) {
@@ -456,6 +510,7 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
             cards.finish();
         } catch (...) {
             count = cards.count();
+            cards.abandon();
             throw;
         }
         count = cards.count();

@@ -308,6 +308,49 @@ TEST_F(DslConvert, OutputIsTruncatedAndLogRewritten) {
     EXPECT_EQ(ReadBytes(log()), expectedLog({}, 1));
 }
 
+// A card much longer than what the converter keeps in memory comes out the same.
+TEST_F(DslConvert, VeryLongCard) {
+    std::vector<std::string> lines = {"#NAME \"x\"", "長", "[m1]cháng"};
+    std::string senses;
+    for (int i = 0; i < 6000; ++i) {
+        lines.push_back("[m2]sense " + std::to_string(i) + " / long");
+        senses += "/sense " + std::to_string(i) + "  long";
+        if (i % 3 == 0) {
+            lines.push_back("[m4][*][ex]ex " + std::to_string(i) + "[/ex][/*]");
+            senses += "|ex " + std::to_string(i);
+        }
+    }
+    std::vector<std::string> tail = {"短", "[m1]duǎn", "[m2]short"};
+    std::vector<std::string> all = lines;
+    all.insert(all.end(), tail.begin(), tail.end());
+    DslResult r = convert(all);
+    ASSERT_TRUE(r.ok) << r.error;
+    EXPECT_EQ(r.count, 2);
+    std::string expected = CrLfLines({"長 [cháng] " + senses + "/", "短 [duǎn] /short/"});
+    ASSERT_GT(expected.size(), 200000u);
+    EXPECT_TRUE(ReadBytes(output()) == expected);
+
+    // The same card at the end of the input, and behind body lines without a headword.
+    r = convert(lines);
+    EXPECT_EQ(ReadBytes(output()), CrLfLines({"長 [cháng] " + senses + "/"}));
+    lines.erase(lines.begin() + 1);
+    r = convert(lines);
+    EXPECT_EQ(r.count, 0);
+    EXPECT_EQ(ReadBytes(output()), "");
+    EXPECT_EQ(ReadBytes(log()), expectedLog({}, 0));
+}
+
+TEST_F(DslConvert, FailureInsideAVeryLongCardKeepsOnlyWholeCards) {
+    std::vector<std::string> lines = {"短", "[m1]duǎn", "[m2]short", "長", "[m1]cháng"};
+    for (int i = 0; i < 6000; ++i)
+        lines.push_back("[m2]sense " + std::to_string(i));
+    DslResult r = convertBytes(DslSource(lines) + "x");
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.count, 1);
+    EXPECT_EQ(r.message, "Converted: 1 terms");
+    EXPECT_EQ(Hex(ReadBytes(output())), Hex(CrLfLines({"短 [duǎn] /short/"})));
+}
+
 // --- refusals and failures -------------------------------------------------------------
 
 TEST_F(DslConvert, RefusesACedInputWithoutTouchingIt) {
