@@ -180,6 +180,24 @@ class MainWindowTest : public QObject {
         QCOMPARE(QFile::exists(folder_ + "/setup.ini"), true);  // "Dicts" was written
     }
 
+    void discoveryMessagesAreShownAtStart() {
+        NewFolder();
+        // The data file changes after its index was built: the index is deleted at start.
+        QFile ced(folder_ + "/first.ced");
+        QVERIFY(ced.open(QIODevice::Append));
+        ced.write(QByteArray("x\0\r\0\n\0", 6));
+        ced.close();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QCOMPARE(script.messages(),
+                 QStringList("Index file first.idx was deleted because of changes in first.ced "
+                             "datafile!"));
+        QCOMPARE(QFile::exists(folder_ + "/first.idx"), false);
+        QCOMPARE(w->tvMain->topLevelItemCount(), 1);
+        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("Second dictionary"));
+        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+    }
+
     void missingReadmeGivesTheNote() {
         NewFolder(true);
         QFile::remove(folder_ + "/readme.html");
@@ -237,6 +255,19 @@ class MainWindowTest : public QObject {
         QVERIFY2(setup.contains("\nShowUnihan=0\n"), qPrintable(setup));
         QVERIFY2(setup.contains("InpFontface=Arial\nInpFontsize=14\n"), qPrintable(setup));
         QVERIFY(script.shown().empty());  // not busy: no question
+    }
+
+    void unwritableSettingsStillQuit() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QSignalSpy ended(w.get(), &TfmMain::terminated);
+        QFile::remove(folder_ + "/setup.ini");
+        QVERIFY(QDir(folder_).mkdir("setup.ini"));  // a folder where the file should be
+        QVERIFY(w->SaveSettingsAndQuit());
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(QFileInfo(folder_ + "/setup.ini").isDir());
+        QVERIFY(script.shown().empty());  // silently not saved
     }
 
     void quittingMaximizedWritesOnlyMaximized() {
