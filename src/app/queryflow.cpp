@@ -1,6 +1,7 @@
 #include "app/queryflow.h"
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 
 #include "charinfo/s2t.h"
@@ -60,9 +61,10 @@ QueryCharMatcher::QueryCharMatcher(char16_t q, bool both)
 
 namespace {
 
-// One dictionary's files, open for a whole search. The root's children are read once and
-// the children matching each query character are remembered, since the root (every first
-// character of every key) is by far the largest record and every walk starts there.
+// One dictionary's files, open for a whole search. Every node record is read once per
+// search and kept decoded, with the children that match each query character: the root and
+// the nodes of frequent first characters have thousands of children, and a cut text starts
+// a walk at every position.
 class SearchSession {
   public:
     SearchSession(const TDic& dic, const LookupSettings& s, bool renderPage)
@@ -71,10 +73,8 @@ class SearchSession {
           data_(DataPathOf(dic, s.Folder), OpenMode::Read) {
         index_.setReadAhead(4096);
         data_.setReadAhead(1024);
-        NodeReader reader(index_);
-        std::vector<int32_t> rootOffsets;
-        reader.readOffsets(kRootPosition, rootOffsets);
-        reader.readChildren(root_);
+        std::optional<NodeReader> reader;
+        NodeAt(kRootPosition, reader);
     }
 
     // One walk over every path whose characters match the start of `text` (pre-order,
@@ -84,30 +84,37 @@ class SearchSession {
     int Longest(std::u16string_view text, std::vector<int32_t>& found) {
         found.clear();
         if (text.empty()) return 0;
-        const std::vector<ChildEntry>& first = RootMatches(text[0]);
-        if (first.empty()) return 0;
-        NodeReader reader(index_);
+        // Records of one walk come in increasing file order; a reader checks that for the
+        // records read in this walk (cached ones were checked when they were read).
+        std::optional<NodeReader> reader;
         stack_.clear();
-        for (std::size_t i = first.size(); i-- > 0;)
-            stack_.push_back({first[i].Pos, 1});
+        stack_.push_back({kRootPosition, 0});
         int best = 0;
+        int32_t last = -1;
         while (!stack_.empty()) {
-            Pending node = stack_.back();
+            Pending pending = stack_.back();
             stack_.pop_back();
-            reader.readOffsets(node.pos, offsets_);
-            if (!offsets_.empty()) {
-                if (node.depth > best) {
-                    best = node.depth;
+            // A sound index is met in increasing file order by every walk; a record met
+            // again or out of order (a damaged index) ends the search as a lookup would.
+            if (pending.pos <= last)
+                throw IoError(index_.name(),
+                              "Corrupt index file (record out of order at position " +
+                                  std::to_string(pending.pos) + ")");
+            last = pending.pos;
+            Node& node = NodeAt(pending.pos, reader);
+            if (pending.depth > 0 && !node.offsets.empty()) {
+                if (pending.depth > best) {
+                    best = pending.depth;
                     found.clear();
                 }
-                if (node.depth == best) found.insert(found.end(), offsets_.begin(), offsets_.end());
+                if (pending.depth == best)
+                    found.insert(found.end(), node.offsets.begin(), node.offsets.end());
             }
-            if (static_cast<std::size_t>(node.depth) >= text.size()) continue;
-            reader.readChildren(children_);
-            const QueryCharMatcher match(text[static_cast<std::size_t>(node.depth)],
-                                         settings_.lookup.SearchBoth);
-            for (std::size_t i = children_.size(); i-- > 0;)
-                if (match(children_[i].Ch)) stack_.push_back({children_[i].Pos, node.depth + 1});
+            if (static_cast<std::size_t>(pending.depth) >= text.size()) continue;
+            const std::vector<ChildEntry>& next =
+                Matches(node, text[static_cast<std::size_t>(pending.depth)]);
+            for (std::size_t i = next.size(); i-- > 0;)
+                stack_.push_back({next[i].Pos, pending.depth + 1});
         }
         return best;
     }
@@ -147,13 +154,29 @@ class SearchSession {
         int32_t pos;
         int depth;
     };
+    struct Node {
+        std::vector<int32_t> offsets;
+        std::vector<ChildEntry> children;
+        std::unordered_map<char16_t, std::vector<ChildEntry>> matches;  // per query char
+    };
 
-    const std::vector<ChildEntry>& RootMatches(char16_t q) {
-        auto it = rootMatches_.find(q);
-        if (it != rootMatches_.end()) return it->second;
-        std::vector<ChildEntry>& m = rootMatches_[q];
+    Node& NodeAt(int32_t pos, std::optional<NodeReader>& reader) {
+        auto it = nodes_.find(pos);
+        if (it != nodes_.end()) return it->second;
+        if (!reader) reader.emplace(index_);
+        Node node;
+        reader->readOffsets(pos, node.offsets);
+        reader->readChildren(node.children);
+        return nodes_.emplace(pos, std::move(node)).first->second;
+    }
+
+    // The children of a node that match q (CharsMatch), in stored order.
+    const std::vector<ChildEntry>& Matches(Node& node, char16_t q) {
+        auto it = node.matches.find(q);
+        if (it != node.matches.end()) return it->second;
+        std::vector<ChildEntry>& m = node.matches[q];
         const QueryCharMatcher match(q, settings_.lookup.SearchBoth);
-        for (const ChildEntry& c : root_)
+        for (const ChildEntry& c : node.children)
             if (match(c.Ch)) m.push_back(c);
         return m;
     }
@@ -165,12 +188,9 @@ class SearchSession {
     Settings settings_;
     ByteFile index_;
     ByteFile data_;
-    std::vector<ChildEntry> root_;
-    std::unordered_map<char16_t, std::vector<ChildEntry>> rootMatches_;
+    std::unordered_map<int32_t, Node> nodes_;
     ShownOffsets shown_;
     std::vector<Pending> stack_;
-    std::vector<int32_t> offsets_;
-    std::vector<ChildEntry> children_;
 };
 
 }  // namespace

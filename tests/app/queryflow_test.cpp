@@ -7,6 +7,7 @@
 
 #include "charinfo/ucs2view.h"
 #include "dict/builder.h"
+#include "dict/indexformat.h"
 #include "dict/text.h"
 #include "support/tempdir.h"
 
@@ -181,6 +182,49 @@ TEST_F(Search, InputOutputErrorKeepsFieldAndHistory) {
     // The second dictionary's words were listed before its lookup failed.
     ASSERT_EQ(r.Dicts.size(), 2u);
     EXPECT_EQ(r.Dicts[1].Words, (std::vector<std::u16string>{W("我是")}));
+}
+
+TEST(SearchDamagedIndex, RecordReachedTwiceEndsTheSearchLikeALookup) {
+    TempDir dir;
+    WriteBytes(dir.file("d.ced"), Ucs2File({"国 [guo2] /country/"}));
+    // Root with two children, 國 and 国, that both point at the same record.
+    IndexHeader h;
+    h.Description = MakeDescription(u"D");
+    h.DataSize = static_cast<int32_t>(FileSizeOf(dir.file("d.ced")));
+    h.DataAge = FileDosTime(dir.file("d.ced"));
+    {
+        ByteFile f(dir.file("d.idx"), OpenMode::Create);
+        WriteIndexHeader(f, h);
+        f.writeU16(0);
+        f.writeI32(2);
+        f.writeU16(0x570B);
+        f.writeI32(290);
+        f.writeU16(0x56FD);
+        f.writeI32(290);
+        f.writeU16(1);
+        f.writeI32(0);
+        f.writeI32(0);
+        f.close();
+    }
+    Registry reg = Discover(dir);
+    ASSERT_EQ(reg.Dicts.size(), 1u);
+    LookupSettings ls{dir.path(), true, PageFonts{}};
+    EXPECT_THROW(LookupWord(reg.Dicts[0], W("国"), ls), IoError);
+    for (bool cut : {false, true}) {
+        SearchOptions o;
+        o.TranslateAll = cut;
+        QueryHistory history;
+        SearchResult r = RunSearch(reg, history, W("国"), 1, true, o);
+        EXPECT_FALSE(r.ok());
+        EXPECT_NE(r.Error.find("d.idx"), std::string::npos) << r.Error;
+    }
+    // Without both forms only one path is followed, and the entry is found.
+    SearchOptions o;
+    o.SearchBoth = false;
+    QueryHistory history;
+    SearchResult r = RunSearch(reg, history, W("国"), 1, true, o);
+    EXPECT_TRUE(r.ok()) << r.Error;
+    EXPECT_EQ(r.Dicts[0].Pieces.size(), 1u);
 }
 
 TEST(QueryHistoryWalk, BackAndForward) {
