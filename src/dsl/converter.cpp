@@ -1,6 +1,7 @@
 #include "dsl/converter.h"
 
 #include <bit>
+#include <cstring>
 #include <filesystem>
 #include <span>
 #include <string_view>
@@ -48,14 +49,15 @@ bool MatchesAt(std::u16string_view s, std::size_t pos, std::u16string_view patte
     return true;
 }
 
-// The patterns of one rewrite, indexed for the scan. Every pattern starts with '[', '\' or
-// '/'; the candidates at a position are found by its first two characters.
+// The patterns of one rewrite, indexed for the scan. Every pattern but a final one-character
+// removal starts with '[' or '\'; the candidates at a position are found by its first two
+// characters.
 struct ReplacementSet {
     std::span<const Replacement> reps;  // without a final one-character removal
     char16_t finalErase = 0;            // that removal's character (it has no letter case)
-    uint32_t single[3] = {};            // one-character patterns, by first character
-    uint32_t bySecond[3][128] = {};     // longer patterns, by first and folded second character
-    uint32_t longByFirst[3] = {};       // longer patterns, by first character
+    uint32_t single[2] = {};            // one-character patterns, by first character
+    uint32_t bySecond[2][128] = {};     // longer patterns, by first and folded second character
+    uint32_t longByFirst[2] = {};       // longer patterns, by first character
 };
 
 int FirstIndex(char16_t c) {
@@ -64,8 +66,6 @@ int FirstIndex(char16_t c) {
             return 0;
         case u'\\':
             return 1;
-        case u'/':
-            return 2;
         default:
             return -1;
     }
@@ -92,6 +92,34 @@ ReplacementSet MakeSet(std::span<const Replacement> reps) {
         }
     }
     return set;
+}
+
+template <std::size_t N>
+constexpr bool Scannable(const Replacement (&reps)[N]) {
+    for (std::size_t i = 0; i < N; ++i) {
+        bool finalErase = i + 1 == N && reps[i].from.size() == 1 && reps[i].to.empty();
+        if (!finalErase && reps[i].from[0] != u'[' && reps[i].from[0] != u'\\') return false;
+    }
+    return true;
+}
+static_assert(Scannable(kPinyinReplacements) && Scannable(kSenseReplacements));
+
+// The position of the next '[' or '\' at or after pos, or n. Looks at four code units at a
+// time: a lane of v ^ pattern is zero where the unit equals the pattern's.
+std::size_t NextTagStart(const char16_t* p, std::size_t pos, std::size_t n) {
+    constexpr uint64_t kOnes = 0x0001000100010001ULL;
+    constexpr uint64_t kHigh = 0x8000800080008000ULL;
+    constexpr uint64_t kOpen = 0x005B * kOnes;
+    constexpr uint64_t kBackslash = 0x005C * kOnes;
+    for (; pos + 4 <= n; pos += 4) {
+        uint64_t v;
+        std::memcpy(&v, p + pos, sizeof v);
+        uint64_t a = v ^ kOpen, b = v ^ kBackslash;
+        if ((((a - kOnes) & ~a) | ((b - kOnes) & ~b)) & kHigh) break;
+    }
+    for (; pos < n; ++pos)
+        if (p[pos] == u'[' || p[pos] == u'\\') return pos;
+    return n;
 }
 
 const ReplacementSet kPinyinSet = MakeSet(kPinyinReplacements);
@@ -166,6 +194,8 @@ class LineRewriter {
         std::size_t pos = 0, copied = 0;
         out.clear();
         while (pos < n) {
+            pos = NextTagStart(s.data(), pos, n);
+            if (pos == n) break;
             uint32_t candidates = candidatesAt(s, pos, set);
             const Replacement* hit = nullptr;
             while (candidates != 0) {
