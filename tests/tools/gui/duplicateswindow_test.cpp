@@ -225,6 +225,31 @@ class DuplicatesWindowTest : public QObject {
         QVERIFY(QDir(dir_.path()).rmdir("cedict.new.tmp"));
     }
 
+    void cancelStopsTheScanBeforeTheNextLine() {
+        ScriptedDialogs script;
+        const QString path = dir_.filePath("four.ced");
+        WriteFile(path, Lines({"a [1]", "a [2]", "a [3]", "a [4]"}));
+        TfmDuplicates w;
+        w.show();
+        bool runningState = false;
+        // The bar reaches the third line (byte 28): press Cancel there.
+        connect(w.pbMain, &QProgressBar::valueChanged, &w, [&](int value) {
+            if (value < 28 || w.ScanState != 1) return;
+            runningState = w.btnCancel->isEnabled() && !w.btnOpen->isEnabled() &&
+                           !w.btnSave->isEnabled() && !w.gridMain->isEnabled() &&
+                           w.ScannedFile.empty();
+            QTest::mouseClick(w.btnCancel, Qt::LeftButton);
+            QCOMPARE(w.ScanState, 2);
+        });
+        w.ScanFile(path.toStdString());
+        QVERIFY(runningState);
+        QCOMPARE(Rows(w.gridMain), QStringList({"a [1] @0", "a [2] @14"}));
+        QCOMPARE(w.ScanState, 0);
+        QCOMPARE(w.ScannedFile, path.toStdString());
+        QVERIFY(w.btnSave->isEnabled() && !w.btnCancel->isEnabled());
+        QCOMPARE(script.messages(), QStringList({kIntro}));
+    }
+
     void unreadableFileEndsTheScanWithAMessage() {
         ScriptedDialogs script;
         TfmDuplicates w;
