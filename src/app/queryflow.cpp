@@ -158,7 +158,13 @@ class SearchSession {
         std::vector<int32_t> offsets;
         std::vector<ChildEntry> children;
         std::unordered_map<char16_t, std::vector<ChildEntry>> matches;  // per query char
+        // For nodes with many children: child index by code unit, and the children whose
+        // simplified form differs from themselves, by that form.
+        bool indexed = false;
+        std::unordered_map<char16_t, std::vector<uint32_t>> byChar;
+        std::unordered_map<char16_t, std::vector<uint32_t>> bySimplified;
     };
+    static constexpr std::size_t kIndexedChildren = 64;
 
     Node& NodeAt(int32_t pos, std::optional<NodeReader>& reader) {
         auto it = nodes_.find(pos);
@@ -175,9 +181,41 @@ class SearchSession {
         auto it = node.matches.find(q);
         if (it != node.matches.end()) return it->second;
         std::vector<ChildEntry>& m = node.matches[q];
-        const QueryCharMatcher match(q, settings_.lookup.SearchBoth);
-        for (const ChildEntry& c : node.children)
-            if (match(c.Ch)) m.push_back(c);
+        const bool both = settings_.lookup.SearchBoth;
+        if (node.children.size() <= kIndexedChildren) {
+            const QueryCharMatcher match(q, both);
+            for (const ChildEntry& c : node.children)
+                if (match(c.Ch)) m.push_back(c);
+            return m;
+        }
+        // CharsMatch(c, q) holds for c = q, and with both forms for c = the simplified form
+        // of q and for every c whose simplified form is q.
+        if (!node.indexed) {
+            node.indexed = true;
+            for (uint32_t i = 0; i < node.children.size(); ++i) {
+                const char16_t c = node.children[i].Ch;
+                node.byChar[c].push_back(i);
+                const char16_t sc = ToSimplifiedChar(c, true);
+                if (sc != c) node.bySimplified[sc].push_back(i);
+            }
+        }
+        std::vector<uint32_t> picked;
+        auto add = [&](char16_t c) {
+            auto it = node.byChar.find(c);
+            if (it != node.byChar.end())
+                picked.insert(picked.end(), it->second.begin(), it->second.end());
+        };
+        add(q);
+        if (both) {
+            const char16_t sq = ToSimplifiedChar(q, true);
+            if (sq != q) add(sq);
+            if (auto it = node.bySimplified.find(q); it != node.bySimplified.end())
+                picked.insert(picked.end(), it->second.begin(), it->second.end());
+        }
+        std::sort(picked.begin(), picked.end());
+        picked.erase(std::unique(picked.begin(), picked.end()), picked.end());
+        for (uint32_t i : picked)
+            m.push_back(node.children[i]);
         return m;
     }
 

@@ -344,15 +344,21 @@ std::string LiteralPage(const Registry& reg, const std::u16string& q, const Sear
 }
 
 TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
-    // Characters with traditional/simplified pairs, so both settings of the option matter.
-    const std::u16string alphabet = W("国國学學生中人大");
+    // Characters with traditional/simplified pairs, so both settings of the option matter;
+    // the large alphabet gives nodes with many children (those are looked up by index).
+    const std::u16string small = W("国國学學生中人大");
+    std::u16string large = W("国國学學生中人大並併并竝乾幹干夾袷夹龍龙馬马來来個个們们書书");
+    for (char16_t c = 0x4E00; large.size() < 200; ++c)
+        large += c;
     std::mt19937 rng(20261209);
     int found = 0;
-    for (int round = 0; round < 6; ++round) {
+    for (int round = 0; round < 8; ++round) {
+        const std::u16string& alphabet = round % 2 == 0 ? small : large;
         TempDir dir;
         for (int d = 0; d < 2; ++d) {
             std::vector<std::string> lines;
-            int entries = 10 + static_cast<int>(rng() % 30);
+            int entries = alphabet.size() > 100 ? 300 + static_cast<int>(rng() % 100)
+                                                : 10 + static_cast<int>(rng() % 30);
             for (int e = 0; e < entries; ++e) {
                 std::u16string word;
                 int len = 1 + static_cast<int>(rng() % 4);
