@@ -76,6 +76,16 @@ public:
     // How many bytes one buffered read fetches (default 64 KiB). Files read in small
     // pieces at scattered positions (index nodes, single entry lines) do better with less.
     void setReadAhead(std::size_t bytes) { readAhead_ = bytes < 16 ? 16 : bytes; }
+    // The bytes already read ahead from position() on (possibly none), for readers that scan
+    // a run of units at once; skipBuffered(n) consumes n of them (n <= the count returned).
+    std::size_t buffered(const uint8_t*& data) const {
+        data = rbuf_.data() + rpos_;
+        return rlen_ - rpos_;
+    }
+    void skipBuffered(std::size_t n) {
+        rpos_ += n;
+        pos_ += static_cast<int64_t>(n);
+    }
     int64_t size();
     bool eof() {
         if (rpos_ < rlen_) return false;

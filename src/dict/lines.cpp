@@ -1,5 +1,6 @@
 #include "dict/lines.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "dict/text.h"
@@ -9,12 +10,49 @@ namespace kes {
 std::u16string ReadUcs2Line(ByteFile& f) {
     std::u16string line;
     int count = 0;
-    while (count < kMaxLineUnits && !f.eof()) {
-        char16_t c = f.readU16();
-        ++count;
-        if (c == 0x000A) break;
-        if (c == 0xFEFF || c == 0x000D) continue;
-        line.push_back(c);
+    while (count < kMaxLineUnits) {
+        const uint8_t* p;
+        const std::size_t avail = f.buffered(p) / 2;
+        if (avail == 0) {
+            // Nothing read ahead (or a single byte): one unit through the file layer, which
+            // refills its buffer, or fails on the lone last byte of an odd-sized file.
+            if (f.eof()) break;
+            char16_t c = f.readU16();
+            ++count;
+            if (c == 0x000A) break;
+            if (c == 0xFEFF || c == 0x000D) continue;
+            line.push_back(c);
+            continue;
+        }
+        // Fast path: scan the units already read ahead and append them run by run.
+        const std::size_t take = std::min<std::size_t>(avail, kMaxLineUnits - count);
+        auto append = [&line, p](std::size_t from, std::size_t to) {
+            if (to <= from) return;
+            const std::size_t old = line.size();
+            line.resize(old + (to - from));
+            char16_t* d = line.data() + old;
+            for (std::size_t k = from; k < to; ++k)
+                *d++ = static_cast<char16_t>(p[2 * k] | (p[2 * k + 1] << 8));
+        };
+        std::size_t i = 0, run = 0;
+        bool ended = false;
+        while (i < take) {
+            const char16_t c = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+            if (c == 0x000A || c == 0x000D || c == 0xFEFF) {
+                append(run, i);
+                run = ++i;
+                if (c == 0x000A) {
+                    ended = true;
+                    break;
+                }
+                continue;
+            }
+            ++i;
+        }
+        if (!ended) append(run, i);
+        f.skipBuffered(2 * i);
+        count += static_cast<int>(i);
+        if (ended) break;
     }
     return line;
 }

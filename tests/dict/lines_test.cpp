@@ -55,6 +55,48 @@ TEST_F(LineFile, Ucs2LineOf9999UnitsAndItsLineEnd) {
     EXPECT_EQ(ReadUcs2Line(f), u"b");
 }
 
+TEST_F(LineFile, Ucs2LinesAcrossReadBufferBoundaries) {
+    // Lines of many lengths, with CR, LF and U+FEFF at every position relative to the
+    // read-ahead buffer, one line longer than the 9999-unit limit, and no final LF.
+    std::u16string text;
+    for (int n = 0; n < 300; ++n) {
+        for (int k = 0; k < n; ++k)
+            text.push_back(static_cast<char16_t>(u'a' + (n + k) % 26));
+        if (n % 7 == 3) text.push_back(0xFEFF);
+        if (n % 3 == 0) text.push_back(u'\r');
+        text.push_back(u'\n');
+    }
+    text += std::u16string(12000, u'L') + u"\r\nend";
+    std::string bytes;
+    for (char16_t c : text)
+        bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+
+    // The expected pieces, unit by unit.
+    std::vector<std::pair<std::u16string, int64_t>> expected;  // line, position after it
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::u16string line;
+        int count = 0;
+        while (count < 9999 && i < text.size()) {
+            char16_t c = text[i++];
+            ++count;
+            if (c == u'\n') break;
+            if (c != 0xFEFF && c != u'\r') line.push_back(c);
+        }
+        expected.emplace_back(line, static_cast<int64_t>(2 * i));
+    }
+    for (std::size_t readAhead :
+         {std::size_t{16}, std::size_t{18}, std::size_t{4098}, std::size_t{65536}}) {
+        auto f = open(bytes);
+        f.setReadAhead(readAhead);
+        for (const auto& [line, after] : expected) {
+            ASSERT_EQ(ReadUcs2Line(f), line) << readAhead;
+            ASSERT_EQ(f.position(), after) << readAhead;
+        }
+        EXPECT_TRUE(f.eof());
+    }
+}
+
 TEST_F(LineFile, OddSizedFileFailsOnItsLastByte) {
     auto f = open(Utf16Bytes("ab") + "\x41");
     EXPECT_THROW(ReadUcs2Line(f), IoError);
