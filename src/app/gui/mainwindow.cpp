@@ -409,6 +409,8 @@ void TfmMain::setTrayAvailable(bool available) {
 }
 
 void TfmMain::Show1Click() {
+    // A minimized window comes back in its previous state (normal or maximized).
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
