@@ -242,6 +242,12 @@ TEST(Registry, WriteDictsSectionKeepsOtherSections) {
     EXPECT_FALSE(WriteDictsSection(dir.file("none/setup.ini"), dicts));
 }
 
+TEST(Registry, StartTextCarriesDescriptionsAsTheyAre) {
+    std::vector<TDic> dicts(1);
+    dicts[0].Description = Utf8ToUtf16("<b>粗</b> & Co");
+    EXPECT_EQ(StartTextOf(dicts), kFoundHeading + StartLine(1, "<b>粗</b> & Co"));
+}
+
 TEST(Registry, AboutPageAndItemNumbers) {
     EXPECT_EQ(AboutPageHtml("S", " readme"), "S<br /> readme");
     std::vector<TDic> dicts(3);
