@@ -62,14 +62,6 @@ constexpr std::array<char, kLastFolded - kFirstFolded + 1> MakePinyinFoldTable()
 constexpr std::array<char, kLastFolded - kFirstFolded + 1> PinyinFoldTable = MakePinyinFoldTable();
 static_assert(PinyinFoldTable.size() == 384);
 
-std::u16string_view TrimView(std::u16string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && s[b] <= 0x20)
-        ++b;
-    while (e > b && s[e - 1] <= 0x20)
-        --e;
-    return s.substr(b, e - b);
-}
 
 // True when anything (a file, a folder, a dangling link) has this name.
 bool PathExists(const std::string& path) {

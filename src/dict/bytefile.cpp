@@ -241,6 +241,19 @@ void ByteFile::truncate() {
     knownSize_ = -1;
 }
 
+void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to) {
+    constexpr int64_t kChunk = 1 << 20;
+    src.seek(from);
+    if (from >= to) return;
+    std::vector<char> buffer(static_cast<std::size_t>(std::min(kChunk, to - from)));
+    while (from < to) {
+        auto n = static_cast<std::size_t>(std::min<int64_t>(kChunk, to - from));
+        src.read(buffer.data(), n);
+        dst.write(buffer.data(), n);
+        from += static_cast<int64_t>(n);
+    }
+}
+
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

@@ -115,6 +115,10 @@ private:
     std::size_t readAhead_ = 64 * 1024;
 };
 
+// Copies the bytes [from, to) of `src` to the current position of `dst`, in blocks of 1 MiB;
+// leaves `src` positioned at `to`.
+void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to);
+
 bool FileExists(const std::string& path);
 // Byte size of a file; throws IoError when it cannot be read.
 int64_t FileSizeOf(const std::string& path);

@@ -84,12 +84,14 @@ std::string Utf16ToUtf8(std::u16string_view s) {
     return out;
 }
 
-std::u16string Trim(std::u16string_view s) {
+std::u16string_view TrimView(std::u16string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && s[b] <= 0x20) ++b;
     while (e > b && s[e - 1] <= 0x20) --e;
-    return std::u16string(s.substr(b, e - b));
+    return s.substr(b, e - b);
 }
+
+std::u16string Trim(std::u16string_view s) { return std::u16string(TrimView(s)); }
 
 std::string TrimA(std::string_view s) {
     std::size_t b = 0, e = s.size();

@@ -14,6 +14,8 @@ std::string Utf16ToUtf8(std::u16string_view s);
 
 // Trimming removes leading and trailing code units up to U+0020.
 std::u16string Trim(std::u16string_view s);
+// The same without a copy: a view of the trimmed part of `s`.
+std::u16string_view TrimView(std::u16string_view s);
 std::string TrimA(std::string_view s);
 
 // "&#" + the code unit's value in decimal + ";".

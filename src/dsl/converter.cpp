@@ -273,14 +273,6 @@ class LineRewriter {
     std::u16string scratch_;
 };
 
-std::u16string_view TrimView(std::u16string_view s) {
-    std::size_t b = 0, e = s.size();
-    while (b < e && s[b] <= 0x20)
-        ++b;
-    while (e > b && s[e - 1] <= 0x20)
-        --e;
-    return s.substr(b, e - b);
-}
 
 bool IsHeadwordLine(std::u16string_view s) {
     for (char16_t c : s)

@@ -110,18 +110,6 @@ std::string DuplicatesOutputPath(const std::string& scannedFile) {
 
 namespace {
 
-void CopyRange(ByteFile& src, ByteFile& dst, int64_t from, int64_t to) {
-    constexpr int64_t kChunk = 1 << 20;
-    if (from >= to) return;
-    std::vector<char> buffer(static_cast<std::size_t>(std::min(kChunk, to - from)));
-    src.seek(from);
-    while (from < to) {
-        auto n = static_cast<std::size_t>(std::min<int64_t>(kChunk, to - from));
-        src.read(buffer.data(), n);
-        dst.write(buffer.data(), n);
-        from += static_cast<int64_t>(n);
-    }
-}
 
 }  // namespace
 
@@ -161,13 +149,13 @@ SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<Dupl
             }
             if (c.Position < cur || c.Position >= size)
                 throw IoError(scannedFile, "The file does not match the listed entries");
-            CopyRange(src, out, cur, c.Position);
+            CopyBytes(src, out, cur, c.Position);
             src.seek(c.Position);
             ReadUcs2Line(src);  // the row's own line
             cur = src.position();
             if (!c.Text->empty()) WriteUcs2Line(out, *c.Text);
         }
-        CopyRange(src, out, cur, size);
+        CopyBytes(src, out, cur, size);
         out.close();
         ReplaceFile(tempPath, result.OutputPath);
     } catch (const IoError& e) {

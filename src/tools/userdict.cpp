@@ -21,18 +21,6 @@ void Tell(const std::function<void(const std::string&)>& f, const std::string& t
 }
 
 // Copies the bytes [from, to) of `src` to the current position of `dst`.
-void CopyRange(ByteFile& src, ByteFile& dst, int64_t from, int64_t to) {
-    constexpr int64_t kChunk = 1 << 20;
-    std::vector<char> buffer(
-        static_cast<std::size_t>(std::min(kChunk, std::max<int64_t>(to - from, 1))));
-    src.seek(from);
-    while (from < to) {
-        auto n = static_cast<std::size_t>(std::min<int64_t>(kChunk, to - from));
-        src.read(buffer.data(), n);
-        dst.write(buffer.data(), n);
-        from += static_cast<int64_t>(n);
-    }
-}
 
 // Writes a whole new file through `tempPath` and renames it over `path`; the old file is
 // untouched unless every byte of the new one was written. Throws IoError on failure (the
@@ -181,9 +169,9 @@ bool Userdict::ChangeRecord(int index, std::u16string_view line, const UserdictC
         }
         if (end < start || end > size) throw IoError(path_, "Record offset beyond end of file");
         RewriteFile(path_, [&](ByteFile& out) {
-            CopyRange(src, out, 0, start);
+            CopyBytes(src, out, 0, start);
             WriteUcs2Line(out, line);
-            CopyRange(src, out, end, size);
+            CopyBytes(src, out, end, size);
         });
     } catch (const IoError&) {
         Tell(cb.showMessage, kCantWrite);
@@ -231,7 +219,7 @@ bool Userdict::AppendRecord(std::u16string_view line, const UserdictCallbacks& c
     }
     try {
         RewriteFile(path_, [&](ByteFile& out) {
-            CopyRange(src, out, 0, keep);
+            CopyBytes(src, out, 0, keep);
             if (padByte) out.write("\0", 1);
             if (addLineEnd) out.write("\r\0\n\0", 4);
             WriteUcs2Line(out, line);

@@ -465,17 +465,12 @@ void TfmMain::ShowStatus(const QString& text) {
 // The search
 
 SearchOptions TfmMain::CurrentSearchOptions() const {
-    SearchOptions o;
+    // Fonts from the settings; the options as the actions are checked now.
+    SearchOptions o = SearchOptionsOf(settings_);
     o.TranslateAll = acTranslateAllWords->isChecked();
     o.SearchBoth = acSearchBoth->isChecked();
     o.ShowUcs2 = acShowUcs2->isChecked();
     o.ShowUnihan = acShowUnihan->isChecked();
-    o.Fonts.ChrFontface = settings_.ChrFontface;
-    o.Fonts.ChrFontsize = settings_.ChrFontsize;
-    o.Fonts.PinFontface = settings_.PinFontface;
-    o.Fonts.PinFontsize = settings_.PinFontsize;
-    o.Fonts.DscFontface = settings_.DscFontface;
-    o.Fonts.DscFontsize = settings_.DscFontsize;
     return o;
 }
 
