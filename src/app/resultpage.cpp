@@ -176,7 +176,9 @@ std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
     return RenderEntryLine(line, fonts, both);
 }
 
-std::string DescriptionHtml(std::u16string_view text) { return Utf16ToUtf8(text); }
+std::string DescriptionHtml(std::u16string_view text) {
+    return Utf16ToUtf8(text);
+}
 
 std::string DictHeadingHtml(std::u16string_view description) {
     return "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>" +

@@ -62,7 +62,6 @@ constexpr std::array<char, kLastFolded - kFirstFolded + 1> MakePinyinFoldTable()
 constexpr std::array<char, kLastFolded - kFirstFolded + 1> PinyinFoldTable = MakePinyinFoldTable();
 static_assert(PinyinFoldTable.size() == 384);
 
-
 // True when anything (a file, a folder, a dangling link) has this name.
 bool PathExists(const std::string& path) {
     struct stat st;

@@ -16,7 +16,9 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
-std::string ErrnoText(int err) { return std::strerror(err); }
+std::string ErrnoText(int err) {
+    return std::strerror(err);
+}
 
 }  // namespace
 
@@ -33,7 +35,9 @@ ByteFile::~ByteFile() {
     }
 }
 
-ByteFile::ByteFile(ByteFile&& other) noexcept { *this = std::move(other); }
+ByteFile::ByteFile(ByteFile&& other) noexcept {
+    *this = std::move(other);
+}
 
 ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
     if (this != &other) {
@@ -59,16 +63,24 @@ ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
     return *this;
 }
 
-void ByteFile::fail(const std::string& what) const { throw IoError(name_, what); }
+void ByteFile::fail(const std::string& what) const {
+    throw IoError(name_, what);
+}
 
 void ByteFile::open(const std::string& path, OpenMode mode) {
     if (fd_ >= 0) close();
     name_ = path;
     int flags = O_CLOEXEC;
     switch (mode) {
-        case OpenMode::Read: flags |= O_RDONLY; break;
-        case OpenMode::ReadWrite: flags |= O_RDWR; break;
-        case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+        case OpenMode::Read:
+            flags |= O_RDONLY;
+            break;
+        case OpenMode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case OpenMode::Create:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
     }
     int fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
@@ -104,7 +116,9 @@ void ByteFile::close() {
     if (rc != 0) fail("Cannot close file (" + ErrnoText(errno) + ")");
 }
 
-void ByteFile::dropReadBuffer() { rpos_ = rlen_ = 0; }
+void ByteFile::dropReadBuffer() {
+    rpos_ = rlen_ = 0;
+}
 
 void ByteFile::flushWrites() {
     if (wbuf_.empty()) return;
@@ -294,7 +308,9 @@ void SetFileUnixTime(const std::string& path, int64_t unixTime) {
         throw IoError(path, "Cannot set file time (" + ErrnoText(errno) + ")");
 }
 
-bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 void ReplaceFile(const std::string& source, const std::string& target) {
     if (::rename(source.c_str(), target.c_str()) != 0)
@@ -347,8 +363,7 @@ std::string DirName(const std::string& path) {
 std::string ChangeExtension(const std::string& path, const std::string& ext) {
     auto slash = path.find_last_of('/');
     auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return path + ext;
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ext;
     return path.substr(0, dot) + ext;
 }
 

@@ -13,12 +13,12 @@
 namespace kes {
 
 class IoError : public std::runtime_error {
-public:
+  public:
     IoError(const std::string& fileName, const std::string& what);
     const std::string& fileName() const { return fileName_; }
     const std::string& reason() const { return reason_; }
 
-private:
+  private:
     std::string fileName_;
     std::string reason_;
 };
@@ -30,7 +30,7 @@ enum class OpenMode {
 };
 
 class ByteFile {
-public:
+  public:
     ByteFile() = default;
     ByteFile(const std::string& path, OpenMode mode) { open(path, mode); }
     ~ByteFile();
@@ -94,7 +94,7 @@ public:
     // Cuts the file off at the current position.
     void truncate();
 
-private:
+  private:
     uint8_t readU8Slow();
     void fill();
     void flushWrites();

@@ -4,7 +4,8 @@ namespace kes {
 
 std::array<uint16_t, kDescriptionUnits> MakeDescription(std::u16string_view name) {
     std::array<uint16_t, kDescriptionUnits> d{};
-    for (std::size_t i = 0; i < name.size() && i < kDescriptionUnits - 1; ++i) d[i] = name[i];
+    for (std::size_t i = 0; i < name.size() && i < kDescriptionUnits - 1; ++i)
+        d[i] = name[i];
     d[kDescriptionUnits - 1] = 0;
     return d;
 }
@@ -19,7 +20,8 @@ std::u16string DescriptionText(const std::array<uint16_t, kDescriptionUnits>& d)
 }
 
 void WriteIndexHeader(ByteFile& f, const IndexHeader& h) {
-    for (uint16_t u : h.Description) f.writeU16(u);
+    for (uint16_t u : h.Description)
+        f.writeU16(u);
     f.writeI32(h.DataSize);
     f.writeI32(h.DataAge);
     f.writeI32(0);
@@ -30,7 +32,8 @@ IndexHeader ReadIndexHeader(ByteFile& f) {
     if (f.size() < kIndexHeaderSize) throw IoError(f.name(), "Index file too short for its header");
     f.seek(0);
     IndexHeader h;
-    for (auto& u : h.Description) u = f.readU16();
+    for (auto& u : h.Description)
+        u = f.readU16();
     h.DataSize = f.readI32();
     h.DataAge = f.readI32();
     return h;
@@ -46,8 +49,8 @@ IndexHeader ReadIndexHeaderOf(const std::string& indexPath) {
 NodeReader::NodeReader(ByteFile& f) : f_(f), size_(f.size()), walkedUpTo_(kRootPosition) {}
 
 void NodeReader::corrupt(const std::string& what) const {
-    throw IoError(f_.name(), "Corrupt index file (" + what + " at position " +
-                                 std::to_string(current_) + ")");
+    throw IoError(f_.name(),
+                  "Corrupt index file (" + what + " at position " + std::to_string(current_) + ")");
 }
 
 void NodeReader::readOffsets(int32_t pos, std::vector<int32_t>& offsets) {
@@ -64,10 +67,9 @@ void NodeReader::readOffsets(int32_t pos, std::vector<int32_t>& offsets) {
         f_.read(buf_.data(), buf_.size());
         for (uint32_t i = 0; i < n; ++i) {
             const uint8_t* b = &buf_[4u * i];
-            offsets[i] = static_cast<int32_t>(static_cast<uint32_t>(b[0]) |
-                                              (static_cast<uint32_t>(b[1]) << 8) |
-                                              (static_cast<uint32_t>(b[2]) << 16) |
-                                              (static_cast<uint32_t>(b[3]) << 24));
+            offsets[i] = static_cast<int32_t>(
+                static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24));
         }
     }
     walkedUpTo_ = end;

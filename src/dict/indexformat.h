@@ -44,7 +44,7 @@ struct ChildEntry {
 // records of a sound index are met in increasing file order by any walk that visits
 // children in stored order, so a damaged index can never make a walk loop or revisit.
 class NodeReader {
-public:
+  public:
     explicit NodeReader(ByteFile& f);
 
     // Reads the offset count and the offsets of the record at `pos`.
@@ -53,13 +53,13 @@ public:
     void readChildren(std::vector<ChildEntry>& children);
     int64_t fileSize() const { return size_; }
 
-private:
+  private:
     [[noreturn]] void corrupt(const std::string& what) const;
 
     ByteFile& f_;
     int64_t size_;
-    int32_t current_ = 0;      // position of the record being read
-    int64_t walkedUpTo_ = 0;   // end of the last record read
+    int32_t current_ = 0;     // position of the record being read
+    int64_t walkedUpTo_ = 0;  // end of the last record read
     std::vector<uint8_t> buf_;
 };
 

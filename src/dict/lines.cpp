@@ -149,7 +149,8 @@ std::u16string HeadForm(std::u16string_view word) {
 std::u16string LowerLatinCyr(std::u16string_view s) {
     std::u16string out(s);
     for (char16_t& c : out) {
-        if ((c >= u'A' && c <= u'Z') || (c >= 0x0410 && c <= 0x042F)) c = static_cast<char16_t>(c + 0x20);
+        if ((c >= u'A' && c <= u'Z') || (c >= 0x0410 && c <= 0x042F))
+            c = static_cast<char16_t>(c + 0x20);
     }
     return out;
 }
@@ -168,7 +169,8 @@ int HexDigit(char16_t c) {
 // Returns 0 when the text is no number.
 int64_t ConvertNumber(std::u16string_view t) {
     std::size_t i = 0;
-    while (i < t.size() && t[i] == u' ') ++i;
+    while (i < t.size() && t[i] == u' ')
+        ++i;
     bool negative = false;
     if (i < t.size() && (t[i] == u'-' || t[i] == u'+')) {
         negative = t[i] == u'-';

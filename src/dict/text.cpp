@@ -86,21 +86,29 @@ std::string Utf16ToUtf8(std::u16string_view s) {
 
 std::u16string_view TrimView(std::u16string_view s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && s[b] <= 0x20) ++b;
-    while (e > b && s[e - 1] <= 0x20) --e;
+    while (b < e && s[b] <= 0x20)
+        ++b;
+    while (e > b && s[e - 1] <= 0x20)
+        --e;
     return s.substr(b, e - b);
 }
 
-std::u16string Trim(std::u16string_view s) { return std::u16string(TrimView(s)); }
+std::u16string Trim(std::u16string_view s) {
+    return std::u16string(TrimView(s));
+}
 
 std::string TrimA(std::string_view s) {
     std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
+    while (b < e && static_cast<unsigned char>(s[b]) <= 0x20)
+        ++b;
+    while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20)
+        --e;
     return std::string(s.substr(b, e - b));
 }
 
-std::string CharRef(char16_t c) { return "&#" + std::to_string(static_cast<unsigned>(c)) + ";"; }
+std::string CharRef(char16_t c) {
+    return "&#" + std::to_string(static_cast<unsigned>(c)) + ";";
+}
 
 std::string CharRefs(std::u16string_view s) {
     std::string out;
@@ -156,7 +164,8 @@ std::string ReplaceAllNoCaseA(std::string_view s, std::string_view pattern,
 std::u16string U(std::string_view ascii) {
     std::u16string out;
     out.reserve(ascii.size());
-    for (char c : ascii) out.push_back(static_cast<unsigned char>(c));
+    for (char c : ascii)
+        out.push_back(static_cast<unsigned char>(c));
     return out;
 }
 

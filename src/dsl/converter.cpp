@@ -273,7 +273,6 @@ class LineRewriter {
     std::u16string scratch_;
 };
 
-
 bool IsHeadwordLine(std::u16string_view s) {
     for (char16_t c : s)
         if (c < 0x3400) return false;

@@ -108,10 +108,7 @@ std::string DuplicatesOutputPath(const std::string& scannedFile) {
     return ChangeExtension(scannedFile, ".new");
 }
 
-namespace {
-
-
-}  // namespace
+namespace {}  // namespace
 
 SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<DuplicateRow>& rows,
                           const SaveCallbacks& cb) {

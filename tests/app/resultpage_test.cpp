@@ -191,9 +191,8 @@ TEST(ResultPageTexts, HeadingCarriesTheDescriptionAsUtf8Unescaped) {
     EXPECT_EQ(DictHeadingHtml(W("CEDICT 中文")),
               "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>CEDICT "
               "\xE4\xB8\xAD\xE6\x96\x87</i></p>");
-    EXPECT_EQ(
-        DictHeadingHtml(u"A<b>&B"),
-        "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>A<b>&B</i></p>");
+    EXPECT_EQ(DictHeadingHtml(u"A<b>&B"),
+              "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>A<b>&B</i></p>");
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ using test::WriteBytes;
 TEST(ByteFile, ReadsExactlyAndKeepsPositionAfterLastConsumedByte) {
     TempDir dir;
     std::string data;
-    for (int i = 0; i < 200000; ++i) data.push_back(static_cast<char>(i % 251));
+    for (int i = 0; i < 200000; ++i)
+        data.push_back(static_cast<char>(i % 251));
     WriteBytes(dir.file("a.bin"), data);
     ByteFile f(dir.file("a.bin"), OpenMode::Read);
     EXPECT_EQ(f.size(), 200000);
@@ -142,11 +143,13 @@ TEST(ByteFile, ListFilesMatchesSuffixIgnoringCase) {
 TEST(ByteFile, SmallReadAheadReadsTheSameBytes) {
     TempDir dir;
     std::string content;
-    for (int i = 0; i < 200; ++i) content += static_cast<char>(i * 7 + 3);
+    for (int i = 0; i < 200; ++i)
+        content += static_cast<char>(i * 7 + 3);
     WriteBytes(dir.file("r"), content);
     ByteFile f(dir.file("r"), OpenMode::Read);
     f.setReadAhead(16);
-    for (int i = 0; i < 20; ++i) EXPECT_EQ(f.readU8(), static_cast<uint8_t>(content[i]));
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(f.readU8(), static_cast<uint8_t>(content[i]));
     f.seek(15);  // a 16-bit value across a buffer boundary
     EXPECT_EQ(f.readU16(), static_cast<uint16_t>(static_cast<uint8_t>(content[15]) |
                                                  (static_cast<uint8_t>(content[16]) << 8)));

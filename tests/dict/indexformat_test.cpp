@@ -56,7 +56,7 @@ TEST(IndexHeader, ReadBackAndShortFile) {
 }
 
 class NodeReaderTest : public ::testing::Test {
-protected:
+  protected:
     ByteFile make(const std::string& nodesHex) {
         WriteBytes(dir.file("i.idx"), Header(u"", 0, 0) + FromHex(nodesHex));
         return ByteFile(dir.file("i.idx"), OpenMode::Read);
@@ -135,8 +135,9 @@ TEST_F(NodeReaderTest, ChildPointingBackwardsOrIntoItsParentIsRefused) {
 TEST_F(NodeReaderTest, RevisitingAnEarlierRecordInOneWalkIsRefused) {
     // Root has two children, both pointing to the same record: the second visit
     // would read a record that lies before what this walk has already read.
-    ByteFile f = make("00 00 02 00 00 00 41 00 22 01 00 00 42 00 22 01 00 00"
-                      "00 00 00 00 00 00");
+    ByteFile f = make(
+        "00 00 02 00 00 00 41 00 22 01 00 00 42 00 22 01 00 00"
+        "00 00 00 00 00 00");
     NodeReader r(f);
     r.readOffsets(272, offsets);
     r.readChildren(children);

@@ -12,10 +12,12 @@ using test::TempDir;
 using test::Utf16Bytes;
 using test::WriteBytes;
 
-std::u16string W(const char* utf8) { return Utf8ToUtf16(utf8); }
+std::u16string W(const char* utf8) {
+    return Utf8ToUtf16(utf8);
+}
 
 class LineFile : public ::testing::Test {
-protected:
+  protected:
     ByteFile open(const std::string& bytes) {
         WriteBytes(dir.file("f"), bytes);
         return ByteFile(dir.file("f"), OpenMode::Read);
@@ -37,7 +39,8 @@ TEST_F(LineFile, Ucs2LineLimitSplitsLongLines) {
     std::u16string longLine(10000, u'x');
     longLine[9999] = u'y';
     std::string bytes;
-    for (char16_t c : longLine) bytes += std::string{static_cast<char>(c), 0};
+    for (char16_t c : longLine)
+        bytes += std::string{static_cast<char>(c), 0};
     bytes += Utf16Bytes("\nnext\n");
     auto f = open(bytes);
     EXPECT_EQ(ReadUcs2Line(f), std::u16string(9999, u'x'));
@@ -48,7 +51,8 @@ TEST_F(LineFile, Ucs2LineLimitSplitsLongLines) {
 TEST_F(LineFile, Ucs2LineOf9999UnitsAndItsLineEnd) {
     std::u16string line(9998, u'a');
     std::string bytes;
-    for (char16_t c : line) bytes += std::string{static_cast<char>(c), 0};
+    for (char16_t c : line)
+        bytes += std::string{static_cast<char>(c), 0};
     bytes += Utf16Bytes("\nb\n");
     auto f = open(bytes);
     EXPECT_EQ(ReadUcs2Line(f), line);  // 9998 units + LF = 9999 read
@@ -109,11 +113,14 @@ TEST_F(LineFile, WriteUcs2LineWritesCrLfWithoutBom) {
         WriteUcs2Line(f, u"");
         f.close();
     }
-    EXPECT_EQ(test::ReadBytes(dir.file("out")), std::string("\x2D\x4E\x61\x00\x0D\x00\x0A\x00\x0D\x00\x0A\x00", 12));
+    EXPECT_EQ(test::ReadBytes(dir.file("out")),
+              std::string("\x2D\x4E\x61\x00\x0D\x00\x0A\x00\x0D\x00\x0A\x00", 12));
 }
 
 TEST_F(LineFile, Utf8LineAsRefs) {
-    auto f = open("a\xE4\xB8\xAD" "b\r\n\xF0\xA0\x80\x80\x80\xFF\n\xC3");
+    auto f = open(
+        "a\xE4\xB8\xAD"
+        "b\r\n\xF0\xA0\x80\x80\x80\xFF\n\xC3");
     EXPECT_EQ(ReadUtf8LineAsRefs(f), "a&#20013;b");
     EXPECT_EQ(ReadUtf8LineAsRefs(f), "&#131072;\x80\xFF");
     EXPECT_EQ(ReadUtf8LineAsRefs(f), "");  // cut-off sequence dropped
@@ -121,7 +128,9 @@ TEST_F(LineFile, Utf8LineAsRefs) {
 }
 
 TEST_F(LineFile, Utf8LineTakesLineEndInsideASequenceAsContinuation) {
-    auto f = open("\xE4\n\xAD" "x\n");
+    auto f = open(
+        "\xE4\n\xAD"
+        "x\n");
     // 0xE4 starts a 3-byte sequence; LF and 0xAD complete it: (4<<12)|(0x0A<<6)|0x2D.
     EXPECT_EQ(ReadUtf8LineAsRefs(f), "&#" + std::to_string((4 << 12) | (0x0A << 6) | 0x2D) + ";x");
 }
@@ -176,7 +185,8 @@ TEST(DecodeCharRefs, Examples) {
     EXPECT_EQ(DecodeCharRefs(W("&#1")), W("&#1"));
     EXPECT_EQ(DecodeCharRefs(W("&#12")), u"\x000C");
     EXPECT_EQ(DecodeCharRefs(W("u+4E2D")), W("u+4E2D"));
-    EXPECT_EQ(DecodeCharRefs(W("&#123456789;")), std::u16string(1, char16_t(1234567 & 0xFFFF)) + u"89;");
+    EXPECT_EQ(DecodeCharRefs(W("&#123456789;")),
+              std::u16string(1, char16_t(1234567 & 0xFFFF)) + u"89;");
     EXPECT_EQ(DecodeCharRefs(W("&#abc;x")), std::u16string(u"\0x", 2));
     EXPECT_EQ(DecodeCharRefs(W("&# 65;")), u"A");
     EXPECT_EQ(DecodeCharRefs(W("&#-1;")), u"\xFFFF");

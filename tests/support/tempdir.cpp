@@ -47,7 +47,8 @@ std::string Utf16Bytes(std::string_view utf8) {
 
 std::string Ucs2File(const std::vector<std::string>& utf8Lines) {
     std::string out;
-    for (const auto& l : utf8Lines) out += Utf16Bytes(l) + Utf16Bytes("\r\n");
+    for (const auto& l : utf8Lines)
+        out += Utf16Bytes(l) + Utf16Bytes("\r\n");
     return out;
 }
 
