@@ -21,6 +21,10 @@ if [ ! -f "$bin/unihan.idc" ] && ls /usr/share/unicode/Unihan_*.txt.bz2 >/dev/nu
   "$bin/kestrune" unihan "$bin/unihan.txt"
 fi
 
+# An empty personal word list, so that "Edit user dictionary file" can add words at once
+# (the program itself never creates it). An existing list is never touched.
+[ -e "$bin/userdict.txt" ] || : >"$bin/userdict.txt"
+
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: start an X server (for example Xvfb :99 & export DISPLAY=:99)." >&2
   exit 1
