@@ -130,10 +130,14 @@ class DialogsTest : public QObject {
             ProcessPendingMessagesThrottled();
             ++round;
         }
-        QVERIFY(round > 1000);
-        // About ten processing rounds in 330 ms, never one per loop round.
-        QVERIFY2(processingRounds.size() >= 5 && processingRounds.size() <= 12,
-                 qPrintable(QString::number(processingRounds.size())));
+        const qint64 elapsed = t.elapsed();
+        // Messages were processed, but at most once per 33 ms of the loop's time (a busy
+        // machine can only make the count smaller), never once per loop round.
+        QVERIFY(round > 100);
+        QVERIFY(!processingRounds.isEmpty());
+        QVERIFY2(
+            processingRounds.size() <= elapsed / 33 + 2,
+            qPrintable(QString("%1 rounds in %2 ms").arg(processingRounds.size()).arg(elapsed)));
         ProcessPendingMessages();
     }
 };
