@@ -14,22 +14,12 @@
 namespace kes {
 namespace {
 
+using test::MakeDict;
+using test::W;
+
 using test::TempDir;
 using test::Ucs2File;
 using test::WriteBytes;
-
-std::u16string W(const char* utf8) {
-    return Utf8ToUtf16(utf8);
-}
-
-void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
-              const std::vector<std::string>& lines) {
-    WriteBytes(dir.file(base + ".ced"), Ucs2File(lines));
-    IndexBuildCallbacks cb;
-    cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
-    IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), IndexBuildOptions{}, cb);
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
-}
 
 Registry Discover(const TempDir& dir) {
     Registry reg;

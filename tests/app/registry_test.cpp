@@ -13,6 +13,7 @@
 namespace kes {
 namespace {
 
+using test::MakeDict;
 using test::ReadBytes;
 using test::TempDir;
 using test::Ucs2File;
@@ -25,16 +26,6 @@ const std::string kFoundHeading =
 std::string StartLine(int i, const std::string& description) {
     return "<p style=\"margin:2;\"><font face=\"Tahoma\"><i><b>" + std::to_string(i) + ".</b> " +
            description + "</i></font></p>";
-}
-
-// A dictionary built by the index builder, with the given description.
-void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
-              const std::vector<std::string>& lines = {"中 [zhong1] /middle/"}) {
-    WriteBytes(dir.file(base + ".ced"), Ucs2File(lines));
-    IndexBuildCallbacks cb;
-    cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
-    IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), IndexBuildOptions{}, cb);
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
 }
 
 struct Found {

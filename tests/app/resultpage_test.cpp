@@ -10,11 +10,8 @@
 namespace kes {
 namespace {
 
+using test::W;
 using test::TempDir;
-
-std::u16string W(const char* utf8) {
-    return Utf8ToUtf16(utf8);
-}
 
 // The block around its three variable parts, with the default fonts.
 std::string Block(const std::string& head, const std::string& pinyin,

@@ -14,13 +14,10 @@
 namespace kes {
 namespace {
 
+using test::W;
 using test::FromHex;
 using test::TempDir;
 using test::WriteBytes;
-
-std::u16string W(const char* utf8) {
-    return Utf8ToUtf16(utf8);
-}
 
 struct Item {
     std::u16string text;

@@ -8,13 +8,10 @@
 namespace kes {
 namespace {
 
+using test::W;
 using test::TempDir;
 using test::Utf16Bytes;
 using test::WriteBytes;
-
-std::u16string W(const char* utf8) {
-    return Utf8ToUtf16(utf8);
-}
 
 class LineFile : public ::testing::Test {
   protected:

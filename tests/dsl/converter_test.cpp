@@ -15,6 +15,7 @@
 namespace kes {
 namespace {
 
+using test::W;
 using test::FromHex;
 using test::Hex;
 using test::ReadBytes;
@@ -460,10 +461,6 @@ TEST_F(DslConvert, OddSizedInputFailsWithTheCountReached) {
 }
 
 // --- the tag rewrites --------------------------------------------------------------------
-
-std::u16string W(const std::string& s) {
-    return Utf8ToUtf16(s);
-}
 
 TEST(DslRewrite, ReplacementsApplyOneAfterTheOther) {
     // Removing "[i]" forms "[b]", which a later replacement turns into "[bs]".

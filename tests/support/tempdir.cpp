@@ -6,6 +6,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
+#include "dict/builder.h"
 #include "dict/text.h"
 
 namespace kes::test {
@@ -50,6 +53,19 @@ std::string Ucs2File(const std::vector<std::string>& utf8Lines) {
     for (const auto& l : utf8Lines)
         out += Utf16Bytes(l) + Utf16Bytes("\r\n");
     return out;
+}
+
+std::u16string W(std::string_view utf8) {
+    return Utf8ToUtf16(utf8);
+}
+
+void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
+              const std::vector<std::string>& lines) {
+    WriteBytes(dir.file(base + ".ced"), Ucs2File(lines));
+    IndexBuildCallbacks cb;
+    cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
+    IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), IndexBuildOptions{}, cb);
+    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
 }
 
 std::string Hex(std::string_view bytes) {

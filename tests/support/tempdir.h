@@ -27,6 +27,12 @@ void WriteBytes(const std::string& path, std::string_view bytes);
 std::string Utf16Bytes(std::string_view utf8);
 // Lines joined with CR LF (each line ended), as UTF-16LE bytes.
 std::string Ucs2File(const std::vector<std::string>& utf8Lines);
+// A wide string from a UTF-8 literal.
+std::u16string W(std::string_view utf8);
+// Builds BASE.ced (the lines, UTF-16LE, CR LF) and its index BASE.idx in `dir` with the index
+// builder's default options and the given description; fails the test when no index results.
+void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
+              const std::vector<std::string>& lines = {"中 [zhong1] /middle/"});
 // Bytes as "00 01 FF" for readable failure messages.
 std::string Hex(std::string_view bytes);
 // Parses "00 01 ff" (blanks and '·' ignored) into bytes.

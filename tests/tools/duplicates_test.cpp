@@ -15,16 +15,13 @@
 namespace kes {
 namespace {
 
+using test::W;
 using test::Hex;
 using test::ReadBytes;
 using test::TempDir;
 using test::Ucs2File;
 using test::Utf16Bytes;
 using test::WriteBytes;
-
-std::u16string W(const std::string& utf8) {
-    return Utf8ToUtf16(utf8);
-}
 
 DuplicateRow Row(const std::string& text, int64_t pos, bool checked = false) {
     return DuplicateRow{W(text), pos, checked};

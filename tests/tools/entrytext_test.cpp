@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "dict/text.h"
+#include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
-std::u16string W(const char* utf8) {
-    return Utf8ToUtf16(utf8);
-}
+using test::W;
+
 std::vector<std::u16string> Lines(std::initializer_list<const char*> l) {
     std::vector<std::u16string> out;
     for (const char* s : l)

@@ -11,6 +11,7 @@
 namespace kes {
 namespace {
 
+using test::W;
 using test::FromHex;
 using test::Hex;
 using test::ReadBytes;
@@ -19,9 +20,6 @@ using test::Ucs2File;
 using test::Utf16Bytes;
 using test::WriteBytes;
 
-std::u16string W(const char* utf8) {
-    return Utf8ToUtf16(utf8);
-}
 std::vector<std::u16string> Lines(std::initializer_list<const char*> l) {
     std::vector<std::u16string> out;
     for (const char* s : l)
