@@ -571,24 +571,39 @@ void TfmMain::acDscFontExecute() {
 // ---------------------------------------------------------------------------------------
 // Index builders
 
-void TfmMain::acMakeIndexExecute() {
+QString TfmMain::BeginIndexBuild(const QString& description, const QString& mask) {
     if (Busy != 0) {
         ui::ShowMessage(kBusyWaitMessage, QString(), this);
-        return;
+        return QString();
     }
-    const QString path = ui::AskOpenFile(QStringLiteral("CEDICT (UCS-2 text) (*.ced)"),
-                                         QStringLiteral("*.ced"), this);
-    if (path.isEmpty()) return;
-
+    const QString path = ui::AskOpenFile(description, mask, this);
+    if (path.isEmpty()) return path;
     Busy = 1;
     lastPercent_ = -1;
+    return path;
+}
+
+void TfmMain::ShowBuildProgress(int percent) {
+    if (percent == lastPercent_) return;
+    lastPercent_ = percent;
+    ShowStatus(kProgressText.arg(percent));
+}
+
+void TfmMain::EndIndexBuild(const std::string& message) {
+    ShowStatus(QString());
+    Busy = 0;
+    if (!terminating_) ui::ShowMessage(Q(message), QString(), this);
+}
+
+void TfmMain::acMakeIndexExecute() {
+    const QString path =
+        BeginIndexBuild(QStringLiteral("CEDICT (UCS-2 text) (*.ced)"), QStringLiteral("*.ced"));
+    if (path.isEmpty()) return;
+
     IndexBuildOptions options{acAddDescIndex->isChecked(), acAddPinIndex->isChecked()};
     IndexBuildCallbacks cb;
     cb.progress = [this, &path](int percent) {
-        if (percent != lastPercent_) {
-            lastPercent_ = percent;
-            ShowStatus(kProgressText.arg(percent));
-        }
+        ShowBuildProgress(percent);
         ui::ProcessPendingMessagesThrottled();
         if (terminating_) throw BuildAbandoned(path);
     };
@@ -606,40 +621,23 @@ void TfmMain::acMakeIndexExecute() {
         return U16(*name);
     };
     const IndexBuildResult result = BuildIndex(path.toStdString(), options, cb);
-    ShowStatus(QString());
-    Busy = 0;
-    if (terminating_) return;
-    ui::ShowMessage(Q(result.message), QString(), this);
+    EndIndexBuild(Utf16ToUtf8(result.message));
 }
 
 void TfmMain::acUniIndexExecute() {
-    if (Busy != 0) {
-        ui::ShowMessage(kBusyWaitMessage, QString(), this);
-        return;
-    }
-    const QString path = ui::AskOpenFile(QStringLiteral("Unihan database file (*.txt)"),
-                                         QStringLiteral("*.txt"), this);
+    const QString path =
+        BeginIndexBuild(QStringLiteral("Unihan database file (*.txt)"), QStringLiteral("*.txt"));
     if (path.isEmpty()) return;
 
-    Busy = 1;
-    lastPercent_ = -1;
     UnihanBuildCallbacks cb;
-    cb.progress = [this](int percent) {
-        if (percent != lastPercent_) {
-            lastPercent_ = percent;
-            ShowStatus(kProgressText.arg(percent));
-        }
-    };
+    cb.progress = [this](int percent) { ShowBuildProgress(percent); };
     cb.processMessages = [this, &path] {
         ui::ProcessPendingMessagesThrottled();
         if (terminating_) throw BuildAbandoned(path);
     };
     const UnihanBuildResult result =
         BuildUnihanIndex(path.toStdString(), JoinPath(folder_, kUnihanIndexName), cb);
-    ShowStatus(QString());
-    Busy = 0;
-    if (terminating_) return;
-    ui::ShowMessage(Q(result.message), QString(), this);
+    EndIndexBuild(result.message);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -145,6 +145,12 @@ class TfmMain : public QMainWindow {
     SearchOptions CurrentSearchOptions() const;
     void tvMainChange(QTreeWidgetItem* current);
     void ShowStatus(const QString& text);
+    // The shared frame of both index builders: the busy test and the file choice (an
+    // empty path when nothing is to be built; otherwise Busy is set), the progress text,
+    // and the end (status cleared, Busy cleared, the closing message unless quitting).
+    QString BeginIndexBuild(const QString& description, const QString& mask);
+    void ShowBuildProgress(int percent);
+    void EndIndexBuild(const std::string& message);
     bool PickFont(std::string& face, int32_t& size);
 
     std::string folder_;
