@@ -11,9 +11,9 @@
 #include <iterator>
 #include <string>
 
-#include "dict/bytefile.h"
-#include "dict/lines.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/lines.h"
+#include "base/text.h"
 #include "tools/duplicates.h"
 
 namespace {

@@ -1,16 +1,17 @@
-// Lookup and word-list timings on the full CEDICT dictionary, with "Search both chinese
-// forms" on. The data file is prepared by bench/lookup_bench.sh (UTF-16LE copy in
-// bench/work/lookup/); its index, with translation words and pinyin keys, is built here by
-// the builder when it is missing.
+// Search timings on the full CEDICT dictionary through the viewer's own search (RunSearch:
+// word list, entries and page), with "Search both chinese forms" on. The data file is prepared by
+// bench/lookup_bench.sh (UTF-16LE copy in bench/work/lookup/); its index, with translation words
+// and pinyin keys, is built here by the builder when it is missing.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/queryflow.h"
+#include "app/registry.h"
+#include "base/text.h"
 #include "dict/builder.h"
-#include "dict/dic.h"
-#include "dict/text.h"
 
 namespace {
 
@@ -19,76 +20,59 @@ std::string Folder() {
     return env ? env : "bench/work/lookup";
 }
 
-kes::TDic Dic() {
-    kes::TDic d;
-    d.FileName = "cedict.idx";
-    d.Number = 1;
-    return d;
+// The registry the viewer would build from the folder (setup.ini is not written).
+const kes::Registry& Reg() {
+    static const kes::Registry reg = [] {
+        kes::Registry r;
+        kes::DiscoverOptions o;
+        o.writeDicts = false;
+        kes::DiscoverDictionaries(r, Folder(), kes::RegistryCallbacks{}, o);
+        return r;
+    }();
+    return reg;
 }
 
-kes::LookupSettings Settings() {
-    kes::LookupSettings s;
-    s.Folder = Folder();
-    s.SearchBoth = true;
-    return s;
-}
-
-void BM_LookupWord(benchmark::State& state, const char* utf8) {
-    const kes::TDic dic = Dic();
-    const kes::LookupSettings s = Settings();
+// One search as the viewer runs it: `dictNumber` 0 searches every dictionary and lists
+// their words (Enter in the input field); 1 asks the first dictionary only (a word chosen
+// in the tree).
+void Search(benchmark::State& state, const char* utf8, int dictNumber, bool translateAll) {
     const std::u16string query = kes::Utf8ToUtf16(utf8);
+    kes::SearchOptions options;
+    options.SearchBoth = true;
+    options.TranslateAll = translateAll;
     std::size_t bytes = 0;
+    std::size_t words = 0;
     for (auto _ : state) {
-        std::string html = kes::LookupWord(dic, query, s);
-        bytes = html.size();
-        benchmark::DoNotOptimize(html);
+        kes::QueryHistory history;
+        kes::SearchResult r = kes::RunSearch(Reg(), history, query, dictNumber, true, options);
+        if (!r.ok()) state.SkipWithError(r.Error.c_str());
+        bytes = r.Page.size();
+        words = r.Dicts.empty() ? 0 : r.Dicts[0].Words.size();
+        benchmark::DoNotOptimize(r);
     }
-    state.counters["html_bytes"] = static_cast<double>(bytes);
+    state.counters["page_bytes"] = static_cast<double>(bytes);
+    state.counters["words"] = static_cast<double>(words);
 }
 
-void BM_ListWords(benchmark::State& state, const char* utf8) {
-    const kes::TDic dic = Dic();
-    const kes::LookupSettings s = Settings();
-    const std::u16string query = kes::Utf8ToUtf16(utf8);
-    std::size_t items = 0;
-    for (auto _ : state) {
-        items = 0;
-        kes::ListWords(dic, query, s, [&](const std::u16string& text, int32_t, int) {
-            ++items;
-            benchmark::DoNotOptimize(text.data());
-        });
-    }
-    state.counters["items"] = static_cast<double>(items);
+void BM_SearchAll(benchmark::State& state, const char* utf8) {
+    Search(state, utf8, 0, false);
+}
+void BM_SearchOne(benchmark::State& state, const char* utf8) {
+    Search(state, utf8, 1, false);
+}
+void BM_TranslateSentence(benchmark::State& state) {
+    Search(state, "我们学习中国的语言和文化是为了更好地了解世界", 0, true);
 }
 
-// The segmentation of a sentence through one session: longest known piece, then its entries.
-void BM_SegmentSentence(benchmark::State& state) {
-    const kes::TDic dic = Dic();
-    const kes::LookupSettings s = Settings();
-    const std::u16string text = kes::Utf8ToUtf16("我们学习中国的语言和文化是为了更好地了解世界");
-    for (auto _ : state) {
-        kes::DicSession session(dic, s);
-        std::string page;
-        for (std::size_t t = 0; t < text.size();) {
-            int len = session.LongestEntryPrefix(std::u16string_view(text).substr(t));
-            if (len == 0) {
-                ++t;
-                continue;
-            }
-            page += session.LookupWord(std::u16string_view(text).substr(t, len));
-            t += len;
-        }
-        benchmark::DoNotOptimize(page);
-    }
-}
-
-BENCHMARK_CAPTURE(BM_LookupWord, zhongguo, "中国")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_LookupWord, xuexi, "学习")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_LookupWord, missing, "学习中国人民")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_LookupWord, english, "learn")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_ListWords, zhong, "中")->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_ListWords, latin_ab, "ab")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SegmentSentence)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchAll, zhongguo, "中国")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchAll, xuexi, "学习")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchAll, missing, "学习中国人民")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchAll, english, "learn")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchAll, zhong, "中")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchAll, latin_ab, "ab")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchOne, zhongguo, "中国")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchOne, english, "learn")->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TranslateSentence)->Unit(benchmark::kMicrosecond);
 
 bool PrepareIndex() {
     const std::string data = kes::JoinPath(Folder(), "cedict.ced");
@@ -100,7 +84,9 @@ bool PrepareIndex() {
     kes::IndexBuildOptions o;
     o.AddDescToIndex = true;
     o.AddPinToIndex = true;
-    kes::IndexBuildResult r = kes::BuildIndex(data, o, kes::IndexBuildCallbacks{});
+    kes::IndexBuildCallbacks cb;
+    cb.askName = [](const std::u16string&) { return std::u16string(u"CC-CEDICT"); };
+    kes::IndexBuildResult r = kes::BuildIndex(data, o, cb);
     if (r.status != kes::IndexBuildStatus::Created) {
         std::fprintf(stderr, "index build failed: %s\n", r.detail.c_str());
         return false;

@@ -4,8 +4,8 @@
 
 #include <limits>
 
-#include "dict/bytefile.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/text.h"
 
 namespace kes {
 

@@ -14,7 +14,6 @@
 #include "app/registry.h"
 #include "app/resultpage.h"
 #include "app/settings.h"
-#include "charinfo/s2t.h"
 
 namespace kes {
 
@@ -96,27 +95,10 @@ struct SearchResult {
 SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
                        int dictNumber, bool record, const SearchOptions& options);
 
-// CharsMatch(c, q, both) for one query character q and many index characters c, with the
-// simplified form of q computed once.
-struct QueryCharMatcher {
-    QueryCharMatcher(char16_t q, bool both);
-    bool operator()(char16_t c) const {
-        if (c == q_) return true;
-        if (!both_) return false;
-        const uint16_t e = S2TTable[c];
-        return c == sq_ || (e == 0 ? c : static_cast<char16_t>(e)) == q_;
-    }
-
-  private:
-    char16_t q_;
-    char16_t sq_;
-    bool both_;
-};
-
 // The greedy longest-match cut of `text` against one dictionary: pieces in text order;
 // characters that start no known word are skipped. Keeps the dictionary's files open for
 // the whole cut and walks the index once per start position.
 std::vector<std::u16string> SegmentText(const TDic& dic, std::u16string_view text,
-                                        const LookupSettings& settings);
+                                        const std::string& folder, bool searchBoth);
 
 }  // namespace kes

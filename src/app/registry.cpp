@@ -4,9 +4,9 @@
 
 #include "app/inifile.h"
 #include "app/settings.h"
-#include "dict/bytefile.h"
+#include "base/bytefile.h"
+#include "base/text.h"
 #include "dict/indexformat.h"
-#include "dict/text.h"
 
 namespace kes {
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/resultpage.h"
 #include "charinfo/unihan.h"
 #include "dict/dic.h"
 

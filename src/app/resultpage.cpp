@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <charconv>
 
+#include "base/lines.h"
+#include "base/text.h"
 #include "charinfo/s2t.h"
-#include "dict/lines.h"
-#include "dict/text.h"
 
 namespace kes {
 

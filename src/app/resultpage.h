@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "dict/bytefile.h"
+#include "base/bytefile.h"
 
 namespace kes {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/inifile.h"
-#include "dict/bytefile.h"
+#include "base/bytefile.h"
 
 namespace kes {
 

@@ -41,10 +41,4 @@ std::u16string ToSimplifiedText(std::u16string_view s, bool both) {
     return out;
 }
 
-bool CharsMatch(char16_t indexCh, char16_t queryCh, bool both) {
-    if (indexCh == queryCh) return true;
-    if (!both) return false;
-    return indexCh == ToSimplifiedChar(queryCh, true) || ToSimplifiedChar(indexCh, true) == queryCh;
-}
-
 }  // namespace kes

@@ -24,9 +24,30 @@ constexpr char16_t kS2TLast = 0x9FFF;
 char16_t ToSimplifiedChar(char16_t c, bool both);
 // Every code unit mapped by ToSimplifiedChar; same length as s. Off: s unchanged.
 std::u16string ToSimplifiedText(std::u16string_view s, bool both);
-// True when the index character equals the query character, or equals the simplified form
-// of the query character, or its own simplified form equals the query character. So 并
-// matches 並 and 併, while 並 does not match 併. Off: plain equality.
-bool CharsMatch(char16_t indexCh, char16_t queryCh, bool both);
+// The one character matcher of every index walk: whether an index character c matches the
+// query character q. True when c equals q, or equals the simplified form of q, or its own
+// simplified form equals q. So 并 matches 並 and 併, while 並 does not match 併. With `both`
+// off ("Search both chinese forms" unchecked): plain equality. The simplified form of q is
+// computed once per matcher.
+class QueryCharMatcher {
+  public:
+    QueryCharMatcher(char16_t q, bool both) : q_(q), sq_(ToSimplifiedChar(q, both)), both_(both) {}
+    bool operator()(char16_t c) const {
+        return c == q_ || (both_ && (c == sq_ || S2TTable[c] == q_));
+    }
+    char16_t query() const { return q_; }
+    // The simplified form of the query character (itself with `both` off).
+    char16_t simplified() const { return sq_; }
+    bool both() const { return both_; }
+
+  private:
+    char16_t q_;
+    char16_t sq_;
+    bool both_;
+};
+
+inline bool CharsMatch(char16_t indexCh, char16_t queryCh, bool both) {
+    return QueryCharMatcher(queryCh, both)(indexCh);
+}
 
 }  // namespace kes

@@ -2,9 +2,9 @@
 
 #include <limits>
 
-#include "dict/bytefile.h"
-#include "dict/lines.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/lines.h"
+#include "base/text.h"
 
 namespace kes {
 

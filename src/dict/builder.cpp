@@ -12,9 +12,9 @@
 #include <limits>
 #include <new>
 
+#include "base/lines.h"
+#include "base/text.h"
 #include "dict/indexformat.h"
-#include "dict/lines.h"
-#include "dict/text.h"
 
 namespace kes {
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dict/bytefile.h"
+#include "base/bytefile.h"
 
 namespace kes {
 

@@ -1,8 +1,10 @@
 #include "dict/dic.h"
 
+#include <algorithm>
+#include <optional>
 #include <unordered_set>
 
-#include "charinfo/s2t.h"
+#include "base/lines.h"
 
 namespace kes {
 
@@ -16,162 +18,179 @@ std::string DataPathOf(const TDic& dic, const std::string& folder) {
 
 namespace {
 
-// Read-ahead for the scattered small reads of an exact lookup: index nodes along one path
-// and single entry lines. The word list reads whole subtrees in file order and keeps the
-// default.
+// Read-ahead for the scattered small reads of a search: index records along the matching
+// paths and single entry lines.
 constexpr std::size_t kIndexReadAhead = 4096;
 constexpr std::size_t kDataReadAhead = 1024;
+// Nodes with more children than this get their children indexed by code unit once.
+constexpr std::size_t kIndexedChildren = 64;
 
-// One pending node of a walk: its record position, its depth (length of its key) and the
-// code unit on the edge that leads to it.
-struct Pending {
-    int32_t pos;
-    int32_t depth;
-    char16_t ch;
-};
+}  // namespace
 
-// CharsMatch against one query unit, with the query's simplified form computed once.
-struct QueryUnitMatch {
-    QueryUnitMatch(char16_t q, bool both)
-        : q(q), simplified(ToSimplifiedChar(q, both)), both(both) {}
-    bool operator()(char16_t c) const {
-        return c == q || (both && (c == simplified || S2TTable[c] == q));
+DicReader::DicReader(const TDic& dic, const std::string& folder, bool searchBoth)
+    : both_(searchBoth),
+      dataPath_(DataPathOf(dic, folder)),
+      index_(IndexPathOf(dic, folder), OpenMode::Read) {
+    index_.setReadAhead(kIndexReadAhead);
+}
+
+ByteFile& DicReader::data() {
+    if (closed_) throw IoError(dataPath_, "File not open");
+    if (!data_.isOpen()) {
+        data_.open(dataPath_, OpenMode::Read);
+        data_.setReadAhead(kDataReadAhead);
     }
-    char16_t q;
-    char16_t simplified;
-    bool both;
-};
+    return data_;
+}
 
-// Pushes the children of the node at `depth` that match `q` so that they are popped in
-// stored order.
-template <typename Match>
-void PushMatching(std::vector<Pending>& stack, const std::vector<ChildEntry>& children,
-                  int32_t depth, Match match) {
-    for (std::size_t i = children.size(); i-- > 0;) {
-        if (match(children[i].Ch)) stack.push_back({children[i].Pos, depth, children[i].Ch});
+DicReader::Node& DicReader::NodeAt(int32_t pos, std::optional<NodeReader>& reader) {
+    auto it = nodes_.find(pos);
+    if (it != nodes_.end()) return it->second;
+    if (!reader) reader.emplace(index_);
+    Node node;
+    reader->readOffsets(pos, node.offsets);
+    reader->readChildren(node.children);
+    return nodes_.emplace(pos, std::move(node)).first->second;
+}
+
+const std::vector<ChildEntry>& DicReader::Matches(Node& node, char16_t q) {
+    auto it = node.matches.find(q);
+    if (it != node.matches.end()) return it->second;
+    std::vector<ChildEntry>& m = node.matches[q];
+    const QueryCharMatcher match(q, both_);
+    if (node.children.size() <= kIndexedChildren) {
+        for (const ChildEntry& c : node.children)
+            if (match(c.Ch)) m.push_back(c);
+        return m;
+    }
+    // The matcher holds for c = q, and with both forms for c = the simplified form of q and
+    // for every c whose simplified form is q: look those up instead of trying every child.
+    if (!node.indexed) {
+        node.indexed = true;
+        for (uint32_t i = 0; i < node.children.size(); ++i) {
+            const char16_t c = node.children[i].Ch;
+            node.byChar[c].push_back(i);
+            const char16_t sc = ToSimplifiedChar(c, true);
+            if (sc != c) node.bySimplified[sc].push_back(i);
+        }
+    }
+    std::vector<uint32_t> picked;
+    auto add = [&](const std::unordered_map<char16_t, std::vector<uint32_t>>& by, char16_t c) {
+        auto found = by.find(c);
+        if (found != by.end())
+            picked.insert(picked.end(), found->second.begin(), found->second.end());
+    };
+    add(node.byChar, match.query());
+    if (match.both()) {
+        if (match.simplified() != match.query()) add(node.byChar, match.simplified());
+        add(node.bySimplified, match.query());
+    }
+    std::sort(picked.begin(), picked.end());
+    picked.erase(std::unique(picked.begin(), picked.end()), picked.end());
+    for (uint32_t i : picked)
+        m.push_back(node.children[i]);
+    return m;
+}
+
+template <typename Visit>
+void DicReader::Walk(std::u16string_view query, bool below, Visit visit) {
+    // Records read in this walk are checked by the reader; a record met again or out of
+    // order (possible only in a damaged index) is refused here, cached or not.
+    std::optional<NodeReader> reader;
+    stack_.clear();
+    stack_.push_back({kRootPosition, 0, 0});
+    int32_t last = -1;
+    const std::size_t length = query.size();
+    // Nodes under the end of the query's paths are read once each by the word list; they
+    // are not kept.
+    Node scratch;
+    while (!stack_.empty()) {
+        const Pending pending = stack_.back();
+        stack_.pop_back();
+        if (pending.pos <= last)
+            throw IoError(index_.name(), "Corrupt index file (record out of order at position " +
+                                             std::to_string(pending.pos) + ")");
+        last = pending.pos;
+        const bool onPath = static_cast<std::size_t>(pending.depth) <= length;
+        Node* node;
+        if (onPath) {
+            node = &NodeAt(pending.pos, reader);
+        } else {
+            if (!reader) reader.emplace(index_);
+            reader->readOffsets(pending.pos, scratch.offsets);
+            reader->readChildren(scratch.children);
+            node = &scratch;
+        }
+        if (!visit(pending.depth, pending.ch, *node)) return;
+        const int32_t next = pending.depth + 1;
+        const bool inQuery = static_cast<std::size_t>(pending.depth) < length;
+        if (inQuery && !(below && query[pending.depth] == 0)) {
+            const std::vector<ChildEntry>& m = Matches(*node, query[pending.depth]);
+            for (std::size_t i = m.size(); i-- > 0;)
+                stack_.push_back({m[i].Pos, next, m[i].Ch});
+        } else if (below) {
+            // Below the query's paths, and for the word list at a U+0000 of the query: every
+            // child.
+            for (std::size_t i = node->children.size(); i-- > 0;)
+                stack_.push_back({node->children[i].Pos, next, node->children[i].Ch});
+        }
     }
 }
 
-// Visits, in pre-order with children in stored order, every node whose key matches the
-// first `depth` units of `query` by CharsMatch, down to the query's length. `atNode` is
-// called with each node's depth and offsets and returns false to end the walk.
-template <typename AtNode>
-void WalkMatching(ByteFile& index, std::u16string_view query, bool both, AtNode atNode) {
-    NodeReader reader(index);
-    std::vector<int32_t> offsets;
-    std::vector<ChildEntry> children;
-    std::vector<Pending> stack;
-    stack.push_back({kRootPosition, 0, 0});
-    const int32_t length = static_cast<int32_t>(query.size());
-    while (!stack.empty()) {
-        Pending node = stack.back();
-        stack.pop_back();
-        reader.readOffsets(node.pos, offsets);
-        if (!atNode(node.depth, offsets)) return;
-        if (node.depth >= length) continue;
-        reader.readChildren(children);
-        PushMatching(stack, children, node.depth + 1, QueryUnitMatch(query[node.depth], both));
-    }
-}
-
-std::string WalkExact(ByteFile& index, ByteFile& data, std::u16string_view query,
-                      const LookupSettings& s, ShownOffsets& shown) {
-    shown.reset();
-    std::string result;
-    const int32_t length = static_cast<int32_t>(query.size());
-    if (length == 0) return result;
-    WalkMatching(index, query, s.SearchBoth,
-                 [&](int32_t depth, const std::vector<int32_t>& offsets) {
-                     if (depth == length) {
-                         for (int32_t off : offsets) {
-                             result += RenderEntry(data, off, shown, s.Fonts, s.SearchBoth);
-                         }
-                     }
-                     return true;
-                 });
-    return result;
-}
-
-int LongestPrefix(ByteFile& index, std::u16string_view text, bool both) {
-    const int32_t length = static_cast<int32_t>(text.size());
-    int32_t best = 0;
-    WalkMatching(index, text, both, [&](int32_t depth, const std::vector<int32_t>& offsets) {
-        if (depth > best && !offsets.empty()) best = depth;
-        return best < length;  // nothing can beat the whole text
+int DicReader::Longest(std::u16string_view text, std::vector<int32_t>& found) {
+    found.clear();
+    if (text.empty()) return 0;
+    int best = 0;
+    Walk(text, false, [&](int32_t depth, char16_t, const Node& node) {
+        if (depth > 0 && !node.offsets.empty()) {
+            if (depth > best) {
+                best = depth;
+                found.clear();
+            }
+            if (depth == best) found.insert(found.end(), node.offsets.begin(), node.offsets.end());
+        }
+        return true;
     });
     return best;
 }
 
-}  // namespace
-
-std::string LookupWord(const TDic& dic, std::u16string_view query, const LookupSettings& s) {
-    ByteFile index(IndexPathOf(dic, s.Folder), OpenMode::Read);
-    ByteFile data(DataPathOf(dic, s.Folder), OpenMode::Read);
-    index.setReadAhead(kIndexReadAhead);
-    data.setReadAhead(kDataReadAhead);
-    ShownOffsets shown;
-    std::string result = WalkExact(index, data, query, s, shown);
-    index.close();
-    data.close();
-    return result;
+void DicReader::Exact(std::u16string_view query, std::vector<int32_t>& found) {
+    if (Longest(query, found) != static_cast<int>(query.size())) found.clear();
 }
 
-void ListWords(const TDic& dic, std::u16string_view query, const LookupSettings& s,
-               const WordItemSink& addItem) {
-    ByteFile index(IndexPathOf(dic, s.Folder), OpenMode::Read);
-    NodeReader reader(index);
-    // The texts listed so far in this call.
+void DicReader::ListWords(std::u16string_view query,
+                          const std::function<void(const std::u16string& word)>& add) {
     std::unordered_set<std::u16string> listed;
-    std::vector<int32_t> offsets;
-    std::vector<ChildEntry> children;
-    std::vector<Pending> stack;
     std::u16string path;
-    stack.push_back({kRootPosition, 0, 0});
-    const int32_t length = static_cast<int32_t>(query.size());
-    while (!stack.empty()) {
-        Pending node = stack.back();
-        stack.pop_back();
-        if (node.depth > 0) {
-            path.resize(static_cast<std::size_t>(node.depth - 1));
-            path.push_back(node.ch);
+    Walk(query, true, [&](int32_t depth, char16_t ch, const Node& node) {
+        if (depth > 0) {
+            path.resize(static_cast<std::size_t>(depth - 1));
+            path.push_back(ch);
         }
-        reader.readOffsets(node.pos, offsets);
-        if (!offsets.empty()) {
-            std::u16string w = ToSimplifiedText(path, s.SearchBoth);
-            if (listed.insert(w).second && addItem) addItem(w, dic.Number, kWordItemImage);
+        if (!node.offsets.empty()) {
+            std::u16string w = ToSimplifiedText(path, both_);
+            if (listed.insert(w).second && add) add(w);
         }
-        reader.readChildren(children);
-        const QueryUnitMatch match(node.depth < length ? query[node.depth] : char16_t(0),
-                                   s.SearchBoth);
-        PushMatching(stack, children, node.depth + 1,
-                     [&](char16_t c) { return match.q == 0 || match(c); });
-    }
-    index.close();
+        return true;
+    });
 }
 
-DicSession::DicSession(const TDic& dic, const LookupSettings& s)
-    : dic_(dic),
-      settings_(s),
-      index_(IndexPathOf(dic, s.Folder), OpenMode::Read),
-      data_(DataPathOf(dic, s.Folder), OpenMode::Read) {
-    index_.setReadAhead(kIndexReadAhead);
-    data_.setReadAhead(kDataReadAhead);
+void DicReader::CheckOffset(int32_t offset) {
+    if (offset < 0 || offset >= data().size())
+        throw IoError(data_.name(),
+                      "Entry offset " + std::to_string(offset) + " lies outside the data file");
 }
 
-DicSession::~DicSession() = default;
-
-std::string DicSession::LookupWord(std::u16string_view query) {
-    return WalkExact(index_, data_, query, settings_, shown_);
+std::u16string DicReader::ReadEntryLine(int32_t offset) {
+    CheckOffset(offset);
+    data_.seek(offset);
+    return ReadUcs2Line(data_);
 }
 
-int DicSession::LongestEntryPrefix(std::u16string_view text) {
-    if (text.empty()) return 0;
-    return LongestPrefix(index_, text, settings_.SearchBoth);
-}
-
-void DicSession::close() {
+void DicReader::close() {
+    closed_ = true;
     index_.close();
-    data_.close();
+    if (data_.isOpen()) data_.close();
 }
 
 }  // namespace kes

@@ -1,18 +1,19 @@
-// One dictionary (a ".ced" data file with its ".idx" index) and the two questions a search
-// asks it: the entries filed under exactly the query (LookupWord) and the indexed words on
-// the query's path and below it (ListWords). Both walk the index on disk from the root,
-// reading only the nodes they visit; the files are opened per call and always closed.
+// One dictionary (a ".ced" data file with its ".idx" index) and the walk over its index that
+// answers every question a search asks: the entries filed under a query, the longest start of
+// a text that carries entries, and the indexed words on a query's path and below it. Answers
+// are entry offsets and words; what the entries look like is the page's business.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
-#include "app/resultpage.h"
-#include "dict/bytefile.h"
+#include "base/bytefile.h"
+#include "charinfo/s2t.h"
 #include "dict/indexformat.h"
 
 namespace kes {
@@ -30,58 +31,80 @@ struct TDic {
     void* Node = nullptr;
 };
 
-// What a lookup needs besides the dictionary.
-struct LookupSettings {
-    std::string Folder;      // the program folder holding the ".idx" and ".ced" files
-    bool SearchBoth = true;  // "Search both chinese forms"
-    PageFonts Fonts;         // page fonts for the entry blocks
-};
-
 // Full paths of a dictionary's files.
 std::string IndexPathOf(const TDic& dic, const std::string& folder);
 std::string DataPathOf(const TDic& dic, const std::string& folder);
 
-// The HTML of all entries filed under exactly `query` (already trimmed, decoded and
-// lowercased), following every child that matches by CharsMatch; each entry rendered at
-// most once per call. Empty when nothing is found or the query is empty. Throws IoError
-// when a file is missing or unreadable or the index is corrupt.
-std::string LookupWord(const TDic& dic, std::u16string_view query, const LookupSettings& s);
-
 // Image index of the word items in the tree (normal and selected).
 constexpr int kWordItemImage = 3;
-// Adds one word item below the dictionary's tree item: text, data value (the dictionary's
-// Number) and image index.
-using WordItemSink = std::function<void(const std::u16string& text, int32_t data, int imageIndex)>;
 
-// Every indexed word that is a prefix of `query` or begins with it, in pre-order with
-// children in stored order, each displayed text (ToSimplifiedText of the key) once per call.
-// U+0000 in the query matches every child. Only the index file is read. Throws IoError.
-void ListWords(const TDic& dic, std::u16string_view query, const LookupSettings& s,
-               const WordItemSink& addItem);
-
-// Keeps one dictionary's index and data files open for a series of lookups (the text
-// segmentation of a search). Same results as the per-call functions; ShownOffsets is reset
-// per LookupWord call. Both files are opened by the constructor (IoError when either is
-// missing) and closed by close() or the destructor.
-class DicSession {
+// One dictionary's index and data files, open for the questions of one search. Walks follow,
+// from the root, every child whose character matches the query's character at that depth by
+// CharsMatch ("Search both chinese forms" as given), in pre-order with children in stored
+// order. Each index record is read from disk at most once per reader. Every walk meets the
+// records of a sound index in increasing file order; a record met out of order, or any
+// other damage, ends the question with IoError and never loops or crashes.
+class DicReader {
   public:
-    DicSession(const TDic& dic, const LookupSettings& s);
-    ~DicSession();
-    DicSession(const DicSession&) = delete;
-    DicSession& operator=(const DicSession&) = delete;
+    // Opens the index (IoError when it is missing or unreadable); the data file is opened
+    // when the first entry is read, so that the word list works without it.
+    DicReader(const TDic& dic, const std::string& folder, bool searchBoth);
+    DicReader(const DicReader&) = delete;
+    DicReader& operator=(const DicReader&) = delete;
 
-    std::string LookupWord(std::u16string_view query);
-    // The largest L >= 1 such that LookupWord of the first L code units of `text` would
-    // return a non-empty text, or 0 when there is none; one walk over the matching paths.
-    int LongestEntryPrefix(std::u16string_view text);
+    // The largest L >= 1 such that the nodes of the first L units of `text` carry entries,
+    // with the offsets of those entries in walk order (an offset may repeat when two
+    // matching paths carry it); 0 and no offsets when there is none or `text` is empty.
+    int Longest(std::u16string_view text, std::vector<int32_t>& found);
+    // The offsets of the entries filed under exactly `query` (all of it), in walk order.
+    void Exact(std::u16string_view query, std::vector<int32_t>& found);
+    // Every indexed word that is a prefix of `query` or begins with it, in walk order, each
+    // displayed text (ToSimplifiedText of the key) once per call. U+0000 in the query
+    // matches every child.
+    void ListWords(std::u16string_view query,
+                   const std::function<void(const std::u16string& word)>& add);
+
+    // The data file, for reading entry lines; CheckOffset refuses (IoError) an offset that
+    // lies outside it, which only a damaged index or a changed data file can give.
+    ByteFile& data();
+    void CheckOffset(int32_t offset);
+    // Reads the entry line at `offset` (checked).
+    std::u16string ReadEntryLine(int32_t offset);
+
+    bool searchBoth() const { return both_; }
+    // Closes the files; throws IoError when closing fails.
     void close();
 
   private:
-    TDic dic_;
-    LookupSettings settings_;
+    struct Node {
+        std::vector<int32_t> offsets;
+        std::vector<ChildEntry> children;
+        std::unordered_map<char16_t, std::vector<ChildEntry>> matches;  // per query unit
+        // For nodes with many children: child index by code unit, and the children whose
+        // simplified form differs from themselves, by that form.
+        bool indexed = false;
+        std::unordered_map<char16_t, std::vector<uint32_t>> byChar;
+        std::unordered_map<char16_t, std::vector<uint32_t>> bySimplified;
+    };
+    struct Pending {
+        int32_t pos;
+        int32_t depth;
+        char16_t ch;
+    };
+    // Visits every node on the paths matching `query`, and with `below` also every node
+    // under the end of those paths; visit(depth, edge unit, node) returns false to stop.
+    template <typename Visit>
+    void Walk(std::u16string_view query, bool below, Visit visit);
+    Node& NodeAt(int32_t pos, std::optional<NodeReader>& reader);
+    const std::vector<ChildEntry>& Matches(Node& node, char16_t q);
+
+    bool both_;
+    bool closed_ = false;
+    std::string dataPath_;
     ByteFile index_;
     ByteFile data_;
-    ShownOffsets shown_;
+    std::unordered_map<int32_t, Node> nodes_;
+    std::vector<Pending> stack_;
 };
 
 }  // namespace kes

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dict/bytefile.h"
+#include "base/bytefile.h"
 
 namespace kes {
 

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "dict/bytefile.h"
-#include "dict/lines.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/lines.h"
+#include "base/text.h"
 #include "dsl/ucs2reader.h"
 
 namespace kes {

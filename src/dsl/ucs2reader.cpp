@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "dict/lines.h"
+#include "base/lines.h"
 
 namespace kes {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dict/bytefile.h"
+#include "base/bytefile.h"
 
 namespace kes {
 

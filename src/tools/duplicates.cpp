@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <unordered_map>
 
-#include "dict/bytefile.h"
-#include "dict/lines.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/lines.h"
+#include "base/text.h"
 
 namespace kes {
 

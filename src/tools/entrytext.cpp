@@ -1,6 +1,6 @@
 #include "tools/entrytext.h"
 
-#include "dict/text.h"
+#include "base/text.h"
 
 namespace kes {
 

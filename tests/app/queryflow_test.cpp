@@ -5,10 +5,11 @@
 #include <filesystem>
 #include <random>
 
+#include "base/text.h"
 #include "charinfo/ucs2view.h"
 #include "dict/builder.h"
 #include "dict/indexformat.h"
-#include "dict/text.h"
+#include "support/reference.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -36,10 +37,12 @@ class Search : public ::testing::Test {
         MakeDict(dir, "b", "Second", {"我是 [wo3 shi4] /it's me/", "生 [sheng1] /to be born/"});
         reg = Discover(dir);
         ASSERT_EQ(reg.Dicts.size(), 2u);
-        ls.Folder = dir.path();
     }
     // What the per-call lookup gives for one dictionary.
-    std::string Lw(std::size_t i, const char* q) { return LookupWord(reg.Dicts[i], W(q), ls); }
+    std::string Lw(std::size_t i, const char* q) {
+        return test::ReferenceLookupHtml(reg.Dicts[i], dir.path(), W(q), options.SearchBoth,
+                                         options.Fonts);
+    }
     std::string Block(std::size_t i, const std::string& html) {
         return DictHeadingHtml(reg.Dicts[i].Description) + html + std::string(kDictSpacerHtml);
     }
@@ -51,7 +54,6 @@ class Search : public ::testing::Test {
     Registry reg;
     QueryHistory history;
     SearchOptions options;
-    LookupSettings ls;
 };
 
 TEST_F(Search, BlankQueryChangesNothing) {
@@ -136,7 +138,6 @@ TEST_F(Search, UnihanBlockFollowsTheUcs2Line) {
     options.ShowUnihan = true;
     options.Fonts.ChrFontface = "Big";
     options.Fonts.DscFontface = "Small";
-    ls.Fonts = options.Fonts;
     SearchResult r = Run("中");
     EXPECT_EQ(r.Page, Block(0, Lw(0, "中")) + Ucs2ViewHtml(W("中"), true) +
                           UnihanInfoHtml(W("中"), reg.Unihan, true, "Big", "Small"));
@@ -198,8 +199,7 @@ TEST(SearchDamagedIndex, RecordReachedTwiceEndsTheSearchLikeALookup) {
     }
     Registry reg = Discover(dir);
     ASSERT_EQ(reg.Dicts.size(), 1u);
-    LookupSettings ls{dir.path(), true, PageFonts{}};
-    EXPECT_THROW(LookupWord(reg.Dicts[0], W("国"), ls), IoError);
+    EXPECT_THROW(test::ReferenceLookupHtml(reg.Dicts[0], dir.path(), W("国"), true), IoError);
     for (bool cut : {false, true}) {
         SearchOptions o;
         o.TranslateAll = cut;
@@ -282,7 +282,8 @@ TEST_F(Search, OffsetsOfEachPieceRenderToItsEntries) {
                 std::string piece;
                 for (int32_t off : d.Offsets[p])
                     piece += RenderEntry(data, off, shown, PageFonts{}, true);
-                EXPECT_EQ(piece, LookupWord(reg.Dicts[d.Position], d.Pieces[p], ls));
+                EXPECT_EQ(piece, test::ReferenceLookupHtml(reg.Dicts[d.Position], dir.path(),
+                                                           d.Pieces[p], true));
                 html += piece;
             }
             EXPECT_EQ(html, d.Html) << q;
@@ -310,7 +311,6 @@ TEST_F(Search, WithoutPageTheSameEntriesAreChosen) {
 // The greedy cut as literally described: every length from the longest down, each a
 // separate lookup that opens and closes the files.
 std::string LiteralPage(const Registry& reg, const std::u16string& q, const SearchOptions& o) {
-    LookupSettings ls{reg.Folder, o.SearchBoth, o.Fonts};
     std::string page;
     for (const TDic& dic : reg.Dicts) {
         std::string html;
@@ -318,7 +318,8 @@ std::string LiteralPage(const Registry& reg, const std::u16string& q, const Sear
         while (t < q.size()) {
             std::size_t found = 0;
             for (std::size_t len = q.size() - t; len >= 1; --len) {
-                std::string piece = LookupWord(dic, q.substr(t, len), ls);
+                std::string piece = test::ReferenceLookupHtml(dic, reg.Folder, q.substr(t, len),
+                                                              o.SearchBoth, o.Fonts);
                 if (!piece.empty()) {
                     html += piece;
                     found = len;
@@ -380,9 +381,9 @@ TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
                 std::u16string word = text.substr(0, 1 + rng() % 3);
                 r = RunSearch(reg, h, word, 0, true, o);
                 std::string expected;
-                LookupSettings ls{reg.Folder, both, o.Fonts};
                 for (const TDic& dic : reg.Dicts) {
-                    std::string html = LookupWord(dic, word, ls);
+                    std::string html =
+                        test::ReferenceLookupHtml(dic, reg.Folder, word, both, o.Fonts);
                     if (!html.empty())
                         expected +=
                             DictHeadingHtml(dic.Description) + html + std::string(kDictSpacerHtml);
@@ -399,21 +400,40 @@ TEST(SearchSegmentation, SegmentTextGivesThePieces) {
     TempDir dir;
     MakeDict(dir, "a", "A", {"我 [wo3] /I/", "学生 [xue2 sheng5] /student/", "是 [shi4] /be/"});
     Registry reg = Discover(dir);
-    LookupSettings ls{dir.path(), true, PageFonts{}};
-    EXPECT_EQ(SegmentText(reg.Dicts[0], W("我是学生x学"), ls),
+    EXPECT_EQ(SegmentText(reg.Dicts[0], W("我是学生x学"), dir.path(), true),
               (std::vector<std::u16string>{W("我"), W("是"), W("学生")}));
 }
 
-TEST(QueryCharMatcherRule, EqualsCharsMatchForEveryIndexCharacter) {
-    for (char16_t q : {u'\0', u'a', u'\u56FD', u'\u570B', u'\u5E76', u'\u4E26', u'\u4F75',
-                       u'\u5939', u'\u593E', u'\u88B7', char16_t(0xD840), u'\uFFFF'}) {
-        for (bool both : {true, false}) {
-            QueryCharMatcher m(q, both);
-            for (uint32_t c = 0; c <= 0xFFFF; ++c)
-                ASSERT_EQ(m(static_cast<char16_t>(c)),
-                          CharsMatch(static_cast<char16_t>(c), q, both))
-                    << std::hex << c << " " << static_cast<uint32_t>(q) << " " << both;
-        }
+// An entry that two matching paths carry is shown once per lookup.
+TEST(SearchDamagedIndex, EntryOnTwoPathsIsShownOnce) {
+    TempDir dir;
+    WriteBytes(dir.file("d.ced"), Ucs2File({"國 [guo2] /country/", "囯 [guo2] /other/"}));
+    IndexHeader h;
+    h.Description = MakeDescription(u"D");
+    h.DataSize = static_cast<int32_t>(FileSizeOf(dir.file("d.ced")));
+    h.DataAge = FileDosTime(dir.file("d.ced"));
+    {
+        // root -> 國 (offset 0) and 国 (offsets 0, 40): 国 reaches both paths.
+        ByteFile f(dir.file("d.idx"), OpenMode::Create);
+        WriteIndexHeader(f, h);
+        const std::string nodes = test::FromHex(
+            "00 00 02 00 00 00 0B 57 22 01 00 00 FD 56 2C 01 00 00"
+            "01 00 00 00 00 00 00 00 00 00"
+            "02 00 00 00 00 00 28 00 00 00 00 00 00 00");
+        f.write(nodes.data(), nodes.size());
+        f.close();
+    }
+    Registry reg = Discover(dir);
+    ASSERT_EQ(reg.Dicts.size(), 1u);
+    const std::string first = RenderEntryLine(W("國 [guo2] /country/"), PageFonts{}, true);
+    const std::string second = RenderEntryLine(W("囯 [guo2] /other/"), PageFonts{}, true);
+    for (int run = 0; run < 2; ++run) {  // each search starts afresh
+        QueryHistory history;
+        SearchResult r = RunSearch(reg, history, W("国"), 1, true, SearchOptions{});
+        ASSERT_TRUE(r.ok()) << r.Error;
+        ASSERT_EQ(r.Dicts.size(), 1u);
+        EXPECT_EQ(r.Dicts[0].Html, first + second);
+        EXPECT_EQ(r.Dicts[0].Offsets, (std::vector<std::vector<int32_t>>{{0, 40}}));
     }
 }
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 
 #include "app/inifile.h"
+#include "base/text.h"
 #include "dict/builder.h"
 #include "dict/indexformat.h"
-#include "dict/text.h"
 #include "support/tempdir.h"
 
 namespace kes {

@@ -4,14 +4,14 @@
 
 #include <random>
 
-#include "dict/text.h"
+#include "base/text.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
-using test::W;
 using test::TempDir;
+using test::W;
 
 // The block around its three variable parts, with the default fonts.
 std::string Block(const std::string& head, const std::string& pinyin,

@@ -117,6 +117,26 @@ TEST(S2TTable, CharsMatch) {
     EXPECT_FALSE(CharsMatch(u'a', 0, true));
 }
 
+// The matcher, with its query's simplified form computed once, agrees with the rule written
+// out from the table for every index character.
+TEST(S2TTable, MatcherFollowsTheRuleForEveryIndexCharacter) {
+    auto simplified = [](char16_t c) {
+        return S2TTable[c] == 0 ? c : static_cast<char16_t>(S2TTable[c]);
+    };
+    for (char16_t q : {u'\0', u'a', u'\u56FD', u'\u570B', u'\u5E76', u'\u4E26', u'\u4F75',
+                       u'\u5939', u'\u593E', u'\u88B7', char16_t(0xD840), u'\uFFFF'}) {
+        for (bool both : {true, false}) {
+            QueryCharMatcher m(q, both);
+            for (uint32_t i = 0; i <= 0xFFFF; ++i) {
+                const char16_t c = static_cast<char16_t>(i);
+                const bool rule = c == q || (both && (c == simplified(q) || simplified(c) == q));
+                ASSERT_EQ(m(c), rule)
+                    << std::hex << i << " " << static_cast<uint32_t>(q) << " " << both;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kes
 

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "dict/bytefile.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/text.h"
 #include "support/tempdir.h"
 
 namespace kes {

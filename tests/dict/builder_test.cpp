@@ -10,8 +10,8 @@
 #include <map>
 #include <utility>
 
+#include "base/text.h"
 #include "dict/indexformat.h"
-#include "dict/text.h"
 #include "support/tempdir.h"
 
 namespace kes {

@@ -7,28 +7,18 @@
 #include <algorithm>
 #include <random>
 
+#include "base/text.h"
 #include "dict/builder.h"
-#include "dict/text.h"
+#include "support/reference.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
-using test::W;
 using test::FromHex;
 using test::TempDir;
+using test::W;
 using test::WriteBytes;
-
-struct Item {
-    std::u16string text;
-    int32_t data;
-    int image;
-    bool operator==(const Item&) const = default;
-};
-
-void PrintTo(const Item& i, std::ostream* os) {
-    *os << "{" << Utf16ToUtf8(i.text) << ", " << i.data << ", " << i.image << "}";
-}
 
 // A dictionary in a scratch folder: the data file written from lines, the index built by
 // the builder or given as bytes.
@@ -36,12 +26,6 @@ class DicTest : public ::testing::Test {
   protected:
     TDic dic{"dict.idx", true, u"Test", 7, nullptr};
 
-    LookupSettings Settings(bool both = true) const {
-        LookupSettings s;
-        s.Folder = dir_.path();
-        s.SearchBoth = both;
-        return s;
-    }
     std::string DataPath() const { return dir_.file("dict.ced"); }
     std::string IndexPath() const { return dir_.file("dict.idx"); }
 
@@ -71,31 +55,33 @@ class DicTest : public ::testing::Test {
         WriteBytes(IndexPath(), bytes + FromHex(nodesHex));
     }
 
-    std::string Lookup(const char* query, bool both = true) {
-        return LookupWord(dic, W(query), Settings(both));
-    }
+    // The entry lines filed under exactly the query, each followed by "\n", in the order
+    // the walk gives their offsets (a repeated offset gives its line again). Each call opens
+    // and closes the files.
     std::string Lookup(std::u16string_view query, bool both = true) {
-        return LookupWord(dic, query, Settings(both));
+        DicReader reader(dic, dir_.path(), both);
+        std::vector<int32_t> offsets;
+        reader.Exact(query, offsets);
+        std::string lines;
+        for (int32_t off : offsets)
+            lines += Utf16ToUtf8(reader.ReadEntryLine(off)) + "\n";
+        return lines;
     }
-    std::vector<Item> List(std::u16string_view query, bool both = true) {
-        std::vector<Item> items;
-        ListWords(dic, query, Settings(both), [&](const std::u16string& t, int32_t d, int i) {
-            items.push_back({t, d, i});
-        });
-        return items;
+    std::string Lookup(const char* query, bool both = true) { return Lookup(W(query), both); }
+    std::vector<std::u16string> List(std::u16string_view query, bool both = true) {
+        DicReader reader(dic, dir_.path(), both);
+        std::vector<std::u16string> words;
+        reader.ListWords(query, [&](const std::u16string& w) { words.push_back(w); });
+        return words;
     }
     std::vector<std::u16string> ListTexts(std::u16string_view query, bool both = true) {
-        std::vector<std::u16string> texts;
-        for (const Item& i : List(query, both))
-            texts.push_back(i.text);
-        return texts;
+        return List(query, both);
     }
     std::vector<std::u16string> ListTexts(const char* query, bool both = true) {
         return ListTexts(W(query), both);
     }
-    static std::string Entry(const char* line, bool both = true) {
-        return RenderEntryLine(W(line), PageFonts{}, both);
-    }
+    static std::string Entry(const char* line) { return std::string(line) + "\n"; }
+    static std::string Entry(const char* line, bool) { return Entry(line); }
 
     TempDir dir_;
 };
@@ -113,7 +99,7 @@ TEST_F(DicTest, HandMadeTwoEntryIndex) {
     EXPECT_EQ(Lookup("中国"), Entry("中国 [zhong1 guo2] /China/"));
     EXPECT_EQ(Lookup("国"), "");
     EXPECT_EQ(Lookup(""), "");
-    EXPECT_EQ(List(u"中"), (std::vector<Item>{{u"中", 7, 3}, {u"中国", 7, 3}}));
+    EXPECT_EQ(List(u"中"), (Texts{u"中", u"中国"}));
     EXPECT_EQ(ListTexts(""), (Texts{u"中", u"中国"}));
 }
 
@@ -160,7 +146,7 @@ TEST_F(DicTest, BothFormsLookupAndList) {
     const std::string simp = Entry("国 [guo2] /country (simp)/");
     EXPECT_EQ(Lookup("国"), trad + simp);
     EXPECT_EQ(Lookup("國"), trad + simp);
-    EXPECT_EQ(List(u"国"), (std::vector<Item>{{u"国", 7, 3}}));
+    EXPECT_EQ(List(u"国"), (Texts{u"国"}));
     EXPECT_EQ(ListTexts("國"), (Texts{u"国"}));
     // Option off: each form reaches only its own path and is listed as stored.
     EXPECT_EQ(Lookup("国", false), Entry("国 [guo2] /country (simp)/", false));
@@ -197,7 +183,7 @@ TEST_F(DicTest, NulInTheQuery) {
     EXPECT_EQ(ListTexts(u"a"), (Texts{std::u16string(u"a\0", 2)}));
 }
 
-TEST_F(DicTest, OffsetReachedTwiceIsRenderedOnce) {
+TEST_F(DicTest, OffsetReachedOnTwoPathsIsGivenOnEach) {
     WriteData({"國 [guo2] /country/", "囯 [guo2] /other/"});
     // root -> 國 (offsets 0) and 国 (offsets 0, 40): 国 reaches both paths.
     WriteIndex(
@@ -206,9 +192,8 @@ TEST_F(DicTest, OffsetReachedTwiceIsRenderedOnce) {
         "02 00 00 00 00 00 28 00 00 00 00 00 00 00");
     const std::string first = Entry("國 [guo2] /country/");
     const std::string second = Entry("囯 [guo2] /other/");
-    EXPECT_EQ(Lookup("国"), first + second);
-    // Each call starts afresh.
-    EXPECT_EQ(Lookup("国"), first + second);
+    // The page shows each entry once; the walk reports every path.
+    EXPECT_EQ(Lookup("国"), first + first + second);
     EXPECT_EQ(Lookup("国", false),
               Entry("國 [guo2] /country/", false) + Entry("囯 [guo2] /other/", false));
     EXPECT_EQ(Lookup("國", false), Entry("國 [guo2] /country/", false));
@@ -218,13 +203,13 @@ TEST_F(DicTest, MissingFiles) {
     Build({"中 [zhong1] /a/"});
     RemoveFile(DataPath());
     EXPECT_THROW(Lookup("中"), IoError);
+    // The word list reads only the index.
     EXPECT_EQ(ListTexts("中"), (Texts{u"中"}));
-    EXPECT_THROW(DicSession(dic, Settings()), IoError);
     RemoveFile(IndexPath());
     WriteData({"中 [zhong1] /a/"});
     EXPECT_THROW(Lookup("中"), IoError);
     EXPECT_THROW(List(u"中"), IoError);
-    EXPECT_THROW(DicSession(dic, Settings()), IoError);
+    EXPECT_THROW(DicReader(dic, dir_.path(), true), IoError);
     // A folder in place of the index.
     ASSERT_EQ(::mkdir(IndexPath().c_str(), 0755), 0);
     EXPECT_THROW(Lookup("中"), IoError);
@@ -260,7 +245,9 @@ TEST_F(DicTest, FilesAreClosedAfterEveryCallAndEveryError) {
     EXPECT_EQ(OpenFileCount(), before);
     {
         WriteData({"中 [zhong1] /a/"});
-        DicSession session(dic, Settings());
+        DicReader reader(dic, dir_.path(), true);
+        EXPECT_EQ(OpenFileCount(), before + 1);
+        EXPECT_EQ(reader.ReadEntryLine(0), W("中 [zhong1] /a/"));
         EXPECT_EQ(OpenFileCount(), before + 2);
     }
     EXPECT_EQ(OpenFileCount(), before);
@@ -277,7 +264,8 @@ TEST_F(DicTest, EveryTruncationIsAnError) {
     // The lookup fails as soon as its path leaves the file.
     WriteBytes(IndexPath(), whole.substr(0, 280));
     EXPECT_THROW(Lookup("中"), IoError);
-    EXPECT_THROW(DicSession(dic, Settings()).LongestEntryPrefix(u"中"), IoError);
+    std::vector<int32_t> found;
+    EXPECT_THROW(DicReader(dic, dir_.path(), true).Longest(u"中", found), IoError);
 }
 
 TEST_F(DicTest, CorruptRecordsAreErrors) {
@@ -354,63 +342,88 @@ TEST_F(DicTest, VeryDeepIndexIsWalkedWithoutRecursion) {
     WriteBytes(IndexPath(), std::string(kIndexHeaderSize, '\0') + nodes);
     const std::u16string query(depth, u'a');
     EXPECT_EQ(Lookup(query), Entry("a [p] /x/"));
-    std::vector<Item> items = List(u"a");
-    ASSERT_EQ(items.size(), 1u);
-    EXPECT_EQ(items[0].text, query);
-    DicSession session(dic, Settings());
-    EXPECT_EQ(session.LongestEntryPrefix(query + u"b"), depth);
+    EXPECT_EQ(List(u"a"), Texts{query});
+    DicReader reader(dic, dir_.path(), true);
+    std::vector<int32_t> found;
+    EXPECT_EQ(reader.Longest(query + u"b", found), depth);
+    EXPECT_EQ(found, std::vector<int32_t>{0});
 }
 
-TEST_F(DicTest, SessionAnswersLikeTheSingleCalls) {
+TEST_F(DicTest, OneReaderAnswersLikeFreshOnes) {
     Build({"我 [wo3] /I/", "是 [shi4] /is/", "學生 [xue2 sheng1] /student/", "学 [xue2] /learn/"});
-    DicSession session(dic, Settings());
-    for (const char* q : {"我", "是", "学生", "學生", "学", "我是", ""}) {
-        EXPECT_EQ(session.LookupWord(W(q)), Lookup(q)) << q;
+    DicReader reader(dic, dir_.path(), true);
+    std::vector<int32_t> found;
+    for (const char* q : {"我", "是", "学生", "學生", "学", "我是", "", "学生", "我"}) {
+        reader.Exact(W(q), found);
+        std::string lines;
+        for (int32_t off : found)
+            lines += Utf16ToUtf8(reader.ReadEntryLine(off)) + "\n";
+        EXPECT_EQ(lines, Lookup(q)) << q;
     }
-    EXPECT_EQ(session.LongestEntryPrefix(W("学生们")), 2);
-    EXPECT_EQ(session.LongestEntryPrefix(W("学习")), 1);
-    EXPECT_EQ(session.LongestEntryPrefix(W("我是")), 1);
-    EXPECT_EQ(session.LongestEntryPrefix(W("你")), 0);
-    EXPECT_EQ(session.LongestEntryPrefix(u""), 0);
-    session.close();
-    EXPECT_THROW(session.LookupWord(W("我")), IoError);
+    EXPECT_EQ(reader.Longest(W("学生们"), found), 2);
+    EXPECT_EQ(reader.Longest(W("学习"), found), 1);
+    EXPECT_EQ(reader.Longest(W("我是"), found), 1);
+    EXPECT_EQ(reader.Longest(W("你"), found), 0);
+    EXPECT_TRUE(found.empty());
+    EXPECT_EQ(reader.Longest(u"", found), 0);
+    reader.close();
+    EXPECT_THROW(reader.ReadEntryLine(0), IoError);
 }
 
-// LongestEntryPrefix agrees with trying every length from the longest down.
-TEST_F(DicTest, LongestEntryPrefixAgreesWithTryingEveryLength) {
-    const std::u16string alphabet = u"中国國人民文学學";
+// The fast walk (one reader, cached records, children looked up by code unit in large
+// nodes) against the literal walk, on generated dictionaries with headwords, translation
+// words and pinyin, both forms on and off.
+TEST_F(DicTest, FastWalkEqualsTheLiteralWalk) {
+    // A small alphabet gives deep shared paths; a large one gives nodes with many children.
+    const std::u16string small = W("中国國人民文学學");
+    std::u16string large = W("国國学學生中人大並併并竝乾幹干夾袷夹龍龙馬马來来個个們们書书");
+    for (char16_t c = 0x4E00; large.size() < 200; ++c)
+        large += c;
+    const char* latin[] = {"a", "an", "ab", "abc", "learn", "lea", "le", "zhong", "guo", "xue"};
     std::mt19937 rng(2024);
-    auto randomText = [&](int maxLen) {
-        std::u16string s;
-        int len = 1 + static_cast<int>(rng() % maxLen);
-        for (int i = 0; i < len; ++i)
-            s += alphabet[rng() % alphabet.size()];
-        return s;
-    };
+    int hits = 0;
     for (int round = 0; round < 12; ++round) {
+        const std::u16string& alphabet = round % 3 == 2 ? large : small;
+        auto randomText = [&](int maxLen) {
+            std::u16string s;
+            int len = 1 + static_cast<int>(rng() % maxLen);
+            for (int i = 0; i < len; ++i)
+                s += alphabet[rng() % alphabet.size()];
+            return s;
+        };
         std::vector<std::string> lines;
-        int keys = 5 + static_cast<int>(rng() % 30);
+        int keys = alphabet.size() > 100 ? 400 : 5 + static_cast<int>(rng() % 30);
         for (int k = 0; k < keys; ++k) {
-            lines.push_back(Utf16ToUtf8(randomText(4)) + " [p] /e" + std::to_string(k) + "/");
+            std::string pinyin = std::string(latin[rng() % 10]) + "1 " + latin[rng() % 10] + "2";
+            lines.push_back(Utf16ToUtf8(randomText(4)) + " [" + pinyin + "] /" + latin[rng() % 10] +
+                            " e" + std::to_string(k) + "/");
         }
-        Build(lines);
+        Build(lines, round % 2 == 0, round % 4 < 2);
         for (bool both : {true, false}) {
-            DicSession session(dic, Settings(both));
+            DicReader reader(dic, dir_.path(), both);
+            std::vector<int32_t> found;
             for (int t = 0; t < 40; ++t) {
-                std::u16string text = randomText(7);
-                int expected = 0;
-                for (int len = static_cast<int>(text.size()); len >= 1; --len) {
-                    if (!LookupWord(dic, text.substr(0, len), Settings(both)).empty()) {
-                        expected = len;
-                        break;
-                    }
+                std::u16string text = t % 4 == 3 ? W(latin[rng() % 10]) : randomText(7);
+                const std::string where = Utf16ToUtf8(text) + " both=" + std::to_string(both) +
+                                          " round " + std::to_string(round);
+                const int expected = test::ReferenceLongest(dic, dir_.path(), text, both);
+                ASSERT_EQ(reader.Longest(text, found), expected) << where;
+                if (expected > 0) {
+                    ASSERT_EQ(found, test::ReferenceExact(dic, dir_.path(),
+                                                          text.substr(0, expected), both))
+                        << where;
                 }
-                ASSERT_EQ(session.LongestEntryPrefix(text), expected)
-                    << Utf16ToUtf8(text) << " both=" << both << " round " << round;
-                ASSERT_EQ(session.LookupWord(text), LookupWord(dic, text, Settings(both)));
+                reader.Exact(text, found);
+                ASSERT_EQ(found, test::ReferenceExact(dic, dir_.path(), text, both)) << where;
+                hits += found.empty() ? 0 : 1;
+                const std::u16string prefix = text.substr(0, 1 + rng() % text.size());
+                std::vector<std::u16string> words;
+                reader.ListWords(prefix, [&](const std::u16string& w) { words.push_back(w); });
+                ASSERT_EQ(words, test::ReferenceListWords(dic, dir_.path(), prefix, both)) << where;
             }
         }
     }
+    EXPECT_GT(hits, 20);  // the comparison saw real entries
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dict/text.h"
+#include "base/text.h"
 #include "support/tempdir.h"
 
 namespace kes {

@@ -8,19 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "dict/bytefile.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/text.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
-using test::W;
 using test::FromHex;
 using test::Hex;
 using test::ReadBytes;
 using test::TempDir;
 using test::Utf16Bytes;
+using test::W;
 using test::WriteBytes;
 
 // UTF-16LE bytes of lines, each ended with CR LF (the shape of every file the converter writes).

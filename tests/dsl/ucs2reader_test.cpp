@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "dict/lines.h"
-#include "dict/text.h"
+#include "base/lines.h"
+#include "base/text.h"
 #include "support/tempdir.h"
 
 namespace kes {

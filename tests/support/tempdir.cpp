@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/text.h"
 #include "dict/builder.h"
-#include "dict/text.h"
 
 namespace kes::test {
 

@@ -7,20 +7,20 @@
 
 #include <gtest/gtest.h>
 
-#include "dict/bytefile.h"
-#include "dict/lines.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/lines.h"
+#include "base/text.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
-using test::W;
 using test::Hex;
 using test::ReadBytes;
 using test::TempDir;
 using test::Ucs2File;
 using test::Utf16Bytes;
+using test::W;
 using test::WriteBytes;
 
 DuplicateRow Row(const std::string& text, int64_t pos, bool checked = false) {

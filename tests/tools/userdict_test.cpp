@@ -4,20 +4,20 @@
 
 #include <gtest/gtest.h>
 
-#include "dict/bytefile.h"
-#include "dict/text.h"
+#include "base/bytefile.h"
+#include "base/text.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
-using test::W;
 using test::FromHex;
 using test::Hex;
 using test::ReadBytes;
 using test::TempDir;
 using test::Ucs2File;
 using test::Utf16Bytes;
+using test::W;
 using test::WriteBytes;
 
 std::vector<std::u16string> Lines(std::initializer_list<const char*> l) {

@@ -1,0 +1,370 @@
+#include "base/bytefile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace kes {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+std::string ErrnoText(int err) {
+    return std::strerror(err);
+}
+
+}  // namespace
+
+IoError::IoError(const std::string& fileName, const std::string& what)
+    : std::runtime_error(what + ": " + fileName), fileName_(fileName), reason_(what) {}
+
+ByteFile::~ByteFile() {
+    if (fd_ >= 0) {
+        try {
+            flushWrites();
+        } catch (...) {
+        }
+        ::close(fd_);
+    }
+}
+
+ByteFile::ByteFile(ByteFile&& other) noexcept {
+    *this = std::move(other);
+}
+
+ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) {
+            try {
+                flushWrites();
+            } catch (...) {
+            }
+            ::close(fd_);
+        }
+        fd_ = other.fd_;
+        name_ = std::move(other.name_);
+        pos_ = other.pos_;
+        rbuf_ = std::move(other.rbuf_);
+        rpos_ = other.rpos_;
+        rlen_ = other.rlen_;
+        wbuf_ = std::move(other.wbuf_);
+        wstart_ = other.wstart_;
+        knownSize_ = other.knownSize_;
+        other.fd_ = -1;
+        other.rpos_ = other.rlen_ = 0;
+    }
+    return *this;
+}
+
+void ByteFile::fail(const std::string& what) const {
+    throw IoError(name_, what);
+}
+
+void ByteFile::open(const std::string& path, OpenMode mode) {
+    if (fd_ >= 0) close();
+    name_ = path;
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case OpenMode::Read:
+            flags |= O_RDONLY;
+            break;
+        case OpenMode::ReadWrite:
+            flags |= O_RDWR;
+            break;
+        case OpenMode::Create:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+    }
+    int fd = ::open(path.c_str(), flags, 0644);
+    if (fd < 0) {
+        int err = errno;
+        fail(mode == OpenMode::Create ? "Cannot create file (" + ErrnoText(err) + ")"
+                                      : "Cannot open file (" + ErrnoText(err) + ")");
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        fail("Cannot open file (not a regular file)");
+    }
+    fd_ = fd;
+    pos_ = 0;
+    rpos_ = rlen_ = 0;
+    wbuf_.clear();
+    wstart_ = 0;
+    knownSize_ = -1;
+}
+
+void ByteFile::close() {
+    if (fd_ < 0) return;
+    try {
+        flushWrites();
+    } catch (...) {
+        ::close(fd_);
+        fd_ = -1;
+        throw;
+    }
+    int rc = ::close(fd_);
+    fd_ = -1;
+    rpos_ = rlen_ = 0;
+    if (rc != 0) fail("Cannot close file (" + ErrnoText(errno) + ")");
+}
+
+void ByteFile::dropReadBuffer() {
+    rpos_ = rlen_ = 0;
+}
+
+void ByteFile::flushWrites() {
+    if (wbuf_.empty()) return;
+    std::size_t done = 0;
+    while (done < wbuf_.size()) {
+        ssize_t n = ::pwrite(fd_, wbuf_.data() + done, wbuf_.size() - done,
+                             static_cast<off_t>(wstart_ + static_cast<int64_t>(done)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int err = errno;
+            wbuf_.clear();
+            fail("Write error (" + ErrnoText(err) + ")");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    wbuf_.clear();
+    knownSize_ = -1;
+}
+
+void ByteFile::fill() {
+    if (fd_ < 0) fail("File not open");
+    flushWrites();
+    if (rbuf_.size() < readAhead_) rbuf_.resize(readAhead_);
+    rpos_ = rlen_ = 0;
+    for (;;) {
+        ssize_t n = ::pread(fd_, rbuf_.data(), readAhead_, static_cast<off_t>(pos_));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            fail("Read error (" + ErrnoText(errno) + ")");
+        }
+        rlen_ = static_cast<std::size_t>(n);
+        return;
+    }
+}
+
+uint8_t ByteFile::readU8Slow() {
+    fill();
+    if (rlen_ == 0) fail("Read beyond end of file");
+    ++pos_;
+    return rbuf_[rpos_++];
+}
+
+void ByteFile::read(void* buffer, std::size_t n) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (n > 0) {
+        if (rpos_ == rlen_) {
+            if (n >= readAhead_) {
+                // Large block: read it straight into the caller's memory.
+                flushWrites();
+                ssize_t got = ::pread(fd_, out, n, static_cast<off_t>(pos_));
+                if (got < 0) {
+                    if (errno == EINTR) continue;
+                    fail("Read error (" + ErrnoText(errno) + ")");
+                }
+                if (got == 0) fail("Read beyond end of file");
+                pos_ += got;
+                out += got;
+                n -= static_cast<std::size_t>(got);
+                continue;
+            }
+            fill();
+            if (rlen_ == 0) fail("Read beyond end of file");
+        }
+        std::size_t take = std::min(n, rlen_ - rpos_);
+        std::memcpy(out, rbuf_.data() + rpos_, take);
+        rpos_ += take;
+        pos_ += static_cast<int64_t>(take);
+        out += take;
+        n -= take;
+    }
+}
+
+int32_t ByteFile::readI32() {
+    uint8_t b[4];
+    read(b, 4);
+    return static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
+                                (static_cast<uint32_t>(b[2]) << 16) |
+                                (static_cast<uint32_t>(b[3]) << 24));
+}
+
+void ByteFile::write(const void* data, std::size_t n) {
+    if (fd_ < 0) fail("File not open");
+    if (n == 0) return;
+    dropReadBuffer();
+    if (!wbuf_.empty() && wstart_ + static_cast<int64_t>(wbuf_.size()) != pos_) flushWrites();
+    if (wbuf_.empty()) wstart_ = pos_;
+    const auto* in = static_cast<const uint8_t*>(data);
+    wbuf_.insert(wbuf_.end(), in, in + n);
+    pos_ += static_cast<int64_t>(n);
+    if (wbuf_.size() >= kBufferSize) flushWrites();
+}
+
+void ByteFile::writeU16(uint16_t v) {
+    uint8_t b[2] = {static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8)};
+    write(b, 2);
+}
+
+void ByteFile::writeI32(int32_t v) {
+    auto u = static_cast<uint32_t>(v);
+    uint8_t b[4] = {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8),
+                    static_cast<uint8_t>(u >> 16), static_cast<uint8_t>(u >> 24)};
+    write(b, 4);
+}
+
+void ByteFile::seek(int64_t position) {
+    if (fd_ < 0) fail("File not open");
+    if (position < 0) fail("Seek before start of file");
+    int64_t bufStart = pos_ - static_cast<int64_t>(rpos_);
+    if (rlen_ > 0 && position >= bufStart && position <= bufStart + static_cast<int64_t>(rlen_)) {
+        rpos_ = static_cast<std::size_t>(position - bufStart);
+    } else {
+        dropReadBuffer();
+    }
+    pos_ = position;
+}
+
+int64_t ByteFile::size() {
+    if (fd_ < 0) fail("File not open");
+    flushWrites();
+    if (knownSize_ < 0) {
+        struct stat st;
+        if (::fstat(fd_, &st) != 0) fail("Cannot read file size (" + ErrnoText(errno) + ")");
+        knownSize_ = st.st_size;
+    }
+    return knownSize_;
+}
+
+void ByteFile::truncate() {
+    if (fd_ < 0) fail("File not open");
+    flushWrites();
+    dropReadBuffer();
+    if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0)
+        fail("Cannot truncate file (" + ErrnoText(errno) + ")");
+    knownSize_ = -1;
+}
+
+void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to) {
+    constexpr int64_t kChunk = 1 << 20;
+    src.seek(from);
+    if (from >= to) return;
+    std::vector<char> buffer(static_cast<std::size_t>(std::min(kChunk, to - from)));
+    while (from < to) {
+        auto n = static_cast<std::size_t>(std::min<int64_t>(kChunk, to - from));
+        src.read(buffer.data(), n);
+        dst.write(buffer.data(), n);
+        from += static_cast<int64_t>(n);
+    }
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+int64_t FileSizeOf(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        throw IoError(path, "Cannot read file size (" + ErrnoText(errno) + ")");
+    return st.st_size;
+}
+
+int32_t UnixToDosTime(int64_t unixTime) {
+    auto t = static_cast<time_t>(unixTime);
+    struct tm lt;
+    if (::localtime_r(&t, &lt) == nullptr) return 0;
+    int year = lt.tm_year + 1900;
+    if (year < 1980) return (0 << 25) | (1 << 21) | (1 << 16);
+    uint32_t date = (static_cast<uint32_t>(year - 1980) << 9) |
+                    (static_cast<uint32_t>(lt.tm_mon + 1) << 5) | static_cast<uint32_t>(lt.tm_mday);
+    uint32_t time = (static_cast<uint32_t>(lt.tm_hour) << 11) |
+                    (static_cast<uint32_t>(lt.tm_min) << 5) | static_cast<uint32_t>(lt.tm_sec / 2);
+    return static_cast<int32_t>((date << 16) | time);
+}
+
+int32_t FileDosTime(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        throw IoError(path, "Cannot read file time (" + ErrnoText(errno) + ")");
+    return UnixToDosTime(st.st_mtime);
+}
+
+void SetFileUnixTime(const std::string& path, int64_t unixTime) {
+    struct timespec ts[2];
+    ts[0].tv_sec = ts[1].tv_sec = static_cast<time_t>(unixTime);
+    ts[0].tv_nsec = ts[1].tv_nsec = 0;
+    if (::utimensat(AT_FDCWD, path.c_str(), ts, 0) != 0)
+        throw IoError(path, "Cannot set file time (" + ErrnoText(errno) + ")");
+}
+
+bool RemoveFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+void ReplaceFile(const std::string& source, const std::string& target) {
+    if (::rename(source.c_str(), target.c_str()) != 0)
+        throw IoError(target, "Cannot replace file (" + ErrnoText(errno) + ")");
+}
+
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return names;
+    while (struct dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name.size() < suffix.size()) continue;
+        bool match = true;
+        for (std::size_t i = 0; i < suffix.size(); ++i) {
+            char a = name[name.size() - suffix.size() + i];
+            char b = suffix[i];
+            if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
+            if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
+            if (a != b) {
+                match = false;
+                break;
+            }
+        }
+        if (match && FileExists(JoinPath(folder, name))) names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+std::string BaseName(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirName(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+std::string ChangeExtension(const std::string& path, const std::string& ext) {
+    auto slash = path.find_last_of('/');
+    auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ext;
+    return path.substr(0, dot) + ext;
+}
+
+}  // namespace kes

@@ -1,0 +1,37 @@
+#include "cli/cli.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "base/bytefile.h"
+
+namespace kes {
+
+std::string ProgramFolder() {
+    if (const char* home = std::getenv("KESTRUNE_HOME"); home != nullptr && *home != '\0')
+        return home;
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    buf[n] = '\0';
+    return DirName(buf);
+}
+
+std::string UsageText() {
+    return "Usage:\n"
+           "  kestrune                 start the dictionary viewer\n"
+           "  kestrune dsl FILE        convert a DSL dictionary source (UTF-16LE) to FILE.ced\n"
+           "  kestrune index FILE.ced [--name TEXT] [--words|--no-words] [--pinyin|--no-pinyin]\n"
+           "                           build FILE.idx beside the data file\n"
+           "  kestrune lookup [--dict NAME.idx]... [--both|--no-both] [--translate-all]\n"
+           "                  [--ucs2] [--unihan] [--html] QUERY\n"
+           "                           search the dictionaries of the program folder\n"
+           "  kestrune unihan FILE.txt build unihan.idc in the program folder from the Unihan\n"
+           "                           database text (FILE must be the folder's unihan.txt)\n"
+           "  kestrune --help          show this text\n"
+           "\n"
+           "The program folder is the folder of the executable, or KESTRUNE_HOME when set.\n";
+}
+
+}  // namespace kes

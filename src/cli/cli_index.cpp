@@ -1,0 +1,129 @@
+#include "cli/cli_index.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "base/text.h"
+#include "dict/builder.h"
+
+namespace kes {
+
+namespace {
+
+constexpr const char* kIndexUsage =
+    "Usage: kestrune index FILE.ced [--name TEXT] [--words|--no-words] "
+    "[--pinyin|--no-pinyin]\n";
+
+struct IndexArgs {
+    std::string dataPath;
+    std::optional<std::string> name;
+    IndexBuildOptions options;
+    bool help = false;
+};
+
+// Parses the arguments; returns an error text, or an empty string when they are sound.
+std::string ParseIndexArgs(const std::vector<std::string>& args, IndexArgs& out) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            if (a == "--") {
+                optionsEnded = true;
+            } else if (a == "--help" || a == "-h") {
+                out.help = true;
+            } else if (a == "--words") {
+                out.options.AddDescToIndex = true;
+            } else if (a == "--no-words") {
+                out.options.AddDescToIndex = false;
+            } else if (a == "--pinyin") {
+                out.options.AddPinToIndex = true;
+            } else if (a == "--no-pinyin") {
+                out.options.AddPinToIndex = false;
+            } else if (a == "--name") {
+                if (i + 1 >= args.size()) return "Option --name needs a text";
+                out.name = args[++i];
+            } else if (a.rfind("--name=", 0) == 0) {
+                out.name = a.substr(7);
+            } else {
+                return "Unknown option: " + a;
+            }
+            continue;
+        }
+        if (!out.dataPath.empty()) return "Only one data file can be indexed at a time: " + a;
+        out.dataPath = a;
+    }
+    if (out.help) return {};
+    if (out.dataPath.empty()) return "No data file given";
+    return {};
+}
+
+// Writes the progress line on a terminal and clears it before other output.
+class ProgressLine {
+  public:
+    explicit ProgressLine(bool enabled) : enabled_(enabled) {}
+    void Show(int percent) {
+        if (!enabled_ || percent == last_) return;
+        last_ = percent;
+        std::fprintf(stderr, "\r Creating index file... %d%%", percent);
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    void Clear() {
+        if (!shown_) return;
+        std::fputs("\r                                \r", stderr);
+        std::fflush(stderr);
+        shown_ = false;
+        last_ = -1;
+    }
+
+  private:
+    bool enabled_;
+    bool shown_ = false;
+    int last_ = -1;
+};
+
+void PrintLine(const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+int RunIndexCommand(const std::vector<std::string>& args, const CommandContext& ctx) {
+    IndexArgs a;
+    std::string error = ParseIndexArgs(args, a);
+    if (!error.empty()) {
+        PrintLine(error);
+        std::fputs(kIndexUsage, stderr);
+        return 2;
+    }
+    if (a.help) {
+        std::fputs(kIndexUsage, stdout);
+        return 0;
+    }
+
+    ProgressLine progress(::isatty(STDERR_FILENO) == 1);
+    IndexBuildCallbacks callbacks;
+    callbacks.progress = [&progress](int percent) { progress.Show(percent); };
+    callbacks.warning = [&progress](const std::u16string& text) {
+        progress.Clear();
+        PrintLine(Utf16ToUtf8(text));
+    };
+    callbacks.askName = [&a](const std::u16string& initial) -> std::optional<std::u16string> {
+        if (a.name) return Utf8ToUtf16(*a.name);
+        return initial;
+    };
+
+    IndexBuildResult r = BuildIndex(a.dataPath, a.options, callbacks);
+    progress.Clear();
+    std::string message = Utf16ToUtf8(r.message);
+    if (r.status == IndexBuildStatus::Failed && !r.detail.empty()) message += "\n" + r.detail;
+    PrintLine(message);
+    if (ctx.showMessage) ctx.showMessage(message);
+    return r.status == IndexBuildStatus::Created ? 0 : 1;
+}
+
+}  // namespace kes

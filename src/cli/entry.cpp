@@ -1,0 +1,76 @@
+#include "cli/entry.h"
+
+#include "base/bytefile.h"
+#include "base/text.h"
+#include "dsl/converter.h"
+
+namespace kes {
+
+namespace {
+
+std::string CommandWord(const std::string& arg) {
+    std::string w = TrimA(arg);
+    for (char& c : w)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return w;
+}
+
+void Show(const CommandContext& ctx, const std::string& text) {
+    if (ctx.showMessage) ctx.showMessage(text);
+}
+
+}  // namespace
+
+EntryDecision DecideEntry(const std::vector<std::string>& args) {
+    EntryDecision d;
+    if (args.empty()) return d;
+    std::string word = CommandWord(args[0]);
+    if (word == "dsl") {
+        if (args.size() >= 2) {
+            std::string path = TrimA(args[1]);
+            if (!path.empty()) {
+                d.branch = EntryBranch::Convert;
+                d.path = path;
+            }
+        }
+        return d;
+    }
+    if (word == "index" || word == "lookup" || word == "unihan") {
+        d.branch = word == "index"    ? EntryBranch::Index
+                   : word == "lookup" ? EntryBranch::Lookup
+                                      : EntryBranch::Unihan;
+        d.args.assign(args.begin() + 1, args.end());
+        return d;
+    }
+    if (word == "--help" || word == "-h") d.branch = EntryBranch::Help;
+    return d;
+}
+
+int RunDslCommand(const std::string& path, const CommandContext& ctx, std::ostream& out,
+                  std::ostream& err) {
+    if (!FileExists(path)) {
+        std::string text = "File not found: " + path;
+        err << text << '\n' << std::flush;
+        Show(ctx, text);
+        return 1;
+    }
+    DslResult r = ConvertDsl(path, ctx.programFolder);
+    out << r.message << '\n' << std::flush;
+    if (r.ok) {
+        Show(ctx, r.message);
+        return 0;
+    }
+    err << r.error << '\n' << std::flush;
+    Show(ctx, r.message + "\n" + r.error);
+    return 1;
+}
+
+bool CheckViewerFiles(const CommandContext& ctx, std::ostream& err) {
+    if (FileExists(JoinPath(ctx.programFolder, "empty.html"))) return true;
+    std::string text = "Unable to open file: empty.html";
+    err << text << '\n' << std::flush;
+    Show(ctx, text);
+    return false;
+}
+
+}  // namespace kes

@@ -1,0 +1,42 @@
+// The argument rules of the program entry and its command-line branches (Qt-free).
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+
+namespace kes {
+
+enum class EntryBranch {
+    Viewer,   // no arguments, or any first word that is not a command
+    Convert,  // "dsl" + a non-empty source path
+    Index,    // "index" + its arguments
+    Lookup,   // "lookup" + its arguments
+    Unihan,   // "unihan" + its arguments
+    Help,     // "--help" or "-h"
+};
+
+struct EntryDecision {
+    EntryBranch branch = EntryBranch::Viewer;
+    std::string path;               // Convert: the source path, trimmed, letter case kept
+    std::vector<std::string> args;  // Index, Lookup, Unihan: the arguments after the command word
+};
+
+// The command word is the first argument trimmed (code units up to U+0020) and lowercased.
+// "dsl" converts only with a non-empty second argument; "dsl" alone, an empty path, no
+// argument and any other first word start the viewer. Arguments after the path are ignored.
+EntryDecision DecideEntry(const std::vector<std::string>& args);
+
+// The "dsl" branch: "File not found: " + path when the file does not exist, else the
+// conversion. The closing text goes to `out`, failures to `err`, and both also to
+// ctx.showMessage when set. Returns the exit code: 0 on success, 1 on any failure.
+int RunDslCommand(const std::string& path, const CommandContext& ctx, std::ostream& out,
+                  std::ostream& err);
+
+// The viewer's precondition: empty.html in the program folder. On failure writes
+// "Unable to open file: empty.html" to `err` (and to ctx.showMessage) and returns false.
+bool CheckViewerFiles(const CommandContext& ctx, std::ostream& err);
+
+}  // namespace kes

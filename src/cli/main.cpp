@@ -1,0 +1,50 @@
+// Entry point: the command-line branches ("dsl", "index", "lookup", "unihan", "--help") end here
+// without touching any window, tray icon or settings; everything else starts the viewer.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/cli_index.h"
+#include "cli/cli_lookup.h"
+#include "cli/cli_unihan.h"
+#include "cli/entry.h"
+#ifdef KESTRUNE_WITH_GUI
+#include "gui/viewer.h"
+#endif
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    kes::EntryDecision decision = kes::DecideEntry(args);
+
+    kes::CommandContext ctx;
+    ctx.programFolder = kes::ProgramFolder();
+#ifdef KESTRUNE_WITH_GUI
+    // A message box as well when stdout is not a terminal and a display is available.
+    ctx.showMessage = kes::DesktopMessageSink();
+#endif
+
+    switch (decision.branch) {
+        case kes::EntryBranch::Convert:
+            return kes::RunDslCommand(decision.path, ctx, std::cout, std::cerr);
+        case kes::EntryBranch::Index:
+            return kes::RunIndexCommand(decision.args, ctx);
+        case kes::EntryBranch::Lookup:
+            return kes::RunLookupCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
+        case kes::EntryBranch::Unihan:
+            return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
+        case kes::EntryBranch::Help:
+            std::cout << kes::UsageText();
+            return 0;
+        case kes::EntryBranch::Viewer:
+            break;
+    }
+
+    if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
+#ifdef KESTRUNE_WITH_GUI
+    return kes::RunViewer(argc, argv, ctx);
+#else
+    std::cerr << "The viewer is not available in this build.\n";
+    return 1;
+#endif
+}

@@ -1,0 +1,120 @@
+#include "gui/icons.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+namespace kes {
+
+namespace {
+
+constexpr int kSizes[] = {16, 24, 32};
+
+template <typename Draw>
+QIcon Paint(Draw draw) {
+    QIcon icon;
+    for (int size : kSizes) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);  // every drawing is made on a 16 x 16 grid
+        draw(p);
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+const QColor kInk(0x10, 0x40, 0x80);
+
+void Arrow(QPainter& p, bool left) {
+    QPainterPath path;
+    // A broad arrow pointing right; mirrored for "Back".
+    path.moveTo(2, 6);
+    path.lineTo(8, 6);
+    path.lineTo(8, 2.5);
+    path.lineTo(14, 8);
+    path.lineTo(8, 13.5);
+    path.lineTo(8, 10);
+    path.lineTo(2, 10);
+    path.closeSubpath();
+    if (left) {
+        p.translate(16, 0);
+        p.scale(-1, 1);
+    }
+    p.setPen(QPen(kInk.darker(130), 0.8));
+    p.setBrush(QColor(0x3a, 0x7b, 0xd5));
+    p.drawPath(path);
+}
+
+}  // namespace
+
+QIcon MainIcon(int index) {
+    switch (index) {
+        case kImageRefresh:
+            return Paint([](QPainter& p) {
+                // A circular arrow.
+                QPen pen(QColor(0x2a, 0x8a, 0x3a), 2.2);
+                pen.setCapStyle(Qt::RoundCap);
+                p.setPen(pen);
+                p.setBrush(Qt::NoBrush);
+                p.drawArc(QRectF(3, 3, 10, 10), 100 * 16, 280 * 16);
+                QPainterPath head;
+                head.moveTo(7.2, 0.8);
+                head.lineTo(11.2, 3.2);
+                head.lineTo(7.2, 5.8);
+                head.closeSubpath();
+                p.setPen(Qt::NoPen);
+                p.setBrush(QColor(0x2a, 0x8a, 0x3a));
+                p.drawPath(head);
+            });
+        case kImageDictionary:
+            return Paint([](QPainter& p) {
+                // A closed book.
+                p.setPen(QPen(QColor(0x50, 0x20, 0x10), 0.8));
+                p.setBrush(QColor(0xb0, 0x30, 0x20));
+                p.drawRoundedRect(QRectF(3, 1.5, 10, 13), 1.2, 1.2);
+                p.setBrush(QColor(0xf4, 0xec, 0xd8));
+                p.setPen(Qt::NoPen);
+                p.drawRect(QRectF(4.2, 12, 8.3, 1.6));
+                p.setPen(QPen(QColor(0xf4, 0xd0, 0x60), 1.0));
+                p.drawLine(QPointF(6, 5), QPointF(11, 5));
+                p.drawLine(QPointF(6, 7), QPointF(10, 7));
+            });
+        case kImageWord:
+            return Paint([](QPainter& p) {
+                // A sheet with lines of text.
+                p.setPen(QPen(QColor(0x60, 0x60, 0x60), 0.8));
+                p.setBrush(Qt::white);
+                p.drawRect(QRectF(4, 2, 8.5, 12));
+                p.setPen(QPen(kInk, 1.0));
+                for (double y : {5.0, 7.5, 10.0})
+                    p.drawLine(QPointF(5.8, y), QPointF(10.8, y));
+            });
+        case kImageBack:
+            return Paint([](QPainter& p) { Arrow(p, true); });
+        case kImageFwd:
+            return Paint([](QPainter& p) { Arrow(p, false); });
+        default:
+            return QIcon();
+    }
+}
+
+QIcon AppIcon() {
+    return Paint([](QPainter& p) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0xb0, 0x20, 0x20));
+        p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+        // The character 字 ("character", "word") in white.
+        QFont f;
+        f.setPixelSize(12);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(Qt::white);
+        p.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QString(QChar(0x5B57)));
+    });
+}
+
+}  // namespace kes

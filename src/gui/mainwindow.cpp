@@ -1,0 +1,659 @@
+#include "gui/mainwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QSystemTrayIcon>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <exception>
+
+#include "base/bytefile.h"
+#include "base/text.h"
+#include "charinfo/unihan.h"
+#include "dict/builder.h"
+#include "gui/dictsetupwindow.h"
+#include "gui/duplicateswindow.h"
+#include "gui/forms.h"
+#include "gui/icons.h"
+#include "gui/userdictwindow.h"
+#include "ui/dialogs.h"
+#include "ui/pageview.h"
+
+namespace kes {
+
+namespace {
+
+const QString kBusyWaitMessage = QStringLiteral("Program is busy now. Wait and then try again.");
+const QString kBusyQuitQuestion = QStringLiteral("Program is busy now. Shut it down anyway?");
+const QString kProgressText = QStringLiteral(" Creating index file... %1%");
+
+// Thrown from a build's callbacks when the program is ending: the builders treat it as an
+// input/output failure, so the build stops and its temporary file is removed; nothing more is
+// shown.
+IoError BuildAbandoned(const QString& path) {
+    return IoError(path.toStdString(), "The program is ending");
+}
+
+QString Q(const std::u16string& s) {
+    return QString::fromStdU16String(s);
+}
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+std::u16string U16(const QString& s) {
+    return s.toStdU16String();
+}
+
+QFont MakeFont(const std::string& face, int size) {
+    QFont f(Q(face));
+    if (size > 0) f.setPointSize(size);
+    return f;
+}
+
+// Data value of a tree item: 0 for a dictionary item, the dictionary's Number for a word item.
+constexpr int kItemDataRole = Qt::UserRole;
+
+}  // namespace
+
+Forms& AppForms() {
+    static Forms forms;
+    return forms;
+}
+
+TfmMain::TfmMain(const std::string& programFolder, QWidget* parent)
+    : QMainWindow(parent), folder_(programFolder) {
+    setObjectName(QStringLiteral("fmMain"));
+    setWindowTitle(QStringLiteral("Kestrune"));
+    setWindowIcon(AppIcon());
+    setMinimumSize(kMinWindowWidth, kMinWindowHeight);
+    trayAvailable_ = QSystemTrayIcon::isSystemTrayAvailable();
+    CreateActions();
+    CreateControls();
+    CreateMenus();
+    FormCreate();
+}
+
+TfmMain::~TfmMain() = default;
+
+std::string TfmMain::iniPath() const {
+    return JoinPath(folder_, kSetupIniName);
+}
+
+// ---------------------------------------------------------------------------------------
+// Construction
+
+void TfmMain::CreateActions() {
+    auto make = [this](const char* name, const QString& text, bool checkable = false) {
+        auto* a = new QAction(text, this);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setCheckable(checkable);
+        return a;
+    };
+    acShowUcs2 = make("acShowUcs2", QStringLiteral("&Show UCS-2"), true);
+    acShowUnihan = make("acShowUnihan", QStringLiteral("S&how Unihan info"), true);
+    acInpFont = make("acInpFont", QStringLiteral("&Input field font"));
+    acTreeFont = make("acTreeFont", QStringLiteral("Tree font"));
+    acChrFont = make("acChrFont", QStringLiteral("&Word output font"));
+    acPinFont = make("acPinFont", QStringLiteral("&Pinyin output font"));
+    acDscFont = make("acDscFont", QStringLiteral("&Translation output font"));
+    acExit = make("acExit", QStringLiteral("&Quit"));
+    acTranslateAllWords =
+        make("acTranslateAllWords", QStringLiteral("&Translate text (instead of word)"), true);
+    acSearchBoth = make("acSearchBoth", QStringLiteral("&Search both chinese forms"), true);
+    acMakeIndex = make("acMakeIndex", QStringLiteral("&Create index for CEDICT file"));
+    acUniIndex = make("acUniIndex", QStringLiteral("C&reate index for Unihan"));
+    acAddDescIndex =
+        make("acAddDescIndex", QStringLiteral("&Also add english/russian words to index"), true);
+    acAddPinIndex = make("acAddPinIndex", QStringLiteral("A&lso add pinyin to index"), true);
+    acDictSetup = make("acDictSetup", QStringLiteral("&Dictionaries"));
+    acUserdict = make("acUserdict", QStringLiteral("&Edit user dictionary file"));
+    acDuplicates = make("acDuplicates", QStringLiteral("D&uplicates in CEDICT file"));
+    acHelpFile = make("acHelpFile", QStringLiteral("&Help file"));
+    acAbout = make("acAbout", QStringLiteral("&About"));
+    acRefresh = make("acRefresh", QStringLiteral("&Refresh"));
+    acBack = make("acBack", QStringLiteral("B&ack"));
+    acFwd = make("acFwd", QStringLiteral("&Fwd"));
+    acRefresh->setIcon(MainIcon(kImageRefresh));
+    acBack->setIcon(MainIcon(kImageBack));
+    acFwd->setIcon(MainIcon(kImageFwd));
+
+    // The option actions only invert their checked state (QAction does that itself).
+    connect(acInpFont, &QAction::triggered, this, &TfmMain::acInpFontExecute);
+    connect(acTreeFont, &QAction::triggered, this, &TfmMain::acTreeFontExecute);
+    connect(acChrFont, &QAction::triggered, this, &TfmMain::acChrFontExecute);
+    connect(acPinFont, &QAction::triggered, this, &TfmMain::acPinFontExecute);
+    connect(acDscFont, &QAction::triggered, this, &TfmMain::acDscFontExecute);
+    connect(acExit, &QAction::triggered, this, [this] { SaveSettingsAndQuit(); });
+    connect(acMakeIndex, &QAction::triggered, this, &TfmMain::acMakeIndexExecute);
+    connect(acUniIndex, &QAction::triggered, this, &TfmMain::acUniIndexExecute);
+    connect(acDictSetup, &QAction::triggered, this, &TfmMain::acDictSetupExecute);
+    connect(acUserdict, &QAction::triggered, this, &TfmMain::acUserdictExecute);
+    connect(acDuplicates, &QAction::triggered, this, &TfmMain::acDuplicatesExecute);
+    connect(acAbout, &QAction::triggered, this, &TfmMain::acAboutExecute);
+    connect(acRefresh, &QAction::triggered, this, &TfmMain::acRefreshExecute);
+    connect(acBack, &QAction::triggered, this, &TfmMain::acBackExecute);
+    connect(acFwd, &QAction::triggered, this, &TfmMain::acFwdExecute);
+    // acHelpFile has no handler: choosing it does nothing.
+}
+
+void TfmMain::CreateControls() {
+    auto* central = new QWidget(this);
+    auto* outer = new QVBoxLayout(central);
+    outer->setContentsMargins(2, 2, 2, 0);
+    outer->setSpacing(2);
+
+    // The input row: label, field, toolbar.
+    auto* inputRow = new QHBoxLayout;
+    inputRow->setSpacing(2);
+    lblInput = new QLabel(QStringLiteral("Input "), central);
+    lblInput->setObjectName(QStringLiteral("lblInput"));
+    lblInput->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblInput->setFixedWidth(37);
+    edtInp = new QLineEdit(central);
+    edtInp->setObjectName(QStringLiteral("edtInp"));
+    edtInp->installEventFilter(this);
+    connect(edtInp, &QLineEdit::returnPressed, this, &TfmMain::acRefreshExecute);
+    ActionToolBar1 = new QToolBar(central);
+    ActionToolBar1->setObjectName(QStringLiteral("ActionToolBar1"));
+    ActionToolBar1->setIconSize(QSize(16, 16));
+    ActionToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ActionToolBar1->addAction(acRefresh);
+    ActionToolBar1->addAction(acBack);
+    ActionToolBar1->addAction(acFwd);
+    if (auto* b = qobject_cast<QToolButton*>(ActionToolBar1->widgetForAction(acRefresh)))
+        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    inputRow->addWidget(lblInput);
+    inputRow->addWidget(edtInp, 1);
+    inputRow->addWidget(ActionToolBar1);
+    outer->addLayout(inputRow);
+
+    // The tree panel, the splitter and the page panel.
+    Splitter1 = new QSplitter(Qt::Horizontal, central);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(4);
+    Splitter1->setChildrenCollapsible(false);
+    pnlLeft = new QWidget(Splitter1);
+    pnlLeft->setObjectName(QStringLiteral("pnlLeft"));
+    pnlLeft->setMinimumWidth(kMinPnlLeft);
+    auto* leftLayout = new QVBoxLayout(pnlLeft);
+    leftLayout->setContentsMargins(0, 0, 0, 0);
+    tvMain = new QTreeWidget(pnlLeft);
+    tvMain->setObjectName(QStringLiteral("tvMain"));
+    tvMain->setHeaderHidden(true);
+    tvMain->setColumnCount(1);
+    tvMain->setIndentation(19);
+    tvMain->setUniformRowHeights(true);
+    tvMain->setIconSize(QSize(16, 16));
+    tvMain->setMinimumWidth(0);
+    leftLayout->addWidget(tvMain);
+    connect(tvMain, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { tvMainChange(current); });
+
+    pnlShow = new QWidget(Splitter1);
+    pnlShow->setObjectName(QStringLiteral("pnlShow"));
+    auto* showLayout = new QVBoxLayout(pnlShow);
+    // The view sits at (1, 1) inside the panel and follows its size.
+    showLayout->setContentsMargins(1, 1, 0, 0);
+    view_ = new ui::PageView(pnlShow);
+    view_->setObjectName(QStringLiteral("browser"));
+    showLayout->addWidget(view_);
+    Splitter1->addWidget(pnlLeft);
+    Splitter1->addWidget(pnlShow);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    connect(Splitter1, &QSplitter::splitterMoved, this,
+            [this](int, int) { pnlLeftWidth_ = Splitter1->sizes().value(0, pnlLeftWidth_); });
+    outer->addWidget(Splitter1, 1);
+    setCentralWidget(central);
+
+    // The status bar: two panels, the first 80 pixels and centred, the second for progress.
+    stMain = statusBar();
+    stMain->setObjectName(QStringLiteral("stMain"));
+    stMain->setSizeGripEnabled(true);
+    stPanel0_ = new QLabel(stMain);
+    stPanel0_->setFixedWidth(80);
+    stPanel0_->setAlignment(Qt::AlignCenter);
+    stPanel1_ = new QLabel(stMain);
+    stPanel1_->setMinimumWidth(50);
+    stMain->addWidget(stPanel0_);
+    stMain->addWidget(stPanel1_, 1);
+
+    // The page's context menu replaces the view's own.
+    popupWeb = new QMenu(this);
+    popupWeb->setObjectName(QStringLiteral("popupWeb"));
+    nwCopy = popupWeb->addAction(QStringLiteral("Copy"));
+    popupWeb->addSeparator();
+    nwCopyAll = popupWeb->addAction(QStringLiteral("Copy All"));
+    popupWeb->addSeparator();
+    popupWeb->addAction(acDscFont);
+    popupWeb->addAction(acPinFont);
+    connect(nwCopy, &QAction::triggered, view_, &ui::PageView::copySelection);
+    connect(nwCopyAll, &QAction::triggered, view_, &ui::PageView::copyAll);
+    connect(view_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popupWeb->popup(view_->mapToGlobal(pos)); });
+
+    // The tray icon and its menu.
+    trayPopup = new QMenu(this);
+    trayPopup->setObjectName(QStringLiteral("trayPopup"));
+    Show1 = trayPopup->addAction(QStringLiteral("Show"));
+    QFont bold = Show1->font();
+    bold.setBold(true);
+    Show1->setFont(bold);  // the default item
+    trayPopup->addSeparator();
+    Close1 = trayPopup->addAction(QStringLiteral("Exit"));
+    connect(Show1, &QAction::triggered, this, &TfmMain::Show1Click);
+    connect(Close1, &QAction::triggered, this, [this] { SaveSettingsAndQuit(); });
+    trayIcon = new QSystemTrayIcon(AppIcon(), this);
+    trayIcon->setObjectName(QStringLiteral("trayIcon"));
+    trayIcon->setToolTip(QStringLiteral("Kestrune"));
+    trayIcon->setContextMenu(trayPopup);
+    connect(trayIcon, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                // trayIconDblClick; a single click shows the window as well, as desktops
+                // without double clicks on tray icons expect.
+                if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
+                    Show1Click();
+            });
+    if (trayAvailable_) trayIcon->show();
+}
+
+void TfmMain::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("acmainMenu"));
+    QMenu* view = bar->addMenu(QStringLiteral("&View"));
+    view->addAction(acShowUcs2);
+    view->addAction(acShowUnihan);
+    view->addSeparator();
+    view->addAction(acInpFont);
+    view->addAction(acTreeFont);
+    view->addAction(acChrFont);
+    view->addAction(acPinFont);
+    view->addAction(acDscFont);
+    view->addSeparator();
+    view->addAction(acExit);
+    QMenu* setup = bar->addMenu(QStringLiteral("&Settings"));
+    setup->addAction(acTranslateAllWords);
+    setup->addAction(acSearchBoth);
+    QMenu* dict = bar->addMenu(QStringLiteral("D&ict"));
+    dict->addAction(acMakeIndex);
+    dict->addAction(acUniIndex);
+    dict->addSeparator();
+    dict->addAction(acAddDescIndex);
+    dict->addAction(acAddPinIndex);
+    dict->addSeparator();
+    dict->addAction(acDictSetup);
+    dict->addSeparator();
+    dict->addAction(acUserdict);
+    dict->addAction(acDuplicates);
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    help->addAction(acHelpFile);
+    help->addAction(acAbout);
+}
+
+// ---------------------------------------------------------------------------------------
+// Start-up, placement, settings
+
+void TfmMain::FormCreate() {
+    Busy = 0;
+    view_->loadFile(Q(JoinPath(folder_, "empty.html")));
+
+    settings_ = LoadSettings(iniPath());
+    pnlLeftWidth_ = std::max(settings_.pnlLeft, kMinPnlLeft);
+    Splitter1->setSizes({pnlLeftWidth_, std::max(settings_.DX - pnlLeftWidth_, 100)});
+    ApplyOptions();
+    LoadWindowPlacement();
+    edtInp->setFont(MakeFont(settings_.InpFontface, settings_.InpFontsize));
+    tvMain->setFont(MakeFont(settings_.TreFontface, settings_.TreFontsize));
+
+    readme_ = ReadReadmeText(JoinPath(folder_, "readme.html"));
+
+    RegistryCallbacks cb;
+    cb.message = [this](const std::string& text) { ui::ShowMessage(Q(text), QString(), this); };
+    cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
+    try {
+        DiscoverDictionaries(registry_, folder_, cb);
+    } catch (const std::exception& e) {
+        // The rest of the start-up is skipped; the window still exists.
+        ui::ShowError(Q(std::string(e.what())), QString(), this);
+    }
+    if (!registry_.Unihan.Available) {
+        acShowUnihan->setChecked(false);
+        acShowUnihan->setEnabled(false);
+    }
+    ResetView();
+}
+
+void TfmMain::ApplyOptions() {
+    acTranslateAllWords->setChecked(settings_.TranslateAll);
+    acAddDescIndex->setChecked(settings_.AddDescToIndex);
+    acAddPinIndex->setChecked(settings_.AddPinToIndex);
+    acShowUcs2->setChecked(settings_.ShowUcs2);
+    acShowUnihan->setChecked(settings_.ShowUnihan);
+    acSearchBoth->setChecked(settings_.SearchBoth);
+}
+
+void TfmMain::LoadWindowPlacement() {
+    QSize screen(1024, 768);
+    if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry().size();
+    const WindowPlacement p = PlaceWindow(settings_, screen.width(), screen.height());
+    move(p.Left, p.Top);
+    resize(p.Width, p.Height);
+    if (p.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+int TfmMain::pnlLeftWidth() const {
+    return pnlLeftWidth_;
+}
+
+Settings TfmMain::CollectSettings() const {
+    Settings s = settings_;
+    s.pnlLeft = pnlLeftWidth();
+    s.TranslateAll = acTranslateAllWords->isChecked();
+    s.AddDescToIndex = acAddDescIndex->isChecked();
+    s.AddPinToIndex = acAddPinIndex->isChecked();
+    s.ShowUcs2 = acShowUcs2->isChecked();
+    s.ShowUnihan = acShowUnihan->isChecked();
+    s.SearchBoth = acSearchBoth->isChecked();
+    if (isMaximized()) {
+        s.Maximized = 1;  // the last normal bounds stay in the file
+    } else {
+        s.Maximized = 0;
+        s.X = x();
+        s.Y = y();
+        s.DX = width();
+        s.DY = height();
+    }
+    return s;
+}
+
+bool TfmMain::SaveSettingsAndQuit() {
+    if (Busy != 0 && !ui::AskYesNo(kBusyQuitQuestion, QString(), this)) return false;
+    SaveSettings(iniPath(), CollectSettings());  // a failure is swallowed
+    terminating_ = true;
+    hide();
+    trayIcon->hide();
+    Q_EMIT terminated();
+    return true;
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+    if (terminating_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    if (trayAvailable_) {
+        hide();  // FormClose: the program stays in the tray
+    } else {
+        // Without a tray the window is the only way back: closing it ends the program.
+        SaveSettingsAndQuit();
+    }
+}
+
+void TfmMain::setTrayAvailable(bool available) {
+    trayAvailable_ = available;
+    trayIcon->setVisible(available && QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void TfmMain::Show1Click() {
+    // A minimized window comes back in its previous state (normal or maximized).
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == edtInp && event->type() == QEvent::MouseButtonDblClick) {
+        edtInp->selectAll();  // edtInpDblClick
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------
+// The view
+
+void TfmMain::SetPageBody(const std::string& html) {
+    view_->setPageBody(html);
+}
+
+void TfmMain::ResetView() {
+    updatingTree_ = true;
+    tvMain->clear();
+    NumberDictionaries(registry_.Dicts);
+    QList<QTreeWidgetItem*> items;
+    for (TDic& dic : registry_.Dicts) {
+        auto* item = new QTreeWidgetItem(QStringList(Q(DictItemText(dic))));
+        item->setIcon(0, MainIcon(kImageDictionary));
+        item->setData(0, kItemDataRole, 0);
+        dic.Node = item;
+        items << item;
+    }
+    tvMain->addTopLevelItems(items);
+    updatingTree_ = false;
+    SetPageBody(std::string(kHintHtml));
+    ui::ProcessPendingMessages();
+}
+
+void TfmMain::acAboutExecute() {
+    SetPageBody(AboutPageHtml(registry_.StartText, readme_));
+}
+
+QString TfmMain::statusText(int index) const {
+    return index == 0 ? stPanel0_->text() : stPanel1_->text();
+}
+
+void TfmMain::ShowStatus(const QString& text) {
+    stPanel1_->setText(text);
+}
+
+// ---------------------------------------------------------------------------------------
+// The search
+
+SearchOptions TfmMain::CurrentSearchOptions() const {
+    // Fonts from the settings; the options as the actions are checked now.
+    SearchOptions o = SearchOptionsOf(settings_);
+    o.TranslateAll = acTranslateAllWords->isChecked();
+    o.SearchBoth = acSearchBoth->isChecked();
+    o.ShowUcs2 = acShowUcs2->isChecked();
+    o.ShowUnihan = acShowUnihan->isChecked();
+    return o;
+}
+
+void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record) {
+    SearchResult r =
+        kes::RunSearch(registry_, history_, query, dictNumber, record, CurrentSearchOptions());
+    if (!r.Changed) return;
+    edtInp->setText(Q(r.FieldText));
+    edtInp->selectAll();
+
+    updatingTree_ = true;
+    for (const DictSearchResult& d : r.Dicts) {
+        if (!d.Listed || d.Position >= registry_.Dicts.size()) continue;
+        const TDic& dic = registry_.Dicts[d.Position];
+        auto* node = static_cast<QTreeWidgetItem*>(dic.Node);
+        if (!node) continue;
+        qDeleteAll(node->takeChildren());
+        QList<QTreeWidgetItem*> children;
+        children.reserve(static_cast<qsizetype>(d.Words.size()));
+        const QIcon wordIcon = MainIcon(kImageWord);
+        for (const std::u16string& w : d.Words) {
+            auto* item = new QTreeWidgetItem(QStringList(Q(w)));
+            item->setIcon(0, wordIcon);
+            item->setData(0, kItemDataRole, dic.Number);
+            children << item;
+        }
+        node->addChildren(children);
+    }
+    updatingTree_ = false;
+
+    if (!r.ok()) {
+        // The search ended at an input/output error: the page keeps what it showed.
+        ui::ShowError(Q(r.Error), QString(), this);
+        return;
+    }
+    SetPageBody(r.Page);
+    if (r.AllDictionaries) tvMain->expandAll();
+}
+
+void TfmMain::acRefreshExecute() {
+    if (Busy != 0) return;
+    edtInp->selectAll();
+    RunSearch(U16(edtInp->text()), 0, true);
+}
+
+void TfmMain::acBackExecute() {
+    if (auto q = history_.Back()) RunSearch(*q, 0, false);
+}
+
+void TfmMain::acFwdExecute() {
+    if (auto q = history_.Fwd()) RunSearch(*q, 0, false);
+}
+
+void TfmMain::tvMainChange(QTreeWidgetItem* current) {
+    if (updatingTree_ || !current) return;
+    const int number = current->data(0, kItemDataRole).toInt();
+    if (number <= 0) return;  // a dictionary item
+    const std::u16string text = Trim(U16(current->text(0)));
+    if (text.empty()) return;
+    RunSearch(text, number, true);
+}
+
+// ---------------------------------------------------------------------------------------
+// Fonts
+
+bool TfmMain::PickFont(std::string& face, int32_t& size) {
+    auto chosen = ui::AskFont({Q(face), size}, this);
+    if (!chosen) return false;
+    face = chosen->face.toStdString();
+    size = chosen->size;
+    return true;
+}
+
+void TfmMain::acInpFontExecute() {
+    if (!PickFont(settings_.InpFontface, settings_.InpFontsize)) return;
+    edtInp->setFont(MakeFont(settings_.InpFontface, settings_.InpFontsize));
+    // The tree takes the input face (not its size) until the tree font is chosen again.
+    QFont tree = tvMain->font();
+    tree.setFamily(Q(settings_.InpFontface));
+    tvMain->setFont(tree);
+}
+
+void TfmMain::acTreeFontExecute() {
+    PickFont(settings_.TreFontface, settings_.TreFontsize);
+    tvMain->setFont(MakeFont(settings_.TreFontface, settings_.TreFontsize));
+}
+
+void TfmMain::acChrFontExecute() {
+    PickFont(settings_.ChrFontface, settings_.ChrFontsize);
+}
+void TfmMain::acPinFontExecute() {
+    PickFont(settings_.PinFontface, settings_.PinFontsize);
+}
+void TfmMain::acDscFontExecute() {
+    PickFont(settings_.DscFontface, settings_.DscFontsize);
+}
+
+// ---------------------------------------------------------------------------------------
+// Index builders
+
+QString TfmMain::BeginIndexBuild(const QString& description, const QString& mask) {
+    if (Busy != 0) {
+        ui::ShowMessage(kBusyWaitMessage, QString(), this);
+        return QString();
+    }
+    const QString path = ui::AskOpenFile(description, mask, this);
+    if (path.isEmpty()) return path;
+    Busy = 1;
+    lastPercent_ = -1;
+    return path;
+}
+
+void TfmMain::ShowBuildProgress(int percent) {
+    if (percent == lastPercent_) return;
+    lastPercent_ = percent;
+    ShowStatus(kProgressText.arg(percent));
+}
+
+void TfmMain::EndIndexBuild(const std::string& message) {
+    ShowStatus(QString());
+    Busy = 0;
+    if (!terminating_) ui::ShowMessage(Q(message), QString(), this);
+}
+
+void TfmMain::acMakeIndexExecute() {
+    const QString path =
+        BeginIndexBuild(QStringLiteral("CEDICT (UCS-2 text) (*.ced)"), QStringLiteral("*.ced"));
+    if (path.isEmpty()) return;
+
+    IndexBuildOptions options{acAddDescIndex->isChecked(), acAddPinIndex->isChecked()};
+    IndexBuildCallbacks cb;
+    cb.progress = [this, &path](int percent) {
+        ShowBuildProgress(percent);
+        ui::ProcessPendingMessagesThrottled();
+        if (terminating_) throw BuildAbandoned(path);
+    };
+    cb.currentOptions = [this] {
+        return IndexBuildOptions{acAddDescIndex->isChecked(), acAddPinIndex->isChecked()};
+    };
+    cb.warning = [this](const std::u16string& text) {
+        if (!terminating_) ui::ShowMessage(Q(text), QString(), this);
+    };
+    cb.askName = [this, &path](const std::u16string& initial) -> std::optional<std::u16string> {
+        if (terminating_) throw BuildAbandoned(path);
+        auto name = ui::AskText(QStringLiteral("Dictionary Description"),
+                                QStringLiteral("Enter dictionary name:"), Q(initial), this);
+        if (!name) return std::nullopt;
+        return U16(*name);
+    };
+    const IndexBuildResult result = BuildIndex(path.toStdString(), options, cb);
+    EndIndexBuild(Utf16ToUtf8(result.message));
+}
+
+void TfmMain::acUniIndexExecute() {
+    const QString path =
+        BeginIndexBuild(QStringLiteral("Unihan database file (*.txt)"), QStringLiteral("*.txt"));
+    if (path.isEmpty()) return;
+
+    UnihanBuildCallbacks cb;
+    cb.progress = [this](int percent) { ShowBuildProgress(percent); };
+    cb.processMessages = [this, &path] {
+        ui::ProcessPendingMessagesThrottled();
+        if (terminating_) throw BuildAbandoned(path);
+    };
+    const UnihanBuildResult result =
+        BuildUnihanIndex(path.toStdString(), JoinPath(folder_, kUnihanIndexName), cb);
+    EndIndexBuild(result.message);
+}
+
+// ---------------------------------------------------------------------------------------
+// The other windows
+
+void TfmMain::acDictSetupExecute() {
+    if (TfmDictSetup* w = AppForms().fmDictSetup) w->showModal();
+    ResetView();  // whatever the dialog's result
+}
+
+void TfmMain::acUserdictExecute() {
+    if (TfmUserdict* w = AppForms().fmUserdict) w->showModal();
+}
+
+void TfmMain::acDuplicatesExecute() {
+    if (TfmDuplicates* w = AppForms().fmDuplicates) w->showModal();
+}
+
+}  // namespace kes

@@ -1,0 +1,157 @@
+#include "gui/userdictwindow.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "base/bytefile.h"
+#include "cli/cli.h"
+#include "gui/memolines.h"
+#include "ui/dialogs.h"
+
+namespace kes {
+
+TfmUserdict::TfmUserdict(QWidget* parent)
+    : QDialog(parent), dict_(JoinPath(ProgramFolder(), "userdict.txt")) {
+    setObjectName(QStringLiteral("fmUserdict"));
+    setWindowTitle(QStringLiteral("User dictionary file"));
+    setModal(true);
+    // System menu and maximise box, no minimise box.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    resize(460, 340);
+
+    auto* wordLabel = new QLabel(QStringLiteral("Word"), this);
+    edtNewWord = new QLineEdit(this);
+    edtNewWord->setObjectName(QStringLiteral("edtNewWord"));
+    edtNewWord->setFont(QFont(QStringLiteral("SimSun"), edtNewWord->font().pointSize()));
+    edtNewWord->setAttribute(Qt::WA_InputMethodEnabled, true);
+    btnQuery = new QPushButton(QStringLiteral("Query"), this);
+    btnQuery->setObjectName(QStringLiteral("btnQuery"));
+    // The arrow buttons have no action; nothing enables them.
+    btnPrevWord = new QToolButton(this);
+    btnPrevWord->setObjectName(QStringLiteral("btnPrevWord"));
+    btnPrevWord->setArrowType(Qt::LeftArrow);
+    btnPrevWord->setEnabled(false);
+    btnNextWord = new QToolButton(this);
+    btnNextWord->setObjectName(QStringLiteral("btnNextWord"));
+    btnNextWord->setArrowType(Qt::RightArrow);
+    btnNextWord->setEnabled(false);
+    auto* pinLabel = new QLabel(QStringLiteral("Transcription"), this);
+    edtNewPin = new QLineEdit(this);
+    edtNewPin->setObjectName(QStringLiteral("edtNewPin"));
+    auto* descLabel = new QLabel(QStringLiteral("Translation"), this);
+    memNewDesc = new QPlainTextEdit(this);
+    memNewDesc->setObjectName(QStringLiteral("memNewDesc"));
+    memNewDesc->setTabChangesFocus(true);
+    btnAddWord = new QPushButton(QStringLiteral("Add/Change"), this);
+    btnAddWord->setObjectName(QStringLiteral("btnAddWord"));
+    stbarMain = new QStatusBar(this);
+    stbarMain->setObjectName(QStringLiteral("stbarMain"));
+    stbarMain->setSizeGripEnabled(false);
+    // Enter in the fields must not press a button of the dialog.
+    for (QPushButton* b : {btnQuery, btnAddWord}) {
+        b->setAutoDefault(false);
+        b->setDefault(false);
+    }
+
+    auto* wordRow = new QHBoxLayout;
+    wordRow->addWidget(edtNewWord, 1);
+    wordRow->addWidget(btnQuery);
+    wordRow->addWidget(btnPrevWord);
+    wordRow->addWidget(btnNextWord);
+    auto* grid = new QGridLayout;
+    grid->addWidget(wordLabel, 0, 0);
+    grid->addLayout(wordRow, 0, 1);
+    grid->addWidget(pinLabel, 1, 0);
+    grid->addWidget(edtNewPin, 1, 1);
+    grid->addWidget(descLabel, 2, 0, Qt::AlignTop);
+    grid->addWidget(memNewDesc, 2, 1);
+    grid->setRowStretch(2, 1);
+    auto* addRow = new QHBoxLayout;
+    addRow->addStretch(1);
+    addRow->addWidget(btnAddWord);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 0);
+    layout->addLayout(grid, 1);
+    layout->addLayout(addRow);
+    layout->addWidget(stbarMain);
+
+    connect(btnQuery, &QPushButton::clicked, this, [this] { btnQueryClick(); });
+    connect(btnAddWord, &QPushButton::clicked, this, [this] { btnAddWordClick(); });
+    connect(edtNewWord, &QLineEdit::returnPressed, this, [this] { btnQueryClick(); });
+    connect(edtNewPin, &QLineEdit::returnPressed, this, [this] { memNewDesc->setFocus(); });
+}
+
+int TfmUserdict::showModal() {
+    return exec();
+}
+
+void TfmUserdict::setUserdictPath(const std::string& path) {
+    dict_ = Userdict(path);
+}
+
+void TfmUserdict::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous()) FormShow();
+}
+
+void TfmUserdict::FormShow() {
+    LoadUserdict();
+}
+
+UserdictCallbacks TfmUserdict::Callbacks() {
+    UserdictCallbacks cb;
+    cb.showMessage = [this](const std::string& text) {
+        ui::ShowMessage(QString::fromStdString(text), QString(), this);
+    };
+    cb.askYesNo = [this](const std::string& text) {
+        return ui::AskYesNo(QString::fromStdString(text), QString(), this);
+    };
+    cb.setStatus = [this](const std::string& text) {
+        stbarMain->showMessage(QString::fromStdString(text));
+    };
+    cb.processEvents = [] { ui::ProcessPendingMessagesThrottled(); };
+    cb.showError = [this](const std::string& text) {
+        ui::ShowError(QString::fromStdString(text), QString(), this);
+    };
+    cb.showFields = [this](const EntryForm& form) { WriteForm(form); };
+    return cb;
+}
+
+void TfmUserdict::LoadUserdict() {
+    dict_.LoadUserdict(Callbacks());
+}
+
+EntryForm TfmUserdict::ReadForm() const {
+    return EntryForm{
+        ToU16(edtNewWord->text()), ToU16(edtNewPin->text()), MemoLines(memNewDesc), {}};
+}
+
+void TfmUserdict::WriteForm(const EntryForm& form) {
+    if (edtNewWord->text() != FromU16(form.Word)) edtNewWord->setText(FromU16(form.Word));
+    if (edtNewPin->text() != FromU16(form.Pin)) edtNewPin->setText(FromU16(form.Pin));
+    if (MemoLines(memNewDesc) != form.Memo) SetMemoLines(memNewDesc, form.Memo);
+}
+
+void TfmUserdict::btnQueryClick() {
+    EntryForm form = ReadForm();
+    dict_.Query(form, Callbacks());
+    WriteForm(form);
+}
+
+void TfmUserdict::btnAddWordClick() {
+    EntryForm form = ReadForm();
+    dict_.AddOrChange(form, Callbacks());
+    WriteForm(form);
+}
+
+}  // namespace kes

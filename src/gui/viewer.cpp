@@ -1,0 +1,169 @@
+#include "gui/viewer.h"
+
+#include <time.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <memory>
+
+#include "base/bytefile.h"
+#include "gui/dictsetupwindow.h"
+#include "gui/duplicateswindow.h"
+#include "gui/editstringwindow.h"
+#include "gui/forms.h"
+#include "gui/mainwindow.h"
+#include "gui/userdictwindow.h"
+#include "ui/dialogs.h"
+#include "ui/pageview.h"
+
+namespace kes {
+
+namespace {
+
+bool Set(const char* v) {
+    return v != nullptr && *v != '\0';
+}
+
+// Milliseconds since the process started (from /proc; -1 when unknown).
+long long MillisecondsSinceStart() {
+    std::FILE* f = std::fopen("/proc/self/stat", "r");
+    if (!f) return -1;
+    char buf[2048];
+    const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    buf[n] = '\0';
+    // Field 22 (start time in clock ticks after boot) counts from the last ')' (field 2 ends).
+    const char* p = std::strrchr(buf, ')');
+    if (!p) return -1;
+    unsigned long long start = 0;
+    int field = 2;
+    for (const char* q = p + 1; *q && field < 22; ++q) {
+        if (*q == ' ') {
+            ++field;
+            if (field == 22) start = std::strtoull(q + 1, nullptr, 10);
+        }
+    }
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    const long ticks = sysconf(_SC_CLK_TCK);
+    if (ticks <= 0) return -1;
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000 -
+           static_cast<long long>(start * 1000 / static_cast<unsigned long long>(ticks));
+}
+
+std::function<void(const Forms&)>& StartedHook() {
+    static std::function<void(const Forms&)> hook;
+    return hook;
+}
+
+}  // namespace
+
+void SetViewerStartedHook(std::function<void(const Forms&)> hook) {
+    StartedHook() = std::move(hook);
+}
+
+bool WantsMessageBox(bool stdoutIsTerminal, const char* display, const char* waylandDisplay,
+                     const char* qpaPlatform, const char* noMessageBox) {
+    if (Set(noMessageBox) || stdoutIsTerminal) return false;
+    if (Set(qpaPlatform)) {
+        // Platforms that show nothing: a box there could never be closed.
+        const std::string p(qpaPlatform);
+        if (p.rfind("offscreen", 0) == 0 || p.rfind("minimal", 0) == 0) return false;
+        return true;
+    }
+    return Set(display) || Set(waylandDisplay);
+}
+
+MessageSink DesktopMessageSink() {
+    if (!WantsMessageBox(::isatty(STDOUT_FILENO) != 0, std::getenv("DISPLAY"),
+                         std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM"),
+                         std::getenv("KESTRUNE_NO_MESSAGE_BOX")))
+        return {};
+    return [](const std::string& text) {
+        static int argc = 1;
+        static char name[] = "kestrune";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance()) {
+            // Lives until the process ends; never destroyed during static destruction.
+            new QApplication(argc, argv);
+            QApplication::setApplicationName(QStringLiteral("Kestrune"));
+        }
+        ui::ShowMessage(text);
+    };
+}
+
+int RunViewer(int argc, char** argv, const CommandContext& ctx) {
+    // The entry point has checked this already; the viewer does not rely on it.
+    if (!FileExists(JoinPath(ctx.programFolder, "empty.html"))) {
+        const std::string text = "Unable to open file: empty.html";
+        if (ctx.showMessage)
+            ctx.showMessage(text);
+        else
+            std::cerr << text << "\n";
+        return 1;
+    }
+
+    // Without any display the toolkit would abort the process; say why instead.
+    if (!Set(std::getenv("DISPLAY")) && !Set(std::getenv("WAYLAND_DISPLAY")) &&
+        !Set(std::getenv("QT_QPA_PLATFORM"))) {
+        std::cerr << "Cannot start the viewer: no display found (DISPLAY and WAYLAND_DISPLAY "
+                     "are not set).\n";
+        return 1;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrune"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // The five windows, each once for the whole run, in this order.
+    Forms& forms = AppForms();
+    TfmMain fmMain(ctx.programFolder);
+    forms.fmMain = &fmMain;
+    TfmUserdict fmUserdict(&fmMain);
+    forms.fmUserdict = &fmUserdict;
+    TfmDictSetup fmDictSetup(&fmMain);
+    forms.fmDictSetup = &fmDictSetup;
+    TfmDuplicates fmDuplicates(&fmMain);
+    forms.fmDuplicates = &fmDuplicates;
+    TfmEditString fmEditString(&fmMain);
+    forms.fmEditString = &fmEditString;
+
+    QObject::connect(&fmMain, &TfmMain::terminated, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    // The window stays hidden behind the tray icon; without a tray it is the only way in.
+    if (!fmMain.trayAvailable()) fmMain.show();
+
+    if (std::getenv("KESTRUNE_EXIT_WHEN_IDLE")) {
+        auto quitWhenShown = [&fmMain] {
+            static bool done = false;
+            ui::PageView* view = fmMain.pageView();
+            if (!done && view->isLoaded() && view->appliedBodies() > 0) {
+                done = true;
+                QTimer::singleShot(0, qApp, [] {
+                    std::fprintf(stderr, "Kestrune: first page shown %lld ms after the start\n",
+                                 MillisecondsSinceStart());
+                    QCoreApplication::quit();
+                });
+            }
+        };
+        QObject::connect(fmMain.pageView(), &ui::PageView::bodyApplied, &app, quitWhenShown);
+        // The first time the message loop has nothing else to do.
+        QTimer::singleShot(0, &app, [] {
+            std::fprintf(stderr, "Kestrune: message loop idle %lld ms after the start\n",
+                         MillisecondsSinceStart());
+        });
+        quitWhenShown();
+    }
+
+    if (StartedHook()) StartedHook()(forms);
+    const int code = app.exec();
+    forms = Forms{};
+    return code;
+}
+
+}  // namespace kes

@@ -1,0 +1,202 @@
+#include "cli/cli_lookup.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/queryflow.h"
+#include "base/text.h"
+#include "dict/builder.h"
+#include "support/tempdir.h"
+
+namespace kes {
+namespace {
+
+using test::MakeDict;
+using test::W;
+
+using test::ReadBytes;
+using test::TempDir;
+using test::Ucs2File;
+using test::WriteBytes;
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct Outcome {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the program binary with KESTRUNE_HOME = home.
+Outcome Lookup(const TempDir& home, const std::vector<std::string>& args,
+               const std::string& stdinText = "") {
+    std::string cmd =
+        "KESTRUNE_HOME=" + Quote(home.path()) + " " + Quote(KESTRUNE_BINARY) + " lookup";
+    for (const std::string& a : args)
+        cmd += " " + Quote(a);
+    TempDir io;
+    WriteBytes(io.file("in"), stdinText);
+    cmd +=
+        " <" + Quote(io.file("in")) + " >" + Quote(io.file("out")) + " 2>" + Quote(io.file("err"));
+    int status = std::system(cmd.c_str());
+    Outcome r;
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadBytes(io.file("out"));
+    r.err = ReadBytes(io.file("err"));
+    return r;
+}
+
+class LookupCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MakeDict(home, "main", "Main dictionary",
+                 {"中國 中国 [zhong1 guo2] /China/Middle Kingdom|old name[br]poetic/",
+                  "中 [zhong1] /middle/[bs]centre[be]/", "我 [wo3] /I/", "是 [shi4] /to be/",
+                  "學生 学生 [xue2 sheng5] /student/"});
+        MakeDict(home, "other", "Other", {"中 [zhong4] /to hit/"});
+    }
+    std::string PageOf(const char* q, const SearchOptions& o) {
+        Registry reg;
+        DiscoverOptions d;
+        d.writeDicts = false;
+        DiscoverDictionaries(reg, home.path(), RegistryCallbacks{}, d);
+        QueryHistory h;
+        SearchResult r = RunSearch(reg, h, W(q), 0, false, o);
+        EXPECT_TRUE(r.ok()) << r.Error;
+        return r.Page;
+    }
+    TempDir home;
+};
+
+TEST_F(LookupCommand, PlainTextAndExitCodes) {
+    Outcome r = Lookup(home, {"中国"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Main dictionary\n"
+              "中國 [中国]  zhong1 guo2\n"
+              "  China\n"
+              "  Middle Kingdom\n"
+              "    old name\n"
+              "    poetic\n");
+    EXPECT_EQ(r.err, "");
+
+    r = Lookup(home, {"中"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+              "Main dictionary\n中  zhong1\n  middle\n  centre\n"
+              "\n"
+              "Other\n中  zhong4\n  to hit\n");
+
+    r = Lookup(home, {"没有"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+
+    r = Lookup(home, {"   "});
+    EXPECT_EQ(r.code, 1);
+}
+
+TEST_F(LookupCommand, HtmlIsThePageBodyExactly) {
+    SearchOptions o;  // the defaults of a missing setup.ini
+    Outcome r = Lookup(home, {"--html", "中"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, PageOf("中", o));
+    EXPECT_EQ(r.out.rfind("<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>Main "
+                          "dictionary</i></p><table width=\"100%\" height=\"10\"",
+                          0),
+              0u);
+
+    o.TranslateAll = true;
+    o.ShowUcs2 = true;
+    r = Lookup(home, {"--translate-all", "--ucs2", "--html", "我是学生"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, PageOf("我是学生", o));
+
+    // Options from setup.ini apply; flags override them for this run only.
+    WriteBytes(home.file("setup.ini"), "[Setup]\nTranslateAll=1\nSearchBoth=0\n");
+    o.ShowUcs2 = false;
+    o.SearchBoth = false;
+    r = Lookup(home, {"--html", "我是学生"});
+    EXPECT_EQ(r.out, PageOf("我是学生", o));
+    o.SearchBoth = true;
+    r = Lookup(home, {"--html", "--both", "我是学生"});
+    EXPECT_EQ(r.out, PageOf("我是学生", o));
+    EXPECT_EQ(ReadBytes(home.file("setup.ini")), "[Setup]\nTranslateAll=1\nSearchBoth=0\n");
+}
+
+TEST_F(LookupCommand, QueryFromStandardInputAndAfterDashes) {
+    Outcome r = Lookup(home, {"--translate-all", "-"}, "我是\xE5\xAD\xA6\xE7\x94\x9F\n");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(
+        r.out,
+        "Main dictionary\n我  wo3\n  I\n是  shi4\n  to be\n學生 [学生]  xue2 sheng5\n  student\n");
+    // Broken UTF-8 is searched with U+FFFD in its place: nothing is found.
+    r = Lookup(home, {"-"}, "\xE4\xB8");
+    EXPECT_EQ(r.code, 1);
+    r = Lookup(home, {"--", "--html"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(LookupCommand, DictionaryChoiceAndTheDictsSection) {
+    WriteBytes(home.file("setup.ini"), "[Dicts]\nother.idx=1\nmain.idx=0\n");
+    Outcome r = Lookup(home, {"中"});
+    EXPECT_EQ(r.out, "Other\n中  zhong4\n  to hit\n");
+    // A named dictionary is searched even when setup.ini disables it.
+    r = Lookup(home, {"--dict", "main.idx", "中"});
+    EXPECT_EQ(r.out, "Main dictionary\n中  zhong1\n  middle\n  centre\n");
+    r = Lookup(home, {"--dict=main.idx", "--dict", "other.idx", "中"});
+    EXPECT_EQ(r.out.rfind("Other\n", 0), 0u);  // registry order
+    EXPECT_EQ(ReadBytes(home.file("setup.ini")), "[Dicts]\nother.idx=1\nmain.idx=0\n");
+}
+
+TEST_F(LookupCommand, ErrorsExitWithTwo) {
+    Outcome r = Lookup(home, {"--frobnicate", "中"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err.rfind("kestrune lookup: unknown option --frobnicate\n", 0), 0u) << r.err;
+    EXPECT_EQ(Lookup(home, {}).code, 2);
+    EXPECT_EQ(Lookup(home, {"中", "国"}).code, 2);
+    EXPECT_EQ(Lookup(home, {"--dict"}).code, 2);
+    r = Lookup(home, {"--dict", "none.idx", "中"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("none.idx"), std::string::npos);
+    // An index cut off after its header: the search meets a record past the end.
+    std::string idx = ReadBytes(home.file("main.idx"));
+    WriteBytes(home.file("main.idx"), idx.substr(0, 274));
+    r = Lookup(home, {"中"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("kestrune lookup: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("main.idx"), std::string::npos) << r.err;
+}
+
+TEST_F(LookupCommand, StaleIndexIsDeletedAndReported) {
+    WriteBytes(home.file("other.ced"), Ucs2File({"中 [zhong4] /to hit/", "x [x] /x/"}));
+    Outcome r = Lookup(home, {"--dict", "main.idx", "中"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err,
+              "Index file other.idx was deleted because of changes in other.ced datafile!\n");
+    EXPECT_FALSE(std::filesystem::exists(home.file("other.idx")));
+    EXPECT_FALSE(std::filesystem::exists(home.file("setup.ini")));
+}
+
+TEST(EntryPlainTextForm, FormsSensesNotesAndTokens) {
+    EXPECT_EQ(EntryPlainText(W("a b c [p] /x/y/"), true), "a [b, c]  p\n  x\n  y\n");
+    EXPECT_EQ(EntryPlainText(W("國 [guo2] /country/"), true), "國 (国)  guo2\n  country\n");
+    EXPECT_EQ(EntryPlainText(W("國 [guo2] /country/"), false), "國  guo2\n  country\n");
+    EXPECT_EQ(EntryPlainText(W("word"), true), "word\n");
+    // As on the page, angle brackets become square ones and "[br]" breaks the line.
+    EXPECT_EQ(EntryPlainText(W("w [p] /[BS]bold[be] <b>x|ex1[BR]ex2<br>ex3|ex4/"), true),
+              "w  p\n  bold [b]x\n    ex1\n    ex2\n    ex3\n    ex4\n");
+    EXPECT_EQ(EntryPlainText(W("w [p] no slashes"), true), "w  p\n  no slashes\n");
+}
+
+}  // namespace
+}  // namespace kes

@@ -1,0 +1,147 @@
+// The entry edit dialog: a line opens split into its fields, OK composes it again (with the
+// memo normalised and "/" escaped), an incomplete entry is refused with the dialog kept open,
+// and Cancel returns nothing.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "gui/editstringwindow.h"
+#include "ui/dialogs.h"
+
+using namespace kes;
+using ui::ScriptedDialogs;
+
+namespace {
+
+QString Q(const std::u16string& s) {
+    return QString::fromStdU16String(s);
+}
+std::u16string U16(const QString& s) {
+    return s.toStdU16String();
+}
+
+// Runs `inside` once the dialog's modal loop is running, then EditEntryLine's result. A
+// dialog still open after `inside` (a failed check) is cancelled, so the test never blocks.
+std::u16string Edit(TfmEditString& w, const QString& heading, const QString& line,
+                    const std::function<void()>& inside) {
+    QTimer::singleShot(0, &w, [&w, inside] {
+        inside();
+        if (w.isVisible()) w.reject();
+    });
+    return w.EditEntryLine(U16(heading), U16(line));
+}
+
+}  // namespace
+
+class EditStringWindowTest : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void windowDesign() {
+        TfmEditString w;
+        QCOMPARE(w.objectName(), QString("fmEditString"));
+        QCOMPARE(w.windowTitle(), QString("Edit"));
+        QCOMPARE(w.SpeedButton1->text(), QString("OK"));
+        QVERIFY(w.SpeedButton1->font().bold());
+        QCOMPARE(w.SpeedButton2->text(), QString("Cancel"));
+        QCOMPARE(w.TntLabel1->text(), QString("Word"));
+        QCOMPARE(w.TntLabel2->text(), QString("Transcription"));
+        QCOMPARE(w.TntLabel3->text(), QString("Translation"));
+        QCOMPARE(w.edtNewWord->font().family(), QString("SimSun"));
+        QVERIFY(!(w.windowFlags() & Qt::WindowCloseButtonHint));
+        QVERIFY(!(w.windowFlags() & Qt::WindowSystemMenuHint));
+    }
+
+    void cedictLineRoundTrip() {
+        ScriptedDialogs script;
+        TfmEditString w;
+        const QString line = QString::fromUtf8("中國 中国 [Zhong1 guo2] /China/Middle Kingdom/");
+        bool checked = false;
+        const std::u16string out = Edit(w, "Edit CEDICT entry", line, [&] {
+            QVERIFY(w.isVisible());
+            QCOMPARE(w.pnlCaption->text(), QString("Edit CEDICT entry"));
+            QCOMPARE(w.edtNewWord->text(), QString::fromUtf8("中國 中国"));
+            QCOMPARE(w.edtNewPin->text(), QString("Zhong1 guo2"));
+            QCOMPARE(w.memNewDesc->toPlainText(), QString("China\nMiddle Kingdom"));
+            checked = true;
+            QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+        });
+        QVERIFY(checked);
+        QCOMPARE(Q(out), line);
+        QCOMPARE(Q(w.EditedLine), line);
+        QVERIFY(!w.isVisible());
+        QVERIFY2(script.shown().empty(), qPrintable(script.describe()));
+    }
+
+    void slashIsEscapedAndFieldsNormalised() {
+        ScriptedDialogs script;
+        TfmEditString w;
+        const std::u16string out = Edit(w, "h", "w [p] /a/", [&] {
+            w.edtNewWord->setText("  w2 ");
+            w.edtNewPin->setText(" p2\t");
+            w.memNewDesc->setPlainText("  either/or \n\n   \nb");
+            QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+        });
+        QCOMPARE(Q(out), QString("w2 [p2] /either&sl;or/b/"));
+        // The memo shows the escaped, normalised lines.
+        QCOMPARE(w.memNewDesc->toPlainText(), QString("either&sl;or\nb"));
+        QCOMPARE(w.edtNewWord->text(), QString("w2"));
+    }
+
+    void imagePathIsDropped() {
+        ScriptedDialogs script;
+        TfmEditString w;
+        const std::u16string out = Edit(w, "h", "w [p] /a/ [is]pic.png[ie]", [&] {
+            QCOMPARE(w.memNewDesc->toPlainText(), QString("a"));
+            QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+        });
+        QCOMPARE(Q(out), QString("w [p] /a/"));
+    }
+
+    void incompleteEntryIsRefusedAndTheDialogStays() {
+        ScriptedDialogs script;
+        TfmEditString w;
+        bool stayed = false;
+        const std::u16string out = Edit(w, "h", "a line without brackets", [&] {
+            QCOMPARE(w.edtNewWord->text(), QString("a line without brackets"));
+            QCOMPARE(w.edtNewPin->text(), QString());
+            QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+            stayed = w.isVisible();
+            w.edtNewPin->setText("p");
+            w.memNewDesc->setPlainText("x");
+            QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+        });
+        QVERIFY(stayed);
+        QCOMPARE(script.messages(),
+                 QStringList({"ERROR: You must enter something in all fields!"}));
+        QCOMPARE(Q(out), QString("a line without brackets [p] /x/"));
+    }
+
+    void cancelReturnsNothingWhateverTheLastOk() {
+        ScriptedDialogs script;
+        TfmEditString w;
+        std::u16string out =
+            Edit(w, "h", "w [p] /a/", [&] { QTest::mouseClick(w.SpeedButton1, Qt::LeftButton); });
+        QCOMPARE(Q(out), QString("w [p] /a/"));
+        out = Edit(w, "h", "v [q] /b/", [&] {
+            w.memNewDesc->setPlainText("changed");
+            QTest::mouseClick(w.SpeedButton2, Qt::LeftButton);
+        });
+        QVERIFY(out.empty());
+        QCOMPARE(Q(w.EditedLine), QString("w [p] /a/"));  // kept, but not returned
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    EditStringWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "editstringwindow_test.moc"

@@ -1,0 +1,855 @@
+// The main window: start-up with and without setup.ini, the window placement, the search from
+// the field, the tree, Back and Fwd, the busy guard, the index actions with their messages, the
+// fonts, quitting, the window without a tray, and a page that never runs content script.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QtTest>
+#include <memory>
+
+#include "app/inifile.h"
+#include "base/bytefile.h"
+#include "dict/builder.h"
+#include "dict/indexformat.h"
+#include "gui/dictsetupwindow.h"
+#include "gui/forms.h"
+#include "gui/mainwindow.h"
+#include "ui/dialogs.h"
+#include "ui/pageview.h"
+
+using namespace kes;
+using ui::DialogKind;
+using ui::ScriptedDialogs;
+
+namespace {
+
+const QString kHint = QStringLiteral(
+    "<font face=\"Tahoma\"><b>To use:</b> Enter (chinese) text/word in the \"Input\" field and "
+    "press \"Search\"</font>");
+
+// Writes lines as a UTF-16LE data file, each line ended by CR LF.
+void WriteCed(const QString& path, const QStringList& lines) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+    for (const QString& line : lines) {
+        const std::u16string u = (line + QStringLiteral("\r\n")).toStdU16String();
+        for (char16_t c : u) {
+            const char bytes[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+            f.write(bytes, 2);
+        }
+    }
+}
+
+void WriteText(const QString& path, const QByteArray& text) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
+    f.write(text);
+}
+
+QByteArray ReadText(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+// Builds NAME.ced and NAME.idx in `folder` with the given description.
+void MakeDictionary(const QString& folder, const QString& name, const QString& description,
+                    const QStringList& lines) {
+    const QString ced = folder + "/" + name + ".ced";
+    WriteCed(ced, lines);
+    IndexBuildCallbacks cb;
+    const std::u16string desc = description.toStdU16String();
+    cb.askName = [desc](const std::u16string&) { return std::optional<std::u16string>(desc); };
+    IndexBuildResult r = BuildIndex(ced.toStdString(), IndexBuildOptions{}, cb);
+    if (r.status != IndexBuildStatus::Created) qFatal("index not built for %s", qPrintable(ced));
+}
+
+const QStringList kFirstDict = {
+    "# test dictionary",
+    QString::fromUtf8("中國 中国 [Zhong1 guo2] /China/Middle Kingdom/"),
+    QString::fromUtf8("中 中 [zhong1] /within/among/"),
+    QString::fromUtf8("中文 中文 [Zhong1 wen2] /Chinese language/"),
+    QString::fromUtf8("我 我 [wo3] /I/me/"),
+    QString::fromUtf8("是 是 [shi4] /is/are/"),
+    QString::fromUtf8("學生 学生 [xue2 sheng5] /student/"),
+};
+
+const QStringList kSecondDict = {
+    QString::fromUtf8("中 中 [zhong4] /to hit the mark/"),
+    QString::fromUtf8("中心 中心 [zhong1 xin1] /center/"),
+};
+
+QStringList Children(QTreeWidgetItem* item) {
+    QStringList out;
+    for (int i = 0; i < item->childCount(); ++i)
+        out << item->child(i)->text(0);
+    return out;
+}
+
+QString Section(const QByteArray& ini, const QString& name) {
+    const QString text = QString::fromUtf8(ini);
+    const int start = text.indexOf("[" + name + "]");
+    if (start < 0) return {};
+    int end = text.indexOf("\n[", start + 1);
+    if (end < 0) end = text.size();
+    return text.mid(start, end - start).trimmed();
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString folder_;
+
+    // A fresh program folder with the page files (and, unless `bare`, two dictionaries).
+    void NewFolder(bool bare = false) {
+        dir_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(dir_->isValid());
+        folder_ = dir_->path();
+        QVERIFY(QFile::copy(KESTRUNE_SOURCE_DIR "/data/empty.html", folder_ + "/empty.html"));
+        WriteText(folder_ + "/readme.html", "<h3>Readme</h3>\n<p>Text</p>\n");
+        if (bare) return;
+        MakeDictionary(folder_, "first", "First dictionary", kFirstDict);
+        MakeDictionary(folder_, "second", "Second dictionary", kSecondDict);
+        WriteText(folder_ + "/setup.ini", "[Dicts]\nfirst.idx=1\nsecond.idx=1\n");
+    }
+
+    std::unique_ptr<TfmMain> NewWindow() {
+        auto w = std::make_unique<TfmMain>(folder_.toStdString());
+        if (!w->pageView()->waitUntilIdle()) qWarning("the page did not settle");
+        return w;
+    }
+
+    static QString Body(TfmMain& w) {
+        if (!w.pageView()->waitUntilIdle()) return QStringLiteral("<time-out>");
+        return w.pageView()->readBodyHtml();
+    }
+
+    static void Type(TfmMain& w, const QString& text) {
+        w.edtInp->setText(text);
+        QTest::keyClick(w.edtInp, Qt::Key_Return);
+    }
+
+  private Q_SLOTS:
+    void firstRunGivesTheDefaults() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QCOMPARE(w->windowTitle(), QString("Kestrune"));
+        QCOMPARE(w->pos(), QPoint(10, 10));
+        QCOMPARE(w->size(), QSize(710, 400));
+        QCOMPARE(w->isMaximized(), false);
+        QCOMPARE(w->isVisible(), false);  // the window starts hidden
+        QCOMPARE(w->pnlLeftWidth(), 60);
+        QCOMPARE(w->edtInp->font().family(), QString("Arial"));
+        QCOMPARE(w->edtInp->font().pointSize(), 14);
+        QCOMPARE(w->tvMain->font().family(), QString("Times"));
+        QCOMPARE(w->tvMain->font().pointSize(), 12);
+        const Settings& s = w->settings();
+        QCOMPARE(s.ChrFontface, std::string("Arial"));
+        QCOMPARE(s.ChrFontsize, 12);
+        QCOMPARE(s.PinFontface, std::string("Times"));
+        QCOMPARE(s.DscFontface, std::string("Times"));
+        QCOMPARE(w->acSearchBoth->isChecked(), true);
+        QCOMPARE(w->acAddDescIndex->isChecked(), true);
+        QCOMPARE(w->acTranslateAllWords->isChecked(), false);
+        QCOMPARE(w->acAddPinIndex->isChecked(), false);
+        QCOMPARE(w->acShowUcs2->isChecked(), false);
+        // No Unihan index: the option is off and cannot be switched on.
+        QCOMPARE(w->acShowUnihan->isChecked(), false);
+        QCOMPARE(w->acShowUnihan->isEnabled(), false);
+        QCOMPARE(w->Busy, 0);
+        QCOMPARE(w->tvMain->topLevelItemCount(), 0);
+        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        QVERIFY(Body(*w).contains("<b>To use:</b>"));
+        QCOMPARE(w->readmeText(), std::string(" <h3>Readme</h3> <p>Text</p>"));
+        QVERIFY(script.shown().empty());
+        QCOMPARE(QFile::exists(folder_ + "/setup.ini"), true);  // "Dicts" was written
+    }
+
+    void discoveryMessagesAreShownAtStart() {
+        NewFolder();
+        // The data file changes after its index was built: the index is deleted at start.
+        QFile ced(folder_ + "/first.ced");
+        QVERIFY(ced.open(QIODevice::Append));
+        ced.write(QByteArray("x\0\r\0\n\0", 6));
+        ced.close();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QCOMPARE(script.messages(),
+                 QStringList("Index file first.idx was deleted because of changes in first.ced "
+                             "datafile!"));
+        QCOMPARE(QFile::exists(folder_ + "/first.idx"), false);
+        QCOMPARE(w->tvMain->topLevelItemCount(), 1);
+        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("Second dictionary"));
+        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+    }
+
+    void missingReadmeGivesTheNote() {
+        NewFolder(true);
+        QFile::remove(folder_ + "/readme.html");
+        auto w = NewWindow();
+        QCOMPARE(w->readmeText(), std::string("<i>NOTE: readme.html is missing or invalid!</i>"));
+    }
+
+    void settingsAreReadAtStart() {
+        NewFolder(true);
+        WriteText(folder_ + "/setup.ini",
+                  "[Setup]\nInpFontface=Courier\nInpFontsize=0x10\nTreFontface=Helvetica\n"
+                  "TreFontsize=9\nTranslateAll=1\nSearchBoth=0\nShowUcs2=5\nAddPinToIndex=1\n"
+                  "AddDescToIndex=0\n[Form]\npnlLeft=5\nX=-50\nY=20\nDX=5000\nDY=300\n");
+        auto w = NewWindow();
+        QCOMPARE(w->edtInp->font().family(), QString("Courier"));
+        QCOMPARE(w->edtInp->font().pointSize(), 16);
+        QCOMPARE(w->tvMain->font().family(), QString("Helvetica"));
+        QCOMPARE(w->tvMain->font().pointSize(), 9);
+        QCOMPARE(w->acTranslateAllWords->isChecked(), true);
+        QCOMPARE(w->acSearchBoth->isChecked(), false);
+        QCOMPARE(w->acShowUcs2->isChecked(), true);
+        QCOMPARE(w->acAddPinIndex->isChecked(), true);
+        QCOMPARE(w->acAddDescIndex->isChecked(), false);
+        // pnlLeft = 5 gives 20; X = -50 puts the window at the left edge; a width past the
+        // screen ends the window at the right edge.
+        QCOMPARE(w->pnlLeftWidth(), 20);
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        QCOMPARE(w->pos(), QPoint(0, 20));
+        QCOMPARE(w->width(), screen.width());
+        QCOMPARE(w->height(), 306);  // raised to the minimum height
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(w->pnlLeft->width(), 20);
+        w->hide();
+    }
+
+    void quittingWritesTheSettings() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QSignalSpy ended(w.get(), &TfmMain::terminated);
+        w->move(33, 44);
+        w->resize(500, 350);
+        w->acShowUcs2->trigger();
+        w->acSearchBoth->trigger();
+        QVERIFY(w->SaveSettingsAndQuit());
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(w->isTerminating(), true);
+        const QByteArray ini = ReadText(folder_ + "/setup.ini");
+        QCOMPARE(Section(ini, "Form"),
+                 QString("[Form]\npnlLeft=60\nMaximized=0\nX=33\nY=44\nDX=500\nDY=350"));
+        const QString setup = Section(ini, "Setup");
+        QVERIFY2(setup.contains("\nShowUcs2=1\n"), qPrintable(setup));
+        QVERIFY2(setup.contains("\nSearchBoth=0"), qPrintable(setup));
+        QVERIFY2(setup.contains("\nShowUnihan=0\n"), qPrintable(setup));
+        QVERIFY2(setup.contains("InpFontface=Arial\nInpFontsize=14\n"), qPrintable(setup));
+        QVERIFY(script.shown().empty());  // not busy: no question
+    }
+
+    void unwritableSettingsStillQuit() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QSignalSpy ended(w.get(), &TfmMain::terminated);
+        QFile::remove(folder_ + "/setup.ini");
+        QVERIFY(QDir(folder_).mkdir("setup.ini"));  // a folder where the file should be
+        QVERIFY(w->SaveSettingsAndQuit());
+        QCOMPARE(ended.count(), 1);
+        QVERIFY(QFileInfo(folder_ + "/setup.ini").isDir());
+        QVERIFY(script.shown().empty());  // silently not saved
+    }
+
+    void quittingMaximizedWritesOnlyMaximized() {
+        NewFolder(true);
+        WriteText(folder_ + "/setup.ini",
+                  "[Form]\npnlLeft=70\nMaximized=0\nX=30\nY=40\nDX=600\nDY=350\n");
+        {
+            auto w = NewWindow();
+            w->showMaximized();
+            QTRY_VERIFY(w->isMaximized());
+            QVERIFY(w->SaveSettingsAndQuit());
+        }
+        const QString form = Section(ReadText(folder_ + "/setup.ini"), "Form");
+        QVERIFY2(form.contains("\nMaximized=1"), qPrintable(form));
+        // The last normal bounds stay in the file.
+        QVERIFY2(form.contains("\nX=30\nY=40\nDX=600\nDY=350"), qPrintable(form));
+        // The next start restores those bounds and then maximizes.
+        auto w = NewWindow();
+        QCOMPARE(w->isMaximized(), true);
+        w->showNormal();
+        QTRY_COMPARE(w->isMaximized(), false);
+        QCOMPARE(w->size(), QSize(600, 350));
+    }
+
+    void quittingWhileBusyAsksFirst() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QSignalSpy ended(w.get(), &TfmMain::terminated);
+        QFile::remove(folder_ + "/setup.ini");
+        w->Busy = 1;
+        script.no();
+        QCOMPARE(w->SaveSettingsAndQuit(), false);
+        QCOMPARE(ended.count(), 0);
+        QCOMPARE(QFile::exists(folder_ + "/setup.ini"), false);  // nothing written
+        script.yes();
+        QCOMPARE(w->SaveSettingsAndQuit(), true);
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(QFile::exists(folder_ + "/setup.ini"), true);
+        QCOMPARE(script.shown().size(), size_t(2));
+        QCOMPARE(script.shown()[0].kind, DialogKind::Question);
+        QCOMPARE(script.shown()[0].text, QString("Program is busy now. Shut it down anyway?"));
+        QVERIFY(script.unexpected().empty());
+    }
+
+    void withoutATrayClosingTheWindowQuits() {
+        NewFolder(true);
+        auto w = NewWindow();
+        // The offscreen platform has no tray: the window is the only way in.
+        QCOMPARE(QSystemTrayIcon::isSystemTrayAvailable(), false);
+        QCOMPARE(w->trayAvailable(), false);
+        QSignalSpy ended(w.get(), &TfmMain::terminated);
+        QFile::remove(folder_ + "/setup.ini");
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->close();
+        QCOMPARE(ended.count(), 1);
+        QCOMPARE(w->isVisible(), false);
+        QCOMPARE(QFile::exists(folder_ + "/setup.ini"), true);
+    }
+
+    void withATrayClosingOnlyHides() {
+        NewFolder();
+        auto w = NewWindow();
+        w->setTrayAvailable(true);
+        QSignalSpy ended(w.get(), &TfmMain::terminated);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        Type(*w, QString::fromUtf8("中"));
+        const std::string page = w->pageView()->lastBody();
+        w->close();
+        QCOMPARE(w->isVisible(), false);
+        QCOMPARE(ended.count(), 0);
+        w->Show1->trigger();  // "Show" in the tray menu
+        QCOMPARE(w->isVisible(), true);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("中"));
+        QCOMPARE(w->pageView()->lastBody(), page);
+        QVERIFY(w->tvMain->topLevelItem(0)->childCount() > 0);
+        // A double click on the tray icon shows the window too.
+        w->close();
+        QCOMPARE(w->isVisible(), false);
+        Q_EMIT w->trayIcon->activated(QSystemTrayIcon::DoubleClick);
+        QCOMPARE(w->isVisible(), true);
+        QCOMPARE(ended.count(), 0);
+        w->Close1->trigger();  // "Exit" in the tray menu
+        QCOMPARE(ended.count(), 1);
+    }
+
+    void menusHoldEveryAction() {
+        NewFolder(true);
+        auto w = NewWindow();
+        QStringList menus;
+        QStringList items;
+        for (QAction* m : w->menuBar()->actions()) {
+            menus << m->text();
+            QStringList texts;
+            for (QAction* a : m->menu()->actions())
+                texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+            items << texts.join("|");
+        }
+        QCOMPARE(menus, QStringList({"&View", "&Settings", "D&ict", "&Help"}));
+        QCOMPARE(items[0], QString("&Show UCS-2|S&how Unihan info|-|&Input field font|Tree font|"
+                                   "&Word output font|&Pinyin output font|"
+                                   "&Translation output font|-|&Quit"));
+        QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms"));
+        QCOMPARE(items[2], QString("&Create index for CEDICT file|C&reate index for Unihan|-|"
+                                   "&Also add english/russian words to index|"
+                                   "A&lso add pinyin to index|-|&Dictionaries|-|"
+                                   "&Edit user dictionary file|D&uplicates in CEDICT file"));
+        QCOMPARE(items[3], QString("&Help file|&About"));
+        QStringList popup;
+        for (QAction* a : w->popupWeb->actions())
+            popup << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(popup.join("|"),
+                 QString("Copy|-|Copy All|-|&Translation output font|&Pinyin output font"));
+        QStringList tray;
+        for (QAction* a : w->trayPopup->actions())
+            tray << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(tray.join("|"), QString("Show|-|Exit"));
+        QCOMPARE(w->trayIcon->toolTip(), QString("Kestrune"));
+        QStringList toolbar;
+        for (QAction* a : w->ActionToolBar1->actions())
+            toolbar << a->text();
+        QCOMPARE(toolbar, QStringList({"&Refresh", "B&ack", "&Fwd"}));
+        // Option toggles change only the checked state: no search, nothing shown.
+        const std::string before = w->pageView()->lastBody();
+        w->acTranslateAllWords->trigger();
+        QCOMPARE(w->acTranslateAllWords->isChecked(), true);
+        QCOMPARE(w->pageView()->lastBody(), before);
+        w->acHelpFile->trigger();  // has no handler
+        QCOMPARE(w->pageView()->lastBody(), before);
+    }
+
+    void enterShowsEntriesAndFillsTheTree() {
+        NewFolder();
+        auto w = NewWindow();
+        QCOMPARE(w->tvMain->topLevelItemCount(), 2);
+        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("First dictionary"));
+        QCOMPARE(w->tvMain->topLevelItem(1)->text(0), QString("Second dictionary"));
+        Type(*w, QString::fromUtf8("  &#20013;  "));
+        // The field shows the decoded, trimmed query, all selected.
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("中"));
+        QCOMPARE(w->edtInp->selectedText(), QString::fromUtf8("中"));
+        const QString body = Body(*w);
+        QVERIFY2(body.contains("<i>First dictionary</i>"), qPrintable(body));
+        QVERIFY(body.contains("<i>Second dictionary</i>"));
+        QVERIFY(body.contains("within<br>among"));
+        QVERIFY(body.contains("to hit the mark"));
+        QVERIFY(!body.contains("Middle Kingdom"));  // 中國 is a longer word, not an entry of 中
+        QVERIFY(body.indexOf("First dictionary") < body.indexOf("Second dictionary"));
+        // Word items below each dictionary, the tree expanded.
+        QTreeWidgetItem* first = w->tvMain->topLevelItem(0);
+        QTreeWidgetItem* second = w->tvMain->topLevelItem(1);
+        QStringList words = Children(first);
+        words.sort();
+        QStringList expected = {QString::fromUtf8("中"), QString::fromUtf8("中国"),
+                                QString::fromUtf8("中文")};
+        expected.sort();
+        QCOMPARE(words, expected);
+        QCOMPARE(Children(second).size(), 2);
+        QVERIFY(first->isExpanded());
+        QVERIFY(second->isExpanded());
+        QCOMPARE(first->child(0)->data(0, Qt::UserRole).toInt(), 1);
+        QCOMPARE(second->child(0)->data(0, Qt::UserRole).toInt(), 2);
+        QCOMPARE(w->history().P, 10);
+        QCOMPARE(w->history().H(10), std::u16string(u"中"));
+
+        // A second search replaces the word items.
+        Type(*w, QString::fromUtf8("中文"));
+        QCOMPARE(Children(first),
+                 QStringList({QString::fromUtf8("中"), QString::fromUtf8("中文")}));
+        QCOMPARE(Children(second), QStringList({QString::fromUtf8("中")}));
+        QVERIFY(Body(*w).contains("Chinese language"));
+        QVERIFY(!Body(*w).contains("Second dictionary"));
+
+        // A query of blanks changes nothing.
+        const std::string page = w->pageView()->lastBody();
+        Type(*w, "   ");
+        QCOMPARE(w->pageView()->lastBody(), page);
+        QCOMPARE(w->edtInp->text(), QString("   "));
+    }
+
+    void fieldAndPageCommands() {
+        NewFolder();
+        auto w = NewWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        // A double click in the field selects all of its text.
+        w->edtInp->setText("two words");
+        w->edtInp->deselect();
+        QTest::mouseDClick(w->edtInp, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(w->edtInp->selectedText(), QString("two words"));
+        // "Copy All" of the page's menu puts the whole page on the clipboard.
+        Type(*w, QString::fromUtf8("中"));
+        QVERIFY(Body(*w).contains("within"));
+        QApplication::clipboard()->clear();
+        w->nwCopyAll->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(QApplication::clipboard()->text().contains("to hit the mark"),
+                                 5000);
+        QVERIFY(QApplication::clipboard()->text().contains("First dictionary"));
+        w->hide();
+    }
+
+    void dictionarySetupResetsTheView() {
+        NewFolder();
+        auto w = NewWindow();
+        TfmDictSetup setup(w.get());
+        AppForms() = Forms{w.get(), nullptr, &setup, nullptr, nullptr};
+        Type(*w, QString::fromUtf8("中"));
+        bool shownModally = false;
+        // While the dialog is open: change the list as the dialog would, then cancel.
+        QTimer::singleShot(0, w.get(), [&] {
+            shownModally = setup.isVisible() && setup.isModal();
+            auto& dicts = w->registry().Dicts;
+            std::swap(dicts[0], dicts[1]);
+            dicts[1].Enabled = false;
+            setup.reject();
+        });
+        w->acDictSetup->trigger();
+        AppForms() = Forms{};
+        QVERIFY(shownModally);
+        // The tree shows the new order and marks, renumbered, without word items; the hint.
+        QCOMPARE(w->tvMain->topLevelItemCount(), 2);
+        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("Second dictionary"));
+        QCOMPARE(w->tvMain->topLevelItem(1)->text(0), QString("First dictionary (disabled)"));
+        QCOMPARE(w->tvMain->topLevelItem(0)->childCount(), 0);
+        QCOMPARE(w->registry().Dicts[0].Number, 1);
+        QCOMPARE(w->registry().Dicts[1].Number, 2);
+        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        // The next search follows the new order and skips the disabled dictionary.
+        Type(*w, QString::fromUtf8("中"));
+        const QString body = Body(*w);
+        QVERIFY(body.contains("Second dictionary"));
+        QVERIFY(!body.contains("First dictionary"));
+        QCOMPARE(w->tvMain->topLevelItem(1)->childCount(), 0);
+    }
+
+    void translateTextCutsTheQuery() {
+        NewFolder();
+        auto w = NewWindow();
+        w->acTranslateAllWords->trigger();
+        Type(*w, QString::fromUtf8("我是学生"));
+        const QString body = Body(*w);
+        const int me = body.indexOf("I<br>me");
+        const int is = body.indexOf("is<br>are");
+        const int student = body.indexOf("student");
+        QVERIFY2(me > 0 && is > me && student > is, qPrintable(body));
+        QCOMPARE(body.count("First dictionary"), 1);
+        QVERIFY(!body.contains("NOTICE"));
+        Type(*w, QString::fromUtf8("我是 学生"));
+        QVERIFY(Body(*w).contains("NOTICE: "));
+    }
+
+    void selectingAWordItemSearchesThatDictionary() {
+        NewFolder();
+        auto w = NewWindow();
+        Type(*w, QString::fromUtf8("中"));
+        QTreeWidgetItem* second = w->tvMain->topLevelItem(1);
+        QTreeWidgetItem* item = nullptr;
+        for (int i = 0; i < second->childCount(); ++i)
+            if (second->child(i)->text(0) == QString::fromUtf8("中心")) item = second->child(i);
+        QVERIFY(item);
+        w->tvMain->setCurrentItem(item);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("中心"));
+        const QString body = Body(*w);
+        QVERIFY2(body.contains("center"), qPrintable(body));
+        QVERIFY(!body.contains("First dictionary"));
+        QVERIFY(body.contains("Second dictionary"));
+        // The tree is left as it was, the item still selected.
+        QCOMPARE(w->tvMain->currentItem(), item);
+        QCOMPARE(Children(w->tvMain->topLevelItem(0)).size(), 3);
+        QCOMPARE(w->history().H(10), std::u16string(u"中心"));
+        QCOMPARE(w->history().H(9), std::u16string(u"中"));
+        // A dictionary item runs no search.
+        const std::string page = w->pageView()->lastBody();
+        w->tvMain->setCurrentItem(w->tvMain->topLevelItem(0));
+        QCOMPARE(w->pageView()->lastBody(), page);
+    }
+
+    void backAndFwdWalkTheHistory() {
+        NewFolder();
+        auto w = NewWindow();
+        const QString a = QString::fromUtf8("我"), b = QString::fromUtf8("是"),
+                      c = QString::fromUtf8("中");
+        Type(*w, a);
+        Type(*w, b);
+        Type(*w, c);
+        w->acBack->trigger();
+        QCOMPARE(w->edtInp->text(), b);
+        QVERIFY(Body(*w).contains("is<br>are"));
+        w->acBack->trigger();
+        QCOMPARE(w->edtInp->text(), a);
+        QVERIFY(Body(*w).contains("I<br>me"));
+        w->acBack->trigger();  // H7 is empty: nothing happens
+        QCOMPARE(w->edtInp->text(), a);
+        QCOMPARE(w->history().P, 8);
+        w->acFwd->trigger();
+        QCOMPARE(w->edtInp->text(), b);
+        w->acFwd->trigger();
+        QCOMPARE(w->edtInp->text(), c);
+        QVERIFY(Body(*w).contains("within"));
+        w->acFwd->trigger();  // at the newest slot: nothing
+        QCOMPARE(w->edtInp->text(), c);
+        QCOMPARE(w->history().P, 10);
+        // Back and Fwd do not record.
+        QCOMPARE(w->history().H(10), c.toStdU16String());
+        QCOMPARE(w->history().H(7), std::u16string());
+    }
+
+    void refreshDoesNothingWhileBusy() {
+        NewFolder();
+        auto w = NewWindow();
+        w->Busy = 1;
+        Type(*w, QString::fromUtf8("中"));
+        w->acRefresh->trigger();
+        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        QCOMPARE(w->history().P, 0);
+        QCOMPARE(w->tvMain->topLevelItem(0)->childCount(), 0);
+        w->Busy = 0;
+        w->acRefresh->trigger();
+        QVERIFY(Body(*w).contains("within"));
+    }
+
+    void searchErrorKeepsThePage() {
+        NewFolder();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        Type(*w, QString::fromUtf8("我"));
+        const std::string page = w->pageView()->lastBody();
+        QVERIFY(QFile::remove(folder_ + "/first.ced"));  // the data file disappears
+        Type(*w, QString::fromUtf8("中"));
+        QCOMPARE(script.shown().size(), size_t(1));
+        QCOMPARE(script.shown()[0].kind, DialogKind::Error);
+        QVERIFY2(script.shown()[0].text.contains("first.ced"), qPrintable(script.describe()));
+        QCOMPARE(w->pageView()->lastBody(), page);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("中"));  // the field is updated
+        QCOMPARE(w->history().H(10), std::u16string(u"中"));
+    }
+
+    void aboutShowsTheDictionariesAndTheReadme() {
+        NewFolder();
+        auto w = NewWindow();
+        w->acAbout->trigger();
+        QCOMPARE(w->pageView()->lastBody(),
+                 w->registry().StartText + "<br /> <h3>Readme</h3> <p>Text</p>");
+        QVERIFY(Body(*w).contains("Dictionaries found:"));
+    }
+
+    void makeIndexMessages() {
+        NewFolder();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        // Busy: refused before the file dialog.
+        w->Busy = 1;
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(), QStringList("Program is busy now. Wait and then try again."));
+        QCOMPARE(script.take().size(), size_t(1));
+        w->Busy = 0;
+
+        // Cancelled file dialog: nothing.
+        script.cancel();
+        w->acMakeIndex->trigger();
+        auto shown = script.take();
+        QCOMPARE(shown.size(), size_t(1));
+        QCOMPARE(shown[0].kind, DialogKind::OpenFile);
+        QCOMPARE(shown[0].text, QString("CEDICT (UCS-2 text) (*.ced)|*.ced"));
+
+        // An existing index.
+        const QByteArray before = ReadText(folder_ + "/first.idx");
+        script.file(folder_ + "/first.ced");
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(),
+                 QStringList("Index file first.idx already exists! Delete it before creating a "
+                             "new one!"));
+        QCOMPARE(ReadText(folder_ + "/first.idx"), before);
+        script.take();
+
+        // A new index, the name prompt cancelled after the build has read the file.
+        WriteCed(folder_ + "/third.ced", kSecondDict);
+        int busyAtPrompt = -1;
+        QString statusAtPrompt;
+        script.file(folder_ + "/third.ced")
+            .then([&] {
+                busyAtPrompt = w->Busy;
+                statusAtPrompt = w->statusText(1);
+            })
+            .cancel();
+        w->acMakeIndex->trigger();
+        shown = script.take();
+        QCOMPARE(shown.size(), size_t(3));
+        QCOMPARE(shown[1].kind, DialogKind::Prompt);
+        QCOMPARE(shown[1].caption, QString("Dictionary Description"));
+        QCOMPARE(shown[1].text, QString("Enter dictionary name:"));
+        QCOMPARE(shown[2].text, QString("Index file created: third.idx"));
+        QCOMPARE(busyAtPrompt, 1);
+        QVERIFY2(QRegularExpression("^ Creating index file\\.\\.\\. \\d+%$")
+                     .match(statusAtPrompt)
+                     .hasMatch(),
+                 qPrintable(statusAtPrompt));
+        QCOMPARE(w->Busy, 0);
+        QCOMPARE(w->statusText(1), QString());
+        IndexHeader header = ReadIndexHeaderOf((folder_ + "/third.idx").toStdString());
+        QCOMPARE(DescriptionText(header.Description), std::u16string(u"CEDICT file third.ced"));
+        // A new index is not added to the running program.
+        QCOMPARE(w->tvMain->topLevelItemCount(), 2);
+
+        // The prompt confirmed with a name.
+        WriteCed(folder_ + "/fourth.ced", kSecondDict);
+        script.file(folder_ + "/fourth.ced").text(QString::fromUtf8("Mein Wörterbuch"));
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(), QStringList("Index file created: fourth.idx"));
+        header = ReadIndexHeaderOf((folder_ + "/fourth.idx").toStdString());
+        QCOMPARE(DescriptionText(header.Description), std::u16string(u"Mein Wörterbuch"));
+        script.take();
+
+        // A data file of odd size fails with the builder's message and leaves no index.
+        WriteText(folder_ + "/odd.ced", "abc");
+        script.file(folder_ + "/odd.ced");
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(), QStringList("ERROR: Unknown error when creating index file!"));
+        QCOMPARE(QFile::exists(folder_ + "/odd.idx"), false);
+        QCOMPARE(w->Busy, 0);
+        QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+    }
+
+    void quittingDuringABuildAbandonsIt() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QSignalSpy ended(w.get(), &TfmMain::terminated);
+        // A data file big enough for the build to let the window process its events a few
+        // times on the way.
+        QStringList lines;
+        for (int i = 0; i < 60000; ++i)
+            lines << QString::fromUtf8("字%1 字%1 [zi4] /character number %1/").arg(i);
+        WriteCed(folder_ + "/big.ced", lines);
+        int busyWhenAsked = -1;
+        bool refreshIgnored = false;
+        // Runs inside the build, from its processing of pending events: Refresh is ignored,
+        // then the user quits and confirms.
+        QTimer::singleShot(0, w.get(), [&] {
+            w->edtInp->setText("x");
+            w->acRefresh->trigger();
+            refreshIgnored = w->history().P == 0;
+            busyWhenAsked = w->Busy;
+            w->acExit->trigger();
+        });
+        script.file(folder_ + "/big.ced").yes();
+        w->acMakeIndex->trigger();
+        QCOMPARE(busyWhenAsked, 1);
+        QVERIFY(refreshIgnored);
+        QCOMPARE(ended.count(), 1);
+        auto shown = script.take();
+        QCOMPARE(shown.size(), size_t(2));  // the file dialog and the question; no prompt
+        QCOMPARE(shown[1].text, QString("Program is busy now. Shut it down anyway?"));
+        // The build stopped without leaving an index or a temporary file behind.
+        QCOMPARE(QDir(folder_).entryList({"big.*"}), QStringList({"big.ced"}));
+        QCOMPARE(w->Busy, 0);
+    }
+
+    void makeIndexReadsTheOptions() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        WriteCed(folder_ + "/p.ced", {QString::fromUtf8("你好 你好 [ni3 hao3] /hello/")});
+        w->acAddPinIndex->trigger();   // on
+        w->acAddDescIndex->trigger();  // off
+        script.file(folder_ + "/p.ced").text("P");
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(), QStringList("Index file created: p.idx"));
+        // Restart to use the new dictionary: pinyin finds it, the English word does not.
+        auto again = NewWindow();
+        Type(*again, "ni hao");
+        QVERIFY(Body(*again).contains("hello"));
+        Type(*again, "hello");
+        QVERIFY(!Body(*again).contains("hello<"));
+    }
+
+    void unihanIndexMessages() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        w->Busy = 1;
+        w->acUniIndex->trigger();
+        QCOMPARE(script.messages(), QStringList("Program is busy now. Wait and then try again."));
+        w->Busy = 0;
+        script.take();
+        WriteText(folder_ + "/src.txt",
+                  "# Unihan\nU+4E00\tkDefinition\tone\nU+4E00\tkMandarin\tyi1\n"
+                  "U+4E2D\tkDefinition\tmiddle\n");
+        script.file(folder_ + "/src.txt");
+        w->acUniIndex->trigger();
+        auto shown = script.take();
+        QCOMPARE(shown.size(), size_t(2));
+        QCOMPARE(shown[0].text, QString("Unihan database file (*.txt)|*.txt"));
+        QCOMPARE(shown[1].text, QString("Index file unihan.idc created"));
+        QCOMPARE(ReadText(folder_ + "/unihan.idc").size(), 16);
+        QCOMPARE(w->Busy, 0);
+        QCOMPARE(w->statusText(1), QString());
+        // The new index is used only after a restart.
+        QCOMPARE(w->acShowUnihan->isEnabled(), false);
+        QVERIFY(QFile::copy(folder_ + "/src.txt", folder_ + "/unihan.txt"));
+        auto again = NewWindow();
+        QCOMPARE(again->acShowUnihan->isEnabled(), true);
+        again->acShowUnihan->trigger();
+        Type(*again, QString::fromUtf8("中"));
+        QVERIFY(Body(*again).contains("middle"));
+    }
+
+    void fontActions() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        script.font("Courier", 20);
+        w->acInpFont->trigger();
+        QCOMPARE(w->edtInp->font().family(), QString("Courier"));
+        QCOMPARE(w->edtInp->font().pointSize(), 20);
+        // The tree takes the face, not the size.
+        QCOMPARE(w->tvMain->font().family(), QString("Courier"));
+        QCOMPARE(w->tvMain->font().pointSize(), 12);
+        // A cancelled tree font dialog re-applies the stored tree font.
+        script.cancel();
+        w->acTreeFont->trigger();
+        QCOMPARE(w->tvMain->font().family(), QString("Times"));
+        script.font("Helvetica", 11);
+        w->acChrFont->trigger();
+        QCOMPARE(w->settings().ChrFontface, std::string("Helvetica"));
+        QCOMPARE(w->settings().ChrFontsize, 11);
+        script.cancel();
+        w->acPinFont->trigger();
+        QCOMPARE(w->settings().PinFontface, std::string("Times"));
+        QCOMPARE(script.shown().size(), size_t(4));
+        QCOMPARE(script.shown()[0].text, QString("Arial 14"));  // starts with the input font
+        QCOMPARE(script.shown()[3].text, QString("Times 12"));
+        QVERIFY(w->SaveSettingsAndQuit());
+        const QString setup = Section(ReadText(folder_ + "/setup.ini"), "Setup");
+        QVERIFY2(setup.contains("InpFontface=Courier\nInpFontsize=20\nChrFontface=Helvetica\n"
+                                "ChrFontsize=11\n"),
+                 qPrintable(setup));
+        QVERIFY2(setup.contains("TreFontface=Times\nTreFontsize=12"), qPrintable(setup));
+    }
+
+    void pageFontsReachTheNextPage() {
+        NewFolder();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        script.font("Courier", 22);
+        w->acDscFont->trigger();
+        Type(*w, QString::fromUtf8("中"));
+        QVERIFY(w->pageView()->lastBody().find("font-family:Courier; font-size:22;") !=
+                std::string::npos);
+    }
+
+    void contentNeverRunsScript() {
+        NewFolder(true);
+        const QString evil = "<img src=x onerror=\"document.title='pwned'\">";
+        MakeDictionary(folder_, "evil", evil, kSecondDict);
+        WriteText(folder_ + "/readme.html",
+                  "<img id=\"r\" src=\"nothing.png\" onerror=\"document.title='readme'\">\n"
+                  "<a id=\"l\" href=\"https://example.invalid/\">link</a>\n");
+        auto w = NewWindow();
+        Type(*w, QString::fromUtf8("中"));
+        QVERIFY(Body(*w).contains("to hit the mark"));
+        w->acAbout->trigger();
+        const QString about = Body(*w);
+        // The readme is inserted as it is: the image element exists, its handler never ran.
+        QVERIFY2(about.contains("id=\"r\""), qPrintable(about));
+        QTest::qWait(500);
+        QCOMPARE(w->pageView()->evaluate("document.title").toString(), QString("Kestrune"));
+        QCOMPARE(w->pageView()->url().fileName(), QString("empty.html"));
+    }
+};
+
+int main(int argc, char** argv) {
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "mainwindow_test.moc"

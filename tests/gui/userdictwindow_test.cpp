@@ -1,0 +1,221 @@
+// The user dictionary window: loading on every showing with its status texts, the query from
+// the button and from Enter, add and change with their messages and questions, and the
+// refusals.
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+#include "gui/userdictwindow.h"
+#include "ui/dialogs.h"
+
+using namespace kes;
+using ui::DialogKind;
+using ui::ScriptedDialogs;
+
+namespace {
+
+QByteArray Utf16(const QString& text) {
+    QByteArray out;
+    for (char16_t c : text.toStdU16String()) {
+        out.append(static_cast<char>(c & 0xFF));
+        out.append(static_cast<char>(c >> 8));
+    }
+    return out;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write");
+    f.write(bytes);
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+}
+
+}  // namespace
+
+class UserdictWindowTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString path_;
+
+    std::unique_ptr<TfmUserdict> Window() {
+        auto w = std::make_unique<TfmUserdict>();
+        w->setUserdictPath(path_.toStdString());
+        return w;
+    }
+
+  private Q_SLOTS:
+    void init() {
+        path_ = dir_.filePath("userdict.txt");
+        QFile::remove(path_);
+    }
+
+    void windowDesign() {
+        ScriptedDialogs script;
+        auto w = Window();
+        QCOMPARE(w->objectName(), QString("fmUserdict"));
+        QCOMPARE(w->windowTitle(), QString("User dictionary file"));
+        QCOMPARE(w->btnQuery->text(), QString("Query"));
+        QCOMPARE(w->btnAddWord->text(), QString("Add/Change"));
+        QVERIFY(!w->btnPrevWord->isEnabled());
+        QVERIFY(!w->btnNextWord->isEnabled());
+        QVERIFY(w->windowFlags() & Qt::WindowMaximizeButtonHint);
+        QVERIFY(!(w->windowFlags() & Qt::WindowMinimizeButtonHint));
+        QCOMPARE(w->edtNewWord->font().family(), QString("SimSun"));
+    }
+
+    void missingFileIsReportedAndCommandsRefuse() {
+        ScriptedDialogs script;
+        auto w = Window();
+        w->show();
+        const QString err = "ERROR: Can't open dictionary file userdict.txt!";
+        QCOMPARE(script.messages(), QStringList({err}));
+        QCOMPARE(w->stbarMain->currentMessage(), err);
+        w->edtNewWord->setText("a");
+        QTest::mouseClick(w->btnQuery, Qt::LeftButton);
+        QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        QCOMPARE(script.messages(), QStringList({err, "User dictionary was not loaded!",
+                                                 "User dictionary was not loaded!"}));
+        QVERIFY(!QFile::exists(path_));
+    }
+
+    void everyShowingReloads() {
+        ScriptedDialogs script;
+        WriteFile(path_, Utf16("a [p] /x/\r\nb [p] /y/\r\n"));
+        auto w = Window();
+        w->show();
+        QCOMPARE(w->userdict().WordCount, 2);
+        QCOMPARE(w->stbarMain->currentMessage(), QString("Readed: 2 records"));
+        w->hide();
+        WriteFile(path_, Utf16("a [p] /x/\r\n"));
+        w->edtNewWord->setText("kept");
+        w->show();
+        QCOMPARE(w->userdict().WordCount, 1);
+        QCOMPARE(w->edtNewWord->text(), QString("kept"));  // fields survive a showing
+        QVERIFY(script.shown().empty());
+    }
+
+    void queryFromButtonAndEnter() {
+        ScriptedDialogs script;
+        WriteFile(path_, Utf16(QString::fromUtf8("中国 [zhong1 guo2] /China/Middle Kingdom/\r\n"
+                                                 "a b [p] /x/\r\n")));
+        auto w = Window();
+        w->show();
+        w->edtNewWord->setText(QString::fromUtf8(" 中国 "));
+        QTest::mouseClick(w->btnQuery, Qt::LeftButton);
+        QCOMPARE(w->edtNewWord->text(), QString::fromUtf8("中国"));
+        QCOMPARE(w->edtNewPin->text(), QString("zhong1 guo2"));
+        QCOMPARE(w->memNewDesc->toPlainText(), QString("China\nMiddle Kingdom"));
+
+        w->edtNewWord->setText("ab");
+        QTest::keyClick(w->edtNewWord, Qt::Key_Return);
+        QCOMPARE(w->edtNewWord->text(), QString("a b"));
+        QCOMPARE(w->edtNewPin->text(), QString("p"));
+        QCOMPARE(w->memNewDesc->toPlainText(), QString("x"));
+
+        // Not found: transcription and memo emptied, the word stays.
+        w->edtNewWord->setText("a b");
+        QTest::keyClick(w->edtNewWord, Qt::Key_Return);
+        QCOMPARE(w->edtNewWord->text(), QString("a b"));
+        QCOMPARE(w->edtNewPin->text(), QString());
+        QCOMPARE(w->memNewDesc->toPlainText(), QString());
+
+        w->edtNewWord->setText("   ");
+        QTest::mouseClick(w->btnQuery, Qt::LeftButton);
+        QCOMPARE(script.messages(), QStringList({"ERROR: You must enter a word!"}));
+        QCOMPARE(w->edtNewWord->text(), QString());
+    }
+
+    void addThenChangeWithTheirMessages() {
+        ScriptedDialogs script;
+        WriteFile(path_, Utf16("x [p] /a/"));  // no line end after the last line
+        auto w = Window();
+        w->show();
+        w->edtNewWord->setText("w");
+        w->edtNewPin->setText("p");
+        w->memNewDesc->setPlainText(" a/b \n\nc");
+        QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        QCOMPARE(w->memNewDesc->toPlainText(), QString("a&sl;b\nc"));
+        QCOMPARE(ReadFile(path_), Utf16("x [p] /a/\r\nw [p] /a&sl;b/c/\r\n"));
+        QCOMPARE(script.messages(), QStringList({"Word added/changed"}));
+        QCOMPARE(w->userdict().WordCount, 2);
+
+        // The same word again: the question; No changes nothing.
+        script.take();
+        script.no();
+        w->memNewDesc->setPlainText("d");
+        QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        QCOMPARE(script.shown().size(), size_t(1));
+        QCOMPARE(script.shown()[0].kind, DialogKind::Question);
+        QCOMPARE(script.shown()[0].text,
+                 QString("WARNING: This word already present in user dictionary, change?"));
+        QCOMPARE(ReadFile(path_), Utf16("x [p] /a/\r\nw [p] /a&sl;b/c/\r\n"));
+
+        script.take();
+        script.yes();
+        QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        QCOMPARE(ReadFile(path_), Utf16("x [p] /a/\r\nw [p] /d/\r\n"));
+        QCOMPARE(script.messages(), QStringList({"Word added/changed"}));
+        QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+    }
+
+    void incompleteFieldsAndFailedWrite() {
+        ScriptedDialogs script;
+        const QByteArray original = Utf16("w [p] /a/\r\n");
+        WriteFile(path_, original);
+        auto w = Window();
+        w->show();
+        w->edtNewWord->setText("n");
+        w->edtNewPin->setText("  ");
+        w->memNewDesc->setPlainText("x");
+        QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        QCOMPARE(w->edtNewPin->text(), QString());
+        QCOMPARE(script.messages(),
+                 QStringList({"ERROR: You must enter something in all fields (except image "
+                              "path)!"}));
+        // The temporary file cannot be made: the old file stays whole, the window stays.
+        QVERIFY(QDir(dir_.path()).mkdir("userdict.txt.tmp"));
+        script.take();
+        w->edtNewPin->setText("q");
+        QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        QCOMPARE(script.messages(),
+                 QStringList({"ERROR: Can't write changes to user dictionary!"}));
+        QCOMPARE(ReadFile(path_), original);
+        QVERIFY(w->isVisible());
+        QVERIFY(QDir(dir_.path()).rmdir("userdict.txt.tmp"));
+    }
+
+    void enterInTranscriptionMovesToTheMemo() {
+        ScriptedDialogs script;
+        WriteFile(path_, QByteArray());
+        auto w = Window();
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->edtNewPin->setFocus();
+        QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w->edtNewPin));
+        QTest::keyClick(w->edtNewPin, Qt::Key_Return);
+        QCOMPARE(w->focusWidget(), static_cast<QWidget*>(w->memNewDesc));
+        QVERIFY(script.shown().empty());
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    UserdictWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "userdictwindow_test.moc"
