@@ -45,8 +45,8 @@ void BM_Scan(benchmark::State& state, const std::string& path, bool withPinyin) 
     std::size_t rows = 0;
     for (auto _ : state) {
         kes::ScanResult r = kes::ScanFile(path, Rule(withPinyin));
-        if (r.Status != kes::ScanStatus::Completed) {
-            state.SkipWithError(r.Error.c_str());
+        if (!r.outcome.ok) {
+            state.SkipWithError(r.outcome.message.c_str());
             return;
         }
         rows = r.Rows.size();
@@ -95,8 +95,8 @@ void BM_SaveUnchanged(benchmark::State& state) {
     kes::SaveResult r;
     for (auto _ : state) {
         r = kes::SaveDuplicates(Source(), {}, {});
-        if (!r.Ok) {
-            state.SkipWithError(r.Message.c_str());
+        if (!r.outcome.ok) {
+            state.SkipWithError(r.outcome.message.c_str());
             return;
         }
     }
@@ -109,8 +109,8 @@ void BM_SaveAllListedRows(benchmark::State& state) {
     kes::ScanResult scan = kes::ScanFile(Source(), Rule(false));
     for (auto _ : state) {
         kes::SaveResult r = kes::SaveDuplicates(Source(), scan.Rows, {});
-        if (!r.Ok) {
-            state.SkipWithError(r.Message.c_str());
+        if (!r.outcome.ok) {
+            state.SkipWithError(r.outcome.message.c_str());
             return;
         }
     }

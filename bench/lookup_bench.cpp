@@ -87,8 +87,8 @@ bool PrepareIndex() {
     kes::IndexBuildCallbacks cb;
     cb.askName = [](const std::u16string&) { return std::u16string(u"CC-CEDICT"); };
     kes::IndexBuildResult r = kes::BuildIndex(data, o, cb);
-    if (r.status != kes::IndexBuildStatus::Created) {
-        std::fprintf(stderr, "index build failed: %s\n", r.detail.c_str());
+    if (!r.outcome.ok) {
+        std::fprintf(stderr, "index build failed: %s\n", r.outcome.detail.c_str());
         return false;
     }
     return true;

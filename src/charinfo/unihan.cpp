@@ -132,6 +132,14 @@ UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::str
         while (!src.eof()) {
             const int64_t pos = src.position();
             if (cb.processMessages) cb.processMessages();
+            if (CancelRequested(cb.cancelRequested)) {
+                idc.close();
+                RemoveFile(temp);
+                result.records = 0;
+                result.outcome.cancelled = true;
+                result.outcome.message = std::string(kUnihanCancelledMessage);
+                return result;
+            }
             if (cb.progress)
                 cb.progress(static_cast<int>(static_cast<double>(pos) / static_cast<double>(total) *
                                              100.0));
@@ -149,13 +157,13 @@ UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::str
         src.close();
         idc.close();
         ReplaceFile(temp, indexPath);
-        result.ok = true;
-        result.message = std::string(kUnihanCreatedMessage);
-    } catch (const IoError&) {
+        result.outcome.ok = true;
+        result.outcome.message = std::string(kUnihanCreatedMessage);
+    } catch (...) {
+        result.outcome.detail = CurrentExceptionDetail();
         if (FileExists(temp)) RemoveFile(temp);
-        result.ok = false;
         result.records = 0;
-        result.message = std::string(kUnihanFailedMessage);
+        result.outcome.message = std::string(kUnihanFailedMessage);
     }
     return result;
 }

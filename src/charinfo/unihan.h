@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace kes {
 
 inline const char* const kUnihanTextName = "unihan.txt";
@@ -33,22 +35,25 @@ struct UnihanBuildCallbacks {
     std::function<void(int percent)> progress;
     // Lets the window process pending messages (before and after each progress call).
     std::function<void()> processMessages;
+    // Polled before every line; a cancelled build leaves the previous index in place.
+    CancelPoll cancelRequested;
 };
 
 struct UnihanBuildResult {
-    bool ok = false;
-    std::string message;  // the closing message to show
+    Outcome outcome;      // the closing message to show; the detail names file and reason
     int32_t records = 0;  // records written
 };
 
 inline constexpr std::string_view kUnihanCreatedMessage = "Index file unihan.idc created";
 inline constexpr std::string_view kUnihanFailedMessage =
     "ERROR: Unknown error when creating index file!";
+inline constexpr std::string_view kUnihanCancelledMessage =
+    "Index file unihan.idc was not created: the build was cancelled";
 
 // Builds `indexPath` (program folder + "unihan.idc") from the Unihan database file
 // `sourcePath`. The index is written to a temporary file beside it and renamed into place
 // only when complete, so a failed build leaves the previous index (or none) in place.
-// Never throws: failures give ok = false and kUnihanFailedMessage.
+// Never throws: failures give kUnihanFailedMessage with the reason in the detail.
 UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::string& indexPath,
                                    const UnihanBuildCallbacks& callbacks = {});
 

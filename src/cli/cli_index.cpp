@@ -117,13 +117,12 @@ int RunIndexCommand(const std::vector<std::string>& args, const CommandContext& 
         return initial;
     };
 
-    IndexBuildResult r = BuildIndex(a.dataPath, a.options, callbacks);
+    const Outcome r = BuildIndex(a.dataPath, a.options, callbacks).outcome;
     progress.Clear();
-    std::string message = Utf16ToUtf8(r.message);
-    if (r.status == IndexBuildStatus::Failed && !r.detail.empty()) message += "\n" + r.detail;
+    const std::string message = MessageWithDetail(r);
     PrintLine(message);
     if (ctx.showMessage) ctx.showMessage(message);
-    return r.status == IndexBuildStatus::Created ? 0 : 1;
+    return r.ok ? 0 : 1;
 }
 
 }  // namespace kes

@@ -28,8 +28,8 @@ int RunUnihanCommand(const std::vector<std::string>& args, const CommandContext&
             err << "\r Creating index file... " << percent << "%" << std::flush;
         };
     }
-    UnihanBuildResult result =
-        BuildUnihanIndex(source, JoinPath(ctx.programFolder, kUnihanIndexName), callbacks);
+    const Outcome result =
+        BuildUnihanIndex(source, JoinPath(ctx.programFolder, kUnihanIndexName), callbacks).outcome;
     if (terminal) err << "\r\033[K";
     (result.ok ? out : err) << result.message << "\n";
     return result.ok ? 0 : 1;

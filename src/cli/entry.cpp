@@ -54,14 +54,14 @@ int RunDslCommand(const std::string& path, const CommandContext& ctx, std::ostre
         Show(ctx, text);
         return 1;
     }
-    DslResult r = ConvertDsl(path, ctx.programFolder);
+    const Outcome r = ConvertDsl(path, ctx.programFolder).outcome;
     out << r.message << '\n' << std::flush;
     if (r.ok) {
         Show(ctx, r.message);
         return 0;
     }
-    err << r.error << '\n' << std::flush;
-    Show(ctx, r.message + "\n" + r.error);
+    err << r.detail << '\n' << std::flush;
+    Show(ctx, MessageWithDetail(r));
     return 1;
 }
 

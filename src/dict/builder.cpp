@@ -538,13 +538,15 @@ void IndexTree::WriteNodes(ByteFile& f) const {
 
 IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions& options,
                             const IndexBuildCallbacks& callbacks) {
-    IndexBuildResult result{IndexBuildStatus::Failed, ChangeExtension(dataPath, ".idx"), {}, {}};
-    const std::u16string indexName = Utf8ToUtf16(BaseName(result.indexPath));
-    const std::u16string existsMessage =
-        u"Index file " + indexName + u" already exists! Delete it before creating a new one!";
+    IndexBuildResult result;
+    result.indexPath = ChangeExtension(dataPath, ".idx");
+    Outcome& outcome = result.outcome;
+    const std::string indexName = BaseName(result.indexPath);
+    const std::string existsMessage =
+        "Index file " + indexName + " already exists! Delete it before creating a new one!";
     if (PathExists(result.indexPath)) {
-        result.status = IndexBuildStatus::AlreadyExists;
-        result.message = existsMessage;
+        result.alreadyExists = true;
+        outcome.message = existsMessage;
         return result;
     }
 
@@ -561,6 +563,11 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         tree.Reserve(dataSize);
         LineFiler filer(tree, callbacks);
         while (!data.eof()) {
+            if (CancelRequested(callbacks.cancelRequested)) {
+                outcome.cancelled = true;
+                outcome.message = kIndexCancelledMessage;
+                return result;
+            }
             const int64_t offset = data.position();
             if (callbacks.progress) callbacks.progress(static_cast<int>(100 * offset / dataSize));
             std::u16string line = ReadUcs2Line(data);
@@ -572,6 +579,11 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
 
         const std::u16string initialName = u"CEDICT file " + Utf8ToUtf16(BaseName(dataPath));
         std::u16string name = initialName;
+        if (CancelRequested(callbacks.cancelRequested)) {
+            outcome.cancelled = true;
+            outcome.message = kIndexCancelledMessage;
+            return result;
+        }
         if (callbacks.askName) {
             std::optional<std::u16string> answer = callbacks.askName(initialName);
             if (answer) name = *answer;
@@ -592,23 +604,20 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
 
         if (!MoveIntoPlace(tempPath, result.indexPath)) {
             RemoveFile(tempPath);
-            result.status = IndexBuildStatus::AlreadyExists;
-            result.message = existsMessage;
+            result.alreadyExists = true;
+            outcome.message = existsMessage;
             return result;
         }
-        result.status = IndexBuildStatus::Created;
-        result.message = u"Index file created: " + indexName;
+        outcome.ok = true;
+        outcome.message = "Index file created: " + indexName;
         return result;
     } catch (const std::bad_alloc&) {
-        result.detail = "Not enough memory to build the index of " + dataPath;
-    } catch (const std::exception& e) {
-        result.detail = e.what();
+        outcome.detail = "Not enough memory to build the index of " + dataPath;
     } catch (...) {
-        result.detail = "unknown error";
+        outcome.detail = CurrentExceptionDetail();
     }
     if (tempCreated) RemoveFile(tempPath);
-    result.status = IndexBuildStatus::Failed;
-    result.message = u"ERROR: Unknown error when creating index file!";
+    outcome.message = kIndexFailedMessage;
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/bytefile.h"
+#include "base/result.h"
 
 namespace kes {
 
@@ -31,20 +32,27 @@ struct IndexBuildCallbacks {
     // Ask for the name: gets the initial text, returns the edited text, or std::nullopt when
     // the user cancels (then the initial text is the name). Empty = the initial text.
     std::function<std::optional<std::u16string>(const std::u16string& initial)> askName;
+    // Polled before every line and before the name is asked for; a cancelled build writes
+    // nothing.
+    CancelPoll cancelRequested;
 };
-
-enum class IndexBuildStatus { Created, AlreadyExists, Failed };
 
 struct IndexBuildResult {
-    IndexBuildStatus status;
-    std::string indexPath;   // data path with ".idx"
-    std::u16string message;  // the exact message text to show the user
-    std::string detail;      // for Failed: the underlying error (e.g. IoError::what())
+    // ok when the index was created. The message is the exact text to show the user; the
+    // detail of a failure is the underlying error (e.g. IoError::what()).
+    Outcome outcome;
+    bool alreadyExists = false;  // an index (or anything) had the index's name: left alone
+    std::string indexPath;       // data path with ".idx"
 };
+
+inline constexpr std::string_view kIndexFailedMessage =
+    "ERROR: Unknown error when creating index file!";
+inline constexpr std::string_view kIndexCancelledMessage =
+    "Index file was not created: the build was cancelled";
 
 // Builds FILE.idx beside FILE.ced. Never touches an index that exists already; the index
 // appears only complete (it is written to a temporary file that is renamed at the end), and
-// a failed build leaves neither the index nor the temporary file behind.
+// a failed or cancelled build leaves neither the index nor the temporary file behind.
 IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions& options,
                             const IndexBuildCallbacks& callbacks);
 

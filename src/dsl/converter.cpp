@@ -465,6 +465,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     return ca == cb;
 }
 
+// Ends a conversion that its cancel poll stopped.
+struct ConversionCancelled {};
+
 std::u16string Wide(std::string_view s) {
     return Utf8ToUtf16(s);
 }
@@ -487,25 +490,27 @@ std::string ConvertedText(int64_t count) {
     return "Converted: " + std::to_string(count) + " terms";
 }
 
-DslResult ConvertDsl(const std::string& inputPath, const std::string& programFolder) {
+DslResult ConvertDsl(const std::string& inputPath, const std::string& programFolder,
+                     const CancelPoll& cancelRequested) {
     DslResult r;
     r.outputPath = ChangeExtension(inputPath, ".ced");
     r.logPath = JoinPath(programFolder, "convertlog.txt");
-    r.message = ConvertedText(0);
+    r.outcome.message = ConvertedText(0);
+    std::string& error = r.outcome.detail;
 
     // Refusals, before anything is created: the output or the log would empty the input.
     if (HasCedExtension(inputPath) || SameFile(inputPath, r.outputPath)) {
-        r.error = "Refused: the output file " + r.outputPath + " would overwrite the input file " +
-                  inputPath;
+        error = "Refused: the output file " + r.outputPath + " would overwrite the input file " +
+                inputPath;
         return r;
     }
     if (SameFile(inputPath, r.logPath)) {
-        r.error =
+        error =
             "Refused: the log file " + r.logPath + " would overwrite the input file " + inputPath;
         return r;
     }
     if (SameFile(r.outputPath, r.logPath)) {
-        r.error = "Refused: the output file " + r.outputPath + " is the log file " + r.logPath;
+        error = "Refused: the output file " + r.outputPath + " is the log file " + r.logPath;
         return r;
     }
 
@@ -525,6 +530,7 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
             Ucs2LineReader reader(in);
             std::u16string line;
             while (!reader.atEnd()) {
+                if (CancelRequested(cancelRequested)) throw ConversionCancelled();
                 reader.next(line);
                 cards.line(line);
             }
@@ -541,7 +547,10 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
         WriteUcs2Line(log, u"--- end of conversion ---");
         WriteUcs2Line(log, u"");
         log.close();
-        r.ok = true;
+        r.outcome.ok = true;
+    } catch (const ConversionCancelled&) {
+        r.outcome.cancelled = true;
+        error = "Conversion cancelled";
     } catch (const IoError& e) {
         std::string what;
         if (e.fileName() == inputPath)
@@ -552,18 +561,18 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
             what = "log file";
         else
             what = "file";
-        r.error = "Conversion failed: " + what + " " + e.fileName() + ": " + e.reason();
+        error = "Conversion failed: " + what + " " + e.fileName() + ": " + e.reason();
         if (e.fileName() == inputPath && in.isOpen()) {
             try {
-                if (in.size() % 2 != 0) r.error += " (odd byte count: the file is not UTF-16)";
+                if (in.size() % 2 != 0) error += " (odd byte count: the file is not UTF-16)";
             } catch (const IoError&) {
             }
         }
-    } catch (const std::exception& e) {
-        r.error = std::string("Conversion failed: ") + e.what();
+    } catch (...) {
+        error = "Conversion failed: " + CurrentExceptionDetail();
     }
     r.count = count;
-    r.message = ConvertedText(count);
+    r.outcome.message = ConvertedText(count);
     return r;
 }
 

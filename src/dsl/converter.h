@@ -8,22 +8,27 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace kes {
 
 struct DslResult {
-    bool ok = false;         // the whole input was converted and every file closed cleanly
+    // ok when the whole input was converted and every file closed cleanly. The message is
+    // the closing text "Converted: " + count + " terms" (also after a failure); the detail is
+    // empty on success, otherwise what failed and the file.
+    Outcome outcome;
     int64_t count = 0;       // cards written to the output (also after a failure)
     std::string outputPath;  // the input path with the extension ".ced"
     std::string logPath;     // program folder + "convertlog.txt"
-    std::string message;     // closing text: "Converted: " + count + " terms"
-    std::string error;       // empty on success; otherwise what failed and the file
 };
 
 // Converts `inputPath` (kept as given in the log) into ChangeExtension(inputPath, ".ced").
 // Refuses, before any file is created, an input with the extension ".ced" (any letter case)
-// and an input that is the same file as the output or as the log. Never throws for file
-// errors: they end the conversion and are reported in `error`.
-DslResult ConvertDsl(const std::string& inputPath, const std::string& programFolder);
+// and an input that is the same file as the output or as the log. Never throws: file errors
+// end the conversion and are reported in the detail. `cancelRequested` is polled before every
+// input line.
+DslResult ConvertDsl(const std::string& inputPath, const std::string& programFolder,
+                     const CancelPoll& cancelRequested = {});
 
 // The closing text for a count: "Converted: " + count + " terms".
 std::string ConvertedText(int64_t count);

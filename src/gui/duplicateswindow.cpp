@@ -171,10 +171,8 @@ void TfmDuplicates::ScanFile(const std::string& path) {
     ScannedFile = path;
     ScanState = 0;
     SetRunning(false);
-    if (result.Status == ScanStatus::Failed)
-        ui::ShowMessage(QStringLiteral("ERROR: The file could not be read to its end: ") +
-                            QString::fromStdString(result.Error),
-                        QString(), this);
+    if (!result.outcome.ok && !result.outcome.cancelled)
+        ui::ShowMessage(QString::fromStdString(result.outcome.message), QString(), this);
 }
 
 void TfmDuplicates::btnCancelClick() {
@@ -223,9 +221,9 @@ void TfmDuplicates::btnSaveClick() {
     const SaveResult result = SaveDuplicates(ScannedFile, Rows(), cb);
     ScanState = 0;
     SetRunning(false);
-    ui::ShowMessage(QString::fromStdString(result.Message), QString(), this);
+    ui::ShowMessage(QString::fromStdString(result.outcome.message), QString(), this);
     // A failed save keeps the window and the list, so the user can try again.
-    if (result.Ok) accept();
+    if (result.outcome.ok) accept();
 }
 
 }  // namespace kes

@@ -40,13 +40,6 @@ const QString kBusyWaitMessage = QStringLiteral("Program is busy now. Wait and t
 const QString kBusyQuitQuestion = QStringLiteral("Program is busy now. Shut it down anyway?");
 const QString kProgressText = QStringLiteral(" Creating index file... %1%");
 
-// Thrown from a build's callbacks when the program is ending: the builders treat it as an
-// input/output failure, so the build stops and its temporary file is removed; nothing more is
-// shown.
-IoError BuildAbandoned(const QString& path) {
-    return IoError(path.toStdString(), "The program is ending");
-}
-
 QString Q(const std::u16string& s) {
     return QString::fromStdU16String(s);
 }
@@ -602,26 +595,24 @@ void TfmMain::acMakeIndexExecute() {
 
     IndexBuildOptions options{acAddDescIndex->isChecked(), acAddPinIndex->isChecked()};
     IndexBuildCallbacks cb;
-    cb.progress = [this, &path](int percent) {
+    cb.progress = [this](int percent) {
         ShowBuildProgress(percent);
         ui::ProcessPendingMessagesThrottled();
-        if (terminating_) throw BuildAbandoned(path);
     };
+    cb.cancelRequested = [this] { return terminating_; };
     cb.currentOptions = [this] {
         return IndexBuildOptions{acAddDescIndex->isChecked(), acAddPinIndex->isChecked()};
     };
     cb.warning = [this](const std::u16string& text) {
         if (!terminating_) ui::ShowMessage(Q(text), QString(), this);
     };
-    cb.askName = [this, &path](const std::u16string& initial) -> std::optional<std::u16string> {
-        if (terminating_) throw BuildAbandoned(path);
+    cb.askName = [this](const std::u16string& initial) -> std::optional<std::u16string> {
         auto name = ui::AskText(QStringLiteral("Dictionary Description"),
                                 QStringLiteral("Enter dictionary name:"), Q(initial), this);
         if (!name) return std::nullopt;
         return U16(*name);
     };
-    const IndexBuildResult result = BuildIndex(path.toStdString(), options, cb);
-    EndIndexBuild(Utf16ToUtf8(result.message));
+    EndIndexBuild(BuildIndex(path.toStdString(), options, cb).outcome.message);
 }
 
 void TfmMain::acUniIndexExecute() {
@@ -631,13 +622,10 @@ void TfmMain::acUniIndexExecute() {
 
     UnihanBuildCallbacks cb;
     cb.progress = [this](int percent) { ShowBuildProgress(percent); };
-    cb.processMessages = [this, &path] {
-        ui::ProcessPendingMessagesThrottled();
-        if (terminating_) throw BuildAbandoned(path);
-    };
-    const UnihanBuildResult result =
-        BuildUnihanIndex(path.toStdString(), JoinPath(folder_, kUnihanIndexName), cb);
-    EndIndexBuild(result.message);
+    cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
+    cb.cancelRequested = [this] { return terminating_; };
+    EndIndexBuild(BuildUnihanIndex(path.toStdString(), JoinPath(folder_, kUnihanIndexName), cb)
+                      .outcome.message);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -57,9 +57,9 @@ ScanResult ScanFile(const std::string& path, const ScanCallbacks& cb) {
             const int64_t p = reader.position();
             if (cb.progress) cb.progress(p, size);
             if (cb.processEvents) cb.processEvents();
-            if (cb.cancelRequested && cb.cancelRequested()) {
-                result.Status = ScanStatus::Cancelled;
-                break;
+            if (CancelRequested(cb.cancelRequested)) {
+                result.outcome.cancelled = true;
+                return result;
             }
             std::u16string line = Trim(ReadUcs2Line(reader));
             if (line.empty() || line[0] == u'#' || line[0] == 0xFEFF) continue;
@@ -97,9 +97,10 @@ ScanResult ScanFile(const std::string& path, const ScanCallbacks& cb) {
                 }
             }
         }
-    } catch (const IoError& e) {
-        result.Status = ScanStatus::Failed;
-        result.Error = e.what();
+        result.outcome.ok = true;
+    } catch (...) {
+        result.outcome.detail = CurrentExceptionDetail();
+        result.outcome.message = std::string(kScanFailedMessage) + result.outcome.detail;
     }
     return result;
 }
@@ -107,8 +108,6 @@ ScanResult ScanFile(const std::string& path, const ScanCallbacks& cb) {
 std::string DuplicatesOutputPath(const std::string& scannedFile) {
     return ChangeExtension(scannedFile, ".new");
 }
-
-namespace {}  // namespace
 
 SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<DuplicateRow>& rows,
                           const SaveCallbacks& cb) {
@@ -140,8 +139,8 @@ SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<Dupl
             const Change& c = changes[i];
             if (i > 0 && c.Position == changes[i - 1].Position) continue;  // applied once
             if (cb.processEvents) cb.processEvents();
-            if (cb.cancelRequested && cb.cancelRequested()) {
-                result.Cancelled = true;
+            if (CancelRequested(cb.cancelRequested)) {
+                result.outcome.cancelled = true;
                 break;
             }
             if (c.Position < cur || c.Position >= size)
@@ -157,13 +156,19 @@ SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<Dupl
         ReplaceFile(tempPath, result.OutputPath);
     } catch (const IoError& e) {
         if (FileExists(tempPath)) RemoveFile(tempPath);
-        result.Ok = false;
-        result.Message =
+        result.outcome.detail = e.what();
+        result.outcome.message =
             "ERROR: Can't save changes to file: " + result.OutputPath + " (" + e.reason() + ")";
         return result;
+    } catch (...) {
+        if (FileExists(tempPath)) RemoveFile(tempPath);
+        result.outcome.detail = CurrentExceptionDetail();
+        result.outcome.message = "ERROR: Can't save changes to file: " + result.OutputPath + " (" +
+                                 result.outcome.detail + ")";
+        return result;
     }
-    result.Ok = true;
-    result.Message = "Changes saved to file: " + result.OutputPath;
+    result.outcome.ok = true;
+    result.outcome.message = "Changes saved to file: " + result.OutputPath;
     return result;
 }
 

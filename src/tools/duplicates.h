@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
+
 namespace kes {
 
 // The keys a line is compared by (the line already trimmed).
@@ -37,16 +39,18 @@ struct ScanCallbacks {
     // Before every line: the line's byte offset and the file size.
     std::function<void(int64_t position, int64_t size)> progress;
     std::function<void()> processEvents;
-    std::function<bool()> cancelRequested;
+    CancelPoll cancelRequested;  // polled before every line
 };
-
-enum class ScanStatus { Completed, Cancelled, Failed };
 
 struct ScanResult {
-    ScanStatus Status = ScanStatus::Completed;
+    // ok when the whole file was read. A failed scan's message is the text to show, its
+    // detail the error with the file name; a cancelled scan has no message.
+    Outcome outcome;
     std::vector<DuplicateRow> Rows;  // in the order they were found
-    std::string Error;               // the error text when Failed
 };
+
+inline constexpr std::string_view kScanFailedMessage =
+    "ERROR: The file could not be read to its end: ";
 
 // Scans a file: the first line with a key is listed when its first duplicate turns up, and
 // every duplicate gets a row of its own. Empty lines and comment lines ("#") are skipped.
@@ -58,14 +62,15 @@ std::string DuplicatesOutputPath(const std::string& scannedFile);
 
 struct SaveCallbacks {
     std::function<void()> processEvents;  // before every row
-    std::function<bool()> cancelRequested;
+    CancelPoll cancelRequested;           // polled before every row
 };
 
 struct SaveResult {
-    bool Ok = false;
-    bool Cancelled = false;  // rows after the cancel were not applied; the file is complete
+    // The message is "Changes saved to file: " + path, or what failed; the detail of a
+    // failure is the error with the file name. A cancelled save is still ok: rows after the
+    // cancel were not applied, and the file is complete.
+    Outcome outcome;
     std::string OutputPath;
-    std::string Message;  // "Changes saved to file: " + path, or what failed
 };
 
 // Writes the scanned file to its ".new" file with each row's line replaced by the row's text

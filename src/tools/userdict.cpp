@@ -20,7 +20,19 @@ void Tell(const std::function<void(const std::string&)>& f, const std::string& t
     if (f) f(text);
 }
 
-// Copies the bytes [from, to) of `src` to the current position of `dst`.
+// A failure outcome with `message` for the exception being handled.
+Outcome Failed(const char* message) {
+    Outcome o;
+    o.message = message;
+    o.detail = CurrentExceptionDetail();
+    return o;
+}
+
+// Shows an outcome's message (when it has one) and passes the outcome on.
+Outcome Told(const UserdictCallbacks& cb, Outcome o) {
+    if (!o.message.empty()) Tell(cb.showMessage, o.message);
+    return o;
+}
 
 // Writes a whole new file through `tempPath` and renames it over `path`; the old file is
 // untouched unless every byte of the new one was written. Throws IoError on failure (the
@@ -119,33 +131,39 @@ void Userdict::Query(EntryForm& form, const UserdictCallbacks& cb) const {
     }
 }
 
-bool Userdict::AddOrChange(EntryForm& form, const UserdictCallbacks& cb) {
+Outcome Userdict::AddOrChange(EntryForm& form, const UserdictCallbacks& cb) {
+    Outcome declined;
+    declined.cancelled = true;
     if (!Loaded) {
-        Tell(cb.showMessage, kNotLoaded);
-        return false;
+        Outcome o;
+        o.message = kNotLoaded;
+        return Told(cb, o);
     }
     std::u16string line;
     const bool complete = CollectEntryForm(form, &line);
     if (cb.showFields) cb.showFields(form);
     if (!complete) {
-        Tell(cb.showMessage, "ERROR: You must enter something in all fields (except image path)!");
-        return false;
+        Outcome o;
+        o.message = "ERROR: You must enter something in all fields (except image path)!";
+        return Told(cb, o);
     }
     int i = FindWord(form.Word);
+    Outcome written;
     if (i >= 0) {
         if (!cb.askYesNo ||
             !cb.askYesNo("WARNING: This word already present in user dictionary, change?"))
-            return false;
-        if (!ChangeRecord(i, line, cb)) return false;
+            return declined;
+        written = ChangeRecord(i, line);
     } else {
-        if (!AppendRecord(line, cb)) return false;
+        written = AppendRecord(line);
     }
+    if (!written.ok) return Told(cb, written);
     LoadUserdict(cb);
-    Tell(cb.showMessage, "Word added/changed");
-    return true;
+    written.message = "Word added/changed";
+    return Told(cb, written);
 }
 
-bool Userdict::ChangeRecord(int index, std::u16string_view line, const UserdictCallbacks& cb) {
+Outcome Userdict::ChangeRecord(int index, std::u16string_view line) {
     const auto k = static_cast<std::size_t>(index);
     try {
         ByteFile src(path_, OpenMode::Read);
@@ -173,14 +191,15 @@ bool Userdict::ChangeRecord(int index, std::u16string_view line, const UserdictC
             WriteUcs2Line(out, line);
             CopyBytes(src, out, end, size);
         });
-    } catch (const IoError&) {
-        Tell(cb.showMessage, kCantWrite);
-        return false;
+    } catch (...) {
+        return Failed(kCantWrite);
     }
-    return true;
+    Outcome o;
+    o.ok = true;
+    return o;
 }
 
-bool Userdict::AppendRecord(std::u16string_view line, const UserdictCallbacks& cb) {
+Outcome Userdict::AppendRecord(std::u16string_view line) {
     ByteFile src;
     int64_t size = 0;
     int64_t keep = 0;         // bytes of the old file kept in front of the new line
@@ -213,9 +232,8 @@ bool Userdict::AppendRecord(std::u16string_view line, const UserdictCallbacks& c
             }
             addLineEnd = last != 0x000A;
         }
-    } catch (const IoError&) {
-        Tell(cb.showMessage, kCantOpenForAdd);
-        return false;
+    } catch (...) {
+        return Failed(kCantOpenForAdd);
     }
     try {
         RewriteFile(path_, [&](ByteFile& out) {
@@ -224,11 +242,12 @@ bool Userdict::AppendRecord(std::u16string_view line, const UserdictCallbacks& c
             if (addLineEnd) out.write("\r\0\n\0", 4);
             WriteUcs2Line(out, line);
         });
-    } catch (const IoError&) {
-        Tell(cb.showMessage, kCantWrite);
-        return false;
+    } catch (...) {
+        return Failed(kCantWrite);
     }
-    return true;
+    Outcome o;
+    o.ok = true;
+    return o;
 }
 
 }  // namespace kes

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "tools/entrytext.h"
 
 namespace kes {
@@ -43,8 +44,10 @@ class Userdict {
     int FindWord(std::u16string_view word) const;
     // The "Query" command on the window's fields.
     void Query(EntryForm& form, const UserdictCallbacks& cb) const;
-    // The "Add/Change" command on the window's fields. Returns true when the file changed.
-    bool AddOrChange(EntryForm& form, const UserdictCallbacks& cb);
+    // The "Add/Change" command on the window's fields: ok when the file changed. Every
+    // message is also shown through the callbacks; a write failure's detail names the file
+    // and the reason. Declining to change a present word gives a cancelled outcome.
+    Outcome AddOrChange(EntryForm& form, const UserdictCallbacks& cb);
 
     std::vector<std::u16string> Words;  // keys, in file order
     std::vector<int64_t> WordPos;       // byte offset of each record's line
@@ -54,8 +57,8 @@ class Userdict {
     bool LimitReached = false;
 
   private:
-    bool ChangeRecord(int index, std::u16string_view line, const UserdictCallbacks& cb);
-    bool AppendRecord(std::u16string_view line, const UserdictCallbacks& cb);
+    Outcome ChangeRecord(int index, std::u16string_view line);
+    Outcome AppendRecord(std::u16string_view line);
 
     std::string path_;
 };

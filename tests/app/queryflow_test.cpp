@@ -132,7 +132,7 @@ TEST_F(Search, NothingFoundGivesOnlyTheOptionalLines) {
 
 TEST_F(Search, UnihanBlockFollowsTheUcs2Line) {
     WriteBytes(dir.file("unihan.txt"), "U+4E2D\tkDefinition\tcentre\n");
-    ASSERT_TRUE(BuildUnihanIndex(dir.file("unihan.txt"), dir.file("unihan.idc")).ok);
+    ASSERT_TRUE(BuildUnihanIndex(dir.file("unihan.txt"), dir.file("unihan.idc")).outcome.ok);
     reg = Discover(dir);
     options.ShowUcs2 = true;
     options.ShowUnihan = true;

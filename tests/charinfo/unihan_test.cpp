@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "base/bytefile.h"
 #include "base/text.h"
@@ -50,7 +51,7 @@ class Unihan : public ::testing::Test {
     void SetUp() override {
         WriteBytes(dir.file("unihan.txt"), kSource);
         auto r = BuildUnihanIndex(dir.file("unihan.txt"), dir.file("unihan.idc"));
-        ASSERT_TRUE(r.ok);
+        ASSERT_TRUE(r.outcome.ok);
         ASSERT_EQ(LoadUnihanIndex(dir.path(), index), std::string(kUnihanFoundLine));
     }
     std::string Block(std::u16string_view q) {
@@ -151,8 +152,8 @@ TEST(UnihanBuild, ProgressStartsAtZeroAndNeverReaches100) {
     cb.progress = [&](int p) { seen.push_back(p); };
     cb.processMessages = [&] { ++pumps; };
     auto r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"), cb);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(r.message, "Index file unihan.idc created");
+    EXPECT_TRUE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.message, "Index file unihan.idc created");
     EXPECT_EQ(r.records, 4);
     EXPECT_EQ(seen, (std::vector<int>{0, 25, 50, 75}));
     EXPECT_EQ(pumps, 8);
@@ -170,7 +171,7 @@ TEST(UnihanBuild, SkipsLinesThatAreNoDataLines) {
                "  U+4E05\tok\n"   // 67: leading blanks are trimmed away
                "U+4E05\tagain\n"  // 79: same run
                "U+4E06\tx\n");    // 92
-    ASSERT_TRUE(BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc")).ok);
+    ASSERT_TRUE(BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc")).outcome.ok);
     EXPECT_EQ(Hex(ReadBytes(dir.file("unihan.idc"))), Hex(FromHex("05 4E 00 00 43 00 00 00"
                                                                   "06 4E 00 00 5C 00 00 00")));
 }
@@ -182,7 +183,7 @@ TEST(UnihanBuild, EmptySourceGivesAnEmptyIndex) {
     UnihanBuildCallbacks cb;
     cb.progress = [&](int p) { seen.push_back(p); };
     auto r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"), cb);
-    EXPECT_TRUE(r.ok);
+    EXPECT_TRUE(r.outcome.ok);
     EXPECT_TRUE(seen.empty());
     EXPECT_TRUE(std::filesystem::exists(dir.file("unihan.idc")));
     EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), "");
@@ -192,18 +193,45 @@ TEST(UnihanBuild, FailureKeepsThePreviousIndex) {
     TempDir dir;
     WriteBytes(dir.file("unihan.idc"), FromHex("00 4E 00 00 00 00 00 00"));
     auto r = BuildUnihanIndex(dir.file("missing.txt"), dir.file("unihan.idc"));
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "ERROR: Unknown error when creating index file!");
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.message, "ERROR: Unknown error when creating index file!");
+    EXPECT_NE(r.outcome.detail.find(dir.file("missing.txt")), std::string::npos)
+        << r.outcome.detail;
     EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), FromHex("00 4E 00 00 00 00 00 00"));
     // A source that is a directory fails while reading; nothing half-written is left.
     std::filesystem::create_directory(dir.file("dir.txt"));
     r = BuildUnihanIndex(dir.file("dir.txt"), dir.file("unihan.idc"));
-    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), FromHex("00 4E 00 00 00 00 00 00"));
     EXPECT_FALSE(std::filesystem::exists(dir.file("unihan.idc.tmp")));
     // The index cannot be written into a missing folder.
     WriteBytes(dir.file("src.txt"), "U+4E00\ta\tb\n");
-    EXPECT_FALSE(BuildUnihanIndex(dir.file("src.txt"), dir.file("none/unihan.idc")).ok);
+    EXPECT_FALSE(BuildUnihanIndex(dir.file("src.txt"), dir.file("none/unihan.idc")).outcome.ok);
+    // Any failure of a callback counts the same, not only input/output errors.
+    UnihanBuildCallbacks cb;
+    cb.progress = [](int) { throw std::runtime_error("window gone"); };
+    r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"), cb);
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.detail, "window gone");
+    EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), FromHex("00 4E 00 00 00 00 00 00"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("unihan.idc.tmp")));
+}
+
+TEST(UnihanBuild, CancelledBuildKeepsThePreviousIndex) {
+    TempDir dir;
+    WriteBytes(dir.file("unihan.idc"), FromHex("00 4E 00 00 00 00 00 00"));
+    WriteBytes(dir.file("src.txt"), "U+4E00\ta\tb\nU+4E01\ta\tb\nU+4E02\ta\tb\n");
+    int polls = 0;
+    UnihanBuildCallbacks cb;
+    cb.cancelRequested = [&] { return ++polls == 2; };
+    auto r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"), cb);
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_TRUE(r.outcome.cancelled);
+    EXPECT_EQ(r.outcome.message, "Index file unihan.idc was not created: the build was cancelled");
+    EXPECT_EQ(r.records, 0);
+    EXPECT_EQ(polls, 2);
+    EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), FromHex("00 4E 00 00 00 00 00 00"));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("unihan.idc.tmp")));
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ class BuilderTest : public ::testing::Test {
     }
     KeyMap Keys(const std::vector<std::string>& lines, IndexBuildOptions options) {
         IndexBuildResult r = Build(lines, options);
-        EXPECT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+        EXPECT_TRUE(r.outcome.ok) << r.outcome.detail;
         KeyMap keys = WalkIndex(r.indexPath).keys;
         RemoveFile(r.indexPath);
         return keys;
@@ -104,9 +104,9 @@ TEST_F(BuilderTest, TwoEntryIndexByteForByte) {
     WriteBytes(data, bytes);
     SetFileUnixTime(data, 1700000000);
     IndexBuildResult r = BuildIndex(data, Opts(false, false), callbacks);
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(r.indexPath, dir.file("two.idx"));
-    EXPECT_EQ(r.message, u"Index file created: two.idx");
+    EXPECT_EQ(r.outcome.message, "Index file created: two.idx");
 
     std::string idxBytes = ReadBytes(r.indexPath);
     ASSERT_EQ(idxBytes.size(), 310u);
@@ -135,7 +135,7 @@ TEST_F(BuilderTest, EmptyAndCommentOnlyFilesGiveTheBareRoot) {
         TempDir d;
         WriteBytes(d.file("c.ced"), content);
         IndexBuildResult r = BuildIndex(d.file("c.ced"), Opts(true, true), {});
-        ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+        ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
         std::string idxBytes = ReadBytes(r.indexPath);
         ASSERT_EQ(idxBytes.size(), 278u);
         EXPECT_EQ(idxBytes.substr(272), root);
@@ -147,7 +147,7 @@ TEST_F(BuilderTest, SingleLineIndexByteForByte) {
     data = dir.file("a.ced");
     WriteBytes(data, test::Utf16Bytes("A [a] /x/"));
     IndexBuildResult r = BuildIndex(data, Opts(false, false), callbacks);
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     std::string idxBytes = ReadBytes(r.indexPath);
     ASSERT_EQ(idxBytes.size(), 294u);
     EXPECT_EQ(Hex(idxBytes.substr(272)), Hex(FromHex("00 00 01 00 00 00 41 00 1C 01 00 00"
@@ -161,9 +161,9 @@ TEST_F(BuilderTest, NameIsAskedWithTheInitialTextAndCutTo127Units) {
         return std::u16string(200, u'名');
     };
     IndexBuildResult r = Build({"A [a] /x/"}, Opts(false, false), "My Dict.ced");
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(asked, u"CEDICT file My Dict.ced");
-    EXPECT_EQ(r.message, u"Index file created: My Dict.idx");
+    EXPECT_EQ(r.outcome.message, "Index file created: My Dict.idx");
     IndexHeader h = ReadIndexHeaderOf(r.indexPath);
     EXPECT_EQ(DescriptionText(h.Description), std::u16string(127, u'名'));
     EXPECT_EQ(h.Description[127], 0);
@@ -174,7 +174,7 @@ TEST_F(BuilderTest, CancelledPromptStoresTheInitialName) {
         return std::nullopt;
     };
     IndexBuildResult r = Build({"A [a] /x/"}, Opts(false, false));
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(DescriptionText(ReadIndexHeaderOf(r.indexPath).Description), u"CEDICT file dict.ced");
 }
 
@@ -198,7 +198,7 @@ TEST_F(BuilderTest, HeadwordsThatArePrefixesOfEachOther) {
     // Lines of 24, 22, 26, 22 and 24 bytes with their CR LF.
     IndexBuildResult r = Build(
         {"ab [x] /y/", "a [x] /y/", "abc [x] /y/", "b [x] /y/", "ab [x] /y/"}, Opts(false, false));
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     Walked w = WalkIndex(r.indexPath);
     EXPECT_EQ(w.keys, (KeyMap{{u"a", {24}}, {u"ab", {0, 94}}, {u"abc", {46}}, {u"b", {72}}}));
     EXPECT_EQ(w.children[u""], u"ab");
@@ -280,7 +280,7 @@ TEST_F(BuilderTest, PinyinFoldTable) {
 TEST_F(BuilderTest, ChildrenKeepFirstFilingOrder) {
     // Headword, then translation words, then pinyin keys; line by line.
     IndexBuildResult r = Build({"z [b1] /yyyy/", "c [a1] /xxxx/"}, Opts(true, true));
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     Walked w = WalkIndex(r.indexPath);
     EXPECT_EQ(w.children[u""], u"zybcxa");
     EXPECT_EQ(w.keys[u"z"], (std::vector<int32_t>{0}));
@@ -298,7 +298,7 @@ TEST_F(BuilderTest, WordSizeLimitWarnsAndSkipsTheLine) {
     std::string longLine = form15 + " " + form15 + " [zi4] /x/";
     std::string okLine = form14 + " " + form14 + " [zi4] /x/";
     IndexBuildResult r = Build({longLine, okLine}, Opts(false, false));
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0],
               u"WARNING: A string with word [" + Utf8ToUtf16(form15 + " " + form15 + " ") +
@@ -358,7 +358,7 @@ TEST_F(BuilderTest, KeyWithMoreThan65535OffsetsKeepsTheFirst65535) {
     std::vector<std::string> lines(65537, "K [k] /kkkk/");
     lines.push_back("Z [z] /zz/");
     IndexBuildResult r = Build(lines, Opts(true, false));
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_EQ(warnings[0],
               u"WARNING: Index key [K] has more than 65535 entries; only its first 65535 entries "
@@ -379,7 +379,7 @@ TEST_F(BuilderTest, SingleOverflowingKeyIsNamedAlone) {
     callbacks.warning = [&](const std::u16string& t) { warnings.push_back(t); };
     std::vector<std::string> lines(65536, "鍵 [x] /x/");
     IndexBuildResult r = Build(lines, Opts(true, false));
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(warnings, (std::vector<std::u16string>{
                             u"WARNING: Index key [鍵] has more than 65535 entries; only its first "
                             u"65535 entries are added to index"}));
@@ -398,9 +398,9 @@ TEST_F(BuilderTest, ExistingIndexIsLeftAlone) {
         return std::nullopt;
     };
     IndexBuildResult r = Build({"A [a] /x/"}, Opts(true, true));
-    EXPECT_EQ(r.status, IndexBuildStatus::AlreadyExists);
-    EXPECT_EQ(r.message,
-              u"Index file dict.idx already exists! Delete it before creating a new one!");
+    EXPECT_TRUE(r.alreadyExists);
+    EXPECT_EQ(r.outcome.message,
+              "Index file dict.idx already exists! Delete it before creating a new one!");
     EXPECT_FALSE(asked);
     EXPECT_EQ(ReadBytes(idx()), "old index");
     struct stat st;
@@ -412,8 +412,7 @@ TEST_F(BuilderTest, ExistingIndexIsLeftAlone) {
     TempDir d2;
     std::filesystem::create_directory(d2.file("x.idx"));
     WriteBytes(d2.file("x.ced"), Ucs2File({"A [a] /x/"}));
-    EXPECT_EQ(BuildIndex(d2.file("x.ced"), Opts(true, false), {}).status,
-              IndexBuildStatus::AlreadyExists);
+    EXPECT_TRUE(BuildIndex(d2.file("x.ced"), Opts(true, false), {}).alreadyExists);
 }
 
 TEST_F(BuilderTest, IndexAppearingDuringTheBuildIsNotReplaced) {
@@ -422,16 +421,18 @@ TEST_F(BuilderTest, IndexAppearingDuringTheBuildIsNotReplaced) {
         return std::nullopt;
     };
     IndexBuildResult r = Build({"A [a] /x/"}, Opts(true, false));
-    EXPECT_EQ(r.status, IndexBuildStatus::AlreadyExists);
+    EXPECT_TRUE(r.alreadyExists);
     EXPECT_EQ(ReadBytes(idx()), "someone else's");
     EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"dict.ced", "dict.idx"}));
 }
 
 void ExpectFailedWithoutTrace(const IndexBuildResult& r, const std::string& folder,
                               const std::vector<std::string>& files) {
-    EXPECT_EQ(r.status, IndexBuildStatus::Failed);
-    EXPECT_EQ(r.message, u"ERROR: Unknown error when creating index file!");
-    EXPECT_FALSE(r.detail.empty());
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_FALSE(r.outcome.cancelled);
+    EXPECT_FALSE(r.alreadyExists);
+    EXPECT_EQ(r.outcome.message, "ERROR: Unknown error when creating index file!");
+    EXPECT_FALSE(r.outcome.detail.empty());
     EXPECT_EQ(FilesIn(folder), files);
 }
 
@@ -445,14 +446,15 @@ TEST_F(BuilderTest, OddSizedDataFileFails) {
     };
     IndexBuildResult r = BuildIndex(data, Opts(true, false), callbacks);
     ExpectFailedWithoutTrace(r, dir.path(), {"dict.ced"});
-    EXPECT_NE(r.detail.find("odd byte size"), std::string::npos) << r.detail;
+    EXPECT_NE(r.outcome.detail.find("odd byte size"), std::string::npos) << r.outcome.detail;
     EXPECT_FALSE(asked);
 }
 
 TEST_F(BuilderTest, UnreadableDataFileFails) {
     IndexBuildResult missing = BuildIndex(dir.file("missing.ced"), Opts(true, false), {});
     ExpectFailedWithoutTrace(missing, dir.path(), {});
-    EXPECT_NE(missing.detail.find("missing.ced"), std::string::npos) << missing.detail;
+    EXPECT_NE(missing.outcome.detail.find("missing.ced"), std::string::npos)
+        << missing.outcome.detail;
     EXPECT_EQ(missing.indexPath, dir.file("missing.idx"));
 
     std::filesystem::create_directory(dir.file("folder.ced"));
@@ -477,7 +479,32 @@ TEST_F(BuilderTest, FailureInTheNamePromptLeavesNothingBehind) {
     };
     IndexBuildResult r = Build({"A [a] /x/"}, Opts(true, false));
     ExpectFailedWithoutTrace(r, dir.path(), {"dict.ced"});
-    EXPECT_EQ(r.detail, "Prompt failed: prompt");
+    EXPECT_EQ(r.outcome.detail, "Prompt failed: prompt");
+}
+
+TEST_F(BuilderTest, CancelledBuildStopsAndLeavesNothingBehind) {
+    // Cancelled while the lines are read, and again once all are read (before the name).
+    for (int stopAt : {2, 4}) {
+        TempDir d;
+        data = d.file("dict.ced");
+        WriteBytes(data, Ucs2File({"A [a] /x/", "B [b] /y/", "C [c] /z/"}));
+        int polls = 0;
+        int lines = 0;
+        bool asked = false;
+        callbacks.progress = [&](int) { ++lines; };
+        callbacks.cancelRequested = [&] { return ++polls >= stopAt; };
+        callbacks.askName = [&](const std::u16string&) -> std::optional<std::u16string> {
+            asked = true;
+            return std::nullopt;
+        };
+        IndexBuildResult r = BuildIndex(data, Opts(true, false), callbacks);
+        EXPECT_FALSE(r.outcome.ok);
+        EXPECT_TRUE(r.outcome.cancelled);
+        EXPECT_EQ(r.outcome.message, "Index file was not created: the build was cancelled");
+        EXPECT_EQ(lines, stopAt - 1);
+        EXPECT_FALSE(asked);
+        EXPECT_EQ(FilesIn(d.path()), (std::vector<std::string>{"dict.ced"}));
+    }
 }
 
 TEST_F(BuilderTest, DataFileOf2GiBFails) {
@@ -491,7 +518,7 @@ TEST_F(BuilderTest, DataFileOf2GiBFails) {
     callbacks.progress = [&](int) { progressed = true; };
     IndexBuildResult r = BuildIndex(data, Opts(true, false), callbacks);
     ExpectFailedWithoutTrace(r, dir.path(), {"huge.ced"});
-    EXPECT_NE(r.detail.find("2 GiB"), std::string::npos) << r.detail;
+    EXPECT_NE(r.outcome.detail.find("2 GiB"), std::string::npos) << r.outcome.detail;
     EXPECT_FALSE(progressed);
 }
 

@@ -47,7 +47,7 @@ class DicTest : public ::testing::Test {
         o.AddDescToIndex = desc;
         o.AddPinToIndex = pinyin;
         IndexBuildResult r = BuildIndex(DataPath(), o, IndexBuildCallbacks{});
-        ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+        ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     }
     // A header and the node records given in hexadecimal.
     void WriteIndex(const std::string& nodesHex) {

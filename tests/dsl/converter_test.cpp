@@ -86,10 +86,10 @@ TEST_F(DslConvert, WorkedExampleByteForByte) {
     std::vector<std::string> lines = {"#NAME \"Test\"", "#INDEX_LANGUAGE \"Chinese\"", ""};
     lines.insert(lines.end(), kWorkedExample.begin(), kWorkedExample.end());
     DslResult r = convert(lines);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(r.count, 1);
-    EXPECT_EQ(r.message, "Converted: 1 terms");
-    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.outcome.message, "Converted: 1 terms");
+    EXPECT_EQ(r.outcome.detail, "");
     EXPECT_EQ(r.outputPath, output());
     expectOutput({kWorkedLine});
     // UTF-16 little-endian, no byte-order mark, CR LF at the end.
@@ -107,7 +107,7 @@ TEST_F(DslConvert, CardEndsAtNextHeadwordOrAtEnd) {
     lines.push_back("[m2]Mandarin");
     lines.insert(lines.end(), kWorkedExample.begin(), kWorkedExample.end());
     DslResult r = convert(lines);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(r.count, 3);
     expectOutput({kWorkedLine, "国语 [guó yǔ] /Mandarin/", kWorkedLine});
     EXPECT_EQ(ReadBytes(log()), expectedLog({}, 3));
@@ -115,7 +115,7 @@ TEST_F(DslConvert, CardEndsAtNextHeadwordOrAtEnd) {
 
 TEST_F(DslConvert, ConsecutiveHeadwordLinesAreFormsOfOneCard) {
     DslResult r = convert({"國語", "国语", "\t[m1]guó yǔ[/m]", "\t[m2]national language[/m]"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"國語 国语 [guó yǔ] /national language/"});
     // Comment lines between them do not break the card.
     r = convert({"國語", "# note", "{{comment}}", "", "国语", "[m1]guo", "[m2]x y z"});
@@ -130,7 +130,7 @@ TEST_F(DslConvert, CardsWithoutPinyinOrSenseAreLogged) {
         "中文", "[m1]zhong", "[m2]ok", "己",
         "己己",  // joined headwords, missed at the end of the input
     });
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(r.count, 1);
     expectOutput({"中文 [zhong] /ok/"});
     EXPECT_EQ(ReadBytes(log()), expectedLog({"甲 乙", "丙", "己 己己"}, 1));
@@ -139,14 +139,14 @@ TEST_F(DslConvert, CardsWithoutPinyinOrSenseAreLogged) {
 TEST_F(DslConvert, ExamplesNeedASenseBeforeThem) {
     DslResult r = convert({"中", "[m1]zhong", "[m4][*][ex]dropped[/ex][/*]", "[m2]first", "[m4]one",
                            "[m4]two", "[m2]second", "[m4]three", "[m4]   ", "[m4]four"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"中 [zhong] /first|one[br]two/second|three[br]four/"});
 }
 
 TEST_F(DslConvert, SlashesAreRemovedAndEscapedBracketsBecomeParentheses) {
     DslResult r =
         convert({"中", "[m1]zhong", "[m2]either/or \\[lit.\\] a\\b", "[m4][ex]and/or[/ex]"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"中 [zhong] /eitheror (lit.) a\\b|andor/"});
 }
 
@@ -184,7 +184,7 @@ TEST_F(DslConvert, PinyinLineRules) {
         "[m1]!",
         "[m2]eight",  // "!!": the second "!" is the pinyin
     });
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"一 [x] /one/", "二 [ èr] /two/", "三 [sān] /three/", "四 [sì] /four/",
                   "六 [liù] /six/", "八 [!] /eight/"});
     EXPECT_EQ(ReadBytes(log()), expectedLog({"五", "七"}, 6));
@@ -192,7 +192,7 @@ TEST_F(DslConvert, PinyinLineRules) {
 
 TEST_F(DslConvert, EscapedBracketRefusesTheOnlyPinyinLine) {
     DslResult r = convert({"中", "[m1]zhong \\[1\\]", "[m2]middle"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(r.count, 0);
     EXPECT_EQ(ReadBytes(output()), "");
     EXPECT_EQ(ReadBytes(log()), expectedLog({"中"}, 0));
@@ -202,14 +202,14 @@ TEST_F(DslConvert, ReplacementsIgnoreCaseButLineTestsDoNot) {
     DslResult r =
         convert({"中", "[m1]zhong", "[M2]dropped: upper-case tag", "[m2][B]bold[/B] [C]c[/c]",
                  "[m2][I]it[/i][EX]ex[/Ex][/M]", "[M4]dropped too", "[m4]kept"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"中 [zhong] /[bs]bold[be] [cs]c[ce]/itex|kept/"});
 }
 
 TEST_F(DslConvert, HeadwordLineWithLatinSpaceOrDigitIsABodyLine) {
     DslResult r = convert({"中", "[m1]zhong", "[m2]first", "中A", "[m2]second", "中 文", "中1",
                            "[m2]third", "{中}", "[m2]fourth"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(r.count, 1);
     expectOutput({"中 [zhong] /first/second/third/fourth/"});
 }
@@ -218,30 +218,30 @@ TEST_F(DslConvert, HeadwordTestStartsAtU3400) {
     // U+33FF is below the limit (body line), U+3400 and surrogates are headword characters.
     DslResult r = convert({"\xE3\x90\x80", "[m1]a", "[m2]b", "\xE3\x8F\xBF", "[m2]c",
                            "\xF0\xA0\x80\x80", "[m1]d", "[m2]e"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"\xE3\x90\x80 [a] /b/c/", "\xF0\xA0\x80\x80 [d] /e/"});
 }
 
 TEST_F(DslConvert, EmptyInputAndInputWithoutCards) {
     DslResult r = convertBytes("");
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(r.count, 0);
-    EXPECT_EQ(r.message, "Converted: 0 terms");
+    EXPECT_EQ(r.outcome.message, "Converted: 0 terms");
     EXPECT_TRUE(FileExists(output()));
     EXPECT_EQ(ReadBytes(output()), "");
     EXPECT_EQ(ReadBytes(log()), expectedLog({}, 0));
     EXPECT_NE(ReadBytes(log()).find(Utf16Bytes("words/terms count:0\r\n")), std::string::npos);
 
     r = convert({"#NAME \"x\"", "  ", "{{only a comment}}", "\t[m2]body without card"});
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.message, "Converted: 0 terms");
+    ASSERT_TRUE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.message, "Converted: 0 terms");
     EXPECT_EQ(ReadBytes(output()), "");
     EXPECT_EQ(ReadBytes(log()), expectedLog({}, 0));
 }
 
 TEST_F(DslConvert, BodyLinesBeforeTheFirstHeadwordAreDroppedSilently) {
     DslResult r = convert({"[m1]stray", "[m2]stray sense", "中", "[m1]zhong", "[m2]middle"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"中 [zhong] /middle/"});
     EXPECT_EQ(ReadBytes(log()), expectedLog({}, 1));
 }
@@ -250,14 +250,14 @@ TEST_F(DslConvert, ByteOrderMarksAreDroppedAnywhere) {
     std::string bom = "\xEF\xBB\xBF";
     DslResult r = convert({bom + "#NAME \"x\"", "中", "[m1]zhong", "[m2]mid" + bom + "dle",
                            bom + "文", "[m1]" + bom + "wen", bom, "[m2]text"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"中 [zhong] /middle/", "文 [wen] /text/"});
 }
 
 TEST_F(DslConvert, EmptySenseAddsNothing) {
     DslResult r = convert({"中", "[m1]zhong", "[m2][/m]", "[m2]  [i][/i] [/m]", "[m4]example", "文",
                            "[m1]wen", "[m2]", "[m2][b][/b]", "[m2]x"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     // [m2][b][/b] gives the sense "[bs][be]"; "[m2]x" is exactly five characters.
     expectOutput({"文 [wen] /[bs][be]/x/"});
     EXPECT_EQ(ReadBytes(log()), expectedLog({"中"}, 1));
@@ -268,7 +268,7 @@ TEST_F(DslConvert, CrLfAndBlankIndentation) {
     for (const char* l : {"  中文  ", " \t [m1]zhōng wén[/m] ", "\t\t[m2] Chinese \t"})
         bytes += Utf16Bytes(std::string(l) + "\r\n");
     DslResult r = convertBytes(bytes);
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"中文 [zhōng wén] /Chinese/"});
 }
 
@@ -276,7 +276,7 @@ TEST_F(DslConvert, LongLinesArriveInPieces) {
     // A line longer than 9999 code units is read in pieces, each piece classified alone.
     std::string sense = "[m2]" + std::string(9995, 'a') + "[m2]tail";
     DslResult r = convert({"中", "[m1]zhong", sense});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"中 [zhong] /" + std::string(9995, 'a') + "/tail/"});
 }
 
@@ -284,14 +284,14 @@ TEST_F(DslConvert, OutputNameAndPathsInTheLog) {
     std::string in = dir.file("src.v2.DSL");
     WriteBytes(in, DslSource(kWorkedExample));
     DslResult r = ConvertDsl(in, dir.path());
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(r.outputPath, dir.file("src.v2.ced"));
     EXPECT_EQ(ReadBytes(dir.file("src.v2.ced")), CrLfLines({kWorkedLine}));
 
     std::string bare = dir.file("noext");
     WriteBytes(bare, DslSource(kWorkedExample));
     r = ConvertDsl(bare, dir.path() + "/");
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(r.outputPath, bare + ".ced");
     EXPECT_EQ(r.logPath, dir.file("convertlog.txt"));
     EXPECT_EQ(ReadBytes(r.logPath),
@@ -304,7 +304,7 @@ TEST_F(DslConvert, OutputIsTruncatedAndLogRewritten) {
     WriteBytes(output(), std::string(1000, 'x'));
     WriteBytes(log(), std::string(1000, 'y'));
     DslResult r = convert({"中", "[m1]zhong", "[m2]middle"});
-    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.outcome.ok);
     expectOutput({"中 [zhong] /middle/"});
     EXPECT_EQ(ReadBytes(log()), expectedLog({}, 1));
 }
@@ -325,7 +325,7 @@ TEST_F(DslConvert, VeryLongCard) {
     std::vector<std::string> all = lines;
     all.insert(all.end(), tail.begin(), tail.end());
     DslResult r = convert(all);
-    ASSERT_TRUE(r.ok) << r.error;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(r.count, 2);
     std::string expected = CrLfLines({"長 [cháng] " + senses + "/", "短 [duǎn] /short/"});
     ASSERT_GT(expected.size(), 200000u);
@@ -346,9 +346,9 @@ TEST_F(DslConvert, FailureInsideAVeryLongCardKeepsOnlyWholeCards) {
     for (int i = 0; i < 6000; ++i)
         lines.push_back("[m2]sense " + std::to_string(i));
     DslResult r = convertBytes(DslSource(lines) + "x");
-    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(r.count, 1);
-    EXPECT_EQ(r.message, "Converted: 1 terms");
+    EXPECT_EQ(r.outcome.message, "Converted: 1 terms");
     EXPECT_EQ(Hex(ReadBytes(output())), Hex(CrLfLines({"短 [duǎn] /short/"})));
 }
 
@@ -360,11 +360,11 @@ TEST_F(DslConvert, RefusesACedInputWithoutTouchingIt) {
         std::string bytes = DslSource(kWorkedExample);
         WriteBytes(in, bytes);
         DslResult r = ConvertDsl(in, dir.path());
-        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.outcome.ok);
         EXPECT_EQ(r.count, 0);
-        EXPECT_EQ(r.message, "Converted: 0 terms");
-        EXPECT_EQ(r.error, "Refused: the output file " + dir.file("dict.ced") +
-                               " would overwrite the input file " + in);
+        EXPECT_EQ(r.outcome.message, "Converted: 0 terms");
+        EXPECT_EQ(r.outcome.detail, "Refused: the output file " + dir.file("dict.ced") +
+                                        " would overwrite the input file " + in);
         EXPECT_EQ(ReadBytes(in), bytes) << name;
         EXPECT_FALSE(FileExists(log()));
         RemoveFile(in);
@@ -376,9 +376,9 @@ TEST_F(DslConvert, RefusesAnOutputThatLinksToTheInput) {
     WriteBytes(input(), bytes);
     std::filesystem::create_symlink(input(), output());
     DslResult r = ConvertDsl(input(), dir.path());
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Refused: the output file " + output() + " would overwrite the input file " +
-                           input());
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.detail, "Refused: the output file " + output() +
+                                    " would overwrite the input file " + input());
     EXPECT_EQ(ReadBytes(input()), bytes);
 
     // A hard link, reached through a path with "..".
@@ -388,7 +388,7 @@ TEST_F(DslConvert, RefusesAnOutputThatLinksToTheInput) {
     std::string viaDots = dir.file("sub/../sub/copy.dsl");
     std::filesystem::create_symlink(input(), dir.file("sub/copy.dsl"));
     r = ConvertDsl(viaDots, dir.path());
-    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(ReadBytes(input()), bytes);
 }
 
@@ -396,9 +396,9 @@ TEST_F(DslConvert, RefusesTheLogFileAsInput) {
     std::string bytes = DslSource(kWorkedExample);
     WriteBytes(log(), bytes);
     DslResult r = ConvertDsl(log(), dir.path() + "/./");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Refused: the log file " + dir.path() + "/./convertlog.txt" +
-                           " would overwrite the input file " + log());
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.detail, "Refused: the log file " + dir.path() + "/./convertlog.txt" +
+                                    " would overwrite the input file " + log());
     EXPECT_EQ(ReadBytes(log()), bytes);
     EXPECT_FALSE(FileExists(dir.file("convertlog.ced")));
 }
@@ -407,11 +407,12 @@ TEST_F(DslConvert, LogThatCannotBeCreatedIsAFailure) {
     WriteBytes(input(), DslSource(kWorkedExample));
     std::string folder = dir.file("missing-folder");
     DslResult r = ConvertDsl(input(), folder);
-    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(r.count, 0);
-    EXPECT_EQ(r.message, "Converted: 0 terms");
-    EXPECT_EQ(r.error, "Conversion failed: log file " + folder +
-                           "/convertlog.txt: Cannot create file (No such file or directory)");
+    EXPECT_EQ(r.outcome.message, "Converted: 0 terms");
+    EXPECT_EQ(r.outcome.detail,
+              "Conversion failed: log file " + folder +
+                  "/convertlog.txt: Cannot create file (No such file or directory)");
 }
 
 TEST_F(DslConvert, OutputThatCannotBeCreatedIsAFailure) {
@@ -419,27 +420,27 @@ TEST_F(DslConvert, OutputThatCannotBeCreatedIsAFailure) {
     WriteBytes(input(), bytes);
     std::filesystem::create_directory(output());
     DslResult r = ConvertDsl(input(), dir.path());
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.message, "Converted: 0 terms");
-    EXPECT_EQ(r.error, "Conversion failed: output file " + output() +
-                           ": Cannot create file (Is a directory)");
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.message, "Converted: 0 terms");
+    EXPECT_EQ(r.outcome.detail, "Conversion failed: output file " + output() +
+                                    ": Cannot create file (Is a directory)");
     EXPECT_EQ(ReadBytes(input()), bytes);
     EXPECT_FALSE(FileExists(log()));
 }
 
 TEST_F(DslConvert, MissingOrUnreadableInputCreatesNothing) {
     DslResult r = ConvertDsl(input(), dir.path());
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Conversion failed: input file " + input() +
-                           ": Cannot open file (No such file or directory)");
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.detail, "Conversion failed: input file " + input() +
+                                    ": Cannot open file (No such file or directory)");
     EXPECT_FALSE(FileExists(output()));
     EXPECT_FALSE(FileExists(log()));
 
     std::filesystem::create_directory(input());
     r = ConvertDsl(input(), dir.path());
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, "Conversion failed: input file " + input() +
-                           ": Cannot open file (not a regular file)");
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.detail, "Conversion failed: input file " + input() +
+                                    ": Cannot open file (not a regular file)");
     EXPECT_FALSE(FileExists(output()));
 }
 
@@ -449,15 +450,32 @@ TEST_F(DslConvert, OddSizedInputFailsWithTheCountReached) {
     lines.push_back("[m1]guó yǔ");
     lines.push_back("[m2]Mandarin");
     DslResult r = convertBytes(DslSource(lines) + "x");
-    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(r.count, 1);
-    EXPECT_EQ(r.message, "Converted: 1 terms");
-    EXPECT_EQ(r.error, "Conversion failed: input file " + input() +
-                           ": Read beyond end of file (odd byte count: the file is not UTF-16)");
+    EXPECT_EQ(r.outcome.message, "Converted: 1 terms");
+    EXPECT_EQ(r.outcome.detail,
+              "Conversion failed: input file " + input() +
+                  ": Read beyond end of file (odd byte count: the file is not UTF-16)");
     // What was written up to the failure is kept; the log has no count or end lines.
     expectOutput({kWorkedLine});
     EXPECT_EQ(ReadBytes(log()), CrLfLines({"--- conversion started ---", "input file: " + input(),
                                            "output file: " + output()}));
+}
+
+TEST_F(DslConvert, CancelStopsBeforeTheNextLine) {
+    std::vector<std::string> lines = kWorkedExample;
+    lines.push_back("国语");
+    lines.push_back("[m1]guó yǔ");
+    lines.push_back("[m2]Mandarin");
+    WriteBytes(input(), DslSource(lines));
+    int polls = 0;
+    DslResult r = ConvertDsl(input(), dir.path(), [&] { return ++polls == 8; });
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_TRUE(r.outcome.cancelled);
+    EXPECT_EQ(polls, 8);
+    EXPECT_EQ(r.count, 1);  // the seventh line ("国语") ended the first card
+    EXPECT_EQ(r.outcome.message, "Converted: 1 terms");
+    EXPECT_EQ(r.outcome.detail, "Conversion cancelled");
 }
 
 // --- the tag rewrites --------------------------------------------------------------------

@@ -71,7 +71,7 @@ void MakeDictionary(const QString& folder, const QString& name, const QString& d
     const std::u16string desc = description.toStdU16String();
     cb.askName = [desc](const std::u16string&) { return std::optional<std::u16string>(desc); };
     IndexBuildResult r = BuildIndex(ced.toStdString(), IndexBuildOptions{}, cb);
-    if (r.status != IndexBuildStatus::Created) qFatal("index not built for %s", qPrintable(ced));
+    if (!r.outcome.ok) qFatal("index not built for %s", qPrintable(ced));
 }
 
 const QStringList kFirstDict = {

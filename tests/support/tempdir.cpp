@@ -65,7 +65,7 @@ void MakeDict(const TempDir& dir, const std::string& base, const std::string& de
     IndexBuildCallbacks cb;
     cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
     IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), IndexBuildOptions{}, cb);
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
 }
 
 std::string Hex(std::string_view bytes) {

@@ -127,11 +127,11 @@ TEST_F(DuplicatesTest, PinyinRuleDecidesByExactCase) {
     const int64_t third = static_cast<int64_t>(
         Ucs2File({"中國 中国 [Zhong1 guo2] /China/", "其他 [qi2 ta1] /other/"}).size());
     ScanResult r = ScanFile(path, Flag(false));
-    EXPECT_EQ(r.Status, ScanStatus::Completed);
+    EXPECT_TRUE(r.outcome.ok);
     EXPECT_EQ(Rows(r.Rows), Rows({Row("中國 中国 [Zhong1 guo2] /China/", 0),
                                   Row("中國 中国 [zhong1 guo2] /Middle Kingdom/", third)}));
     r = ScanFile(path, Flag(true));
-    EXPECT_EQ(r.Status, ScanStatus::Completed);
+    EXPECT_TRUE(r.outcome.ok);
     EXPECT_TRUE(r.Rows.empty());
 }
 
@@ -149,7 +149,7 @@ TEST_F(DuplicatesTest, CommentsBlankLinesAndEmptyWordsNeverBecomeRows) {
     std::string path =
         file(Ucs2File({"# a [p]", "# a [p]", "", "   ", "[p] /x/", "[p] /x/", " #a", "a [p] /1/"}));
     ScanResult r = ScanFile(path, Flag(false));
-    EXPECT_EQ(r.Status, ScanStatus::Completed);
+    EXPECT_TRUE(r.outcome.ok);
     EXPECT_TRUE(r.Rows.empty()) << Rows(r.Rows);
 }
 
@@ -206,7 +206,7 @@ TEST_F(DuplicatesTest, FastScanEqualsTheLiteralScan) {
             const std::size_t calls = k;
             k = 0;
             std::vector<DuplicateRow> literal = LiteralScan(path, cb.comparePinyin);
-            ASSERT_EQ(fast.Status, ScanStatus::Completed);
+            ASSERT_TRUE(fast.outcome.ok);
             ASSERT_EQ(calls, k) << "round " << round;
             ASSERT_EQ(Rows(fast.Rows), Rows(literal)) << "round " << round << " mode " << mode;
             compared += static_cast<int>(literal.size());
@@ -227,7 +227,8 @@ TEST_F(DuplicatesTest, ProgressAndCancel) {
     cb.processEvents = [&] { ++events; };
     cb.cancelRequested = [&] { return positions.size() == 3; };
     ScanResult r = ScanFile(path, cb);
-    EXPECT_EQ(r.Status, ScanStatus::Cancelled);
+    EXPECT_TRUE(r.outcome.cancelled);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(positions, (std::vector<int64_t>{0, 14, 28}));
     EXPECT_EQ(events, 3);
     EXPECT_EQ(Rows(r.Rows), Rows({Row("a [1]", 0), Row("a [2]", 14)}));
@@ -235,13 +236,15 @@ TEST_F(DuplicatesTest, ProgressAndCancel) {
 
 TEST_F(DuplicatesTest, ReadErrorsEndTheScanWithTheRowsFound) {
     ScanResult r = ScanFile(dir.file("missing.ced"), Flag(false));
-    EXPECT_EQ(r.Status, ScanStatus::Failed);
-    EXPECT_NE(r.Error.find("missing.ced"), std::string::npos);
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.message,
+              "ERROR: The file could not be read to its end: " + r.outcome.detail);
+    EXPECT_NE(r.outcome.detail.find(dir.file("missing.ced")), std::string::npos);
     EXPECT_TRUE(r.Rows.empty());
 
     std::string path = file(Ucs2File({"a [1]", "a [2]"}) + "x");  // odd size
     r = ScanFile(path, Flag(false));
-    EXPECT_EQ(r.Status, ScanStatus::Failed);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(Rows(r.Rows), Rows({Row("a [1]", 0), Row("a [2]", 14)}));
 }
 
@@ -251,9 +254,9 @@ TEST_F(DuplicatesTest, SaveAppliesRowsAtTheirOwnPlacesInAnyOrder) {
     std::string path = file(Ucs2File({"a [1] /x/", "# note", "a [2] /y/", "b"}));
     std::vector<DuplicateRow> rows = {Row("a [2] /edited/", 24 + 14), Row("a [1] /x/", 0)};
     SaveResult r = SaveDuplicates(path, rows, {});
-    ASSERT_TRUE(r.Ok) << r.Message;
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.message;
     EXPECT_EQ(r.OutputPath, dir.file("dict.new"));
-    EXPECT_EQ(r.Message, "Changes saved to file: " + dir.file("dict.new"));
+    EXPECT_EQ(r.outcome.message, "Changes saved to file: " + dir.file("dict.new"));
     EXPECT_EQ(Hex(ReadBytes(r.OutputPath)),
               Hex(Ucs2File({"a [1] /x/", "# note", "a [2] /edited/", "b"})));
     EXPECT_EQ(ReadBytes(path), Ucs2File({"a [1] /x/", "# note", "a [2] /y/", "b"}));
@@ -264,7 +267,7 @@ TEST_F(DuplicatesTest, SaveRemovesCheckedLinesWithTheirLineEnds) {
     std::vector<DuplicateRow> rows = {Row("a [1]", 0), Row("a [2]", 14, true),
                                       Row("a [3]", 14 + 20)};
     SaveResult r = SaveDuplicates(path, rows, {});
-    ASSERT_TRUE(r.Ok);
+    ASSERT_TRUE(r.outcome.ok);
     // An unchecked row is rewritten trimmed and ended with CR LF; other bytes are copied.
     EXPECT_EQ(Hex(ReadBytes(r.OutputPath)), Hex(Utf16Bytes("a [1]\r\na [3]\r\n\nlast")));
 }
@@ -273,14 +276,14 @@ TEST_F(DuplicatesTest, SaveOfAnEmptyListCopiesByteForByte) {
     const std::string bytes = "\xFF\xFE" + Utf16Bytes("a\r\n\n# c\rx\nno end");
     std::string path = file(bytes);
     SaveResult r = SaveDuplicates(path, {}, {});
-    ASSERT_TRUE(r.Ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(ReadBytes(r.OutputPath), bytes);
     // Also an empty file and an odd-sized one (nothing is read line by line).
     path = file("", "empty.ced");
-    ASSERT_TRUE(SaveDuplicates(path, {}, {}).Ok);
+    ASSERT_TRUE(SaveDuplicates(path, {}, {}).outcome.ok);
     EXPECT_EQ(ReadBytes(dir.file("empty.new")), "");
     path = file("abc", "odd.ced");
-    ASSERT_TRUE(SaveDuplicates(path, {}, {}).Ok);
+    ASSERT_TRUE(SaveDuplicates(path, {}, {}).outcome.ok);
     EXPECT_EQ(ReadBytes(dir.file("odd.new")), "abc");
 }
 
@@ -288,19 +291,19 @@ TEST_F(DuplicatesTest, SaveReplacesAnEarlierNewFile) {
     std::string path = file(Ucs2File({"a", "a"}));
     WriteBytes(dir.file("dict.new"), std::string(1000, 'z'));
     SaveResult r = SaveDuplicates(path, {Row("a", 0, true)}, {});
-    ASSERT_TRUE(r.Ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(ReadBytes(dir.file("dict.new")), Ucs2File({"a"}));
     EXPECT_FALSE(FileExists(dir.file("dict.new.tmp")));
     // A name without an extension gets one.
     path = file(Ucs2File({"a"}), "plain");
-    ASSERT_TRUE(SaveDuplicates(path, {}, {}).Ok);
+    ASSERT_TRUE(SaveDuplicates(path, {}, {}).outcome.ok);
     EXPECT_TRUE(FileExists(dir.file("plain.new")));
 }
 
 TEST_F(DuplicatesTest, SaveOfTheFirstLineDropsTheByteOrderMark) {
     std::string path = file("\xFF\xFE" + Utf16Bytes("a [1]\r\na [2]\r\n"));
     SaveResult r = SaveDuplicates(path, {Row("a [9]", 0)}, {});
-    ASSERT_TRUE(r.Ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(Hex(ReadBytes(r.OutputPath)), Hex(Utf16Bytes("a [9]\r\na [2]\r\n")));
 }
 
@@ -310,7 +313,7 @@ TEST_F(DuplicatesTest, RowsWithOnePositionAreWrittenOnce) {
     std::vector<DuplicateRow> rows = {Row("a [1]", 0), Row("a [3] first", 28), Row("a [2]", 14),
                                       Row("a [3] second", 28, true)};
     SaveResult r = SaveDuplicates(path, rows, {});
-    ASSERT_TRUE(r.Ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(Hex(ReadBytes(r.OutputPath)), Hex(Ucs2File({"a [1]", "a [2]", "a [3] first", "b"})));
 }
 
@@ -325,7 +328,7 @@ TEST_F(DuplicatesTest, ScanThenSaveRoundTrip) {
     s.Rows[0].Checked = true;  // the last line
     s.Rows[2].Text = u"x [1] /edited/";
     SaveResult r = SaveDuplicates(path, s.Rows, {});
-    ASSERT_TRUE(r.Ok);
+    ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(Hex(ReadBytes(r.OutputPath)),
               Hex(Utf16Bytes("x [1] /edited/\r\ny [1]\n# x [1]\r\nx [2] /b/\r\n\r\n")));
 }
@@ -336,9 +339,9 @@ TEST_F(DuplicatesTest, CancelledSaveAppliesRowsSoFarAndCopiesTheRest) {
     SaveCallbacks cb;
     cb.cancelRequested = [&] { return ++asked == 2; };
     SaveResult r = SaveDuplicates(path, {Row("a [7]", 0), Row("a [8]", 14), Row("a [9]", 28)}, cb);
-    ASSERT_TRUE(r.Ok);
-    EXPECT_TRUE(r.Cancelled);
-    EXPECT_EQ(r.Message, "Changes saved to file: " + r.OutputPath);
+    ASSERT_TRUE(r.outcome.ok);
+    EXPECT_TRUE(r.outcome.cancelled);
+    EXPECT_EQ(r.outcome.message, "Changes saved to file: " + r.OutputPath);
     EXPECT_EQ(ReadBytes(r.OutputPath), Ucs2File({"a [7]", "a [2]", "a [3]"}));
 }
 
@@ -348,27 +351,29 @@ TEST_F(DuplicatesTest, FailedSaveIsReportedAndLeavesNoHalfFile) {
     WriteBytes(dir.file("dict.new"), earlier);
     ASSERT_EQ(::mkdir(dir.file("dict.new.tmp").c_str(), 0755), 0);
     SaveResult r = SaveDuplicates(path, {Row("a [1]", 0, true)}, {});
-    EXPECT_FALSE(r.Ok);
-    EXPECT_EQ(r.Message.rfind("ERROR: Can't save changes to file: " + dir.file("dict.new"), 0), 0u)
-        << r.Message;
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(
+        r.outcome.message.rfind("ERROR: Can't save changes to file: " + dir.file("dict.new"), 0),
+        0u)
+        << r.outcome.message;
     EXPECT_EQ(ReadBytes(dir.file("dict.new")), earlier);
     ::rmdir(dir.file("dict.new.tmp").c_str());
 
     // The scanned file is gone: nothing is written.
     r = SaveDuplicates(dir.file("gone.ced"), {}, {});
-    EXPECT_FALSE(r.Ok);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_FALSE(FileExists(dir.file("gone.new")));
 
     // Rows that do not fit the file (it changed since the scan) fail the save.
     r = SaveDuplicates(path, {Row("a [1]", 28)}, {});
-    EXPECT_FALSE(r.Ok);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(ReadBytes(dir.file("dict.new")), earlier);
     EXPECT_FALSE(FileExists(dir.file("dict.new.tmp")));
 
     // A scanned ".new" file would be its own output: refused, the file stays as it was.
     std::string self = file(Ucs2File({"a", "a"}), "x.new");
     r = SaveDuplicates(self, {Row("a", 0, true)}, {});
-    EXPECT_FALSE(r.Ok);
+    EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(ReadBytes(self), Ucs2File({"a", "a"}));
 }
 

@@ -48,7 +48,7 @@ class UserdictTest : public ::testing::Test {
     }
     bool add(const char* word, const char* pin, std::initializer_list<const char*> memo) {
         form = EntryForm{W(word), W(pin), Lines(memo), u""};
-        return dict.AddOrChange(form, cb);
+        return dict.AddOrChange(form, cb).ok;
     }
     EntryForm query(const char* word) {
         form = EntryForm{W(word), u"", {}, u""};
@@ -256,7 +256,7 @@ TEST_F(UserdictTest, ChangeDropsTheImagePath) {
     load();
     EntryForm f = query("w");
     EXPECT_EQ(f.Memo, Lines({"a"}));
-    ASSERT_TRUE(dict.AddOrChange(form, cb));
+    ASSERT_TRUE(dict.AddOrChange(form, cb).ok);
     EXPECT_EQ(bytes(), Ucs2File({"w [p] /a/"}));
 }
 
