@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/bytefile.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 
 namespace kes {
@@ -77,10 +78,6 @@ bool ParseIniInteger(std::string_view value, int32_t& out) {
     return true;
 }
 
-std::string IniTempPath(const std::string& path) {
-    return path + ".tmp";
-}
-
 bool IniFile::load(const std::string& path) {
     sections_.clear();
     if (!FileExists(path)) {
@@ -151,18 +148,11 @@ std::string IniFile::text() const {
 }
 
 bool IniFile::save(const std::string& path) const {
-    std::string temp = IniTempPath(path);
     try {
-        std::string bytes = text();
-        {
-            ByteFile f(temp, OpenMode::Create);
-            if (!bytes.empty()) f.write(bytes.data(), bytes.size());
-            f.close();
-        }
-        ReplaceFile(temp, path);
+        const std::string bytes = text();
+        ReplaceFileContents(path, [&](ByteFile& f) { f.write(bytes.data(), bytes.size()); });
         return true;
-    } catch (const IoError&) {
-        if (FileExists(temp)) RemoveFile(temp);
+    } catch (...) {
         return false;
     }
 }

@@ -1,7 +1,7 @@
 // setup.ini access: an INI text file (UTF-8, LF or CR LF) held in memory as its lines, so
 // that rewriting one section keeps every other section, its order and its lines. Saving
-// writes a temporary file beside the target and renames it over the target, so an
-// interrupted save never leaves a truncated file.
+// replaces the file in one step (base/replacefile.h), so an interrupted save never leaves a
+// truncated file.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +25,8 @@ class IniFile {
     void parse(std::string_view text);
     // The whole text as it would be saved (LF line ends).
     std::string text() const;
-    // Writes text() to `path` atomically: IniTempPath(path) first, then a rename over
-    // `path`. Returns false when anything fails; the previous file is then untouched.
+    // Replaces `path` (the real file when it is a symbolic link, its mode kept) with text()
+    // in one step. Returns false when anything fails; the previous file is then untouched.
     bool save(const std::string& path) const;
 
     // Section names are matched without regard to ASCII letter case; keys likewise
@@ -77,9 +77,6 @@ class IniFile {
 
     std::vector<Section> sections_;
 };
-
-// The temporary file that IniFile::save writes before renaming it over `path`.
-std::string IniTempPath(const std::string& path);
 
 // Parses an INI integer value as readInteger does; false when it is no integer.
 bool ParseIniInteger(std::string_view value, int32_t& out);

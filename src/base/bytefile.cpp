@@ -81,12 +81,16 @@ void ByteFile::open(const std::string& path, OpenMode mode) {
         case OpenMode::Create:
             flags |= O_RDWR | O_CREAT | O_TRUNC;
             break;
+        case OpenMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+            break;
     }
-    int fd = ::open(path.c_str(), flags, 0644);
+    int fd = ::open(path.c_str(), flags, mode == OpenMode::CreateNew ? 0600 : 0644);
     if (fd < 0) {
         int err = errno;
-        fail(mode == OpenMode::Create ? "Cannot create file (" + ErrnoText(err) + ")"
-                                      : "Cannot open file (" + ErrnoText(err) + ")");
+        fail(mode == OpenMode::Create || mode == OpenMode::CreateNew
+                 ? "Cannot create file (" + ErrnoText(err) + ")"
+                 : "Cannot open file (" + ErrnoText(err) + ")");
     }
     struct stat st;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -114,6 +118,15 @@ void ByteFile::close() {
     fd_ = -1;
     rpos_ = rlen_ = 0;
     if (rc != 0) fail("Cannot close file (" + ErrnoText(errno) + ")");
+}
+
+void ByteFile::sync() {
+    if (fd_ < 0) fail("File not open");
+    flushWrites();
+    while (::fsync(fd_) != 0) {
+        if (errno == EINTR) continue;
+        fail("Cannot write file to disk (" + ErrnoText(errno) + ")");
+    }
 }
 
 void ByteFile::dropReadBuffer() {
@@ -273,6 +286,12 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool SameFileAs(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 int64_t FileSizeOf(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
@@ -310,11 +329,6 @@ void SetFileUnixTime(const std::string& path, int64_t unixTime) {
 
 bool RemoveFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
-}
-
-void ReplaceFile(const std::string& source, const std::string& target) {
-    if (::rename(source.c_str(), target.c_str()) != 0)
-        throw IoError(target, "Cannot replace file (" + ErrnoText(errno) + ")");
 }
 
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix) {

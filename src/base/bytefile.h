@@ -27,6 +27,7 @@ enum class OpenMode {
     Read,       // existing file, read only
     ReadWrite,  // existing file, read and write, position 0
     Create,     // create or truncate, read and write
+    CreateNew,  // create a file that must not exist yet (mode 0600), read and write
 };
 
 class ByteFile {
@@ -42,8 +43,12 @@ class ByteFile {
     void open(const std::string& path, OpenMode mode);
     // Flushes pending writes and closes; throws when the flush or close fails.
     void close();
+    // Flushes pending writes and makes the file's bytes durable on disk (fsync).
+    void sync();
     bool isOpen() const { return fd_ >= 0; }
     const std::string& name() const { return name_; }
+    // The name that errors report from now on (a temporary file reports what it stands for).
+    void setName(std::string name) { name_ = std::move(name); }
 
     // Reads exactly n bytes or throws (a short read is an error).
     void read(void* buffer, std::size_t n);
@@ -120,6 +125,8 @@ class ByteFile {
 void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to);
 
 bool FileExists(const std::string& path);
+// True when both paths name one existing file (the same device and inode).
+bool SameFileAs(const std::string& a, const std::string& b);
 // Byte size of a file; throws IoError when it cannot be read.
 int64_t FileSizeOf(const std::string& path);
 // Last-write time as a 32-bit DOS date-time in local time; throws IoError.
@@ -129,8 +136,6 @@ int32_t UnixToDosTime(int64_t unixTime);
 // Sets a file's last-write time (used by tests and tools); throws IoError.
 void SetFileUnixTime(const std::string& path, int64_t unixTime);
 bool RemoveFile(const std::string& path);
-// Replaces `target` by `source` in one step (rename); throws IoError.
-void ReplaceFile(const std::string& source, const std::string& target);
 // The names of the files in a folder whose name ends with `suffix` (letter case ignored),
 // sorted by name so that the listing order is stable.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix);

@@ -4,6 +4,7 @@
 
 #include "base/bytefile.h"
 #include "base/lines.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 
 namespace kes {
@@ -123,18 +124,17 @@ std::vector<std::string_view> TabWords(std::string_view line, std::size_t most) 
 UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::string& indexPath,
                                    const UnihanBuildCallbacks& cb) {
     UnihanBuildResult result;
-    const std::string temp = indexPath + ".tmp";
     try {
         ByteFile src(sourcePath, OpenMode::Read);
-        ByteFile idc(temp, OpenMode::Create);
+        FileReplacement replacement(indexPath);
+        ByteFile& idc = replacement.file();
         const int64_t total = src.size();
         int32_t prev = 0;
         while (!src.eof()) {
             const int64_t pos = src.position();
             if (cb.processMessages) cb.processMessages();
             if (CancelRequested(cb.cancelRequested)) {
-                idc.close();
-                RemoveFile(temp);
+                replacement.discard();
                 result.records = 0;
                 result.outcome.cancelled = true;
                 result.outcome.message = std::string(kUnihanCancelledMessage);
@@ -155,13 +155,11 @@ UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::str
             prev = code;
         }
         src.close();
-        idc.close();
-        ReplaceFile(temp, indexPath);
+        replacement.commit();
         result.outcome.ok = true;
         result.outcome.message = std::string(kUnihanCreatedMessage);
     } catch (...) {
         result.outcome.detail = CurrentExceptionDetail();
-        if (FileExists(temp)) RemoveFile(temp);
         result.records = 0;
         result.outcome.message = std::string(kUnihanFailedMessage);
     }

@@ -31,7 +31,7 @@ int RunUnihanCommand(const std::vector<std::string>& args, const CommandContext&
     const Outcome result =
         BuildUnihanIndex(source, JoinPath(ctx.programFolder, kUnihanIndexName), callbacks).outcome;
     if (terminal) err << "\r\033[K";
-    (result.ok ? out : err) << result.message << "\n";
+    (result.ok ? out : err) << MessageWithDetail(result) << "\n";
     return result.ok ? 0 : 1;
 }
 

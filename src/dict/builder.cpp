@@ -13,6 +13,7 @@
 #include <new>
 
 #include "base/lines.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 #include "dict/indexformat.h"
 
@@ -66,30 +67,6 @@ static_assert(PinyinFoldTable.size() == 384);
 bool PathExists(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0;
-}
-
-// Moves the finished file to its name unless something has that name already (then returns
-// false and leaves both alone). Throws IoError when the move fails otherwise.
-bool MoveIntoPlace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
-        return true;
-    int err = errno;
-    if (err == EEXIST) return false;
-    if (err == EINVAL || err == ENOSYS || err == ENOTSUP) {
-        // The file system cannot rename without replacing: a hard link fails when the
-        // name is taken, just the same.
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            ::unlink(from.c_str());
-            return true;
-        }
-        err = errno;
-        if (err == EEXIST) return false;
-        if (PathExists(to)) return false;
-        if (::rename(from.c_str(), to.c_str()) == 0) return true;
-        err = errno;
-    }
-    throw IoError(to, std::string("Cannot move the finished index file into place (") +
-                          std::strerror(err) + ")");
 }
 
 // Files the keys of one entry line. The parts of the line are views into the line itself
@@ -550,8 +527,6 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         return result;
     }
 
-    const std::string tempPath = result.indexPath + ".tmp";
-    bool tempCreated = false;
     try {
         ByteFile data(dataPath, OpenMode::Read);
         const int64_t dataSize = data.size();
@@ -594,16 +569,11 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         header.DataSize = static_cast<int32_t>(dataSize);
         header.DataAge = FileDosTime(dataPath);
 
-        tree.LayoutNodes(kRootPosition, tempPath);
-        ByteFile out;
-        tempCreated = true;
-        out.open(tempPath, OpenMode::Create);
-        WriteIndexHeader(out, header);
-        tree.WriteNodes(out);
-        out.close();
-
-        if (!MoveIntoPlace(tempPath, result.indexPath)) {
-            RemoveFile(tempPath);
+        tree.LayoutNodes(kRootPosition, result.indexPath);
+        FileReplacement replacement(result.indexPath);
+        WriteIndexHeader(replacement.file(), header);
+        tree.WriteNodes(replacement.file());
+        if (!replacement.commitNew()) {
             result.alreadyExists = true;
             outcome.message = existsMessage;
             return result;
@@ -616,7 +586,6 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
     } catch (...) {
         outcome.detail = CurrentExceptionDetail();
     }
-    if (tempCreated) RemoveFile(tempPath);
     outcome.message = kIndexFailedMessage;
     return result;
 }

@@ -3,12 +3,14 @@
 #include <bit>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <system_error>
 
 #include "base/bytefile.h"
 #include "base/lines.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 #include "dsl/ucs2reader.h"
 
@@ -311,18 +313,6 @@ class CardConverter {
         }
     }
 
-    // After a failure: takes back the part of an unfinished card that was already written,
-    // so that the output ends after the last whole card.
-    void abandon() noexcept {
-        if (!cardOpen_) return;
-        try {
-            out_.seek(cardStart_);
-            out_.truncate();
-        } catch (const IoError&) {
-        }
-        cardOpen_ = false;
-    }
-
   private:
     void headwordLine(std::u16string_view s) {
         if (!headwords_.empty() && !pinyin_.empty() && hasSense() && state_ == CardState::Senses) {
@@ -383,7 +373,6 @@ class CardConverter {
     void spillSenses() {
         if (senses_.size() < kSpillUnits || headwords_.empty()) return;
         if (!cardOpen_) {
-            cardStart_ = out_.position();
             line_.assign(headwords_);
             line_.append(u" ["sv);
             line_.append(pinyin_);
@@ -435,7 +424,6 @@ class CardConverter {
     int exampleState_ = 0;  // 0: no sense yet, 1: last added a sense, 2: last added an example
     int64_t count_ = 0;
     bool cardOpen_ = false;  // the beginning of the current card is in the output
-    int64_t cardStart_ = 0;  // where the current card's line starts in the output
     std::string bytes_;
 };
 
@@ -514,18 +502,22 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
         return r;
     }
 
-    ByteFile in, out, log;
+    ByteFile in;
+    // The output and the log are written into temporary files beside them: an earlier
+    // output stays as it was until the new one is complete.
+    std::optional<FileReplacement> out, log;
     int64_t count = 0;
     try {
-        // The input is opened first, so that an unreadable input leaves no emptied output.
+        // The input is opened first, so that an unreadable input creates nothing.
         in.open(inputPath, OpenMode::Read);
-        out.open(r.outputPath, OpenMode::Create);
-        log.open(r.logPath, OpenMode::Create);
-        WriteUcs2Line(log, u"--- conversion started ---");
-        WriteUcs2Line(log, u"input file: " + Wide(inputPath));
-        WriteUcs2Line(log, u"output file: " + Wide(r.outputPath));
+        out.emplace(r.outputPath);
+        log.emplace(r.logPath);
+        ByteFile& logFile = log->file();
+        WriteUcs2Line(logFile, u"--- conversion started ---");
+        WriteUcs2Line(logFile, u"input file: " + Wide(inputPath));
+        WriteUcs2Line(logFile, u"output file: " + Wide(r.outputPath));
 
-        CardConverter cards(out, log);
+        CardConverter cards(out->file(), logFile);
         try {
             Ucs2LineReader reader(in);
             std::u16string line;
@@ -537,31 +529,31 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
             cards.finish();
         } catch (...) {
             count = cards.count();
-            cards.abandon();
             throw;
         }
         count = cards.count();
         in.close();
-        out.close();
-        WriteUcs2Line(log, u"words/terms count:" + Wide(std::to_string(count)));
-        WriteUcs2Line(log, u"--- end of conversion ---");
-        WriteUcs2Line(log, u"");
-        log.close();
+        out->commit();
+        WriteUcs2Line(logFile, u"words/terms count:" + Wide(std::to_string(count)));
+        WriteUcs2Line(logFile, u"--- end of conversion ---");
+        WriteUcs2Line(logFile, u"");
+        log->commit();
         r.outcome.ok = true;
     } catch (const ConversionCancelled&) {
         r.outcome.cancelled = true;
         error = "Conversion cancelled";
     } catch (const IoError& e) {
+        const std::string& name = e.fileName();
         std::string what;
-        if (e.fileName() == inputPath)
+        if (name == inputPath)
             what = "input file";
-        else if (e.fileName() == r.outputPath)
+        else if (name == r.outputPath)
             what = "output file";
-        else if (e.fileName() == r.logPath)
+        else if (name == r.logPath)
             what = "log file";
         else
             what = "file";
-        error = "Conversion failed: " + what + " " + e.fileName() + ": " + e.reason();
+        error = "Conversion failed: " + what + " " + name + ": " + e.reason();
         if (e.fileName() == inputPath && in.isOpen()) {
             try {
                 if (in.size() % 2 != 0) error += " (odd byte count: the file is not UTF-16)";
@@ -570,6 +562,13 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
         }
     } catch (...) {
         error = "Conversion failed: " + CurrentExceptionDetail();
+    }
+    if (!r.outcome.ok && log) {
+        // The log of a failed or cancelled conversion tells how far it got.
+        try {
+            log->commit();
+        } catch (...) {
+        }
     }
     r.count = count;
     r.outcome.message = ConvertedText(count);

@@ -24,7 +24,9 @@ struct DslResult {
 
 // Converts `inputPath` (kept as given in the log) into ChangeExtension(inputPath, ".ced").
 // Refuses, before any file is created, an input with the extension ".ced" (any letter case)
-// and an input that is the same file as the output or as the log. Never throws: file errors
+// and an input that is the same file as the output or as the log. The output replaces an
+// earlier one only when the conversion succeeded; the log is written either way (both as
+// base/replacefile.h replaces files). Never throws: file errors
 // end the conversion and are reported in the detail. `cancelRequested` is polled before every
 // input line.
 DslResult ConvertDsl(const std::string& inputPath, const std::string& programFolder,

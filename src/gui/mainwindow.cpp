@@ -612,7 +612,7 @@ void TfmMain::acMakeIndexExecute() {
         if (!name) return std::nullopt;
         return U16(*name);
     };
-    EndIndexBuild(BuildIndex(path.toStdString(), options, cb).outcome.message);
+    EndIndexBuild(MessageWithDetail(BuildIndex(path.toStdString(), options, cb).outcome));
 }
 
 void TfmMain::acUniIndexExecute() {
@@ -624,8 +624,8 @@ void TfmMain::acUniIndexExecute() {
     cb.progress = [this](int percent) { ShowBuildProgress(percent); };
     cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
     cb.cancelRequested = [this] { return terminating_; };
-    EndIndexBuild(BuildUnihanIndex(path.toStdString(), JoinPath(folder_, kUnihanIndexName), cb)
-                      .outcome.message);
+    EndIndexBuild(MessageWithDetail(
+        BuildUnihanIndex(path.toStdString(), JoinPath(folder_, kUnihanIndexName), cb).outcome));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "base/bytefile.h"
 #include "base/lines.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 
 namespace kes {
@@ -113,7 +114,6 @@ SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<Dupl
                           const SaveCallbacks& cb) {
     SaveResult result;
     result.OutputPath = DuplicatesOutputPath(scannedFile);
-    const std::string tempPath = result.OutputPath + ".tmp";
 
     // (position, text) with the text of a checked row empty: that line is removed.
     struct Change {
@@ -133,7 +133,10 @@ SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<Dupl
             throw IoError(scannedFile, "The output would replace the scanned file");
         ByteFile src(scannedFile, OpenMode::Read);
         const int64_t size = src.size();
-        ByteFile out(tempPath, OpenMode::Create);
+        FileReplacement replacement(result.OutputPath);
+        if (SameFileAs(replacement.realPath(), scannedFile))  // a ".new" link to the scanned file
+            throw IoError(scannedFile, "The output would replace the scanned file");
+        ByteFile& out = replacement.file();
         int64_t cur = 0;
         for (std::size_t i = 0; i < changes.size(); ++i) {
             const Change& c = changes[i];
@@ -152,16 +155,13 @@ SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<Dupl
             if (!c.Text->empty()) WriteUcs2Line(out, *c.Text);
         }
         CopyBytes(src, out, cur, size);
-        out.close();
-        ReplaceFile(tempPath, result.OutputPath);
+        replacement.commit();
     } catch (const IoError& e) {
-        if (FileExists(tempPath)) RemoveFile(tempPath);
         result.outcome.detail = e.what();
         result.outcome.message =
             "ERROR: Can't save changes to file: " + result.OutputPath + " (" + e.reason() + ")";
         return result;
     } catch (...) {
-        if (FileExists(tempPath)) RemoveFile(tempPath);
         result.outcome.detail = CurrentExceptionDetail();
         result.outcome.message = "ERROR: Can't save changes to file: " + result.OutputPath + " (" +
                                  result.outcome.detail + ")";

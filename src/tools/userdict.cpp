@@ -5,6 +5,7 @@
 
 #include "base/bytefile.h"
 #include "base/lines.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 
 namespace kes {
@@ -28,27 +29,11 @@ Outcome Failed(const char* message) {
     return o;
 }
 
-// Shows an outcome's message (when it has one) and passes the outcome on.
+// Shows an outcome's message (when it has one), a failure's with the file and the reason,
+// and passes the outcome on.
 Outcome Told(const UserdictCallbacks& cb, Outcome o) {
-    if (!o.message.empty()) Tell(cb.showMessage, o.message);
+    if (!o.message.empty()) Tell(cb.showMessage, MessageWithDetail(o));
     return o;
-}
-
-// Writes a whole new file through `tempPath` and renames it over `path`; the old file is
-// untouched unless every byte of the new one was written. Throws IoError on failure (the
-// temporary file is removed).
-template <typename WriteFn>
-void RewriteFile(const std::string& path, WriteFn&& writeBody) {
-    const std::string tempPath = path + ".tmp";
-    try {
-        ByteFile out(tempPath, OpenMode::Create);
-        writeBody(out);
-        out.close();
-        ReplaceFile(tempPath, path);
-    } catch (const IoError&) {
-        if (FileExists(tempPath)) RemoveFile(tempPath);
-        throw;
-    }
 }
 
 }  // namespace
@@ -186,7 +171,7 @@ Outcome Userdict::ChangeRecord(int index, std::u16string_view line) {
             end = size;
         }
         if (end < start || end > size) throw IoError(path_, "Record offset beyond end of file");
-        RewriteFile(path_, [&](ByteFile& out) {
+        ReplaceFileContents(path_, [&](ByteFile& out) {
             CopyBytes(src, out, 0, start);
             WriteUcs2Line(out, line);
             CopyBytes(src, out, end, size);
@@ -236,7 +221,7 @@ Outcome Userdict::AppendRecord(std::u16string_view line) {
         return Failed(kCantOpenForAdd);
     }
     try {
-        RewriteFile(path_, [&](ByteFile& out) {
+        ReplaceFileContents(path_, [&](ByteFile& out) {
             CopyBytes(src, out, 0, keep);
             if (padByte) out.write("\0", 1);
             if (addLineEnd) out.write("\r\0\n\0", 4);

@@ -1,8 +1,7 @@
 // The user dictionary: userdict.txt in the program folder, a UTF-16LE file of entry lines.
 // The table holds the key and the byte offset of every record (non-empty line); a query
-// reads the record's line again at its offset. Adding or changing a word rewrites the file
-// through a temporary file beside it, so the old file stays whole until the new one is
-// complete.
+// reads the record's line again at its offset. Adding or changing a word replaces the file in
+// one step (base/replacefile.h), so the old file stays whole until the new one is complete.
 #pragma once
 
 #include <cstdint>
@@ -45,8 +44,9 @@ class Userdict {
     // The "Query" command on the window's fields.
     void Query(EntryForm& form, const UserdictCallbacks& cb) const;
     // The "Add/Change" command on the window's fields: ok when the file changed. Every
-    // message is also shown through the callbacks; a write failure's detail names the file
-    // and the reason. Declining to change a present word gives a cancelled outcome.
+    // message is also shown through the callbacks; a file failure's detail (shown on a line
+    // of its own) names the file and the reason. Declining to change a present word gives a
+    // cancelled outcome.
     Outcome AddOrChange(EntryForm& form, const UserdictCallbacks& cb);
 
     std::vector<std::u16string> Words;  // keys, in file order

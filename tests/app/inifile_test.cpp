@@ -4,11 +4,14 @@
 
 #include <filesystem>
 
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::FileSizeLimit;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -152,7 +155,7 @@ TEST(IniFileFiles, MissingFileReadsEmptyAndSaveRoundTrips) {
     ini.writeString("Setup", "Face", "Arial");
     ASSERT_TRUE(ini.save(dir.file("setup.ini")));
     EXPECT_EQ(ReadBytes(dir.file("setup.ini")), "[Setup]\nFace=Arial\n");
-    EXPECT_FALSE(std::filesystem::exists(IniTempPath(dir.file("setup.ini"))));
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"setup.ini"}));
 
     IniFile again;
     EXPECT_TRUE(again.load(dir.file("setup.ini")));
@@ -174,13 +177,16 @@ TEST(IniFileFiles, FailedSaveLeavesTheOldFileWhole) {
     const std::string path = dir.file("setup.ini");
     const std::string old = "[Setup]\r\nX=1\r\n[Dicts]\r\na.idx=1\r\n";
     WriteBytes(path, old);
-    // The temporary file cannot be created: a directory stands in its place.
-    std::filesystem::create_directory(IniTempPath(path));
     IniFile ini;
     ASSERT_TRUE(ini.load(path));
     ini.writeInteger("Setup", "X", 2);
-    EXPECT_FALSE(ini.save(path));
+    {
+        // The disk takes no more than 10 bytes of the new text.
+        FileSizeLimit limit(10);
+        EXPECT_FALSE(ini.save(path));
+    }
     EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"setup.ini"}));
     // A save into a missing folder fails too, without creating anything.
     EXPECT_FALSE(ini.save(dir.file("missing/setup.ini")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));

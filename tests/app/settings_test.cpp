@@ -5,11 +5,14 @@
 #include <filesystem>
 
 #include "app/inifile.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::FileSizeLimit;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -136,9 +139,12 @@ TEST(SettingsSave, FailuresLeaveTheOldFile) {
     const std::string path = dir.file("setup.ini");
     const std::string old = "[Setup]\nInpFontsize=20\n[Dicts]\na.idx=1\n";
     WriteBytes(path, old);
-    std::filesystem::create_directory(IniTempPath(path));
-    EXPECT_FALSE(SaveSettings(path, Settings{}));
+    {
+        FileSizeLimit limit(old.size());  // the new text is longer
+        EXPECT_FALSE(SaveSettings(path, Settings{}));
+    }
     EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"setup.ini"}));
     // An unreadable file is not replaced by one that would lose its other sections.
     std::filesystem::create_directory(dir.file("dir.ini"));
     EXPECT_FALSE(SaveSettings(dir.file("dir.ini"), Settings{}));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 
 #include "support/tempdir.h"
@@ -61,7 +62,9 @@ TEST(UnihanCommand, FailureIsReportedAndExitsNonZero) {
     // The program folder does not exist, so the index cannot be written.
     CommandRun r = RunUnihan({dir.file("unihan.txt")}, dir.file("missing-folder"));
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "ERROR: Unknown error when creating index file!\n");
+    EXPECT_EQ(r.err, "ERROR: Unknown error when creating index file!\nCannot create file (" +
+                         std::string(std::strerror(ENOENT)) +
+                         "): " + dir.file("missing-folder/unihan.idc") + "\n");
 }
 
 }  // namespace

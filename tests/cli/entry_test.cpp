@@ -10,11 +10,13 @@
 #include <vector>
 
 #include "base/bytefile.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::Utf16Bytes;
@@ -248,9 +250,13 @@ TEST_F(EntryProgram, OutputThatCannotBeCreatedIsAFailure) {
     std::filesystem::create_directory(work.file("a.ced"));
     RunResult r = RunProgram(scratch, home.path(), work.path(), {"dsl", "a.dsl"});
     EXPECT_NE(r.status, 0);
-    EXPECT_EQ(r.out, "Converted: 0 terms\n");
-    EXPECT_EQ(r.err, "Conversion failed: output file a.ced: Cannot create file (Is a directory)\n");
+    // The card is converted, but the finished output cannot take the folder's place.
+    EXPECT_EQ(r.out, "Converted: 1 terms\n");
+    EXPECT_EQ(r.err,
+              "Conversion failed: output file a.ced: Cannot replace file (Is a directory)\n");
     EXPECT_EQ(ReadBytes(work.file("a.dsl")), OneCard());
+    EXPECT_TRUE(std::filesystem::is_directory(work.file("a.ced")));
+    EXPECT_EQ(NamesIn(work.path()), (std::vector<std::string>{"a.ced", "a.dsl"}));
 }
 
 TEST_F(EntryProgram, HelpListsTheCommands) {

@@ -6,17 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <utility>
 
 #include "base/text.h"
 #include "dict/indexformat.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::FileSizeLimit;
 using test::FromHex;
 using test::Hex;
 using test::ReadBytes;
@@ -466,11 +469,16 @@ TEST_F(BuilderTest, UnreadableDataFileFails) {
 }
 
 TEST_F(BuilderTest, UnwritableIndexLeavesNothingBehind) {
-    // The temporary file's name is taken by a folder, so the index cannot be written.
-    std::filesystem::create_directory(dir.file("dict.idx.tmp"));
-    IndexBuildResult r = Build({"A [a] /x/"}, Opts(true, false));
-    ExpectFailedWithoutTrace(r, dir.path(), {"dict.ced", "dict.idx.tmp"});
-    EXPECT_TRUE(std::filesystem::is_directory(dir.file("dict.idx.tmp")));
+    // The disk takes no more than 20 bytes of the index.
+    WriteBytes(dir.file("dict.ced"), Ucs2File({"A [a] /x/"}));
+    IndexBuildResult r;
+    {
+        FileSizeLimit limit(20);
+        r = BuildIndex(dir.file("dict.ced"), Opts(true, false), callbacks);
+    }
+    ExpectFailedWithoutTrace(r, dir.path(), {"dict.ced"});
+    EXPECT_NE(r.outcome.detail.find(std::strerror(EFBIG)), std::string::npos) << r.outcome.detail;
+    EXPECT_NE(r.outcome.detail.find(idx()), std::string::npos) << r.outcome.detail;
 }
 
 TEST_F(BuilderTest, FailureInTheNamePromptLeavesNothingBehind) {

@@ -1,8 +1,10 @@
 #include "dsl/converter.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -10,13 +12,16 @@
 
 #include "base/bytefile.h"
 #include "base/text.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::FileSizeLimit;
 using test::FromHex;
 using test::Hex;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::Utf16Bytes;
@@ -341,7 +346,10 @@ TEST_F(DslConvert, VeryLongCard) {
     EXPECT_EQ(ReadBytes(log()), expectedLog({}, 0));
 }
 
-TEST_F(DslConvert, FailureInsideAVeryLongCardKeepsOnlyWholeCards) {
+TEST_F(DslConvert, FailureInsideAVeryLongCardKeepsTheEarlierOutput) {
+    const std::string earlier = CrLfLines({"舊 [jiù] /the dictionary of last year/"});
+    WriteBytes(output(), earlier);
+    ASSERT_EQ(::chmod(output().c_str(), 0600), 0);
     std::vector<std::string> lines = {"短", "[m1]duǎn", "[m2]short", "長", "[m1]cháng"};
     for (int i = 0; i < 6000; ++i)
         lines.push_back("[m2]sense " + std::to_string(i));
@@ -349,7 +357,39 @@ TEST_F(DslConvert, FailureInsideAVeryLongCardKeepsOnlyWholeCards) {
     EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(r.count, 1);
     EXPECT_EQ(r.outcome.message, "Converted: 1 terms");
-    EXPECT_EQ(Hex(ReadBytes(output())), Hex(CrLfLines({"短 [duǎn] /short/"})));
+    EXPECT_EQ(ReadBytes(output()), earlier);
+    EXPECT_EQ(NamesIn(dir.path()),
+              (std::vector<std::string>{"convertlog.txt", "dict.ced", "dict.dsl"}));
+
+    // Converted again in one piece, it replaces the earlier output and keeps its mode.
+    r = convert(lines);
+    ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
+    EXPECT_EQ(r.count, 2);
+    struct stat st;
+    ASSERT_EQ(::stat(output().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(NamesIn(dir.path()),
+              (std::vector<std::string>{"convertlog.txt", "dict.ced", "dict.dsl"}));
+}
+
+TEST_F(DslConvert, CancelledOrFailedWriteKeepsTheEarlierOutput) {
+    const std::string earlier = CrLfLines({"舊 [jiù] /old/"});
+    WriteBytes(output(), earlier);
+    WriteBytes(input(), DslSource(kWorkedExample));
+    DslResult r = ConvertDsl(input(), dir.path(), [] { return true; });
+    EXPECT_TRUE(r.outcome.cancelled);
+    EXPECT_EQ(ReadBytes(output()), earlier);
+    {
+        // The disk refuses the output's bytes.
+        FileSizeLimit limit(40);
+        r = ConvertDsl(input(), dir.path());
+    }
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.detail.rfind("Conversion failed: output file " + output() + ": ", 0), 0u)
+        << r.outcome.detail;
+    EXPECT_EQ(ReadBytes(output()), earlier);
+    EXPECT_EQ(NamesIn(dir.path()),
+              (std::vector<std::string>{"convertlog.txt", "dict.ced", "dict.dsl"}));
 }
 
 // --- refusals and failures -------------------------------------------------------------
@@ -421,11 +461,14 @@ TEST_F(DslConvert, OutputThatCannotBeCreatedIsAFailure) {
     std::filesystem::create_directory(output());
     DslResult r = ConvertDsl(input(), dir.path());
     EXPECT_FALSE(r.outcome.ok);
-    EXPECT_EQ(r.outcome.message, "Converted: 0 terms");
+    // The card is converted, but the finished output cannot take the folder's place.
+    EXPECT_EQ(r.outcome.message, "Converted: 1 terms");
     EXPECT_EQ(r.outcome.detail, "Conversion failed: output file " + output() +
-                                    ": Cannot create file (Is a directory)");
+                                    ": Cannot replace file (Is a directory)");
     EXPECT_EQ(ReadBytes(input()), bytes);
-    EXPECT_FALSE(FileExists(log()));
+    EXPECT_TRUE(std::filesystem::is_directory(output()));
+    EXPECT_EQ(NamesIn(dir.path()),
+              (std::vector<std::string>{"convertlog.txt", "dict.ced", "dict.dsl"}));
 }
 
 TEST_F(DslConvert, MissingOrUnreadableInputCreatesNothing) {
@@ -456,8 +499,8 @@ TEST_F(DslConvert, OddSizedInputFailsWithTheCountReached) {
     EXPECT_EQ(r.outcome.detail,
               "Conversion failed: input file " + input() +
                   ": Read beyond end of file (odd byte count: the file is not UTF-16)");
-    // What was written up to the failure is kept; the log has no count or end lines.
-    expectOutput({kWorkedLine});
+    // No output is published; the log has no count or end lines.
+    EXPECT_FALSE(FileExists(output()));
     EXPECT_EQ(ReadBytes(log()), CrLfLines({"--- conversion started ---", "input file: " + input(),
                                            "output file: " + output()}));
 }

@@ -687,7 +687,9 @@ class MainWindowTest : public QObject {
         WriteText(folder_ + "/odd.ced", "abc");
         script.file(folder_ + "/odd.ced");
         w->acMakeIndex->trigger();
-        QCOMPARE(script.messages(), QStringList("ERROR: Unknown error when creating index file!"));
+        QCOMPARE(script.messages(), QStringList("ERROR: Unknown error when creating index file!\n"
+                                                "Data file has an odd byte size: " +
+                                                folder_ + "/odd.ced"));
         QCOMPARE(QFile::exists(folder_ + "/odd.idx"), false);
         QCOMPARE(w->Busy, 0);
         QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));

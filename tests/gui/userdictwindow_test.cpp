@@ -2,6 +2,7 @@
 // the button and from Enter, add and change with their messages and questions, and the
 // refusals.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -11,7 +12,10 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <cstring>
+
 #include "gui/userdictwindow.h"
+#include "support/faults.h"
 #include "ui/dialogs.h"
 
 using namespace kes;
@@ -183,16 +187,21 @@ class UserdictWindowTest : public QObject {
         QCOMPARE(script.messages(),
                  QStringList({"ERROR: You must enter something in all fields (except image "
                               "path)!"}));
-        // The temporary file cannot be made: the old file stays whole, the window stays.
-        QVERIFY(QDir(dir_.path()).mkdir("userdict.txt.tmp"));
+        // The disk refuses the new file: the old file stays whole, the window stays, and the
+        // message names the file and the reason.
         script.take();
         w->edtNewPin->setText("q");
-        QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        {
+            test::FileSizeLimit limit(static_cast<uint64_t>(original.size()));
+            QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        }
         QCOMPARE(script.messages(),
-                 QStringList({"ERROR: Can't write changes to user dictionary!"}));
+                 QStringList({"ERROR: Can't write changes to user dictionary!\nWrite error (" +
+                              QString::fromLocal8Bit(std::strerror(EFBIG)) + "): " + path_}));
         QCOMPARE(ReadFile(path_), original);
+        QCOMPARE(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"userdict.txt"});
         QVERIFY(w->isVisible());
-        QVERIFY(QDir(dir_.path()).rmdir("userdict.txt.tmp"));
     }
 
     void enterInTranscriptionMovesToTheMemo() {

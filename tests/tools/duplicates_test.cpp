@@ -1,8 +1,10 @@
 #include "tools/duplicates.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 #include <gtest/gtest.h>
@@ -10,12 +12,15 @@
 #include "base/bytefile.h"
 #include "base/lines.h"
 #include "base/text.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::FileSizeLimit;
 using test::Hex;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::Ucs2File;
@@ -349,15 +354,23 @@ TEST_F(DuplicatesTest, FailedSaveIsReportedAndLeavesNoHalfFile) {
     std::string path = file(Ucs2File({"a [1]", "a [2]"}));
     const std::string earlier = "earlier output";
     WriteBytes(dir.file("dict.new"), earlier);
-    ASSERT_EQ(::mkdir(dir.file("dict.new.tmp").c_str(), 0755), 0);
-    SaveResult r = SaveDuplicates(path, {Row("a [1]", 0, true)}, {});
+    SaveResult r;
+    {
+        // The disk takes no more than 4 bytes of the new file.
+        FileSizeLimit limit(4);
+        r = SaveDuplicates(path, {Row("a [1]", 0, true)}, {});
+    }
     EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(r.outcome.message, "ERROR: Can't save changes to file: " + dir.file("dict.new") +
+                                     " (Write error (" + std::strerror(EFBIG) + "))");
+    EXPECT_EQ(r.outcome.detail,
+              "Write error (" + std::string(std::strerror(EFBIG)) + "): " + dir.file("dict.new"));
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"dict.ced", "dict.new"}));
     EXPECT_EQ(
         r.outcome.message.rfind("ERROR: Can't save changes to file: " + dir.file("dict.new"), 0),
         0u)
         << r.outcome.message;
     EXPECT_EQ(ReadBytes(dir.file("dict.new")), earlier);
-    ::rmdir(dir.file("dict.new.tmp").c_str());
 
     // The scanned file is gone: nothing is written.
     r = SaveDuplicates(dir.file("gone.ced"), {}, {});
@@ -368,13 +381,19 @@ TEST_F(DuplicatesTest, FailedSaveIsReportedAndLeavesNoHalfFile) {
     r = SaveDuplicates(path, {Row("a [1]", 28)}, {});
     EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(ReadBytes(dir.file("dict.new")), earlier);
-    EXPECT_FALSE(FileExists(dir.file("dict.new.tmp")));
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"dict.ced", "dict.new"}));
 
     // A scanned ".new" file would be its own output: refused, the file stays as it was.
     std::string self = file(Ucs2File({"a", "a"}), "x.new");
     r = SaveDuplicates(self, {Row("a", 0, true)}, {});
     EXPECT_FALSE(r.outcome.ok);
     EXPECT_EQ(ReadBytes(self), Ucs2File({"a", "a"}));
+    // So would a ".new" name that links to the scanned file.
+    std::string linked = file(Ucs2File({"b", "b"}), "y.ced");
+    ASSERT_EQ(::symlink("y.ced", dir.file("y.new").c_str()), 0);
+    r = SaveDuplicates(linked, {Row("b", 0, true)}, {});
+    EXPECT_FALSE(r.outcome.ok);
+    EXPECT_EQ(ReadBytes(linked), Ucs2File({"b", "b"}));
 }
 
 }  // namespace

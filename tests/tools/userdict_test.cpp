@@ -1,18 +1,25 @@
 #include "tools/userdict.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
+
 #include "base/bytefile.h"
 #include "base/text.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::FileSizeLimit;
 using test::FromHex;
 using test::Hex;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::Ucs2File;
@@ -301,21 +308,43 @@ TEST_F(UserdictTest, FailedWriteLeavesTheOldFileIntact) {
     const std::string original = Ucs2File({"w [p] /a/", "v [p] /b/"});
     write(original);
     load();
-    ASSERT_EQ(::mkdir((dict.path() + ".tmp").c_str(), 0755), 0);
-    EXPECT_FALSE(add("w", "q", {"c"}));  // change
-    EXPECT_FALSE(add("n", "q", {"c"}));  // add
-    EXPECT_EQ(messages,
-              (std::vector<std::string>{"ERROR: Can't write changes to user dictionary!",
-                                        "ERROR: Can't write changes to user dictionary!"}));
+    {
+        // The disk takes no more than the old file's size.
+        FileSizeLimit limit(original.size());
+        EXPECT_FALSE(add("w", "qqqq", {"c"}));  // change
+        EXPECT_FALSE(add("n", "q", {"c"}));     // add
+    }
+    // The message names the file and the system's reason.
+    const std::string failed = "ERROR: Can't write changes to user dictionary!\nWrite error (" +
+                               std::string(std::strerror(EFBIG)) + "): " + dict.path();
+    EXPECT_EQ(messages, (std::vector<std::string>{failed, failed}));
     EXPECT_EQ(bytes(), original);
     EXPECT_EQ(dict.WordCount, 2);
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"userdict.txt"}));
 
-    // The next attempt works once the obstacle is gone, and leaves no temporary file.
-    ::rmdir((dict.path() + ".tmp").c_str());
+    // The next attempt works once the disk has room again, and leaves no temporary file.
     messages.clear();
     ASSERT_TRUE(add("n", "q", {"c"}));
     EXPECT_EQ(bytes(), original + Ucs2File({"n [q] /c/"}));
-    EXPECT_FALSE(FileExists(dict.path() + ".tmp"));
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"userdict.txt"}));
+}
+
+TEST_F(UserdictTest, SymlinkedPrivateFileKeepsLinkAndMode) {
+    std::filesystem::create_directory(dir.file("private"));
+    const std::string real = dir.file("private/words.txt");
+    WriteBytes(real, Ucs2File({"w [p] /a/"}));
+    ASSERT_EQ(::chmod(real.c_str(), 0600), 0);
+    std::filesystem::create_symlink("private/words.txt", dict.path());
+    load();
+    ASSERT_TRUE(add("n", "q", {"c"}));
+    answerYes = true;
+    ASSERT_TRUE(add("w", "p", {"b"}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dict.path()));
+    EXPECT_EQ(ReadBytes(real), Ucs2File({"w [p] /b/", "n [q] /c/"}));
+    struct stat st;
+    ASSERT_EQ(::stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(NamesIn(dir.file("private")), (std::vector<std::string>{"words.txt"}));
 }
 
 TEST_F(UserdictTest, AddThatCannotOpenTheFile) {
@@ -323,7 +352,9 @@ TEST_F(UserdictTest, AddThatCannotOpenTheFile) {
     load();
     RemoveFile(dict.path());
     EXPECT_FALSE(add("n", "q", {"c"}));
-    EXPECT_EQ(messages, (std::vector<std::string>{"ERROR: Can't open userdict.txt!"}));
+    EXPECT_EQ(messages,
+              (std::vector<std::string>{"ERROR: Can't open userdict.txt!\nCannot open file (" +
+                                        std::string(std::strerror(ENOENT)) + "): " + dict.path()}));
     EXPECT_FALSE(FileExists(dict.path()));
 }
 
@@ -334,9 +365,13 @@ TEST_F(UserdictTest, ChangeRefusesWhenTheFileChangedSinceLoading) {
     write(changed);
     EXPECT_FALSE(add("v", "q", {"c"}));  // its offset now lies beyond the end of the file
     EXPECT_FALSE(add("w", "q", {"c"}));  // its offset now holds another key
-    EXPECT_EQ(messages,
-              (std::vector<std::string>{"ERROR: Can't write changes to user dictionary!",
-                                        "ERROR: Can't write changes to user dictionary!"}));
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "ERROR: Can't write changes to user dictionary!\nRecord offset "
+                            "beyond end of file: " +
+                                dict.path(),
+                            "ERROR: Can't write changes to user dictionary!\nFile changed since it "
+                            "was loaded: " +
+                                dict.path()}));
     EXPECT_EQ(bytes(), changed);
 }
 

@@ -1,0 +1,63 @@
+// Replacing a file so that no byte of it is lost: the new contents go into a uniquely named
+// temporary file in the folder of the real file, are flushed to disk, and take the file's
+// place in one rename. Until then the old file is untouched; after a failure (or a kill) it is
+// still there as it was.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/bytefile.h"
+
+namespace kes {
+
+class FileReplacement {
+  public:
+    // Starts a replacement of `target`. A symbolic link is followed to the real file, which is
+    // what gets replaced (the link stays a link); the real file need not exist yet. Creates the
+    // temporary file (O_EXCL, readable by the owner only until it is committed). Throws
+    // IoError naming `target` with the system's reason.
+    explicit FileReplacement(const std::string& target);
+    // Removes the temporary file unless it was committed.
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // The temporary file, open for writing from position 0. Its errors name the target.
+    ByteFile& file() { return file_; }
+    const std::string& target() const { return target_; }
+    const std::string& realPath() const { return realPath_; }
+    const std::string& tempPath() const { return tempPath_; }
+
+    // Flushes the temporary file to disk, gives it the mode of the file it replaces (and its
+    // owner and group where the process may; a new file gets the mode the umask allows), and
+    // renames it over the real file, then flushes the folder. Throws IoError naming the
+    // target; the old file is then untouched and the temporary file removed.
+    void commit();
+    // The same, but never replaces anything: returns false (and removes the temporary file)
+    // when something has the target's name already. Symbolic links are not followed.
+    bool commitNew();
+    // Removes the temporary file; the old file stays as it is.
+    void discard();
+
+  private:
+    void prepareCommit();
+    [[noreturn]] void failCommit(const std::string& what, int err);
+
+    std::string target_;
+    std::string realPath_;
+    std::string tempPath_;
+    ByteFile file_;
+    bool oldExists_ = false;
+    unsigned oldMode_ = 0;
+    unsigned oldUid_ = 0;
+    unsigned oldGid_ = 0;
+    bool done_ = false;
+};
+
+// Replaces `target` with what `write` puts into the file it is given (see FileReplacement).
+// Any exception of `write` or of the replacement leaves the old file untouched and no
+// temporary file behind, and is passed on.
+void ReplaceFileContents(const std::string& target, const std::function<void(ByteFile&)>& write);
+
+}  // namespace kes
