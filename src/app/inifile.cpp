@@ -86,10 +86,7 @@ bool IniFile::load(const std::string& path) {
         return ::access(path.c_str(), F_OK) != 0;
     }
     try {
-        ByteFile f(path, OpenMode::Read);
-        std::string bytes(static_cast<std::size_t>(f.size()), '\0');
-        if (!bytes.empty()) f.read(bytes.data(), bytes.size());
-        f.close();
+        const std::string bytes = ReadSmallFile(path, kMaxIniBytes);
         parse(bytes);
         return true;
     } catch (const IoError&) {

@@ -14,6 +14,9 @@ namespace kes {
 
 using IniPair = std::pair<std::string, std::string>;
 
+// The largest setup.ini that is read; a larger one cannot be read (and is not replaced).
+inline constexpr int64_t kMaxIniBytes = 4 << 20;
+
 class IniFile {
   public:
     IniFile() = default;

@@ -90,10 +90,7 @@ WindowPlacement PlaceWindow(const Settings& s, int32_t screenWidth, int32_t scre
 
 std::string ReadReadmeText(const std::string& readmePath) {
     try {
-        ByteFile f(readmePath, OpenMode::Read);
-        std::string bytes(static_cast<std::size_t>(f.size()), '\0');
-        if (!bytes.empty()) f.read(bytes.data(), bytes.size());
-        f.close();
+        const std::string bytes = ReadSmallFile(readmePath, kMaxReadmeBytes);
         std::string text;
         std::size_t start = 0;
         while (start < bytes.size()) {

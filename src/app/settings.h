@@ -72,6 +72,8 @@ WindowPlacement PlaceWindow(const Settings& settings, int32_t screenWidth, int32
 // The readme text for the About page: every line of the file (LF ends a line, a CR before
 // it is dropped), each preceded by one space, or kReadmeMissingText when the file cannot be
 // opened or read.
+// The most bytes of readme.html that are read; a larger file counts as missing.
+inline constexpr int64_t kMaxReadmeBytes = 4 << 20;
 std::string ReadReadmeText(const std::string& readmePath);
 
 }  // namespace kes

@@ -281,6 +281,18 @@ void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to) {
     }
 }
 
+std::string ReadSmallFile(const std::string& path, int64_t maxBytes) {
+    ByteFile f(path, OpenMode::Read);
+    const int64_t size = f.size();
+    if (size > maxBytes)
+        throw IoError(path, "File too large (" + std::to_string(size) + " bytes, at most " +
+                                std::to_string(maxBytes) + " expected)");
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (!bytes.empty()) f.read(bytes.data(), bytes.size());
+    f.close();
+    return bytes;
+}
+
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);

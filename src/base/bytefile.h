@@ -124,6 +124,10 @@ class ByteFile {
 // leaves `src` positioned at `to`.
 void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to);
 
+// The whole of a small file. Refuses (IoError naming the file) a file larger than `maxBytes`
+// before reading anything, so a huge or sparse file cannot exhaust the memory.
+std::string ReadSmallFile(const std::string& path, int64_t maxBytes);
+
 bool FileExists(const std::string& path);
 // True when both paths name one existing file (the same device and inode).
 bool SameFileAs(const std::string& a, const std::string& b);

@@ -173,21 +173,18 @@ std::string LoadUnihanIndex(const std::string& programFolder, UnihanIndex& index
     const std::string idcPath = JoinPath(programFolder, kUnihanIndexName);
     if (!FileExists(idcPath) || !FileExists(index.TextPath)) return {};
     try {
-        ByteFile f(idcPath, OpenMode::Read);
-        const int64_t count = f.size() / 8;
-        std::vector<uint8_t> bytes(static_cast<std::size_t>(count * 8));
-        if (!bytes.empty()) f.read(bytes.data(), bytes.size());
-        f.close();
+        const std::string bytes = ReadSmallFile(idcPath, kMaxUnihanIndexBytes);
+        const std::size_t count = bytes.size() / 8;
         index.Records.resize(static_cast<std::size_t>(count));
         for (std::size_t i = 0; i < index.Records.size(); ++i) {
-            const uint8_t* p = bytes.data() + i * 8;
+            const auto* p = reinterpret_cast<const uint8_t*>(bytes.data()) + i * 8;
             auto i32 = [](const uint8_t* q) {
                 return static_cast<int32_t>(uint32_t{q[0]} | uint32_t{q[1]} << 8 |
                                             uint32_t{q[2]} << 16 | uint32_t{q[3]} << 24);
             };
             index.Records[i] = UnihanRecord{i32(p), i32(p + 4)};
         }
-    } catch (const IoError&) {
+    } catch (...) {  // unreadable, too large, or no memory for it: no Unihan block
         index.Records.clear();
         return {};
     }

@@ -57,6 +57,10 @@ inline constexpr std::string_view kUnihanCancelledMessage =
 UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::string& indexPath,
                                    const UnihanBuildCallbacks& callbacks = {});
 
+// The largest unihan.idc that is loaded (a real one is under 1 MiB); a larger one counts as
+// missing.
+inline constexpr int64_t kMaxUnihanIndexBytes = 64 << 20;
+
 inline constexpr std::string_view kUnihanFoundLine =
     "<p style=\"margin:2;\"><font face=\"Tahoma\">#. <i>Unihan index found</i></font></p>";
 

@@ -12,6 +12,7 @@ namespace kes {
 namespace {
 
 using test::FileSizeLimit;
+using test::MakeSparseFile;
 using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
@@ -216,6 +217,31 @@ TEST(ReadmeText, MissingOrUnreadableGivesTheNote) {
     std::filesystem::create_directory(dir.file("dir.html"));
     EXPECT_EQ(ReadReadmeText(dir.file("dir.html")),
               "<i>NOTE: readme.html is missing or invalid!</i>");
+}
+
+}  // namespace
+}  // namespace kes
+
+namespace kes {
+namespace {
+
+TEST(HugeFiles, SetupIniAndReadmeAboveTheirBoundAreRefusedNotRead) {
+    test::TempDir dir;
+    const std::string ini = dir.file("setup.ini");
+    if (!test::MakeSparseFile(ini, int64_t{64} << 30)) GTEST_SKIP() << "no sparse files here";
+    IniFile file;
+    EXPECT_FALSE(file.load(ini));
+    Settings s = LoadSettings(ini);
+    EXPECT_EQ(s.InpFontsize, Settings{}.InpFontsize);
+    // Not replaced by a file that would lose whatever it held.
+    EXPECT_FALSE(SaveSettings(ini, Settings{}));
+    EXPECT_EQ(std::filesystem::file_size(ini), uint64_t{64} << 30);
+
+    const std::string readme = dir.file("readme.html");
+    ASSERT_TRUE(test::MakeSparseFile(readme, kMaxReadmeBytes + 1));
+    EXPECT_EQ(ReadReadmeText(readme), kReadmeMissingText);
+    test::WriteBytes(readme, "<b>x</b>\r\ny");
+    EXPECT_EQ(ReadReadmeText(readme), " <b>x</b> y");
 }
 
 }  // namespace

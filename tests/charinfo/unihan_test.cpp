@@ -7,6 +7,7 @@
 
 #include "base/bytefile.h"
 #include "base/text.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -232,6 +233,23 @@ TEST(UnihanBuild, CancelledBuildKeepsThePreviousIndex) {
     EXPECT_EQ(polls, 2);
     EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), FromHex("00 4E 00 00 00 00 00 00"));
     EXPECT_FALSE(std::filesystem::exists(dir.file("unihan.idc.tmp")));
+}
+
+}  // namespace
+}  // namespace kes
+
+namespace kes {
+namespace {
+
+TEST(UnihanLoad, HugeIndexCountsAsMissing) {
+    test::TempDir dir;
+    test::WriteBytes(dir.file("unihan.txt"), "U+4E00\ta\tb\n");
+    if (!test::MakeSparseFile(dir.file("unihan.idc"), int64_t{64} << 30))
+        GTEST_SKIP() << "no sparse files here";
+    UnihanIndex index;
+    EXPECT_EQ(LoadUnihanIndex(dir.path(), index), "");
+    EXPECT_FALSE(index.Available);
+    EXPECT_TRUE(index.Records.empty());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "support/faults.h"
 
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
@@ -19,6 +20,17 @@ FileSizeLimit::FileSizeLimit(uint64_t bytes) {
 FileSizeLimit::~FileSizeLimit() {
     ::setrlimit(RLIMIT_FSIZE, &old_);
     std::signal(SIGXFSZ, oldHandler_);
+}
+
+bool MakeSparseFile(const std::string& path, int64_t bytes) {
+    std::error_code ec;
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(bytes), ec);
+    if (!ec) return true;
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return false;
+    std::fclose(f);
+    std::filesystem::resize_file(path, static_cast<std::uintmax_t>(bytes), ec);
+    return !ec;
 }
 
 std::vector<std::string> NamesIn(const std::string& folder) {

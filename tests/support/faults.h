@@ -24,6 +24,10 @@ class FileSizeLimit {
     void (*oldHandler_)(int);
 };
 
+// Makes `path` a sparse file of `bytes` bytes (no disk space used); false when the file
+// system cannot hold one that large.
+bool MakeSparseFile(const std::string& path, int64_t bytes);
+
 // The names in a folder, sorted (also hidden ones, also folders).
 std::vector<std::string> NamesIn(const std::string& folder);
 
