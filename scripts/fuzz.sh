@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every libFuzzer target with clang (ASan and UBSan on) into build-fuzz/ and runs each
-# for SECONDS seconds, starting from its committed seeds (fuzz/corpus/<target>/; what the run
+# for SECONDS seconds, starting from its committed seeds and past findings
+# (fuzz/corpus/<target>/, fuzz/regressions/<target>/; what the run
 # finds goes to build-fuzz/corpus/<target>/ and never into the tree). Exits non-zero when any
 # target crashes, leaks, times out or runs out of memory; the reproducer is kept in
 # build-fuzz/findings/<target>/ and named in the output.
@@ -31,7 +32,8 @@ for t in "${targets[@]}"; do
   corpus=$build/corpus/$t
   findings=$build/findings/$t
   mkdir -p "$corpus" "$findings"
-  seeds=fuzz/corpus/$t
+  inputs=(fuzz/corpus/"$t")
+  [ -d fuzz/regressions/"$t" ] && inputs+=(fuzz/regressions/"$t")
   log=$build/findings/$t.log
   echo "== $t: ${seconds}s" >&2
   if ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
@@ -39,7 +41,7 @@ for t in "${targets[@]}"; do
      "$build/bin/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
        -malloc_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
        ${KESTRUNE_FUZZ_SEED:+-seed=$KESTRUNE_FUZZ_SEED} \
-       "$corpus" "$seeds" >"$log" 2>&1; then
+       "$corpus" "${inputs[@]}" >"$log" 2>&1; then
     grep -E '^stat::number_of_executed_units|^stat::peak_rss_mb|cov: ' "$log" | tail -n 3 >&2
   else
     status=1
