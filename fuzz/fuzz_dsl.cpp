@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string path = fuzz::ScratchFile("s.dsl");
     fuzz::WriteFile(path, data, size);
     DslResult r = ConvertDsl(path, fuzz::Scratch());
-    if (r.ok) {
+    if (r.outcome.ok) {
         // The output is UTF-16LE: an even number of bytes.
         if (FileSizeOf(r.outputPath) % 2 != 0) __builtin_trap();
     }

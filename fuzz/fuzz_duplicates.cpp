@@ -30,12 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     ScanResult r = ScanFile(path, scan);
     for (const DuplicateRow& row : r.Rows)
         if (row.Position < 0 || row.Position >= static_cast<int64_t>(size - 1)) __builtin_trap();
-    if (r.Status != ScanStatus::Completed) return 0;
+    if (!r.outcome.ok) return 0;
     SaveResult copy = SaveDuplicates(path, {}, SaveCallbacks{});
-    if (!copy.Ok || Bytes(copy.OutputPath) != Bytes(path)) __builtin_trap();
+    if (!copy.outcome.ok || Bytes(copy.OutputPath) != Bytes(path)) __builtin_trap();
     std::vector<DuplicateRow> rows = r.Rows;
     for (std::size_t i = 0; i < rows.size(); i += 2)
         rows[i].Checked = true;
-    if (!SaveDuplicates(path, rows, SaveCallbacks{}).Ok) __builtin_trap();
+    if (!SaveDuplicates(path, rows, SaveCallbacks{}).outcome.ok) __builtin_trap();
     return 0;
 }

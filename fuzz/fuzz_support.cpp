@@ -84,7 +84,7 @@ void MakeDictionary(const std::string& folder, const std::string& name) {
     IndexBuildCallbacks cb;
     cb.askName = [](const std::u16string&) { return std::u16string(u"Fuzz"); };
     IndexBuildResult r = BuildIndex(data, o, cb);
-    if (r.status != IndexBuildStatus::Created) std::abort();
+    if (!r.outcome.ok) std::abort();
 }
 
 }  // namespace kes::fuzz

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     add.Word = u"\u65B0\u8BCD";  // 新词
     add.Pin = u"xin1 ci2";
     add.Memo = {u"new word"};
-    if (dict.AddOrChange(add, cb) && complete) {
+    if (dict.AddOrChange(add, cb).ok && complete) {
         Userdict reread(path);
         reread.LoadUserdict(cb);
         // Every earlier record is still there, in its order.
