@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick x11-utils
   unicode-data fonts-noto-cjk
+  clang libclang-rt-14-dev
   time
 )
 
