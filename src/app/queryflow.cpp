@@ -1,9 +1,12 @@
 #include "app/queryflow.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "app/pinyin.h"
 #include "base/lines.h"
 #include "base/text.h"
 #include "charinfo/s2t.h"
@@ -81,6 +84,45 @@ std::string RenderEntries(DicReader& reader, const std::vector<int32_t>& offsets
     return html;
 }
 
+// When the query found nothing as typed and reads as pinyin: each reading in order, with the
+// first of its keys that finds entries in any dictionary; the page part is, per reading
+// found, the "Results for" line and the entries of every dictionary that has them.
+template <typename Append>
+std::string SearchPinyinReadings(const Registry& reg, SearchResult& r,
+                                 std::vector<std::unique_ptr<DicReader>>& readers,
+                                 const std::u16string& q, const Append& append) {
+    std::string page;
+    std::vector<int32_t> found;
+    for (const PinyinReading& reading : PinyinReadings(q)) {
+        for (const std::u16string& key : reading.Keys) {
+            if (key == q) continue;  // searched as typed already
+            bool any = false;
+            std::string section;
+            for (std::size_t k = 0; k < r.Dicts.size(); ++k) {
+                DictSearchResult& d = r.Dicts[k];
+                readers[k]->Exact(key, found);
+                if (found.empty()) continue;
+                any = true;
+                std::string html = append(d, *readers[k], key, found);
+                if (!html.empty())
+                    section += DictHeadingHtml(reg.Dicts[d.Position].Description) + html +
+                               std::string(kDictSpacerHtml);
+                if (d.Listed) {
+                    std::unordered_set<std::u16string> listed(d.Words.begin(), d.Words.end());
+                    readers[k]->ListWords(key, [&](const std::u16string& word) {
+                        if (listed.insert(word).second) d.Words.push_back(word);
+                    });
+                }
+            }
+            if (!any) continue;
+            r.Searched.push_back(key);
+            page += PinyinResultsHtml(key) + section;
+            break;
+        }
+    }
+    return page;
+}
+
 }  // namespace
 
 std::vector<std::u16string> SegmentText(const TDic& dic, std::u16string_view text,
@@ -119,6 +161,16 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
 
     std::string page;
     ShownOffsets shown;
+    // One reader per dictionary asked, open for the whole search.
+    std::vector<std::unique_ptr<DicReader>> readers;
+    auto appendEntries = [&](DictSearchResult& d, DicReader& reader, const std::u16string& key,
+                             const std::vector<int32_t>& found) {
+        d.Pieces.push_back(key);
+        d.Offsets.emplace_back();
+        std::string html = RenderEntries(reader, found, options, shown, d.Offsets.back());
+        d.Html += html;
+        return html;
+    };
     try {
         for (std::size_t i = 0; i < reg.Dicts.size(); ++i) {
             const TDic& dic = reg.Dicts[i];
@@ -127,7 +179,8 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
             r.Dicts.emplace_back();
             DictSearchResult& d = r.Dicts.back();
             d.Position = i;
-            DicReader reader(dic, reg.Folder, options.SearchBoth);
+            readers.push_back(std::make_unique<DicReader>(dic, reg.Folder, options.SearchBoth));
+            DicReader& reader = *readers.back();
             if (dictNumber <= 0) {
                 d.Listed = true;
                 reader.ListWords(q, [&d](const std::u16string& word) { d.Words.push_back(word); });
@@ -141,24 +194,24 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
                         ++t;  // no word starts here: the character is skipped
                         continue;
                     }
-                    d.Pieces.push_back(q.substr(t, static_cast<std::size_t>(len)));
-                    d.Offsets.emplace_back();
-                    d.Html += RenderEntries(reader, found, options, shown, d.Offsets.back());
+                    appendEntries(d, reader, q.substr(t, static_cast<std::size_t>(len)), found);
                     t += static_cast<std::size_t>(len);
                 }
             } else if (reader.Longest(q, found) == static_cast<int>(q.size())) {
                 // The whole query carries entries: exactly what a lookup of it renders.
-                d.Pieces.push_back(q);
-                d.Offsets.emplace_back();
-                d.Html = RenderEntries(reader, found, options, shown, d.Offsets.back());
+                appendEntries(d, reader, q, found);
             }
-            reader.close();
             if (!d.Html.empty()) {
                 page += DictHeadingHtml(dic.Description);
                 page += d.Html;
                 page += kDictSpacerHtml;
             }
         }
+        const bool foundAsTyped = std::any_of(r.Dicts.begin(), r.Dicts.end(),
+                                              [](const auto& d) { return !d.Pieces.empty(); });
+        if (!foundAsTyped) page += SearchPinyinReadings(reg, r, readers, q, appendEntries);
+        for (std::unique_ptr<DicReader>& reader : readers)
+            reader->close();
         page += Ucs2ViewHtml(q, options.ShowUcs2);
         page += UnihanInfoHtml(q, reg.Unihan, options.ShowUnihan, options.Fonts.ChrFontface,
                                options.Fonts.DscFontface);

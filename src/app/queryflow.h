@@ -60,8 +60,9 @@ struct DictSearchResult {
     // each item's data value is the dictionary's Number. Empty for one-dictionary searches.
     bool Listed = false;
     std::vector<std::u16string> Words;
-    // The query pieces that found entries, in page order (the whole query, or the pieces
-    // of the cut text), and the HTML of their entries (heading and spacer not included).
+    // The query pieces that found entries, in page order (the whole query, the pieces of
+    // the cut text, or the pinyin keys searched in the query's place), and the HTML of their
+    // entries (heading and spacer not included).
     std::vector<std::u16string> Pieces;
     // Per piece, the offsets of the entries rendered for it, in page order.
     std::vector<std::vector<int32_t>> Offsets;
@@ -73,8 +74,12 @@ struct SearchResult {
     bool Changed = false;
     // The text for the input field (trimmed, references decoded, letter case as typed).
     std::u16string FieldText;
-    // The query as searched (lowercased).
+    // The query as typed and searched (lowercased).
     std::u16string Query;
+    // When the query found nothing as typed and read as pinyin: the pinyin keys searched in
+    // its place that found entries, in page order ("zhong guo" for "Zhong1guo2"); each is a
+    // piece of the dictionaries that hold it. Empty otherwise.
+    std::vector<std::u16string> Searched;
     bool AllDictionaries = true;
     bool NonChinese = false;
     // Every dictionary that was asked, in registry order (listed or with entries).

@@ -185,4 +185,13 @@ std::string DictHeadingHtml(std::u16string_view description) {
            DescriptionHtml(description) + "</i></p>";
 }
 
+std::string PinyinResultsText(std::u16string_view key) {
+    return "Results for " + Utf16ToUtf8(key);
+}
+
+std::string PinyinResultsHtml(std::u16string_view key) {
+    return "<p><font color=\"#777777\"><i>Results for </i></font><font color=\"#000000\">" +
+           Utf16ToUtf8(key) + "</font></p>";
+}
+
 }  // namespace kes

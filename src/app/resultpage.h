@@ -67,6 +67,12 @@ inline constexpr std::string_view kNoticeHtml =
     "(instead of word)'</font><font color=\"#777777\"> option was blocked by non-chinese "
     "characters in input.</i></font></p>";
 
+// The line put before the entries found for a pinyin key searched in place of the query
+// ("Results for zhong guo"); the key is plain ASCII pinyin.
+std::string PinyinResultsHtml(std::u16string_view key);
+// The same line as plain text.
+std::string PinyinResultsText(std::u16string_view key);
+
 // A dictionary description as page text: UTF-8, inserted as it is (a description may carry
 // markup of its own; the page view runs no script and follows no link by itself).
 std::string DescriptionHtml(std::u16string_view text);

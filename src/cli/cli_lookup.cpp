@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <optional>
 
 #include "app/queryflow.h"
 #include "app/registry.h"
@@ -212,20 +213,34 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     }
     try {
         std::string text;
-        bool firstDict = true;
-        for (const DictSearchResult& d : r.Dicts) {
-            if (d.Pieces.empty()) continue;
-            const TDic& dic = reg.Dicts[d.Position];
-            if (!firstDict) text += '\n';
-            firstDict = false;
-            text += Utf16ToUtf8(dic.Description) + '\n';
-            ByteFile data(DataPathOf(dic, reg.Folder), OpenMode::Read);
-            data.setReadAhead(1024);
-            for (const std::vector<int32_t>& offsets : d.Offsets) {
-                for (int32_t off : offsets) {
-                    data.seek(off);
-                    text += EntryPlainText(ReadUcs2Line(data), options.SearchBoth);
+        // Per dictionary its description and the entries of the pieces that `wanted` accepts.
+        auto appendDicts = [&](const auto& wanted) {
+            bool firstDict = true;
+            for (const DictSearchResult& d : r.Dicts) {
+                const TDic& dic = reg.Dicts[d.Position];
+                std::optional<ByteFile> data;
+                for (std::size_t p = 0; p < d.Pieces.size(); ++p) {
+                    if (!wanted(d.Pieces[p])) continue;
+                    if (!data) {
+                        if (!firstDict) text += '\n';
+                        firstDict = false;
+                        text += Utf16ToUtf8(dic.Description) + '\n';
+                        data.emplace(DataPathOf(dic, reg.Folder), OpenMode::Read);
+                        data->setReadAhead(1024);
+                    }
+                    for (int32_t off : d.Offsets[p]) {
+                        data->seek(off);
+                        text += EntryPlainText(ReadUcs2Line(*data), options.SearchBoth);
+                    }
                 }
+            }
+        };
+        if (r.Searched.empty()) {
+            appendDicts([](const std::u16string&) { return true; });
+        } else {
+            for (const std::u16string& key : r.Searched) {
+                text += (text.empty() ? "" : "\n") + PinyinResultsText(key) + "\n\n";
+                appendDicts([&key](const std::u16string& piece) { return piece == key; });
             }
         }
         if (options.ShowUcs2) {

@@ -60,11 +60,11 @@ std::u16string W(std::string_view utf8) {
 }
 
 void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
-              const std::vector<std::string>& lines) {
+              const std::vector<std::string>& lines, const IndexBuildOptions& options) {
     WriteBytes(dir.file(base + ".ced"), Ucs2File(lines));
     IndexBuildCallbacks cb;
     cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
-    IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), IndexBuildOptions{}, cb);
+    IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), options, cb);
     ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
 }
 
