@@ -103,6 +103,34 @@ TEST_F(LookupCommand, PlainTextAndExitCodes) {
     EXPECT_EQ(r.code, 1);
 }
 
+TEST_F(LookupCommand, PinyinAsTypedSaysWhatWasSearched) {
+    IndexBuildOptions pin;
+    pin.AddPinToIndex = true;
+    MakeDict(home, "pin", "Pinyin",
+             {"中國 中国 [Zhong1 guo2] /China/", "西安 [Xi1 an1] /Xi'an/", "先 [xian1] /first/"},
+             pin);
+    Outcome r = Lookup(home, {"--dict", "pin.idx", "Zhong1guo2"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Results for zhong guo\n\nPinyin\n中國 [中国]  Zhong1 guo2\n  China\n");
+    r = Lookup(home, {"--dict", "pin.idx", "xian1"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+              "Results for xian\n\nPinyin\n先  xian1\n  first\n"
+              "\n"
+              "Results for xi an\n\nPinyin\n西安  Xi1 an1\n  Xi'an\n");
+    r = Lookup(home, {"--html", "zhongguo"});
+    EXPECT_EQ(r.code, 0);
+    SearchOptions o;
+    EXPECT_EQ(r.out, PageOf("zhongguo", o));
+    EXPECT_EQ(r.out.rfind("<p><font color=\"#777777\"><i>Results for </i></font><font "
+                          "color=\"#000000\">zhong guo</font></p>",
+                          0),
+              0u);
+    r = Lookup(home, {"zhongguoren"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+}
+
 TEST_F(LookupCommand, HtmlIsThePageBodyExactly) {
     SearchOptions o;  // the defaults of a missing setup.ini
     Outcome r = Lookup(home, {"--html", "中"});
