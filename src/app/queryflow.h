@@ -44,8 +44,7 @@ struct SearchOptions {
     bool ShowUnihan = false;    // "Show Unihan info"
     PageFonts Fonts;            // word, pinyin and translation fonts
     // False: the entries are found and listed in DictSearchResult::Offsets, but no HTML is
-    // made (Html and Page stay without entry blocks), for callers that print entries
-    // their own way.
+    // made (the Page holds no entry blocks), for callers that print entries their own way.
     bool RenderPage = true;
 };
 SearchOptions SearchOptionsOf(const Settings& s);
@@ -61,12 +60,11 @@ struct DictSearchResult {
     bool Listed = false;
     std::vector<std::u16string> Words;
     // The query pieces that found entries, in page order (the whole query, the pieces of
-    // the cut text, or the pinyin keys searched in the query's place), and the HTML of their
-    // entries (heading and spacer not included).
+    // the cut text, or the pinyin keys searched in the query's place).
     std::vector<std::u16string> Pieces;
-    // Per piece, the offsets of the entries rendered for it, in page order.
+    // Per piece, the offsets of the entries rendered for it, in page order (the page shows
+    // their blocks in this order, after the dictionary's heading).
     std::vector<std::vector<int32_t>> Offsets;
-    std::string Html;
 };
 
 struct SearchResult {
