@@ -12,14 +12,12 @@
 #include <QVBoxLayout>
 
 #include "base/bytefile.h"
-#include "cli/cli.h"
 #include "gui/memolines.h"
 #include "ui/dialogs.h"
 
 namespace kes {
 
-TfmUserdict::TfmUserdict(QWidget* parent)
-    : QDialog(parent), dict_(JoinPath(ProgramFolder(), "userdict.txt")) {
+TfmUserdict::TfmUserdict(QWidget* parent) : QDialog(parent), dict_(std::string()) {
     setObjectName(QStringLiteral("fmUserdict"));
     setWindowTitle(QStringLiteral("User dictionary file"));
     setModal(true);

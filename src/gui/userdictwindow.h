@@ -23,7 +23,7 @@ class TfmUserdict : public QDialog {
     // Shows the window modally and returns the dialog's result (QDialog::Accepted/Rejected).
     int showModal();
 
-    // The file the window works on; by default userdict.txt in the program folder.
+    // The file the window works on (the viewer start-up sets userdict.txt of the program folder).
     void setUserdictPath(const std::string& path);
     const Userdict& userdict() const { return dict_; }
 
