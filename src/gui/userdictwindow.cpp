@@ -11,13 +11,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "base/bytefile.h"
 #include "gui/memolines.h"
 #include "ui/dialogs.h"
 
 namespace kes {
 
-TfmUserdict::TfmUserdict(QWidget* parent) : QDialog(parent), dict_(std::string()) {
+TfmUserdict::TfmUserdict(const std::string& userdictPath, QWidget* parent)
+    : QDialog(parent), dict_(userdictPath) {
     setObjectName(QStringLiteral("fmUserdict"));
     setWindowTitle(QStringLiteral("User dictionary file"));
     setModal(true);
@@ -91,10 +91,6 @@ TfmUserdict::TfmUserdict(QWidget* parent) : QDialog(parent), dict_(std::string()
 
 int TfmUserdict::showModal() {
     return exec();
-}
-
-void TfmUserdict::setUserdictPath(const std::string& path) {
-    dict_ = Userdict(path);
 }
 
 void TfmUserdict::showEvent(QShowEvent* event) {

@@ -97,16 +97,21 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     QApplication::setApplicationName(QStringLiteral("Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The five windows, each once for the whole run, in this order.
-    Forms& forms = AppForms();
-    TfmMain fmMain(ctx.programFolder);
+    // The five windows, each once for the whole run, in this order. The main window opens
+    // the tool windows through `forms`, filled as they are created; the tool windows get the
+    // main window's dictionary list, the program folder's files and the entry edit dialog.
+    Forms forms;
+    TfmMain fmMain(ctx.programFolder, forms);
     forms.fmMain = &fmMain;
-    TfmUserdict fmUserdict(&fmMain);
-    fmUserdict.setUserdictPath(JoinPath(ctx.programFolder, "userdict.txt"));
+    TfmUserdict fmUserdict(JoinPath(ctx.programFolder, kUserdictName), &fmMain);
     forms.fmUserdict = &fmUserdict;
-    TfmDictSetup fmDictSetup(&fmMain);
+    TfmDictSetup fmDictSetup(fmMain.registry().Dicts, fmMain.iniPath(), &fmMain);
     forms.fmDictSetup = &fmDictSetup;
-    TfmDuplicates fmDuplicates(&fmMain);
+    TfmDuplicates fmDuplicates(
+        [&forms](const std::u16string& heading, const std::u16string& line) {
+            return forms.fmEditString->EditEntryLine(heading, line);
+        },
+        &fmMain);
     forms.fmDuplicates = &fmDuplicates;
     TfmEditString fmEditString(&fmMain);
     forms.fmEditString = &fmEditString;
@@ -139,9 +144,7 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     }
 
     if (StartedHook()) StartedHook()(forms);
-    const int code = app.exec();
-    forms = Forms{};
-    return code;
+    return app.exec();
 }
 
 }  // namespace kes

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "app/resultpage.h"
+#include "support/windowtest.h"
 #include "ui/pageview.h"
 
 using kes::ui::PageView;
@@ -209,13 +210,7 @@ class PageViewTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    PageViewTest test;
-    return QTest::qExec(&test, argc, argv);
+    return kes::test::RunWindowTest<PageViewTest>(argc, argv);
 }
 
 #include "pageview_test.moc"
