@@ -8,22 +8,20 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 work=$root/bench/work
-build=$root/build-bench-dsl
 cedict=${CEDICT:-$root/../shared/data/cedict_ts.u8}
 size_mb=${1:-100}
 runs=${2:-5}
 mkdir -p "$work/dsl-home"
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_GUI=OFF \
-  -DKESTRUNE_TESTS=OFF -DKESTRUNE_BENCH=OFF >/dev/null
-ninja -C "$build" kestrune >/dev/null
+. "$root/bench/build.sh"
+bench_build kestrune
 
 src=$work/dsl-bench.dsl
 if [ ! -f "$src" ] || [ "$(stat -c %s "$src")" -lt $((size_mb * 1024 * 1024)) ]; then
   python3 "$root/bench/dsl_gen.py" "$cedict" "$src" "$size_mb"
 fi
 
-python3 - "$build/bin/kestrune" "$src" "$work" "$runs" <<'PY'
+python3 - "$bench_bin/kestrune" "$src" "$work" "$runs" <<'PY'
 import os, resource, statistics, subprocess, sys, time
 
 exe, src, work, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])

@@ -10,7 +10,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 work=$root/bench/work/duplicates
-build=$root/build-bench-duplicates
 cedict=${CEDICT:-$root/../shared/data/cedict_ts.u8}
 reps=${1:-5}
 mkdir -p "$work"
@@ -21,16 +20,15 @@ if [ ! -f "$work/cedict.ced" ] || [ "$cedict" -nt "$work/cedict.ced" ]; then
   head -n 20000 "$cedict" | iconv -f UTF-8 -t UTF-16LE > "$work/slice.ced"
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_GUI=OFF \
-  -DKESTRUNE_TESTS=OFF -DKESTRUNE_BENCH=ON >/dev/null
-ninja -C "$build" duplicates_bench >/dev/null
+. "$root/bench/build.sh"
+bench_build duplicates_bench
 
-DUPLICATES_BENCH_DIR=$work "$build/bin/duplicates_bench" \
+DUPLICATES_BENCH_DIR=$work "$bench_bin/duplicates_bench" \
   --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
   --benchmark_display_aggregates_only=true "${@:2}"
 
 rm -f "$work/cedict.new"
-DUPLICATES_BENCH_DIR=$work "$build/bin/duplicates_bench" --benchmark_filter='Save/full/unchanged' \
+DUPLICATES_BENCH_DIR=$work "$bench_bin/duplicates_bench" --benchmark_filter='Save/full/unchanged' \
   --benchmark_min_time=0.01 >/dev/null
 if cmp -s "$work/cedict.ced" "$work/cedict.new"; then
   echo "saved copy: byte-identical to the source ($(stat -c %s "$work/cedict.new") bytes)"

@@ -10,7 +10,6 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 work=$root/bench/work
 scratch=$work/index
-build=$root/build-bench-index
 cedict=${CEDICT:-$root/../shared/data/cedict_ts.u8}
 runs=${1:-7}
 mkdir -p "$scratch"
@@ -25,9 +24,8 @@ if [ ! -f "$work/node_modules/chinese-tokenizer/package.json" ]; then
     chinese-tokenizer@2.4.0 >/dev/null
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_GUI=OFF \
-  -DKESTRUNE_TESTS=OFF -DKESTRUNE_BENCH=OFF >/dev/null
-ninja -C "$build" kestrune >/dev/null
+. "$root/bench/build.sh"
+bench_build kestrune
 
 ced=$scratch/cedict.ced
 if [ ! -f "$ced" ] || [ "$cedict" -nt "$ced" ]; then
@@ -46,7 +44,7 @@ if (typeof tokenize !== 'function') throw new Error('loadFile returned no tokeni
 process.stdout.write(String(Number(t1 - t0) / 1e9) + '\n');
 JS
 
-python3 - "$build/bin/kestrune" "$ced" "$cedict" "$work" "$scratch" "$runs" <<'PY'
+python3 - "$bench_bin/kestrune" "$ced" "$cedict" "$work" "$scratch" "$runs" <<'PY'
 import os, statistics, subprocess, sys, time
 
 exe, ced, u8, work, scratch, runs = sys.argv[1:6] + [int(sys.argv[6])]

@@ -8,7 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 work=$root/bench/work/lookup
-build=$root/build-bench-lookup
 cedict=${CEDICT:-$root/../shared/data/cedict_ts.u8}
 reps=${1:-9}
 mkdir -p "$work"
@@ -19,10 +18,9 @@ if [ ! -f "$work/cedict.ced" ] || [ "$cedict" -nt "$work/cedict.ced" ]; then
   mv "$work/cedict.ced.tmp" "$work/cedict.ced"
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_GUI=OFF \
-  -DKESTRUNE_TESTS=OFF -DKESTRUNE_BENCH=ON >/dev/null
-ninja -C "$build" lookup_bench >/dev/null
+. "$root/bench/build.sh"
+bench_build lookup_bench
 
-LOOKUP_BENCH_DIR=$work "$build/bin/lookup_bench" \
+LOOKUP_BENCH_DIR=$work "$bench_bin/lookup_bench" \
   --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
   --benchmark_display_aggregates_only=true "${@:2}"

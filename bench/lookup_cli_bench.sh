@@ -11,7 +11,6 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 work=$root/bench/work
 home=$work/lookupcli
-build=$root/build-bench-lookupcli
 cedict=${CEDICT:-$root/../shared/data/cedict_ts.u8}
 runs=${1:-7}
 mkdir -p "$home"
@@ -26,10 +25,9 @@ if [ ! -f "$work/node_modules/chinese-tokenizer/package.json" ]; then
     chinese-tokenizer@2.4.0 >/dev/null
 fi
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_GUI=OFF \
-  -DKESTRUNE_TESTS=OFF -DKESTRUNE_BENCH=OFF >/dev/null
-ninja -C "$build" kestrune >/dev/null
-bin=$build/bin/kestrune
+. "$root/bench/build.sh"
+bench_build kestrune
+bin=$bench_bin/kestrune
 
 ced=$home/cedict.ced
 if [ ! -f "$ced" ] || [ "$cedict" -nt "$ced" ] || [ ! -f "$home/cedict.idx" ]; then
@@ -39,29 +37,8 @@ if [ ! -f "$ced" ] || [ "$cedict" -nt "$ced" ] || [ ! -f "$home/cedict.idx" ]; t
   KESTRUNE_HOME=$home "$bin" index "$ced" --name "CC-CEDICT" --words --pinyin >/dev/null 2>&1
 fi
 
-# The text: headwords of the dictionary (simplified forms, every code unit at or above
-# U+3400), drawn with a fixed seed until 20,000 UTF-16 code units.
-python3 - "$cedict" "$home/text.txt" <<'PY'
-import random, sys
-words = []
-for line in open(sys.argv[1], encoding='utf-8'):
-    if line.startswith('#'):
-        continue
-    parts = line.split(' ', 2)
-    if len(parts) < 3:
-        continue
-    w = parts[1]
-    if w and all(0x3400 <= ord(c) <= 0xFFFF for c in w):
-        words.append(w)
-rng = random.Random(20261209)
-out, n = [], 0
-while n < 20000:
-    w = rng.choice(words)
-    w = w[:20000 - n]
-    out.append(w)
-    n += len(w)
-open(sys.argv[2], 'w', encoding='utf-8').write(''.join(out))
-PY
+# The text: headwords of the dictionary, 20,000 UTF-16 code units.
+python3 "$root/bench/text_gen.py" "$cedict" "$home/text.txt" 20000
 
 cat >"$home/peer_tokenize.js" <<'JS'
 // Loads the dictionary with chinese-tokenizer, then times tokenizing the text (seconds).

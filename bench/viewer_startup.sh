@@ -4,6 +4,7 @@
 #
 #   bash bench/viewer_startup.sh [BUILD_DIR] [RUNS]
 #
+# Without BUILD_DIR (or with "") the shipped programs are built into build-bench/ first.
 # Start-up: the viewer runs with KESTRUNE_EXIT_WHEN_IDLE=1, which makes it print the time from
 # the process start to its first idle message loop and to the first page shown, and then end.
 # Memory: the viewer runs for a few seconds, then the resident size (RSS) of its own process and
@@ -11,10 +12,15 @@
 # Without DISPLAY the offscreen platform is used.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
 runs=${2:-7}
-bin="$build/bin/kestrune"
-[ -x "$bin" ] || { echo "No $bin: build first (cmake -DKESTRUNE_GUI=ON)." >&2; exit 1; }
+if [ -n "${1:-}" ]; then
+  bench_bin=$1/bin
+else
+  . bench/build.sh
+  bench_build kestrune kestrune-viewer sample_dictionary
+fi
+bin="$bench_bin/kestrune"
+[ -x "$bin" ] || { echo "No $bin: build first." >&2; exit 1; }
 
 work=bench/work/viewer
 mkdir -p "$work/sample" "$work/full"
@@ -24,7 +30,7 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then export QT_QPA_PLATFORM=offscr
 
 # Program folders. cp -p keeps the data files' times, which their indexes record.
 for f in empty.html readme.html; do cp -p "data/$f" "$work/sample/"; cp -p "data/$f" "$work/full/"; done
-cp -p "$build/bin/cedict-sample.ced" "$build/bin/cedict-sample.idx" "$work/sample/"
+cp -p "$bench_bin/cedict-sample.ced" "$bench_bin/cedict-sample.idx" "$work/sample/"
 if [ ! -f "$work/full/cedict.idx" ]; then
   iconv -f UTF-8 -t UTF-16LE ../shared/data/cedict_ts.u8 > "$work/full/cedict.ced"
   KESTRUNE_HOME="$work/full" "$bin" index "$work/full/cedict.ced" --name "CC-CEDICT" --pinyin \

@@ -11,6 +11,7 @@ PACKAGES=(
   nlohmann-json3-dev
   xvfb xauth xdotool imagemagick x11-utils
   unicode-data fonts-noto-cjk
+  clang libclang-rt-14-dev
   time
 )
 

@@ -103,15 +103,25 @@ bool IniFile::load(const std::string& path) {
 
 void IniFile::parse(std::string_view text) {
     sections_.clear();
-    if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    // Byte-order marks before the first line (an editor may have added more than one).
+    while (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
     sections_.push_back(Section{});
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
+        // A line ends at LF, CR LF, a lone CR, or the CR CR LF that a text-mode write of
+        // CR LF leaves: a run of CRs with the LF after it is one line end.
+        std::size_t end = text.find_first_of("\r\n", start);
         std::string_view raw = text.substr(
             start, end == std::string_view::npos ? std::string_view::npos : end - start);
-        start = end == std::string_view::npos ? text.size() : end + 1;
-        if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+        if (end == std::string_view::npos) {
+            start = text.size();
+        } else {
+            start = end;
+            while (start < text.size() && text[start] == '\r')
+                ++start;
+            if (start < text.size() && text[start] == '\n') ++start;
+        }
         std::string trimmed = TrimA(raw);
         if (!trimmed.empty() && trimmed[0] == '[') {
             auto close = trimmed.find(']');

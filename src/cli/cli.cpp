@@ -1,21 +1,15 @@
 #include "cli/cli.h"
 
-#include <unistd.h>
-
 #include <cstdlib>
 
-#include "base/bytefile.h"
+#include "cli/launch.h"
 
 namespace kes {
 
 std::string ProgramFolder() {
     if (const char* home = std::getenv("KESTRUNE_HOME"); home != nullptr && *home != '\0')
         return home;
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return ".";
-    buf[n] = '\0';
-    return DirName(buf);
+    return ExecutableFolder();
 }
 
 std::string UsageText() {

@@ -1,5 +1,5 @@
 // Entry point: the command-line branches ("dsl", "index", "lookup", "unihan", "--help") end here
-// without touching any window, tray icon or settings; everything else starts the viewer.
+// without loading the toolkit; everything else becomes the viewer executable (same process).
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,20 +9,17 @@
 #include "cli/cli_lookup.h"
 #include "cli/cli_unihan.h"
 #include "cli/entry.h"
-#ifdef KESTRUNE_WITH_GUI
-#include "gui/viewer.h"
-#endif
+#include "cli/launch.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     kes::EntryDecision decision = kes::DecideEntry(args);
 
+    const std::string executableFolder = kes::ExecutableFolder();
     kes::CommandContext ctx;
     ctx.programFolder = kes::ProgramFolder();
-#ifdef KESTRUNE_WITH_GUI
     // A message box as well when stdout is not a terminal and a display is available.
-    ctx.showMessage = kes::DesktopMessageSink();
-#endif
+    ctx.showMessage = kes::DesktopMessageSink(executableFolder);
 
     switch (decision.branch) {
         case kes::EntryBranch::Convert:
@@ -41,10 +38,5 @@ int main(int argc, char** argv) {
     }
 
     if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
-#ifdef KESTRUNE_WITH_GUI
-    return kes::RunViewer(argc, argv, ctx);
-#else
-    std::cerr << "The viewer is not available in this build.\n";
-    return 1;
-#endif
+    return kes::ExecViewer(executableFolder, argv[0], args, ctx, std::cerr);
 }

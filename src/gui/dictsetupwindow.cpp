@@ -8,14 +8,13 @@
 #include <QVBoxLayout>
 
 #include "base/bytefile.h"
-#include "gui/forms.h"
-#include "gui/mainwindow.h"
 #include "gui/memolines.h"
 #include "ui/dialogs.h"
 
 namespace kes {
 
-TfmDictSetup::TfmDictSetup(QWidget* parent) : QDialog(parent) {
+TfmDictSetup::TfmDictSetup(std::vector<TDic>& dicts, std::string iniPath, QWidget* parent)
+    : QDialog(parent), dicts_(dicts), iniPath_(std::move(iniPath)) {
     setObjectName(QStringLiteral("fmDictSetup"));
     setWindowTitle(QStringLiteral("Dictionaries"));
     setModal(true);
@@ -63,23 +62,6 @@ int TfmDictSetup::showModal() {
     return exec();
 }
 
-void TfmDictSetup::setDictionaries(std::vector<TDic>* dicts, const std::string& iniPath) {
-    dicts_ = dicts;
-    iniPath_ = iniPath;
-}
-
-std::vector<TDic>* TfmDictSetup::Dictionaries() {
-    if (dicts_ != nullptr) return dicts_;
-    if (TfmMain* main = AppForms().fmMain) return &main->registry().Dicts;
-    return nullptr;
-}
-
-std::string TfmDictSetup::IniPath() {
-    if (dicts_ != nullptr) return iniPath_;
-    if (TfmMain* main = AppForms().fmMain) return JoinPath(main->programFolder(), "setup.ini");
-    return {};
-}
-
 void TfmDictSetup::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!event->spontaneous()) FormShow();
@@ -114,7 +96,7 @@ void TfmDictSetup::WriteList(const DictSetupList& list) {
 
 void TfmDictSetup::FormShow() {
     DictSetupList list;
-    if (std::vector<TDic>* dicts = Dictionaries()) list.FormShow(*dicts);
+    list.FormShow(dicts_);
     WriteList(list);
 }
 
@@ -133,10 +115,8 @@ void TfmDictSetup::btnDownClick() {
 }
 
 void TfmDictSetup::btnOkClick() {
-    if (std::vector<TDic>* dicts = Dictionaries()) {
-        const std::string error = AcceptDictSetup(ReadList(), *dicts, IniPath());
-        if (!error.empty()) ui::ShowMessage(QString::fromStdString(error), QString(), this);
-    }
+    const std::string error = AcceptDictSetup(ReadList(), dicts_, iniPath_);
+    if (!error.empty()) ui::ShowMessage(QString::fromStdString(error), QString(), this);
     accept();
 }
 

@@ -16,14 +16,12 @@ namespace kes {
 class TfmDictSetup : public QDialog {
     Q_OBJECT
   public:
-    explicit TfmDictSetup(QWidget* parent = nullptr);
+    // The dialog works on `dicts` (the registry's dictionary list, which must outlive the
+    // dialog) and writes the order and flags to section "Dicts" of the settings file `iniPath`.
+    TfmDictSetup(std::vector<TDic>& dicts, std::string iniPath, QWidget* parent = nullptr);
 
     // Shows the window modally and returns the dialog's result (QDialog::Accepted/Rejected).
     int showModal();
-
-    // The list the dialog works on and the setup.ini it writes. Without this call it uses
-    // the main window's registry and the program folder's setup.ini.
-    void setDictionaries(std::vector<TDic>* dicts, const std::string& iniPath);
 
     void FormShow();
     void btnUpClick();
@@ -43,11 +41,8 @@ class TfmDictSetup : public QDialog {
   private:
     DictSetupList ReadList() const;
     void WriteList(const DictSetupList& list);
-    std::vector<TDic>* Dictionaries();
-    std::string IniPath();
-
-    std::vector<TDic>* dicts_ = nullptr;
-    std::string iniPath_;
+    std::vector<TDic>& dicts_;
+    const std::string iniPath_;
 };
 
 }  // namespace kes

@@ -9,11 +9,9 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 #include <climits>
-#include <memory>
 
 #include "base/text.h"
 #include "gui/editstringwindow.h"
-#include "gui/forms.h"
 #include "gui/memolines.h"
 #include "ui/dialogs.h"
 
@@ -31,7 +29,8 @@ constexpr int kPositionRole = Qt::UserRole;
 
 }  // namespace
 
-TfmDuplicates::TfmDuplicates(QWidget* parent) : QDialog(parent) {
+TfmDuplicates::TfmDuplicates(EntryLineEditor editEntryLine, QWidget* parent)
+    : QDialog(parent), editEntryLine_(std::move(editEntryLine)) {
     setObjectName(QStringLiteral("fmDuplicates"));
     setWindowTitle(QStringLiteral("Duplicate entries"));
     setModal(true);
@@ -187,13 +186,13 @@ void TfmDuplicates::gridMainDblClick() {
     if (item == nullptr || !item->isSelected()) return;
     const std::u16string text = Trim(ToU16(item->text()));
     if (text.empty()) return;
-    TfmEditString* editor = AppForms().fmEditString;
-    std::unique_ptr<TfmEditString> own;
-    if (editor == nullptr) {
-        own = std::make_unique<TfmEditString>(this);
-        editor = own.get();
+    if (!editEntryLine_) {
+        auto* editor = new TfmEditString(this);  // made on first use, kept with the window
+        editEntryLine_ = [editor](const std::u16string& heading, const std::u16string& line) {
+            return editor->EditEntryLine(heading, line);
+        };
     }
-    const std::u16string edited = Trim(editor->EditEntryLine(u"Edit CEDICT entry", text));
+    const std::u16string edited = Trim(editEntryLine_(u"Edit CEDICT entry", text));
     if (!edited.empty()) item->setText(FromU16(edited));
 }
 

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,18 @@ class QWidget;
 
 namespace kes {
 
+// Edits one entry line shown under `heading`; gives the edited line, or an empty string when
+// the user cancelled.
+using EntryLineEditor =
+    std::function<std::u16string(const std::u16string& heading, const std::u16string& line)>;
+
 class TfmDuplicates : public QDialog {
     Q_OBJECT
   public:
-    explicit TfmDuplicates(QWidget* parent = nullptr);
+    // A double-clicked row is edited through `editEntryLine` (the entry edit dialog
+    // fmEditString when the viewer creates the window); without one the window uses an entry
+    // edit dialog of its own.
+    explicit TfmDuplicates(EntryLineEditor editEntryLine, QWidget* parent = nullptr);
 
     // Shows the window modally and returns the dialog's result (QDialog::Accepted/Rejected).
     int showModal();
@@ -57,6 +66,8 @@ class TfmDuplicates : public QDialog {
   private:
     void SetRunning(bool running);
     void SetProgress(int64_t position, int64_t size);
+
+    EntryLineEditor editEntryLine_;
 };
 
 }  // namespace kes

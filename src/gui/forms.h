@@ -1,7 +1,7 @@
 // The five windows of a viewer run, created once at start in this order: fmMain, fmUserdict,
-// fmDictSetup, fmDuplicates, fmEditString. Windows that need another window (the duplicates
-// checker uses the entry edit dialog) find it here; a pointer is null when that window does
-// not exist (for example in a test that creates one window alone).
+// fmDictSetup, fmDuplicates, fmEditString. The viewer start-up keeps this table and hands it to
+// the main window, which opens the tool windows through it; a pointer is null when that
+// window does not exist (for example in a test that creates one window alone).
 #pragma once
 
 namespace kes {
@@ -19,8 +19,5 @@ struct Forms {
     TfmDuplicates* fmDuplicates = nullptr;
     TfmEditString* fmEditString = nullptr;
 };
-
-// The windows of this run.
-Forms& AppForms();
 
 }  // namespace kes

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -26,7 +27,6 @@
 #include "dict/builder.h"
 #include "gui/dictsetupwindow.h"
 #include "gui/duplicateswindow.h"
-#include "gui/forms.h"
 #include "gui/icons.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
@@ -68,13 +68,8 @@ constexpr int kItemDataRole = Qt::UserRole;
 
 }  // namespace
 
-Forms& AppForms() {
-    static Forms forms;
-    return forms;
-}
-
-TfmMain::TfmMain(const std::string& programFolder, QWidget* parent)
-    : QMainWindow(parent), folder_(programFolder) {
+TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, QWidget* parent)
+    : QMainWindow(parent), folder_(programFolder), forms_(forms) {
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Kestrune"));
     setWindowIcon(AppIcon());
@@ -129,6 +124,10 @@ void TfmMain::CreateActions() {
     acRefresh->setIcon(MainIcon(kImageRefresh));
     acBack->setIcon(MainIcon(kImageBack));
     acFwd->setIcon(MainIcon(kImageFwd));
+    // The toolbar shows icons, so the captions' mnemonics (Alt+R, Alt+A, Alt+F) are given as
+    // shortcuts of the window; the input field does not take Alt+letter for itself.
+    for (QAction* a : {acRefresh, acBack, acFwd})
+        a->setShortcut(QKeySequence::mnemonic(a->text()));
 
     // The option actions only invert their checked state (QAction does that itself).
     connect(acInpFont, &QAction::triggered, this, &TfmMain::acInpFontExecute);
@@ -644,16 +643,16 @@ void TfmMain::acUniIndexExecute() {
 // The other windows
 
 void TfmMain::acDictSetupExecute() {
-    if (TfmDictSetup* w = AppForms().fmDictSetup) w->showModal();
+    if (TfmDictSetup* w = forms_.fmDictSetup) w->showModal();
     ResetView();  // whatever the dialog's result
 }
 
 void TfmMain::acUserdictExecute() {
-    if (TfmUserdict* w = AppForms().fmUserdict) w->showModal();
+    if (TfmUserdict* w = forms_.fmUserdict) w->showModal();
 }
 
 void TfmMain::acDuplicatesExecute() {
-    if (TfmDuplicates* w = AppForms().fmDuplicates) w->showModal();
+    if (TfmDuplicates* w = forms_.fmDuplicates) w->showModal();
 }
 
 }  // namespace kes

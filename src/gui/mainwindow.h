@@ -10,6 +10,7 @@
 #include "app/queryflow.h"
 #include "app/registry.h"
 #include "app/settings.h"
+#include "gui/forms.h"
 
 class QAction;
 class QLabel;
@@ -33,7 +34,11 @@ class TfmMain : public QMainWindow {
     // Creates the window and runs its start-up (FormCreate) for the program folder: the page
     // view loads empty.html, setup.ini is read, the dictionaries are discovered and the view is
     // reset. The window is not shown.
-    explicit TfmMain(const std::string& programFolder, QWidget* parent = nullptr);
+    // "&Dictionaries", "&Edit user dictionary file" and "D&uplicates in CEDICT file" open the
+    // windows of `forms`, which is read each time (the caller fills it after creating the
+    // tool windows, which come after this one) and must outlive the window; an item whose
+    // window is null does nothing.
+    TfmMain(const std::string& programFolder, const Forms& forms, QWidget* parent = nullptr);
     ~TfmMain() override;
 
     // ---- Operations ----
@@ -154,6 +159,7 @@ class TfmMain : public QMainWindow {
     bool PickFont(std::string& face, int32_t& size);
 
     std::string folder_;
+    const Forms& forms_;
     Settings settings_;
     Registry registry_;
     QueryHistory history_;

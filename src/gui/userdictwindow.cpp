@@ -11,15 +11,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "base/bytefile.h"
-#include "cli/cli.h"
 #include "gui/memolines.h"
 #include "ui/dialogs.h"
 
 namespace kes {
 
-TfmUserdict::TfmUserdict(QWidget* parent)
-    : QDialog(parent), dict_(JoinPath(ProgramFolder(), "userdict.txt")) {
+TfmUserdict::TfmUserdict(const std::string& userdictPath, QWidget* parent)
+    : QDialog(parent), dict_(userdictPath) {
     setObjectName(QStringLiteral("fmUserdict"));
     setWindowTitle(QStringLiteral("User dictionary file"));
     setModal(true);
@@ -93,10 +91,6 @@ TfmUserdict::TfmUserdict(QWidget* parent)
 
 int TfmUserdict::showModal() {
     return exec();
-}
-
-void TfmUserdict::setUserdictPath(const std::string& path) {
-    dict_ = Userdict(path);
 }
 
 void TfmUserdict::showEvent(QShowEvent* event) {

@@ -18,13 +18,13 @@ namespace kes {
 class TfmUserdict : public QDialog {
     Q_OBJECT
   public:
-    explicit TfmUserdict(QWidget* parent = nullptr);
+    // The window works on the user dictionary file `userdictPath` (userdict.txt in the
+    // program folder when the viewer creates it).
+    explicit TfmUserdict(const std::string& userdictPath, QWidget* parent = nullptr);
 
     // Shows the window modally and returns the dialog's result (QDialog::Accepted/Rejected).
     int showModal();
 
-    // The file the window works on; by default userdict.txt in the program folder.
-    void setUserdictPath(const std::string& path);
     const Userdict& userdict() const { return dict_; }
 
     void FormShow();  // reloads the table, on every showing

@@ -67,37 +67,14 @@ void SetViewerStartedHook(std::function<void(const Forms&)> hook) {
     StartedHook() = std::move(hook);
 }
 
-bool WantsMessageBox(bool stdoutIsTerminal, const char* display, const char* waylandDisplay,
-                     const char* qpaPlatform, const char* noMessageBox) {
-    if (Set(noMessageBox) || stdoutIsTerminal) return false;
-    if (Set(qpaPlatform)) {
-        // Platforms that show nothing: a box there could never be closed.
-        const std::string p(qpaPlatform);
-        if (p.rfind("offscreen", 0) == 0 || p.rfind("minimal", 0) == 0) return false;
-        return true;
-    }
-    return Set(display) || Set(waylandDisplay);
+int ShowMessageBox(int argc, char** argv, const std::string& text) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrune"));
+    ui::ShowMessage(text);
+    return 0;
 }
 
-MessageSink DesktopMessageSink() {
-    if (!WantsMessageBox(::isatty(STDOUT_FILENO) != 0, std::getenv("DISPLAY"),
-                         std::getenv("WAYLAND_DISPLAY"), std::getenv("QT_QPA_PLATFORM"),
-                         std::getenv("KESTRUNE_NO_MESSAGE_BOX")))
-        return {};
-    return [](const std::string& text) {
-        static int argc = 1;
-        static char name[] = "kestrune";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) {
-            // Lives until the process ends; never destroyed during static destruction.
-            new QApplication(argc, argv);
-            QApplication::setApplicationName(QStringLiteral("Kestrune"));
-        }
-        ui::ShowMessage(text);
-    };
-}
-
-int RunViewer(int argc, char** argv, const CommandContext& ctx) {
+int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     // The entry point has checked this already; the viewer does not rely on it.
     if (!FileExists(JoinPath(ctx.programFolder, "empty.html"))) {
         const std::string text = "Unable to open file: empty.html";
@@ -120,15 +97,21 @@ int RunViewer(int argc, char** argv, const CommandContext& ctx) {
     QApplication::setApplicationName(QStringLiteral("Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // The five windows, each once for the whole run, in this order.
-    Forms& forms = AppForms();
-    TfmMain fmMain(ctx.programFolder);
+    // The five windows, each once for the whole run, in this order. The main window opens
+    // the tool windows through `forms`, filled as they are created; the tool windows get the
+    // main window's dictionary list, the program folder's files and the entry edit dialog.
+    Forms forms;
+    TfmMain fmMain(ctx.programFolder, forms);
     forms.fmMain = &fmMain;
-    TfmUserdict fmUserdict(&fmMain);
+    TfmUserdict fmUserdict(JoinPath(ctx.programFolder, kUserdictName), &fmMain);
     forms.fmUserdict = &fmUserdict;
-    TfmDictSetup fmDictSetup(&fmMain);
+    TfmDictSetup fmDictSetup(fmMain.registry().Dicts, fmMain.iniPath(), &fmMain);
     forms.fmDictSetup = &fmDictSetup;
-    TfmDuplicates fmDuplicates(&fmMain);
+    TfmDuplicates fmDuplicates(
+        [&forms](const std::u16string& heading, const std::u16string& line) {
+            return forms.fmEditString->EditEntryLine(heading, line);
+        },
+        &fmMain);
     forms.fmDuplicates = &fmDuplicates;
     TfmEditString fmEditString(&fmMain);
     forms.fmEditString = &fmEditString;
@@ -161,9 +144,7 @@ int RunViewer(int argc, char** argv, const CommandContext& ctx) {
     }
 
     if (StartedHook()) StartedHook()(forms);
-    const int code = app.exec();
-    forms = Forms{};
-    return code;
+    return app.exec();
 }
 
 }  // namespace kes

@@ -2,11 +2,17 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
-#include "cli/cli.h"
 #include "gui/forms.h"
 
 namespace kes {
+
+// What the viewer gets from the program entry.
+struct ViewerContext {
+    std::string programFolder;
+    std::function<void(const std::string& text)> showMessage;  // may be empty: stderr then
+};
 
 // Runs the dictionary viewer until "&Quit" or "Exit" (or, without a tray, closing the window).
 // Refuses to start without empty.html in the program folder ("Unable to open file:
@@ -14,20 +20,14 @@ namespace kes {
 //
 // With the environment variable KESTRUNE_EXIT_WHEN_IDLE set, the viewer ends as soon as the
 // start-up is complete and the first page is shown (for start-up time measurements).
-int RunViewer(int argc, char** argv, const CommandContext& ctx);
+int RunViewer(int argc, char** argv, const ViewerContext& ctx);
 
 // Called by RunViewer once all windows exist, right before the message loop starts (tests and
 // diagnostics look at the windows here). Empty by default.
 void SetViewerStartedHook(std::function<void(const Forms&)> hook);
 
-// A message sink for the command-line branches: a message box when stdout is not a terminal
-// and a display is available (DISPLAY or WAYLAND_DISPLAY set, or QT_QPA_PLATFORM naming a
-// visible platform), otherwise an empty function (the text then goes only to stdout/stderr).
-// KESTRUNE_NO_MESSAGE_BOX set in the environment always gives the empty function.
-MessageSink DesktopMessageSink();
-
-// The rule of DesktopMessageSink as a pure function of its inputs.
-bool WantsMessageBox(bool stdoutIsTerminal, const char* display, const char* waylandDisplay,
-                     const char* qpaPlatform, const char* noMessageBox);
+// Shows `text` in a message box (the application's caption, one OK button) and returns 0 when it is
+// closed; the commands of the program entry show their closing messages this way.
+int ShowMessageBox(int argc, char** argv, const std::string& text);
 
 }  // namespace kes

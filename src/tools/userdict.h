@@ -15,6 +15,9 @@
 
 namespace kes {
 
+// The user dictionary's file name in the program folder.
+inline const char* const kUserdictName = "userdict.txt";
+
 // The most records one load holds; later lines are not loaded.
 constexpr int kUserdictMaxRecords = 100000;
 

@@ -107,6 +107,46 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     EXPECT_EQ(back.DY, 480);
 }
 
+// Files an editor or another program may leave: several byte-order marks, CR CR LF line
+// ends, a lone CR inside a line. What is read is what a save writes back, once.
+TEST(SettingsSave, OddLineEndsAndMarksReadBackAsWritten) {
+    TempDir dir;
+    const std::string path = dir.file("setup.ini");
+    const std::string body =
+        "[Setup]\nInpFontface=Tahoma\nChrFontsize=40\n[Form]\nX=7\n[Dicts]\na.idx=0\n";
+    auto with = [&](const std::string& head, const std::string& end) {
+        std::string text = head;
+        for (char c : body)
+            text += c == '\n' ? end : std::string(1, c);
+        return text;
+    };
+    for (const std::string& text :
+         {with("\xEF\xBB\xBF\xEF\xBB\xBF", "\n"), with("", "\r\r\n"),
+          with("\xEF\xBB\xBF", "\r\r\n"), with("", "\r")}) {
+        WriteBytes(path, text);
+        const Settings read = LoadSettings(path);
+        EXPECT_EQ(read.InpFontface, "Tahoma");
+        EXPECT_EQ(read.ChrFontsize, 40);
+        EXPECT_EQ(read.X, 7);
+        ASSERT_TRUE(SaveSettings(path, read));
+        const std::string saved = ReadBytes(path);
+        // One section of each name: the keys were rewritten in place.
+        EXPECT_EQ(saved.find("[Setup]"), saved.rfind("[Setup]")) << saved;
+        EXPECT_EQ(saved.find("[Form]"), saved.rfind("[Form]")) << saved;
+        const Settings again = LoadSettings(path);
+        EXPECT_EQ(again.InpFontface, "Tahoma");
+        EXPECT_EQ(again.ChrFontsize, 40);
+        EXPECT_EQ(again.X, 7);
+        IniFile ini;
+        ASSERT_TRUE(ini.load(path));
+        EXPECT_EQ(ini.readSection("Dicts"), (std::vector<IniPair>{{"a.idx", "0"}}));
+    }
+    // A lone CR ends a line: the text after it is a line of its own, not part of the value.
+    WriteBytes(path, "[Setup]\nInpFontface=Arial\rChrFontsize=30\n");
+    EXPECT_EQ(LoadSettings(path).InpFontface, "Arial");
+    EXPECT_EQ(LoadSettings(path).ChrFontsize, 30);
+}
+
 TEST(SettingsSave, MaximizedWritesOnlyTheFlagAndKeepsTheNormalBounds) {
     TempDir dir;
     const std::string path = dir.file("setup.ini");

@@ -1,7 +1,6 @@
 // The dictionary setup dialog: the list filled from the dictionaries on every showing, moves
 // with the selection following, ticks, OK writing the order and flags to the list and to
 // section "Dicts", and Cancel leaving everything as it was.
-#include <QApplication>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
@@ -10,9 +9,11 @@
 #include <QtTest>
 
 #include "gui/dictsetupwindow.h"
+#include "support/windowtest.h"
 #include "ui/dialogs.h"
 
 using namespace kes;
+using namespace kes::test;
 using ui::ScriptedDialogs;
 
 namespace {
@@ -46,12 +47,6 @@ QStringList Rows(const QListWidget* list) {
     return rows;
 }
 
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
-
 }  // namespace
 
 class DictSetupWindowTest : public QObject {
@@ -60,7 +55,8 @@ class DictSetupWindowTest : public QObject {
 
   private Q_SLOTS:
     void windowDesign() {
-        TfmDictSetup w;
+        std::vector<TDic> dicts;
+        TfmDictSetup w(dicts, dir_.filePath("setup.ini").toStdString());
         QCOMPARE(w.objectName(), QString("fmDictSetup"));
         QCOMPARE(w.windowTitle(), QString("Dictionaries"));
         QCOMPARE(w.btnOk->text(), QString("OK"));
@@ -70,8 +66,7 @@ class DictSetupWindowTest : public QObject {
 
     void showingFillsTheListWithoutSelection() {
         std::vector<TDic> dicts = Dicts();
-        TfmDictSetup w;
-        w.setDictionaries(&dicts, dir_.filePath("setup.ini").toStdString());
+        TfmDictSetup w(dicts, dir_.filePath("setup.ini").toStdString());
         w.show();
         QCOMPARE(Rows(w.gridMain),
                  QStringList({"Dictionary a [x] 0", "Dictionary b [ ] 1", "Dictionary c [x] 2"}));
@@ -89,8 +84,7 @@ class DictSetupWindowTest : public QObject {
             f.write("[Setup]\nShowUcs2=1\n[Dicts]\nold.idx=1\n");
         }
         std::vector<TDic> dicts = Dicts();
-        TfmDictSetup w;
-        w.setDictionaries(&dicts, ini.toStdString());
+        TfmDictSetup w(dicts, ini.toStdString());
         w.show();
         w.gridMain->setCurrentRow(0);
         QTest::mouseClick(w.btnUp, Qt::LeftButton);  // the top row cannot go up
@@ -107,7 +101,7 @@ class DictSetupWindowTest : public QObject {
         QTest::mouseClick(w.btnOk, Qt::LeftButton);
         QCOMPARE(accepted.count(), 1);
         QCOMPARE(Order(dicts), QString("b.idx+ c.idx+ a.idx-"));
-        QCOMPARE(ReadFile(ini),
+        QCOMPARE(ReadBytes(ini),
                  QByteArray("[Setup]\nShowUcs2=1\n\n[Dicts]\nb.idx=1\nc.idx=1\na.idx=0\n"));
         QVERIFY(script.shown().empty());
     }
@@ -115,8 +109,7 @@ class DictSetupWindowTest : public QObject {
     void cancelChangesNothingAndTheNextShowingStartsAgain() {
         const QString ini = dir_.filePath("cancel.ini");
         std::vector<TDic> dicts = Dicts();
-        TfmDictSetup w;
-        w.setDictionaries(&dicts, ini.toStdString());
+        TfmDictSetup w(dicts, ini.toStdString());
         w.show();
         w.gridMain->setCurrentRow(2);
         QTest::mouseClick(w.btnUp, Qt::LeftButton);
@@ -135,8 +128,7 @@ class DictSetupWindowTest : public QObject {
         ScriptedDialogs script;
         const QString ini = dir_.filePath("refused.ini");
         std::vector<TDic> dicts = Dicts();
-        TfmDictSetup w;
-        w.setDictionaries(&dicts, ini.toStdString());
+        TfmDictSetup w(dicts, ini.toStdString());
         w.show();
         dicts.pop_back();  // the list changed while the dialog was open
         QSignalSpy accepted(&w, &QDialog::accepted);
@@ -156,21 +148,16 @@ class DictSetupWindowTest : public QObject {
             f.write("[Dicts]\nx.idx=1\n");
         }
         std::vector<TDic> dicts;
-        TfmDictSetup w;
-        w.setDictionaries(&dicts, ini.toStdString());
+        TfmDictSetup w(dicts, ini.toStdString());
         w.show();
         QCOMPARE(w.gridMain->count(), 0);
         QTest::mouseClick(w.btnOk, Qt::LeftButton);
-        QVERIFY(!ReadFile(ini).contains("x.idx"));
+        QVERIFY(!ReadBytes(ini).contains("x.idx"));
     }
 };
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    DictSetupWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return kes::test::RunWindowTest<DictSetupWindowTest>(argc, argv);
 }
 
 #include "dictsetupwindow_test.moc"

@@ -1,7 +1,6 @@
 // The duplicates checker window: the opening message, the scan from "Open file" with the
 // list sorted by text, the pinyin rule, editing a row through the entry edit dialog, the
 // save with its message, and the ScanState/ScannedFile rules across showings.
-#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -11,15 +10,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 
 #include "gui/duplicateswindow.h"
 #include "gui/editstringwindow.h"
-#include "gui/forms.h"
+#include "support/windowtest.h"
 #include "ui/dialogs.h"
 
 using namespace kes;
+using namespace kes::test;
 using ui::DialogKind;
 using ui::ScriptedDialogs;
 
@@ -30,34 +29,6 @@ const QString kIntro = QStringLiteral(
     "Also you can edit or delete them and save results to a new CEDICT file. \r\n"
     "    WARNING: This module was not tested much and can contain some bugs! Although it can "
     "not damage your existing CEDICT files, but can produce errors in a saved ones!");
-
-QByteArray Utf16(const QString& text) {
-    QByteArray out;
-    for (char16_t c : text.toStdU16String()) {
-        out.append(static_cast<char>(c & 0xFF));
-        out.append(static_cast<char>(c >> 8));
-    }
-    return out;
-}
-
-QByteArray Lines(const QStringList& lines) {
-    QByteArray out;
-    for (const QString& l : lines)
-        out += Utf16(l + "\r\n");
-    return out;
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write");
-    f.write(bytes);
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
 
 QStringList Rows(const QListWidget* list) {
     QStringList rows;
@@ -86,13 +57,13 @@ class DuplicatesWindowTest : public QObject {
   private Q_SLOTS:
     void init() {
         ced_ = dir_.filePath("cedict.ced");
-        source_ = Lines({kZhong1, kB1, kOther, "# comment", kZhong2, kB2});
-        WriteFile(ced_, source_);
+        source_ = Ucs2File({kZhong1, kB1, kOther, "# comment", kZhong2, kB2});
+        WriteBytes(ced_, source_);
         QFile::remove(dir_.filePath("cedict.new"));
     }
 
     void windowDesign() {
-        TfmDuplicates w;
+        TfmDuplicates w({});
         QCOMPARE(w.objectName(), QString("fmDuplicates"));
         QCOMPARE(w.windowTitle(), QString("Duplicate entries"));
         QCOMPARE(w.btnOpen->text(), QString("Open file"));
@@ -107,7 +78,7 @@ class DuplicatesWindowTest : public QObject {
 
     void openingMessageAndSaveBeforeAnyScan() {
         ScriptedDialogs script;
-        TfmDuplicates w;
+        TfmDuplicates w({});
         w.show();
         QCOMPARE(script.shown().size(), size_t(1));
         QCOMPARE(script.shown()[0].kind, DialogKind::Message);
@@ -121,7 +92,7 @@ class DuplicatesWindowTest : public QObject {
 
     void scanListsDuplicatesSortedByText() {
         ScriptedDialogs script;
-        TfmDuplicates w;
+        TfmDuplicates w({});
         w.show();
         script.take();
         script.file(ced_);
@@ -129,9 +100,9 @@ class DuplicatesWindowTest : public QObject {
         QCOMPARE(script.shown().size(), size_t(1));
         QCOMPARE(script.shown()[0].kind, DialogKind::OpenFile);
         QCOMPARE(script.shown()[0].text, QString("CEDICT files (UCS-2), *.ced|*.ced"));
-        const qint64 b1 = Utf16(kZhong1 + "\r\n").size();
-        const qint64 z2 = Lines({kZhong1, kB1, kOther, "# comment"}).size();
-        const qint64 b2 = z2 + Utf16(kZhong2 + "\r\n").size();
+        const qint64 b1 = Utf16Bytes(kZhong1 + "\r\n").size();
+        const qint64 z2 = Ucs2File({kZhong1, kB1, kOther, "# comment"}).size();
+        const qint64 b2 = z2 + Utf16Bytes(kZhong2 + "\r\n").size();
         QCOMPARE(Rows(w.gridMain),
                  QStringList({kB1 + " @" + QString::number(b1), kB2 + " @" + QString::number(b2),
                               kZhong1 + " @0", kZhong2 + " @" + QString::number(z2)}));
@@ -153,8 +124,11 @@ class DuplicatesWindowTest : public QObject {
     void editAndSaveThenReopen() {
         ScriptedDialogs script;
         TfmEditString editor;
-        AppForms().fmEditString = &editor;
-        TfmDuplicates w;
+        QStringList edits;
+        TfmDuplicates w([&](const std::u16string& heading, const std::u16string& line) {
+            edits << QString::fromStdU16String(line);
+            return editor.EditEntryLine(heading, line);
+        });
         w.show();
         w.ScanFile(ced_.toStdString());
         QCOMPARE(w.gridMain->count(), 4);
@@ -164,12 +138,11 @@ class DuplicatesWindowTest : public QObject {
         w.gridMain->setCurrentRow(0);
         w.gridMain->item(0)->setCheckState(Qt::Checked);
         QString heading;
-        QTimer::singleShot(0, &editor, [&] {
+        InsideModal(editor, [&] {
             heading = editor.pnlCaption->text();
             editor.edtNewWord->setText("Z");
             editor.memNewDesc->setPlainText("edited/b");
             QTest::mouseClick(editor.SpeedButton1, Qt::LeftButton);
-            if (editor.isVisible()) editor.reject();
         });
         w.gridMainDblClick();
         QCOMPARE(heading, QString("Edit CEDICT entry"));
@@ -179,9 +152,10 @@ class DuplicatesWindowTest : public QObject {
         // Cancel in the editor leaves the row as it was.
         w.gridMain->setCurrentRow(1);
         const QString before = w.gridMain->item(1)->text();
-        QTimer::singleShot(0, &editor, [&] { editor.reject(); });
+        InsideModal(editor, [] {});
         w.gridMainDblClick();
         QCOMPARE(w.gridMain->item(1)->text(), before);
+        QCOMPARE(edits, QStringList({kB1, before}));  // both went to the given editor
 
         // Uncheck the edited row, edit the 中國 row of the second line and remove the other.
         w.gridMain->item(0)->setCheckState(Qt::Unchecked);
@@ -192,8 +166,9 @@ class DuplicatesWindowTest : public QObject {
         const QString out = dir_.filePath("cedict.new");
         QCOMPARE(script.messages(), QStringList({"Changes saved to file: " + out}));
         QCOMPARE(accepted.count(), 1);
-        QCOMPARE(ReadFile(out), Lines({"Z [b] /edited&sl;b/", kOther, "# comment", kZhong2, kB2}));
-        QCOMPARE(ReadFile(ced_), source_);
+        QCOMPARE(ReadBytes(out),
+                 Ucs2File({"Z [b] /edited&sl;b/", kOther, "# comment", kZhong2, kB2}));
+        QCOMPARE(ReadBytes(ced_), source_);
 
         // A new showing empties the list but keeps the scanned file: Save gives a copy.
         script.take();
@@ -201,13 +176,12 @@ class DuplicatesWindowTest : public QObject {
         QCOMPARE(script.messages(), QStringList({kIntro}));
         QCOMPARE(w.gridMain->count(), 0);
         QTest::mouseClick(w.btnSave, Qt::LeftButton);
-        QCOMPARE(ReadFile(out), source_);
-        AppForms().fmEditString = nullptr;
+        QCOMPARE(ReadBytes(out), source_);
     }
 
     void failedSaveKeepsTheWindowAndSaysSo() {
         ScriptedDialogs script;
-        TfmDuplicates w;
+        TfmDuplicates w({});
         w.show();
         w.ScanFile(ced_.toStdString());
         QVERIFY(QDir(dir_.path()).mkdir("cedict.new.tmp"));
@@ -228,8 +202,8 @@ class DuplicatesWindowTest : public QObject {
     void cancelStopsTheScanBeforeTheNextLine() {
         ScriptedDialogs script;
         const QString path = dir_.filePath("four.ced");
-        WriteFile(path, Lines({"a [1]", "a [2]", "a [3]", "a [4]"}));
-        TfmDuplicates w;
+        WriteBytes(path, Ucs2File({"a [1]", "a [2]", "a [3]", "a [4]"}));
+        TfmDuplicates w({});
         w.show();
         bool runningState = false;
         // The bar reaches the third line (byte 28): press Cancel there.
@@ -252,7 +226,7 @@ class DuplicatesWindowTest : public QObject {
 
     void unreadableFileEndsTheScanWithAMessage() {
         ScriptedDialogs script;
-        TfmDuplicates w;
+        TfmDuplicates w({});
         w.show();
         script.take();
         const QString missing = dir_.filePath("missing.ced");
@@ -266,11 +240,7 @@ class DuplicatesWindowTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    DuplicatesWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return kes::test::RunWindowTest<DuplicatesWindowTest>(argc, argv);
 }
 
 #include "duplicateswindow_test.moc"

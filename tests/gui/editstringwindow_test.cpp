@@ -1,16 +1,15 @@
 // The entry edit dialog: a line opens split into its fields, OK composes it again (with the
 // memo normalised and "/" escaped), an incomplete entry is refused with the dialog kept open,
 // and Cancel returns nothing.
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QtTest>
 #include <functional>
 
 #include "gui/editstringwindow.h"
+#include "support/windowtest.h"
 #include "ui/dialogs.h"
 
 using namespace kes;
@@ -29,10 +28,7 @@ std::u16string U16(const QString& s) {
 // dialog still open after `inside` (a failed check) is cancelled, so the test never blocks.
 std::u16string Edit(TfmEditString& w, const QString& heading, const QString& line,
                     const std::function<void()>& inside) {
-    QTimer::singleShot(0, &w, [&w, inside] {
-        inside();
-        if (w.isVisible()) w.reject();
-    });
+    kes::test::InsideModal(w, inside);
     return w.EditEntryLine(U16(heading), U16(line));
 }
 
@@ -137,11 +133,7 @@ class EditStringWindowTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    EditStringWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return kes::test::RunWindowTest<EditStringWindowTest>(argc, argv);
 }
 
 #include "editstringwindow_test.moc"

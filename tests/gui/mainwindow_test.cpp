@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -22,12 +23,15 @@
 #include "dict/builder.h"
 #include "dict/indexformat.h"
 #include "gui/dictsetupwindow.h"
-#include "gui/forms.h"
+#include "gui/duplicateswindow.h"
 #include "gui/mainwindow.h"
+#include "gui/userdictwindow.h"
+#include "support/windowtest.h"
 #include "ui/dialogs.h"
 #include "ui/pageview.h"
 
 using namespace kes;
+using namespace kes::test;
 using ui::DialogKind;
 using ui::ScriptedDialogs;
 
@@ -36,43 +40,6 @@ namespace {
 const QString kHint = QStringLiteral(
     "<font face=\"Tahoma\"><b>To use:</b> Enter (chinese) text/word in the \"Input\" field and "
     "press \"Search\"</font>");
-
-// Writes lines as a UTF-16LE data file, each line ended by CR LF.
-void WriteCed(const QString& path, const QStringList& lines) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
-    for (const QString& line : lines) {
-        const std::u16string u = (line + QStringLiteral("\r\n")).toStdU16String();
-        for (char16_t c : u) {
-            const char bytes[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-            f.write(bytes, 2);
-        }
-    }
-}
-
-void WriteText(const QString& path, const QByteArray& text) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
-    f.write(text);
-}
-
-QByteArray ReadText(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
-
-// Builds NAME.ced and NAME.idx in `folder` with the given description.
-void MakeDictionary(const QString& folder, const QString& name, const QString& description,
-                    const QStringList& lines) {
-    const QString ced = folder + "/" + name + ".ced";
-    WriteCed(ced, lines);
-    IndexBuildCallbacks cb;
-    const std::u16string desc = description.toStdU16String();
-    cb.askName = [desc](const std::u16string&) { return std::optional<std::u16string>(desc); };
-    IndexBuildResult r = BuildIndex(ced.toStdString(), IndexBuildOptions{}, cb);
-    if (r.status != IndexBuildStatus::Created) qFatal("index not built for %s", qPrintable(ced));
-}
 
 const QStringList kFirstDict = {
     "# test dictionary",
@@ -113,6 +80,7 @@ class MainWindowTest : public QObject {
   private:
     std::unique_ptr<QTemporaryDir> dir_;
     QString folder_;
+    Forms forms_;  // the tool windows a test hands to the main window
 
     // A fresh program folder with the page files (and, unless `bare`, two dictionaries).
     void NewFolder(bool bare = false) {
@@ -120,15 +88,16 @@ class MainWindowTest : public QObject {
         QVERIFY(dir_->isValid());
         folder_ = dir_->path();
         QVERIFY(QFile::copy(KESTRUNE_SOURCE_DIR "/data/empty.html", folder_ + "/empty.html"));
-        WriteText(folder_ + "/readme.html", "<h3>Readme</h3>\n<p>Text</p>\n");
+        WriteBytes(folder_ + "/readme.html", "<h3>Readme</h3>\n<p>Text</p>\n");
         if (bare) return;
-        MakeDictionary(folder_, "first", "First dictionary", kFirstDict);
-        MakeDictionary(folder_, "second", "Second dictionary", kSecondDict);
-        WriteText(folder_ + "/setup.ini", "[Dicts]\nfirst.idx=1\nsecond.idx=1\n");
+        MakeDict(folder_, "first", "First dictionary", kFirstDict);
+        MakeDict(folder_, "second", "Second dictionary", kSecondDict);
+        WriteBytes(folder_ + "/setup.ini", "[Dicts]\nfirst.idx=1\nsecond.idx=1\n");
     }
 
     std::unique_ptr<TfmMain> NewWindow() {
-        auto w = std::make_unique<TfmMain>(folder_.toStdString());
+        forms_ = Forms{};
+        auto w = std::make_unique<TfmMain>(folder_.toStdString(), forms_);
         if (!w->pageView()->waitUntilIdle()) qWarning("the page did not settle");
         return w;
     }
@@ -207,10 +176,10 @@ class MainWindowTest : public QObject {
 
     void settingsAreReadAtStart() {
         NewFolder(true);
-        WriteText(folder_ + "/setup.ini",
-                  "[Setup]\nInpFontface=Courier\nInpFontsize=0x10\nTreFontface=Helvetica\n"
-                  "TreFontsize=9\nTranslateAll=1\nSearchBoth=0\nShowUcs2=5\nAddPinToIndex=1\n"
-                  "AddDescToIndex=0\n[Form]\npnlLeft=5\nX=-50\nY=20\nDX=5000\nDY=300\n");
+        WriteBytes(folder_ + "/setup.ini",
+                   "[Setup]\nInpFontface=Courier\nInpFontsize=0x10\nTreFontface=Helvetica\n"
+                   "TreFontsize=9\nTranslateAll=1\nSearchBoth=0\nShowUcs2=5\nAddPinToIndex=1\n"
+                   "AddDescToIndex=0\n[Form]\npnlLeft=5\nX=-50\nY=20\nDX=5000\nDY=300\n");
         auto w = NewWindow();
         QCOMPARE(w->edtInp->font().family(), QString("Courier"));
         QCOMPARE(w->edtInp->font().pointSize(), 16);
@@ -246,7 +215,7 @@ class MainWindowTest : public QObject {
         QVERIFY(w->SaveSettingsAndQuit());
         QCOMPARE(ended.count(), 1);
         QCOMPARE(w->isTerminating(), true);
-        const QByteArray ini = ReadText(folder_ + "/setup.ini");
+        const QByteArray ini = ReadBytes(folder_ + "/setup.ini");
         QCOMPARE(Section(ini, "Form"),
                  QString("[Form]\npnlLeft=60\nMaximized=0\nX=33\nY=44\nDX=500\nDY=350"));
         const QString setup = Section(ini, "Setup");
@@ -272,15 +241,15 @@ class MainWindowTest : public QObject {
 
     void quittingMaximizedWritesOnlyMaximized() {
         NewFolder(true);
-        WriteText(folder_ + "/setup.ini",
-                  "[Form]\npnlLeft=70\nMaximized=0\nX=30\nY=40\nDX=600\nDY=350\n");
+        WriteBytes(folder_ + "/setup.ini",
+                   "[Form]\npnlLeft=70\nMaximized=0\nX=30\nY=40\nDX=600\nDY=350\n");
         {
             auto w = NewWindow();
             w->showMaximized();
             QTRY_VERIFY(w->isMaximized());
             QVERIFY(w->SaveSettingsAndQuit());
         }
-        const QString form = Section(ReadText(folder_ + "/setup.ini"), "Form");
+        const QString form = Section(ReadBytes(folder_ + "/setup.ini"), "Form");
         QVERIFY2(form.contains("\nMaximized=1"), qPrintable(form));
         // The last normal bounds stay in the file.
         QVERIFY2(form.contains("\nX=30\nY=40\nDX=600\nDY=350"), qPrintable(form));
@@ -474,20 +443,19 @@ class MainWindowTest : public QObject {
     void dictionarySetupResetsTheView() {
         NewFolder();
         auto w = NewWindow();
-        TfmDictSetup setup(w.get());
-        AppForms() = Forms{w.get(), nullptr, &setup, nullptr, nullptr};
+        TfmDictSetup setup(w->registry().Dicts, w->iniPath(), w.get());
+        forms_.fmDictSetup = &setup;
         Type(*w, QString::fromUtf8("中"));
         bool shownModally = false;
         // While the dialog is open: change the list as the dialog would, then cancel.
-        QTimer::singleShot(0, w.get(), [&] {
+        InsideModal(setup, [&] {
             shownModally = setup.isVisible() && setup.isModal();
             auto& dicts = w->registry().Dicts;
             std::swap(dicts[0], dicts[1]);
             dicts[1].Enabled = false;
-            setup.reject();
         });
         w->acDictSetup->trigger();
-        AppForms() = Forms{};
+        forms_.fmDictSetup = nullptr;
         QVERIFY(shownModally);
         // The tree shows the new order and marks, renumbered, without word items; the hint.
         QCOMPARE(w->tvMain->topLevelItemCount(), 2);
@@ -503,6 +471,38 @@ class MainWindowTest : public QObject {
         QVERIFY(body.contains("Second dictionary"));
         QVERIFY(!body.contains("First dictionary"));
         QCOMPARE(w->tvMain->topLevelItem(1)->childCount(), 0);
+    }
+
+    void toolWindowsOpenFromTheirMenuItems() {
+        NewFolder();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        // Without the windows the items do nothing.
+        w->acUserdict->trigger();
+        w->acDuplicates->trigger();
+        QVERIFY(script.shown().empty());
+
+        WriteBytes(folder_ + "/mine.txt", Ucs2File({"a [p] /x/", "b [p] /y/", "c [p] /z/"}));
+        TfmUserdict userdict((folder_ + "/mine.txt").toStdString(), w.get());
+        TfmDuplicates duplicates({}, w.get());
+        forms_.fmUserdict = &userdict;
+        forms_.fmDuplicates = &duplicates;
+        QStringList opened;
+        auto record = [&](QDialog& d) {
+            InsideModal(d, [&] {
+                if (d.isVisible() && d.isModal()) opened << d.objectName();
+            });
+        };
+        record(userdict);
+        w->acUserdict->trigger();
+        record(duplicates);
+        w->acDuplicates->trigger();
+        forms_ = Forms{};
+        QCOMPARE(opened, QStringList({"fmUserdict", "fmDuplicates"}));
+        // The user dictionary window read the file it was given.
+        QCOMPARE(userdict.stbarMain->currentMessage(), QString("Readed: 3 records"));
+        QCOMPARE(script.messages().size(), 1);  // the duplicates checker's opening message
+        QVERIFY(script.messages()[0].startsWith("    With this function you can check CEDICT"));
     }
 
     void translateTextCutsTheQuery() {
@@ -577,6 +577,39 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->history().H(7), std::u16string());
     }
 
+    void altKeysOfTheToolbarCaptions() {
+        NewFolder();
+        auto w = NewWindow();
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->edtInp->setFocus();
+        QCOMPARE(QApplication::focusWidget(), w->edtInp);
+        // Alt+R searches what the field holds (Refresh), without typing into the field.
+        w->edtInp->setText(QString::fromUtf8("我"));
+        QTest::keyClick(w->edtInp, Qt::Key_R, Qt::AltModifier);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("我"));
+        QVERIFY(Body(*w).contains("I<br>me"));
+        w->edtInp->setText(QString::fromUtf8("是"));
+        QTest::keyClick(w->edtInp, Qt::Key_R, Qt::AltModifier);
+        QVERIFY(Body(*w).contains("is<br>are"));
+        QCOMPARE(w->history().H(10), std::u16string(u"是"));
+        // Alt+A goes back, Alt+F forward, with the focus still in the field.
+        QTest::keyClick(w->edtInp, Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("我"));
+        QCOMPARE(w->history().P, 9);
+        QVERIFY(Body(*w).contains("I<br>me"));
+        QTest::keyClick(w->edtInp, Qt::Key_F, Qt::AltModifier);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("是"));
+        QCOMPARE(w->history().P, 10);
+        QCOMPARE(QApplication::focusWidget(), w->edtInp);
+        // Plain letters still go into the field.
+        w->edtInp->clear();
+        QTest::keyClicks(w->edtInp, "raf");
+        QCOMPARE(w->edtInp->text(), QString("raf"));
+        QCOMPARE(w->history().P, 10);
+    }
+
     void refreshDoesNothingWhileBusy() {
         NewFolder();
         auto w = NewWindow();
@@ -636,17 +669,17 @@ class MainWindowTest : public QObject {
         QCOMPARE(shown[0].text, QString("CEDICT (UCS-2 text) (*.ced)|*.ced"));
 
         // An existing index.
-        const QByteArray before = ReadText(folder_ + "/first.idx");
+        const QByteArray before = ReadBytes(folder_ + "/first.idx");
         script.file(folder_ + "/first.ced");
         w->acMakeIndex->trigger();
         QCOMPARE(script.messages(),
                  QStringList("Index file first.idx already exists! Delete it before creating a "
                              "new one!"));
-        QCOMPARE(ReadText(folder_ + "/first.idx"), before);
+        QCOMPARE(ReadBytes(folder_ + "/first.idx"), before);
         script.take();
 
         // A new index, the name prompt cancelled after the build has read the file.
-        WriteCed(folder_ + "/third.ced", kSecondDict);
+        WriteBytes(folder_ + "/third.ced", Ucs2File(kSecondDict));
         int busyAtPrompt = -1;
         QString statusAtPrompt;
         script.file(folder_ + "/third.ced")
@@ -675,7 +708,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->tvMain->topLevelItemCount(), 2);
 
         // The prompt confirmed with a name.
-        WriteCed(folder_ + "/fourth.ced", kSecondDict);
+        WriteBytes(folder_ + "/fourth.ced", Ucs2File(kSecondDict));
         script.file(folder_ + "/fourth.ced").text(QString::fromUtf8("Mein Wörterbuch"));
         w->acMakeIndex->trigger();
         QCOMPARE(script.messages(), QStringList("Index file created: fourth.idx"));
@@ -684,7 +717,7 @@ class MainWindowTest : public QObject {
         script.take();
 
         // A data file of odd size fails with the builder's message and leaves no index.
-        WriteText(folder_ + "/odd.ced", "abc");
+        WriteBytes(folder_ + "/odd.ced", "abc");
         script.file(folder_ + "/odd.ced");
         w->acMakeIndex->trigger();
         QCOMPARE(script.messages(), QStringList("ERROR: Unknown error when creating index file!"));
@@ -703,7 +736,7 @@ class MainWindowTest : public QObject {
         QStringList lines;
         for (int i = 0; i < 60000; ++i)
             lines << QString::fromUtf8("字%1 字%1 [zi4] /character number %1/").arg(i);
-        WriteCed(folder_ + "/big.ced", lines);
+        WriteBytes(folder_ + "/big.ced", Ucs2File(lines));
         int busyWhenAsked = -1;
         bool refreshIgnored = false;
         // Runs inside the build, from its processing of pending events: Refresh is ignored,
@@ -732,7 +765,8 @@ class MainWindowTest : public QObject {
         NewFolder(true);
         ScriptedDialogs script;
         auto w = NewWindow();
-        WriteCed(folder_ + "/p.ced", {QString::fromUtf8("你好 你好 [ni3 hao3] /hello/")});
+        WriteBytes(folder_ + "/p.ced",
+                   Ucs2File({QString::fromUtf8("你好 你好 [ni3 hao3] /hello/")}));
         w->acAddPinIndex->trigger();   // on
         w->acAddDescIndex->trigger();  // off
         script.file(folder_ + "/p.ced").text("P");
@@ -755,16 +789,16 @@ class MainWindowTest : public QObject {
         QCOMPARE(script.messages(), QStringList("Program is busy now. Wait and then try again."));
         w->Busy = 0;
         script.take();
-        WriteText(folder_ + "/src.txt",
-                  "# Unihan\nU+4E00\tkDefinition\tone\nU+4E00\tkMandarin\tyi1\n"
-                  "U+4E2D\tkDefinition\tmiddle\n");
+        WriteBytes(folder_ + "/src.txt",
+                   "# Unihan\nU+4E00\tkDefinition\tone\nU+4E00\tkMandarin\tyi1\n"
+                   "U+4E2D\tkDefinition\tmiddle\n");
         script.file(folder_ + "/src.txt");
         w->acUniIndex->trigger();
         auto shown = script.take();
         QCOMPARE(shown.size(), size_t(2));
         QCOMPARE(shown[0].text, QString("Unihan database file (*.txt)|*.txt"));
         QCOMPARE(shown[1].text, QString("Index file unihan.idc created"));
-        QCOMPARE(ReadText(folder_ + "/unihan.idc").size(), 16);
+        QCOMPARE(ReadBytes(folder_ + "/unihan.idc").size(), 16);
         QCOMPARE(w->Busy, 0);
         QCOMPARE(w->statusText(1), QString());
         // The new index is used only after a restart.
@@ -803,7 +837,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(script.shown()[0].text, QString("Arial 14"));  // starts with the input font
         QCOMPARE(script.shown()[3].text, QString("Times 12"));
         QVERIFY(w->SaveSettingsAndQuit());
-        const QString setup = Section(ReadText(folder_ + "/setup.ini"), "Setup");
+        const QString setup = Section(ReadBytes(folder_ + "/setup.ini"), "Setup");
         QVERIFY2(setup.contains("InpFontface=Courier\nInpFontsize=20\nChrFontface=Helvetica\n"
                                 "ChrFontsize=11\n"),
                  qPrintable(setup));
@@ -824,10 +858,10 @@ class MainWindowTest : public QObject {
     void contentNeverRunsScript() {
         NewFolder(true);
         const QString evil = "<img src=x onerror=\"document.title='pwned'\">";
-        MakeDictionary(folder_, "evil", evil, kSecondDict);
-        WriteText(folder_ + "/readme.html",
-                  "<img id=\"r\" src=\"nothing.png\" onerror=\"document.title='readme'\">\n"
-                  "<a id=\"l\" href=\"https://example.invalid/\">link</a>\n");
+        MakeDict(folder_, "evil", evil, kSecondDict);
+        WriteBytes(folder_ + "/readme.html",
+                   "<img id=\"r\" src=\"nothing.png\" onerror=\"document.title='readme'\">\n"
+                   "<a id=\"l\" href=\"https://example.invalid/\">link</a>\n");
         auto w = NewWindow();
         Type(*w, QString::fromUtf8("中"));
         QVERIFY(Body(*w).contains("to hit the mark"));
@@ -842,14 +876,7 @@ class MainWindowTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return kes::test::RunWindowTest<MainWindowTest>(argc, argv);
 }
 
 #include "mainwindow_test.moc"

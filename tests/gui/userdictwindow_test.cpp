@@ -1,7 +1,6 @@
 // The user dictionary window: loading on every showing with its status texts, the query from
 // the button and from Enter, add and change with their messages and questions, and the
 // refusals.
-#include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,36 +11,13 @@
 #include <QtTest>
 
 #include "gui/userdictwindow.h"
+#include "support/windowtest.h"
 #include "ui/dialogs.h"
 
 using namespace kes;
+using namespace kes::test;
 using ui::DialogKind;
 using ui::ScriptedDialogs;
-
-namespace {
-
-QByteArray Utf16(const QString& text) {
-    QByteArray out;
-    for (char16_t c : text.toStdU16String()) {
-        out.append(static_cast<char>(c & 0xFF));
-        out.append(static_cast<char>(c >> 8));
-    }
-    return out;
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write");
-    f.write(bytes);
-}
-
-QByteArray ReadFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {};
-    return f.readAll();
-}
-
-}  // namespace
 
 class UserdictWindowTest : public QObject {
     Q_OBJECT
@@ -49,9 +25,7 @@ class UserdictWindowTest : public QObject {
     QString path_;
 
     std::unique_ptr<TfmUserdict> Window() {
-        auto w = std::make_unique<TfmUserdict>();
-        w->setUserdictPath(path_.toStdString());
-        return w;
+        return std::make_unique<TfmUserdict>(path_.toStdString());
     }
 
   private Q_SLOTS:
@@ -91,13 +65,13 @@ class UserdictWindowTest : public QObject {
 
     void everyShowingReloads() {
         ScriptedDialogs script;
-        WriteFile(path_, Utf16("a [p] /x/\r\nb [p] /y/\r\n"));
+        WriteBytes(path_, Utf16Bytes("a [p] /x/\r\nb [p] /y/\r\n"));
         auto w = Window();
         w->show();
         QCOMPARE(w->userdict().WordCount, 2);
         QCOMPARE(w->stbarMain->currentMessage(), QString("Readed: 2 records"));
         w->hide();
-        WriteFile(path_, Utf16("a [p] /x/\r\n"));
+        WriteBytes(path_, Utf16Bytes("a [p] /x/\r\n"));
         w->edtNewWord->setText("kept");
         w->show();
         QCOMPARE(w->userdict().WordCount, 1);
@@ -107,8 +81,9 @@ class UserdictWindowTest : public QObject {
 
     void queryFromButtonAndEnter() {
         ScriptedDialogs script;
-        WriteFile(path_, Utf16(QString::fromUtf8("中国 [zhong1 guo2] /China/Middle Kingdom/\r\n"
-                                                 "a b [p] /x/\r\n")));
+        WriteBytes(path_,
+                   Utf16Bytes(QString::fromUtf8("中国 [zhong1 guo2] /China/Middle Kingdom/\r\n"
+                                                "a b [p] /x/\r\n")));
         auto w = Window();
         w->show();
         w->edtNewWord->setText(QString::fromUtf8(" 中国 "));
@@ -138,7 +113,7 @@ class UserdictWindowTest : public QObject {
 
     void addThenChangeWithTheirMessages() {
         ScriptedDialogs script;
-        WriteFile(path_, Utf16("x [p] /a/"));  // no line end after the last line
+        WriteBytes(path_, Utf16Bytes("x [p] /a/"));  // no line end after the last line
         auto w = Window();
         w->show();
         w->edtNewWord->setText("w");
@@ -146,7 +121,7 @@ class UserdictWindowTest : public QObject {
         w->memNewDesc->setPlainText(" a/b \n\nc");
         QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
         QCOMPARE(w->memNewDesc->toPlainText(), QString("a&sl;b\nc"));
-        QCOMPARE(ReadFile(path_), Utf16("x [p] /a/\r\nw [p] /a&sl;b/c/\r\n"));
+        QCOMPARE(ReadBytes(path_), Utf16Bytes("x [p] /a/\r\nw [p] /a&sl;b/c/\r\n"));
         QCOMPARE(script.messages(), QStringList({"Word added/changed"}));
         QCOMPARE(w->userdict().WordCount, 2);
 
@@ -159,20 +134,20 @@ class UserdictWindowTest : public QObject {
         QCOMPARE(script.shown()[0].kind, DialogKind::Question);
         QCOMPARE(script.shown()[0].text,
                  QString("WARNING: This word already present in user dictionary, change?"));
-        QCOMPARE(ReadFile(path_), Utf16("x [p] /a/\r\nw [p] /a&sl;b/c/\r\n"));
+        QCOMPARE(ReadBytes(path_), Utf16Bytes("x [p] /a/\r\nw [p] /a&sl;b/c/\r\n"));
 
         script.take();
         script.yes();
         QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
-        QCOMPARE(ReadFile(path_), Utf16("x [p] /a/\r\nw [p] /d/\r\n"));
+        QCOMPARE(ReadBytes(path_), Utf16Bytes("x [p] /a/\r\nw [p] /d/\r\n"));
         QCOMPARE(script.messages(), QStringList({"Word added/changed"}));
         QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
     }
 
     void incompleteFieldsAndFailedWrite() {
         ScriptedDialogs script;
-        const QByteArray original = Utf16("w [p] /a/\r\n");
-        WriteFile(path_, original);
+        const QByteArray original = Utf16Bytes("w [p] /a/\r\n");
+        WriteBytes(path_, original);
         auto w = Window();
         w->show();
         w->edtNewWord->setText("n");
@@ -190,14 +165,14 @@ class UserdictWindowTest : public QObject {
         QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
         QCOMPARE(script.messages(),
                  QStringList({"ERROR: Can't write changes to user dictionary!"}));
-        QCOMPARE(ReadFile(path_), original);
+        QCOMPARE(ReadBytes(path_), original);
         QVERIFY(w->isVisible());
         QVERIFY(QDir(dir_.path()).rmdir("userdict.txt.tmp"));
     }
 
     void enterInTranscriptionMovesToTheMemo() {
         ScriptedDialogs script;
-        WriteFile(path_, QByteArray());
+        WriteBytes(path_, QByteArray());
         auto w = Window();
         w->show();
         w->activateWindow();
@@ -211,11 +186,7 @@ class UserdictWindowTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    UserdictWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return kes::test::RunWindowTest<UserdictWindowTest>(argc, argv);
 }
 
 #include "userdictwindow_test.moc"

@@ -1,6 +1,5 @@
 // The viewer branch as the program runs it: refusal without empty.html, the five windows in
-// their order, the window shown when there is no tray, the end of the loop; and the rule for
-// message boxes of the command-line branches.
+// their order, the window shown when there is no tray, the end of the loop.
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
@@ -8,31 +7,18 @@
 #include <QtTest>
 
 #include "gui/mainwindow.h"
+#include "gui/userdictwindow.h"
 #include "gui/viewer.h"
+#include "support/windowtest.h"
 
 using namespace kes;
 
 class ViewerTest : public QObject {
     Q_OBJECT
   private Q_SLOTS:
-    void messageBoxRule() {
-        // A terminal on stdout never gets a box.
-        QCOMPARE(WantsMessageBox(true, ":0", nullptr, nullptr, nullptr), false);
-        QCOMPARE(WantsMessageBox(false, ":0", nullptr, nullptr, nullptr), true);
-        QCOMPARE(WantsMessageBox(false, nullptr, "wayland-0", nullptr, nullptr), true);
-        QCOMPARE(WantsMessageBox(false, nullptr, nullptr, "xcb", nullptr), true);
-        // No display at all, or one that nobody can see.
-        QCOMPARE(WantsMessageBox(false, nullptr, nullptr, nullptr, nullptr), false);
-        QCOMPARE(WantsMessageBox(false, "", "", "", nullptr), false);
-        QCOMPARE(WantsMessageBox(false, ":0", nullptr, "offscreen", nullptr), false);
-        QCOMPARE(WantsMessageBox(false, ":0", nullptr, "minimal", nullptr), false);
-        // The opt-out wins.
-        QCOMPARE(WantsMessageBox(false, ":0", nullptr, "xcb", "1"), false);
-    }
-
     void refusesWithoutEmptyHtml() {
         QTemporaryDir dir;
-        CommandContext ctx;
+        ViewerContext ctx;
         ctx.programFolder = dir.path().toStdString();
         std::vector<std::string> shown;
         ctx.showMessage = [&](const std::string& t) { shown.push_back(t); };
@@ -47,7 +33,7 @@ class ViewerTest : public QObject {
     void refusesWithoutADisplay() {
         QTemporaryDir dir;
         QVERIFY(QFile::copy(KESTRUNE_SOURCE_DIR "/data/empty.html", dir.filePath("empty.html")));
-        CommandContext ctx;
+        ViewerContext ctx;
         ctx.programFolder = dir.path().toStdString();
         const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
         const QByteArray display = qgetenv("DISPLAY");
@@ -69,16 +55,17 @@ class ViewerTest : public QObject {
     void runsTheWindowsAndEndsAfterTheFirstPage() {
         QTemporaryDir dir;
         QVERIFY(QFile::copy(KESTRUNE_SOURCE_DIR "/data/empty.html", dir.filePath("empty.html")));
-        CommandContext ctx;
+        ViewerContext ctx;
         ctx.programFolder = dir.path().toStdString();
         QStringList dialogs;
-        QString mainTitle;
+        QString mainTitle, userdictPath;
         bool mainVisible = false;
         bool allCreated = false;
         SetViewerStartedHook([&](const Forms& f) {
             allCreated =
                 f.fmMain && f.fmUserdict && f.fmDictSetup && f.fmDuplicates && f.fmEditString;
             mainTitle = f.fmMain->windowTitle();
+            userdictPath = QString::fromStdString(f.fmUserdict->userdict().path());
             mainVisible = f.fmMain->isVisible();
             // The secondary windows are children of the main window, in creation order.
             for (QObject* child : f.fmMain->children())
@@ -95,20 +82,17 @@ class ViewerTest : public QObject {
         QVERIFY(allCreated);
         QCOMPARE(mainTitle, QString("Kestrune"));
         QCOMPARE(mainVisible, true);  // no tray offscreen: the window is shown
+        QCOMPARE(userdictPath, dir.filePath("userdict.txt"));
         QCOMPARE(dialogs,
                  QStringList({"fmUserdict=User dictionary file", "fmDictSetup=Dictionaries",
                               "fmDuplicates=Duplicate entries", "fmEditString=Edit"}));
-        QCOMPARE(AppForms().fmMain, nullptr);  // cleared at the end of the run
         // The start-up ran: the dictionary list was written.
         QCOMPARE(QFile::exists(dir.filePath("setup.ini")), true);
     }
 };
 
 int main(int argc, char** argv) {
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    kes::test::PrepareWindowTestEnvironment();
     // No application object here: RunViewer creates its own, as the program does.
     ViewerTest test;
     return QTest::qExec(&test, argc, argv);

@@ -6,8 +6,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include <gtest/gtest.h>
-
 #include "base/text.h"
 #include "dict/builder.h"
 
@@ -36,6 +34,8 @@ std::string ReadBytes(const std::string& path) {
 void WriteBytes(const std::string& path, std::string_view bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + path);
 }
 
 std::string Utf16Bytes(std::string_view utf8) {
@@ -59,13 +59,15 @@ std::u16string W(std::string_view utf8) {
     return Utf8ToUtf16(utf8);
 }
 
-void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
+void MakeDict(const std::string& folder, const std::string& base, const std::string& description,
               const std::vector<std::string>& lines, const IndexBuildOptions& options) {
-    WriteBytes(dir.file(base + ".ced"), Ucs2File(lines));
+    const std::string ced = folder + "/" + base + ".ced";
+    WriteBytes(ced, Ucs2File(lines));
     IndexBuildCallbacks cb;
     cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
-    IndexBuildResult r = BuildIndex(dir.file(base + ".ced"), options, cb);
-    ASSERT_EQ(r.status, IndexBuildStatus::Created) << r.detail;
+    IndexBuildResult r = BuildIndex(ced, options, cb);
+    if (r.status != IndexBuildStatus::Created)
+        throw std::runtime_error("no index built for " + ced + ": " + r.detail);
 }
 
 std::string Hex(std::string_view bytes) {

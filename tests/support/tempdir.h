@@ -23,7 +23,9 @@ class TempDir {
     std::string path_;
 };
 
+// The whole file; empty when it cannot be read.
 std::string ReadBytes(const std::string& path);
+// Writes `bytes` as the whole file; throws when the file cannot be written.
 void WriteBytes(const std::string& path, std::string_view bytes);
 // UTF-16LE bytes of a UTF-8 literal (no byte-order mark).
 std::string Utf16Bytes(std::string_view utf8);
@@ -31,12 +33,17 @@ std::string Utf16Bytes(std::string_view utf8);
 std::string Ucs2File(const std::vector<std::string>& utf8Lines);
 // A wide string from a UTF-8 literal.
 std::u16string W(std::string_view utf8);
-// Builds BASE.ced (the lines, UTF-16LE, CR LF) and its index BASE.idx in `dir` with the index
-// builder's options (its defaults unless given) and the given description; fails the test
-// when no index results.
-void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
+// Builds BASE.ced (the lines, UTF-16LE, CR LF) and its index BASE.idx in `folder` with the
+// index builder's options (its defaults unless given) and the given description; throws when
+// no index results (a failure in every test framework).
+void MakeDict(const std::string& folder, const std::string& base, const std::string& description,
               const std::vector<std::string>& lines = {"中 [zhong1] /middle/"},
               const IndexBuildOptions& options = {});
+inline void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
+                     const std::vector<std::string>& lines = {"中 [zhong1] /middle/"},
+                     const IndexBuildOptions& options = {}) {
+    MakeDict(dir.path(), base, description, lines, options);
+}
 // Bytes as "00 01 FF" for readable failure messages.
 std::string Hex(std::string_view bytes);
 // Parses "00 01 ff" (blanks and '·' ignored) into bytes.

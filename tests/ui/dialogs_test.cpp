@@ -1,9 +1,9 @@
 // The scripted-answer mode of the standard dialogs: answers are used in order, every dialog is
 // recorded with its caption and text, and a dialog without an answer fails loudly instead of
 // blocking.
-#include <QApplication>
 #include <QtTest>
 
+#include "support/windowtest.h"
 #include "ui/dialogs.h"
 
 using namespace kes::ui;
@@ -143,10 +143,7 @@ class DialogsTest : public QObject {
 };
 
 int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    DialogsTest test;
-    return QTest::qExec(&test, argc, argv);
+    return kes::test::RunWindowTest<DialogsTest>(argc, argv);
 }
 
 #include "dialogs_test.moc"

@@ -1,0 +1,42 @@
+// The command line between the program entry (`kestrune`, which loads no toolkit) and the
+// viewer executable (`kestrune-viewer`, which holds the windows). The entry resolves the
+// program folder and passes it on; the viewer never works it out itself.
+//
+//   kestrune-viewer --program-folder DIR [ARG...]   the viewer; ARG... go to the toolkit
+//   kestrune-viewer --message TEXT                  one message box with TEXT, then the end
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kes {
+
+// The file name of the viewer executable.
+inline constexpr char kViewerExecutable[] = "kestrune-viewer";
+
+enum class ViewerMode {
+    Viewer,   // run the viewer for ViewerRequest::programFolder
+    Message,  // show ViewerRequest::message in a message box
+    Invalid,  // anything else (for example the viewer started by hand)
+};
+
+struct ViewerRequest {
+    ViewerMode mode = ViewerMode::Invalid;
+    std::string programFolder;             // Viewer
+    std::vector<std::string> toolkitArgs;  // Viewer: the entry's arguments, as given
+    std::string message;                   // Message
+};
+
+// The arguments (without the program name) that start the viewer for `programFolder`, with
+// the entry's own arguments passed on to the toolkit.
+std::vector<std::string> ViewerArguments(const std::string& programFolder,
+                                         const std::vector<std::string>& entryArgs);
+
+// The arguments (without the program name) that show `text` in a message box.
+std::vector<std::string> MessageBoxArguments(const std::string& text);
+
+// Reads arguments made by ViewerArguments or MessageBoxArguments; an empty program folder, a
+// missing value or an unknown first word give ViewerMode::Invalid.
+ViewerRequest ParseViewerArguments(const std::vector<std::string>& args);
+
+}  // namespace kes

@@ -1,0 +1,35 @@
+// The viewer executable. The program entry (kestrune) starts it in its own place for the
+// viewer, with the program folder it has resolved, or for one message box of a command.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/viewerargs.h"
+#include "gui/viewer.h"
+
+int main(int argc, char** argv) {
+    const kes::ViewerRequest request =
+        kes::ParseViewerArguments(std::vector<std::string>(argv + 1, argv + argc));
+    // The toolkit sees the program name and the arguments meant for it, nothing of ours.
+    std::vector<char*> toolkitArgv{argv[0]};
+    std::vector<std::string> toolkitArgs = request.toolkitArgs;
+    for (std::string& a : toolkitArgs)
+        toolkitArgv.push_back(a.data());
+    toolkitArgv.push_back(nullptr);
+    int toolkitArgc = static_cast<int>(toolkitArgv.size()) - 1;
+
+    switch (request.mode) {
+        case kes::ViewerMode::Viewer: {
+            kes::ViewerContext ctx;
+            ctx.programFolder = request.programFolder;
+            return kes::RunViewer(toolkitArgc, toolkitArgv.data(), ctx);
+        }
+        case kes::ViewerMode::Message:
+            return kes::ShowMessageBox(toolkitArgc, toolkitArgv.data(), request.message);
+        case kes::ViewerMode::Invalid:
+            break;
+    }
+    std::cerr << kes::kViewerExecutable
+              << " is started by kestrune; run kestrune to start the viewer.\n";
+    return 2;
+}

@@ -1,0 +1,272 @@
+// The program entry and the viewer executable: the viewer branch becomes the viewer in the same
+// process with the program folder passed on, a missing viewer is named, the commands' message
+// boxes come from the viewer executable, and no command loads the toolkit.
+#include "cli/launch.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/viewerargs.h"
+#include "support/tempdir.h"
+
+extern char** environ;
+
+namespace kes {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+namespace fs = std::filesystem;
+
+TEST(MessageBoxRule, OnlyWithoutATerminalAndWithAVisibleDisplay) {
+    // A terminal on stdout never gets a box.
+    EXPECT_FALSE(WantsMessageBox(true, ":0", nullptr, nullptr, nullptr));
+    EXPECT_TRUE(WantsMessageBox(false, ":0", nullptr, nullptr, nullptr));
+    EXPECT_TRUE(WantsMessageBox(false, nullptr, "wayland-0", nullptr, nullptr));
+    EXPECT_TRUE(WantsMessageBox(false, nullptr, nullptr, "xcb", nullptr));
+    // No display at all, or one that nobody can see.
+    EXPECT_FALSE(WantsMessageBox(false, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_FALSE(WantsMessageBox(false, "", "", "", nullptr));
+    EXPECT_FALSE(WantsMessageBox(false, ":0", nullptr, "offscreen", nullptr));
+    EXPECT_FALSE(WantsMessageBox(false, ":0", nullptr, "minimal", nullptr));
+    // The opt-out wins.
+    EXPECT_FALSE(WantsMessageBox(false, ":0", nullptr, "xcb", "1"));
+}
+
+TEST(ViewerArgs, RoundTripAndRefusals) {
+    ViewerRequest r =
+        ParseViewerArguments(ViewerArguments("/a folder/x", {"-platform", "xcb", "--message"}));
+    EXPECT_EQ(r.mode, ViewerMode::Viewer);
+    EXPECT_EQ(r.programFolder, "/a folder/x");
+    EXPECT_EQ(r.toolkitArgs, (std::vector<std::string>{"-platform", "xcb", "--message"}));
+
+    r = ParseViewerArguments(MessageBoxArguments("Converted: 1 terms\nsecond line"));
+    EXPECT_EQ(r.mode, ViewerMode::Message);
+    EXPECT_EQ(r.message, "Converted: 1 terms\nsecond line");
+
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"--program-folder"},
+                                                                  {"--program-folder", ""},
+                                                                  {"--message"},
+                                                                  {"--message", "a", "b"},
+                                                                  {"/some/folder"},
+                                                                  {"--help", "x"}})
+        EXPECT_EQ(ParseViewerArguments(args).mode, ViewerMode::Invalid)
+            << ::testing::PrintToString(args);
+}
+
+struct Outcome {
+    pid_t pid = -1;
+    int code = -1;
+    std::string out, err;
+};
+
+// Runs `exe` with `args` in a changed environment (a value of nullptr removes the variable),
+// stdin from /dev/null and stdout/stderr into files of `io`.
+Outcome Start(const TempDir& io, const std::string& exe, const std::vector<std::string>& args,
+              const std::map<std::string, const char*>& env) {
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry(*e);
+        if (env.count(entry.substr(0, entry.find('='))) == 0) envStrings.push_back(entry);
+    }
+    for (const auto& [name, value] : env)
+        if (value != nullptr) envStrings.push_back(name + "=" + value);
+    std::vector<std::string> argStrings{"kestrune"};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv, envp;
+    for (std::string& a : argStrings)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    for (std::string& e : envStrings)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    const std::string outPath = io.file("stdout"), errPath = io.file("stderr");
+    Outcome r;
+    r.pid = ::fork();
+    if (r.pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::execve(exe.c_str(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(r.pid, &status, 0);
+    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadBytes(outPath);
+    r.err = ReadBytes(errPath);
+    return r;
+}
+
+// A copy of the program entry in bin/ of a scratch folder, with a stand-in viewer that
+// records its process id and arguments (one per line) in the scratch folder.
+class EntryLaunch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(root.file("bin"));
+        fs::copy_file(KESTRUNE_BINARY, entry());
+        WriteBytes(home.file("empty.html"), "<html><body></body></html>");
+    }
+    std::string entry() const { return root.file("bin/kestrune"); }
+    void PutViewer(const std::string& path) {
+        fs::create_directories(fs::path(path).parent_path());
+        WriteBytes(path, "#!/bin/sh\necho $$ >'" + root.file("pid") +
+                             "'\nprintf '%s\\n' \"$@\" >>'" + root.file("args") + "'\n");
+        fs::permissions(path, fs::perms::owner_all);
+    }
+    // No display, no opt-out: each test states what it needs.
+    std::map<std::string, const char*> Env(const char* display = nullptr,
+                                           const char* noBox = nullptr) {
+        return {{"KESTRUNE_HOME", home.path().c_str()},
+                {"DISPLAY", display},
+                {"WAYLAND_DISPLAY", nullptr},
+                {"QT_QPA_PLATFORM", nullptr},
+                {"KESTRUNE_NO_MESSAGE_BOX", noBox}};
+    }
+    TempDir root, home, io;
+};
+
+TEST_F(EntryLaunch, ViewerBranchBecomesTheViewerInTheSameProcess) {
+    PutViewer(root.file("bin/kestrune-viewer"));
+    // Also a viewer in the installed place: the one beside the entry comes first.
+    PutViewer(ViewerCandidates(root.file("bin"))[1]);
+    Outcome r = Start(io, entry(), {"-style", "fusion"}, Env());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadBytes(root.file("pid")), std::to_string(r.pid) + "\n");
+    EXPECT_EQ(ReadBytes(root.file("args")),
+              "--program-folder\n" + home.path() + "\n-style\nfusion\n");
+}
+
+TEST_F(EntryLaunch, InstalledViewerIsFoundRelativeToTheEntry) {
+    const std::string installed = ViewerCandidates(root.file("bin"))[1];
+    EXPECT_EQ(fs::path(installed).filename(), "kestrune-viewer");
+    EXPECT_NE(fs::path(installed).parent_path(), fs::path(root.file("bin")));
+    PutViewer(installed);
+    Outcome r = Start(io, entry(), {}, Env());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(ReadBytes(root.file("args")), "--program-folder\n" + home.path() + "\n");
+}
+
+TEST_F(EntryLaunch, MissingViewerIsNamed) {
+    const std::vector<std::string> tried = ViewerCandidates(root.file("bin"));
+    const std::string message = "Cannot start the viewer: kestrune-viewer not found at " +
+                                tried[0] + " or " + tried[1] + "\n";
+    Outcome r = Start(io, entry(), {}, Env());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, message);
+
+    // A file that cannot be run, or a folder, is no viewer.
+    WriteBytes(root.file("bin/kestrune-viewer"), "#!/bin/sh\n");
+    fs::permissions(root.file("bin/kestrune-viewer"), fs::perms::owner_read);
+    fs::create_directories(tried[1]);
+    r = Start(io, entry(), {}, Env());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, message);
+
+    // Without empty.html the entry refuses before it looks for the viewer.
+    fs::remove(home.file("empty.html"));
+    r = Start(io, entry(), {}, Env());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Unable to open file: empty.html\n");
+}
+
+TEST_F(EntryLaunch, CommandMessagesGoToTheViewersMessageBox) {
+    PutViewer(root.file("bin/kestrune-viewer"));
+    // stdout is a file here, not a terminal: with a display the box is shown, and the command
+    // waits for it.
+    Outcome r = Start(io, entry(), {"dsl", "missing.dsl"}, Env(":0"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "File not found: missing.dsl\n");
+    EXPECT_EQ(ReadBytes(root.file("args")), "--message\nFile not found: missing.dsl\n");
+    EXPECT_NE(ReadBytes(root.file("pid")), std::to_string(r.pid) + "\n");
+
+    fs::remove(root.file("args"));
+    fs::remove(home.file("empty.html"));
+    r = Start(io, entry(), {}, Env(":0"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(ReadBytes(root.file("args")), "--message\nUnable to open file: empty.html\n");
+
+    // No box with the opt-out or without a display.
+    fs::remove(root.file("args"));
+    r = Start(io, entry(), {"dsl", "missing.dsl"}, Env(":0", "1"));
+    EXPECT_EQ(r.code, 1);
+    r = Start(io, entry(), {"dsl", "missing.dsl"}, Env());
+    EXPECT_EQ(r.code, 1);
+    EXPECT_FALSE(fs::exists(root.file("args")));
+}
+
+TEST_F(EntryLaunch, CommandsWithoutAViewerStillWork) {
+    Outcome r = Start(io, entry(), {"dsl", "missing.dsl"}, Env(":0"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "File not found: missing.dsl\n");
+    r = Start(io, entry(), {"--help"}, Env(":0"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, UsageText());
+}
+
+// Every command and argument error of the shipped entry, with the dynamic loader listing what
+// it loads: no toolkit library. (A message box is another process, the viewer's.)
+TEST(EntryLibraries, CommandsLoadNoToolkit) {
+    TempDir home, io;
+    WriteBytes(home.file("u.txt"), "");
+    const std::vector<std::vector<std::string>> commands{{"--help"},
+                                                         {"lookup", "中国"},
+                                                         {"lookup", "--no-such-flag"},
+                                                         {"index"},
+                                                         {"index", home.file("x.ced")},
+                                                         {"dsl", home.file("x.dsl")},
+                                                         {"unihan"},
+                                                         {"unihan", home.file("u.txt")}};
+    for (const auto& args : commands) {
+        Outcome r = Start(io, KESTRUNE_BINARY, args,
+                          {{"KESTRUNE_HOME", home.path().c_str()},
+                           {"LD_DEBUG", "libs"},
+                           {"KESTRUNE_NO_MESSAGE_BOX", "1"}});
+        const std::string what = ::testing::PrintToString(args);
+        // The loader did report (the check below would pass vacuously otherwise).
+        EXPECT_NE(r.err.find("libc.so"), std::string::npos) << what;
+        EXPECT_EQ(r.err.find("libQt"), std::string::npos) << what << "\n" << r.err;
+    }
+}
+
+#ifdef KESTRUNE_VIEWER_BINARY
+// The shipped pair: the entry starts the real viewer, which uses the folder it was given.
+TEST(EntryLibraries, ViewerRunsThroughTheEntry) {
+    TempDir home, io;
+    WriteBytes(home.file("empty.html"), ReadBytes(KESTRUNE_SOURCE_DIR "/data/empty.html"));
+    Outcome r = Start(io, KESTRUNE_BINARY, {},
+                      {{"KESTRUNE_HOME", home.path().c_str()},
+                       {"KESTRUNE_EXIT_WHEN_IDLE", "1"},
+                       {"QT_QPA_PLATFORM", "offscreen"},
+                       {"QTWEBENGINE_DISABLE_SANDBOX", "1"},
+                       {"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("Kestrune: first page shown"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::exists(home.file("setup.ini")));
+
+    // Started by hand, the viewer says how it is meant to be started.
+    r = Start(io, KESTRUNE_VIEWER_BINARY, {}, {});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "kestrune-viewer is started by kestrune; run kestrune to start the viewer.\n");
+}
+#endif
+
+}  // namespace
+}  // namespace kes

@@ -1,0 +1,2 @@
+#include "dsl/converter.h"
+#include "charinfo/s2t.h"

@@ -1,0 +1,3 @@
+#include <QApplication>
+#include "cli/cli.h"
+#include "ui/dialogs.h"

@@ -1,0 +1,3 @@
+#include <QMessageBox>
+#include "gui/mainwindow.h"
+#include "tools/userdict.h"

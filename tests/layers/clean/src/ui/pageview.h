@@ -1,0 +1,3 @@
+#include <QWidget>
+#include <QtWebEngineWidgets/QWebEngineView>
+#include "ui/dialogs.h"

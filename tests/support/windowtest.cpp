@@ -1,0 +1,72 @@
+#include "support/windowtest.h"
+
+#include <QDialog>
+#include <QThread>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "support/tempdir.h"
+
+namespace kes::test {
+
+namespace {
+
+QByteArray Bytes(const std::string& s) {
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace
+
+QByteArray Utf16Bytes(const QString& text) {
+    return Bytes(Utf16Bytes(text.toStdString()));
+}
+
+QByteArray Ucs2File(const QStringList& lines) {
+    std::vector<std::string> utf8;
+    for (const QString& line : lines)
+        utf8.push_back(line.toStdString());
+    return Bytes(Ucs2File(utf8));
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    WriteBytes(path.toStdString(), std::string_view(bytes.constData(), bytes.size()));
+}
+
+QByteArray ReadBytes(const QString& path) {
+    return Bytes(ReadBytes(path.toStdString()));
+}
+
+void MakeDict(const QString& folder, const QString& name, const QString& description,
+              const QStringList& lines) {
+    std::vector<std::string> utf8;
+    for (const QString& line : lines)
+        utf8.push_back(line.toStdString());
+    MakeDict(folder.toStdString(), name.toStdString(), description.toStdString(), utf8);
+}
+
+void InsideModal(QDialog& dialog, std::function<void()> inside) {
+    // Events processed while the dialog is still being shown (a window that loads a file on
+    // showing) come before its loop: closing it then would leave exec() waiting for ever.
+    const int outerLoops = QThread::currentThread()->loopLevel();
+    auto* poll = new QTimer(&dialog);
+    poll->setInterval(0);
+    QObject::connect(
+        poll, &QTimer::timeout, &dialog, [&dialog, poll, outerLoops, inside = std::move(inside)] {
+            if (!dialog.isVisible() || QThread::currentThread()->loopLevel() <= outerLoops) return;
+            poll->stop();
+            poll->deleteLater();
+            inside();
+            if (dialog.isVisible()) dialog.reject();
+        });
+    poll->start();
+}
+
+void PrepareWindowTestEnvironment() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+}
+
+}  // namespace kes::test

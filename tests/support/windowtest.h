@@ -1,0 +1,50 @@
+// Window test support: the Qt forms of the shared file helpers (the same bytes as the plain
+// ones in tempdir.h), a dictionary maker for a program folder, the modal-dialog helper and
+// the start of a window test program.
+#pragma once
+
+#include <QApplication>
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QtTest>
+#include <functional>
+
+class QDialog;
+
+namespace kes::test {
+
+// UTF-16LE bytes of `text` (no byte-order mark).
+QByteArray Utf16Bytes(const QString& text);
+// The lines, each ended by CR LF, as UTF-16LE bytes: a data file as the program reads it.
+QByteArray Ucs2File(const QStringList& lines);
+// Writes `bytes` as the whole file; throws when the file cannot be written.
+void WriteBytes(const QString& path, const QByteArray& bytes);
+// The whole file; empty when it cannot be read.
+QByteArray ReadBytes(const QString& path);
+// Builds NAME.ced (the lines) and its index NAME.idx in `folder` under `description`;
+// throws when no index results.
+void MakeDict(const QString& folder, const QString& name, const QString& description,
+              const QStringList& lines);
+
+// Runs `inside` once `dialog` runs its modal loop (the test opens it next), then closes the
+// dialog (rejected) if it is still open, so that a failed check never leaves the test waiting
+// on a window.
+void InsideModal(QDialog& dialog, std::function<void()> inside);
+
+// Prepares the process for window tests before any application object exists: the offscreen
+// platform unless one is set, the page view's engine without sandbox and without GPU.
+void PrepareWindowTestEnvironment();
+
+// The body of a window test program: runs the Qt Test object of type T inside an application
+// that stays alive when its last window closes (the program's tool windows are dialogs).
+template <class T>
+int RunWindowTest(int argc, char** argv) {
+    PrepareWindowTestEnvironment();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    T test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+}  // namespace kes::test
