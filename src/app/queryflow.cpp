@@ -1,9 +1,12 @@
 #include "app/queryflow.h"
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
+#include "app/pinyin.h"
 #include "base/lines.h"
 #include "base/text.h"
 #include "charinfo/s2t.h"
@@ -58,27 +61,78 @@ bool HasNonChinese(std::u16string_view query) {
 
 namespace {
 
-// The entries of one lookup as page text: each offset rendered once (the shown offsets are
-// reset first), and the offsets rendered, in page order. Without the page the same entries
-// are chosen and no HTML is made.
-std::string RenderEntries(DicReader& reader, const std::vector<int32_t>& offsets,
-                          const SearchOptions& options, ShownOffsets& shown,
-                          std::vector<int32_t>& rendered) {
+// The entries of one lookup appended to the page: each offset rendered once (the shown
+// offsets are reset first), and the offsets rendered, in page order. Without the page the
+// same entries are chosen and no HTML is made. True when an entry was added.
+bool AppendEntries(std::string& page, DicReader& reader, const std::vector<int32_t>& offsets,
+                   const SearchOptions& options, ShownOffsets& shown,
+                   std::vector<int32_t>& rendered) {
     shown.reset();
-    std::string html;
+    const std::size_t before = rendered.size();
     for (int32_t off : offsets) {
         reader.CheckOffset(off);
         if (!options.RenderPage) {
             if (shown.markShown(off)) rendered.push_back(off);
-            continue;
+        } else if (AppendEntry(page, reader.data(), off, shown, options.Fonts,
+                               options.SearchBoth)) {
+            rendered.push_back(off);
         }
-        std::string block =
-            RenderEntry(reader.data(), off, shown, options.Fonts, options.SearchBoth);
-        if (block.empty()) continue;
-        rendered.push_back(off);
-        html += block;
     }
-    return html;
+    return rendered.size() > before;
+}
+
+// One dictionary's part of the page: its heading, what `entries` appends, and the spacer;
+// nothing at all when `entries` appends nothing. Returns what `entries` returned.
+template <typename Entries>
+bool AppendDictPart(std::string& page, const TDic& dic, bool renderPage, Entries entries) {
+    const std::size_t start = page.size();
+    if (renderPage) page += DictHeadingHtml(dic.Description);
+    const std::size_t body = page.size();
+    const bool any = entries();
+    if (page.size() == body) {
+        page.resize(start);
+    } else {
+        page += kDictSpacerHtml;
+    }
+    return any;
+}
+
+// When the query found nothing as typed and reads as pinyin: each reading in order, with the
+// first of its keys that finds entries in any dictionary; the page part is, per reading
+// found, the "Results for" line and the entries of every dictionary that has them.
+template <typename Append>
+void SearchPinyinReadings(const Registry& reg, SearchResult& r,
+                          std::vector<std::unique_ptr<DicReader>>& readers, const std::u16string& q,
+                          std::string& page, bool renderPage, const Append& append) {
+    std::vector<int32_t> found;
+    for (const PinyinReading& reading : PinyinReadings(q)) {
+        for (const std::u16string& key : reading.Keys) {
+            if (key == q) continue;  // searched as typed already
+            bool any = false;
+            const std::size_t start = page.size();
+            if (renderPage) page += PinyinResultsHtml(key);
+            for (std::size_t k = 0; k < r.Dicts.size(); ++k) {
+                DictSearchResult& d = r.Dicts[k];
+                readers[k]->Exact(key, found);
+                if (found.empty()) continue;
+                any = true;
+                AppendDictPart(page, reg.Dicts[d.Position], renderPage,
+                               [&] { return append(d, *readers[k], key, found); });
+                if (d.Listed) {
+                    std::unordered_set<std::u16string> listed(d.Words.begin(), d.Words.end());
+                    readers[k]->ListWords(key, [&](const std::u16string& word) {
+                        if (listed.insert(word).second) d.Words.push_back(word);
+                    });
+                }
+            }
+            if (!any) {
+                page.resize(start);
+                continue;
+            }
+            r.Searched.push_back(key);
+            break;
+        }
+    }
 }
 
 }  // namespace
@@ -119,6 +173,15 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
 
     std::string page;
     ShownOffsets shown;
+    // One reader per dictionary asked, open for the whole search.
+    std::vector<std::unique_ptr<DicReader>> readers;
+    // The page is made in this one buffer, entry by entry.
+    auto appendEntries = [&](DictSearchResult& d, DicReader& reader, const std::u16string& key,
+                             const std::vector<int32_t>& found) {
+        d.Pieces.push_back(key);
+        d.Offsets.emplace_back();
+        return AppendEntries(page, reader, found, options, shown, d.Offsets.back());
+    };
     try {
         for (std::size_t i = 0; i < reg.Dicts.size(); ++i) {
             const TDic& dic = reg.Dicts[i];
@@ -127,38 +190,40 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
             r.Dicts.emplace_back();
             DictSearchResult& d = r.Dicts.back();
             d.Position = i;
-            DicReader reader(dic, reg.Folder, options.SearchBoth);
+            readers.push_back(std::make_unique<DicReader>(dic, reg.Folder, options.SearchBoth));
+            DicReader& reader = *readers.back();
             if (dictNumber <= 0) {
                 d.Listed = true;
                 reader.ListWords(q, [&d](const std::u16string& word) { d.Words.push_back(word); });
             }
             std::vector<int32_t> found;
-            if (segment) {
-                std::size_t t = 0;
-                while (t < q.size()) {
-                    int len = reader.Longest(std::u16string_view(q).substr(t), found);
-                    if (len == 0) {
-                        ++t;  // no word starts here: the character is skipped
-                        continue;
+            AppendDictPart(page, dic, options.RenderPage, [&] {
+                bool any = false;
+                if (segment) {
+                    std::size_t t = 0;
+                    while (t < q.size()) {
+                        int len = reader.Longest(std::u16string_view(q).substr(t), found);
+                        if (len == 0) {
+                            ++t;  // no word starts here: the character is skipped
+                            continue;
+                        }
+                        any |= appendEntries(d, reader, q.substr(t, static_cast<std::size_t>(len)),
+                                             found);
+                        t += static_cast<std::size_t>(len);
                     }
-                    d.Pieces.push_back(q.substr(t, static_cast<std::size_t>(len)));
-                    d.Offsets.emplace_back();
-                    d.Html += RenderEntries(reader, found, options, shown, d.Offsets.back());
-                    t += static_cast<std::size_t>(len);
+                } else if (reader.Longest(q, found) == static_cast<int>(q.size())) {
+                    // The whole query carries entries: exactly what a lookup of it renders.
+                    any = appendEntries(d, reader, q, found);
                 }
-            } else if (reader.Longest(q, found) == static_cast<int>(q.size())) {
-                // The whole query carries entries: exactly what a lookup of it renders.
-                d.Pieces.push_back(q);
-                d.Offsets.emplace_back();
-                d.Html = RenderEntries(reader, found, options, shown, d.Offsets.back());
-            }
-            reader.close();
-            if (!d.Html.empty()) {
-                page += DictHeadingHtml(dic.Description);
-                page += d.Html;
-                page += kDictSpacerHtml;
-            }
+                return any;
+            });
         }
+        const bool foundAsTyped = std::any_of(r.Dicts.begin(), r.Dicts.end(),
+                                              [](const auto& d) { return !d.Pieces.empty(); });
+        if (!foundAsTyped)
+            SearchPinyinReadings(reg, r, readers, q, page, options.RenderPage, appendEntries);
+        for (std::unique_ptr<DicReader>& reader : readers)
+            reader->close();
         page += Ucs2ViewHtml(q, options.ShowUcs2);
         page += UnihanInfoHtml(q, reg.Unihan, options.ShowUnihan, options.Fonts.ChrFontface,
                                options.Fonts.DscFontface);

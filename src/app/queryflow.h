@@ -44,8 +44,7 @@ struct SearchOptions {
     bool ShowUnihan = false;    // "Show Unihan info"
     PageFonts Fonts;            // word, pinyin and translation fonts
     // False: the entries are found and listed in DictSearchResult::Offsets, but no HTML is
-    // made (Html and Page stay without entry blocks), for callers that print entries
-    // their own way.
+    // made (the Page holds no entry blocks), for callers that print entries their own way.
     bool RenderPage = true;
 };
 SearchOptions SearchOptionsOf(const Settings& s);
@@ -60,12 +59,12 @@ struct DictSearchResult {
     // each item's data value is the dictionary's Number. Empty for one-dictionary searches.
     bool Listed = false;
     std::vector<std::u16string> Words;
-    // The query pieces that found entries, in page order (the whole query, or the pieces
-    // of the cut text), and the HTML of their entries (heading and spacer not included).
+    // The query pieces that found entries, in page order (the whole query, the pieces of
+    // the cut text, or the pinyin keys searched in the query's place).
     std::vector<std::u16string> Pieces;
-    // Per piece, the offsets of the entries rendered for it, in page order.
+    // Per piece, the offsets of the entries rendered for it, in page order (the page shows
+    // their blocks in this order, after the dictionary's heading).
     std::vector<std::vector<int32_t>> Offsets;
-    std::string Html;
 };
 
 struct SearchResult {
@@ -73,8 +72,12 @@ struct SearchResult {
     bool Changed = false;
     // The text for the input field (trimmed, references decoded, letter case as typed).
     std::u16string FieldText;
-    // The query as searched (lowercased).
+    // The query as typed and searched (lowercased).
     std::u16string Query;
+    // When the query found nothing as typed and read as pinyin: the pinyin keys searched in
+    // its place that found entries, in page order ("zhong guo" for "Zhong1guo2"); each is a
+    // piece of the dictionaries that hold it. Empty otherwise.
+    std::vector<std::u16string> Searched;
     bool AllDictionaries = true;
     bool NonChinese = false;
     // Every dictionary that was asked, in registry order (listed or with entries).

@@ -101,10 +101,17 @@ std::string ReplaceMarkup(std::string_view s) {
     std::string out;
     out.reserve(s.size() + 64);
     const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (s[i] == '[' && i + 3 < n && s[i + 3] == ']') {
-            char a = lower(s[i + 1]), b = lower(s[i + 2]);
-            const char* rep = nullptr;
+    std::size_t i = 0;
+    while (i < n) {
+        // The text up to the next bracket goes over as it is.
+        std::size_t bracket = s.find('[', i);
+        if (bracket == std::string_view::npos) bracket = n;
+        out.append(s.substr(i, bracket - i));
+        i = bracket;
+        if (i >= n) break;
+        const char* rep = nullptr;
+        if (i + 3 < n && s[i + 3] == ']') {
+            const char a = lower(s[i + 1]), b = lower(s[i + 2]);
             if (a == 'b' && b == 'r') {
                 rep = "<br />";
             } else if (a == 'b' && b == 's') {
@@ -116,21 +123,22 @@ std::string ReplaceMarkup(std::string_view s) {
             } else if (a == 'c' && b == 'e') {
                 rep = "</i></font>";
             }
-            if (rep) {
-                out += rep;
-                i += 3;
-                continue;
-            }
         }
-        out += s[i];
+        if (rep) {
+            out += rep;
+            i += 4;
+        } else {
+            out += '[';
+            ++i;
+        }
     }
     return out;
 }
 
-std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both) {
+void AppendEntryLine(std::string& out, std::u16string_view line, const PageFonts& fonts,
+                     bool both) {
     EntryFields f = SplitEntryLine(line);
-    std::string out;
-    out.reserve(700 + 8 * (f.Word.size() * 2 + f.Pinyin.size()) + 2 * f.Translation.size());
+    const std::size_t start = out.size();
     out +=
         "<table width=\"100%\" height=\"10\" cellpadding=\"0\" cellspacing=\"0\">"
         "<tr><td></td></tr></table>"
@@ -158,22 +166,40 @@ std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bo
     AppendTranslation(out, f.Translation);
     out += "</font></p></td></tr></table>\r\n";
 
-    if (out.find('[') == std::string::npos) return out;
-    return ReplaceMarkup(out);
+    // The markup tokens of the block (rare: most entries have none).
+    const std::string_view block = std::string_view(out).substr(start);
+    if (block.find('[') == std::string_view::npos) return;
+    std::string replaced = ReplaceMarkup(block);
+    out.replace(start, std::string::npos, replaced);
 }
 
-std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
-                        const PageFonts& fonts, bool both) {
+std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both) {
+    std::string out;
+    AppendEntryLine(out, line, fonts, both);
+    return out;
+}
+
+bool AppendEntry(std::string& out, ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
+                 const PageFonts& fonts, bool both) {
     // An offset outside the data file can only come from a damaged index or a data file
     // changed after indexing; reading there would show an empty entry.
     if (offset < 0 || offset >= dataFile.size()) {
         throw IoError(dataFile.name(),
                       "Entry offset " + std::to_string(offset) + " lies outside the data file");
     }
-    if (!shown.markShown(offset)) return {};
+    if (!shown.markShown(offset)) return false;
     dataFile.seek(offset);
-    std::u16string line = ReadUcs2Line(dataFile);
-    return RenderEntryLine(line, fonts, both);
+    AppendEntryLine(out, ReadUcs2Line(dataFile), fonts, both);
+    return true;
+}
+
+std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
+                        const PageFonts& fonts, bool both) {
+    // An offset outside the data file can only come from a damaged index or a data file
+    // changed after indexing; reading there would show an empty entry.
+    std::string out;
+    AppendEntry(out, dataFile, offset, shown, fonts, both);
+    return out;
 }
 
 std::string DescriptionHtml(std::u16string_view text) {
@@ -183,6 +209,15 @@ std::string DescriptionHtml(std::u16string_view text) {
 std::string DictHeadingHtml(std::u16string_view description) {
     return "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>" +
            DescriptionHtml(description) + "</i></p>";
+}
+
+std::string PinyinResultsText(std::u16string_view key) {
+    return "Results for " + Utf16ToUtf8(key);
+}
+
+std::string PinyinResultsHtml(std::u16string_view key) {
+    return "<p><font color=\"#777777\"><i>Results for </i></font><font color=\"#000000\">" +
+           Utf16ToUtf8(key) + "</font></p>";
 }
 
 }  // namespace kes

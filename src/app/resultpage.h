@@ -45,6 +45,8 @@ class ShownOffsets {
 // `both` is the "Search both chinese forms" option: a single-form headword whose simplified
 // text differs gets "  (" simplified ") " appended.
 std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both);
+// The same block appended to `out`.
+void AppendEntryLine(std::string& out, std::u16string_view line, const PageFonts& fonts, bool both);
 
 // The markup tokens "[br]", "[bs]", "[be]", "[cs]" and "[ce]" (letter case ignored) replaced
 // by "<br />", "<b>", "</b>", "<font color=\"#449944\"><i>" and "</i></font>".
@@ -55,6 +57,10 @@ std::string ReplaceMarkup(std::string_view s);
 // error propagates as IoError.
 std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
                         const PageFonts& fonts, bool both);
+// The same block appended to `out`; false (and nothing appended) when `shown` already held
+// the offset.
+bool AppendEntry(std::string& out, ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
+                 const PageFonts& fonts, bool both);
 
 // Fixed texts of the page.
 inline constexpr std::string_view kHintHtml =
@@ -66,6 +72,12 @@ inline constexpr std::string_view kNoticeHtml =
     "<p><font color=\"#777777\"><i>NOTICE: </font><font color=\"#000000\">'Translate text "
     "(instead of word)'</font><font color=\"#777777\"> option was blocked by non-chinese "
     "characters in input.</i></font></p>";
+
+// The line put before the entries found for a pinyin key searched in place of the query
+// ("Results for zhong guo"); the key is plain ASCII pinyin.
+std::string PinyinResultsHtml(std::u16string_view key);
+// The same line as plain text.
+std::string PinyinResultsText(std::u16string_view key);
 
 // A dictionary description as page text: UTF-8, inserted as it is (a description may carry
 // markup of its own; the page view runs no script and follows no link by itself).

@@ -131,10 +131,22 @@ Ch FoldAscii(Ch c) {
 template <typename Str, typename View>
 Str ReplaceAllNoCaseT(View s, View pattern, View replacement) {
     if (pattern.empty()) return Str(s);
+    // A pattern that starts with a character without letter case (the markup tokens all
+    // start with '[') is looked for with find, which skips the text between candidates.
+    const auto first = pattern[0];
+    const bool caseless = !((first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z'));
+    if (caseless && s.find(first) == View::npos) return Str(s);
     Str out;
     out.reserve(s.size());
     std::size_t i = 0;
     while (i < s.size()) {
+        if (caseless && s[i] != first) {
+            std::size_t next = s.find(first, i);
+            if (next == View::npos) next = s.size();
+            out.append(s.substr(i, next - i));
+            i = next;
+            continue;
+        }
         bool match = i + pattern.size() <= s.size();
         for (std::size_t k = 0; match && k < pattern.size(); ++k)
             match = FoldAscii(s[i + k]) == FoldAscii(pattern[k]);

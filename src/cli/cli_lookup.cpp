@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <iterator>
+#include <optional>
+
+#include <nlohmann/json.hpp>
 
 #include "app/queryflow.h"
 #include "app/registry.h"
@@ -18,7 +21,7 @@ namespace {
 
 const char* const kLookupUsage =
     "usage: kestrune lookup [--dict NAME.idx]... [--both|--no-both] [--translate-all] "
-    "[--ucs2] [--unihan] [--html] QUERY\n";
+    "[--ucs2] [--unihan] [--html|--json] QUERY\n";
 
 struct LookupArgs {
     std::vector<std::string> dicts;
@@ -27,6 +30,7 @@ struct LookupArgs {
     bool ucs2 = false;
     bool unihan = false;
     bool html = false;
+    bool json = false;
     bool haveQuery = false;
     std::string query;
 };
@@ -55,6 +59,8 @@ std::string ParseArgs(const std::vector<std::string>& args, LookupArgs& a) {
             a.unihan = true;
         } else if (options && arg == "--html") {
             a.html = true;
+        } else if (options && arg == "--json") {
+            a.json = true;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (a.haveQuery) {
@@ -64,6 +70,7 @@ std::string ParseArgs(const std::vector<std::string>& args, LookupArgs& a) {
             a.query = arg;
         }
     }
+    if (a.html && a.json) return "--html and --json exclude each other";
     if (!a.haveQuery) return "no query given";
     return {};
 }
@@ -101,36 +108,45 @@ std::vector<std::u16string> SplitAt(const std::u16string& s, char16_t sep) {
     return parts;
 }
 
-void AppendIndented(std::string& out, const std::u16string& text, const char* indent) {
+// The pieces of a text between "[br]" tokens, trimmed, empty ones left out.
+std::vector<std::string> LinesOf(const std::u16string& text) {
+    std::vector<std::string> lines;
     for (const std::u16string& piece : SplitBreaks(text)) {
         std::u16string t = Trim(piece);
-        if (t.empty()) continue;
-        out += indent;
-        out += Utf16ToUtf8(t);
-        out += '\n';
+        if (!t.empty()) lines.push_back(Utf16ToUtf8(t));
     }
+    return lines;
+}
+
+const char* const kBlockedNotice =
+    "NOTICE: 'Translate text (instead of word)' option was blocked by non-chinese characters "
+    "in input.";
+
+// The UTF-16 code units of the query as four hex digits each.
+std::vector<std::string> Ucs2Codes(std::u16string_view query) {
+    std::vector<std::string> codes;
+    for (char16_t c : query) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(c));
+        codes.emplace_back(hex);
+    }
+    return codes;
 }
 
 }  // namespace
 
-std::string EntryPlainText(std::u16string_view line, bool searchBoth) {
+LookupEntry LookupEntryOf(std::u16string_view line, bool searchBoth) {
     EntryFields f = SplitEntryLine(line);
+    LookupEntry e;
     std::u16string head = HeadForm(f.Word);
-    if (head.size() < f.Word.size()) {
-        std::u16string others = Trim(f.Word.substr(head.size() + 1));
-        if (!others.empty()) {
-            head += u" [";
-            for (char16_t c : others)
-                head += c == u' ' ? std::u16string(u", ") : std::u16string(1, c);
-            head += u"]";
-        }
-    } else {
-        std::u16string simplified = ToSimplifiedText(head, searchBoth);
-        if (simplified != head) head += u" (" + simplified + u")";
-    }
-    std::string out = Utf16ToUtf8(head);
-    if (!f.Pinyin.empty()) out += "  " + Utf16ToUtf8(f.Pinyin);
-    out += '\n';
+    e.Forms.push_back(Utf16ToUtf8(head));
+    if (head.size() < f.Word.size())
+        for (const std::u16string& form : SplitAt(Trim(f.Word.substr(head.size() + 1)), u' '))
+            if (!form.empty()) e.Forms.push_back(Utf16ToUtf8(form));
+    e.Traditional = e.Forms[0];
+    e.Simplified =
+        e.Forms.size() > 1 ? e.Forms[1] : Utf16ToUtf8(ToSimplifiedText(head, searchBoth));
+    e.Pinyin = Utf16ToUtf8(f.Pinyin);
     std::u16string t = WithoutStyleTokens(f.Translation);
     for (char16_t& c : t) {
         if (c == u'<') c = u'[';
@@ -138,12 +154,99 @@ std::string EntryPlainText(std::u16string_view line, bool searchBoth) {
     }
     for (const std::u16string& sense : SplitAt(t, u'/')) {
         std::vector<std::u16string> parts = SplitAt(sense, u'|');
-        AppendIndented(out, parts[0], "  ");
-        for (std::size_t i = 1; i < parts.size(); ++i)
-            AppendIndented(out, parts[i], "    ");
+        LookupSense s;
+        s.Lines = LinesOf(parts[0]);
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            std::vector<std::string> note = LinesOf(parts[i]);
+            s.Notes.insert(s.Notes.end(), note.begin(), note.end());
+        }
+        if (!s.Lines.empty() || !s.Notes.empty()) e.Senses.push_back(std::move(s));
+    }
+    return e;
+}
+
+std::string EntryPlainText(std::u16string_view line, bool searchBoth) {
+    LookupEntry e = LookupEntryOf(line, searchBoth);
+    std::string out = e.Forms[0];
+    if (e.Forms.size() > 1) {
+        out += " [";
+        for (std::size_t i = 1; i < e.Forms.size(); ++i)
+            out += (i > 1 ? ", " : "") + e.Forms[i];
+        out += "]";
+    } else if (e.Simplified != e.Traditional) {
+        out += " (" + e.Simplified + ")";
+    }
+    if (!e.Pinyin.empty()) out += "  " + e.Pinyin;
+    out += '\n';
+    for (const LookupSense& s : e.Senses) {
+        for (const std::string& l : s.Lines)
+            out += "  " + l + '\n';
+        for (const std::string& n : s.Notes)
+            out += "    " + n + '\n';
     }
     return out;
 }
+
+namespace {
+
+// The search as one JSON document (see RunLookupCommand); reads the entry lines of every
+// piece found. Throws IoError when a data file cannot be read.
+std::string LookupJson(const Registry& reg, const SearchResult& r, const SearchOptions& options) {
+    using Json = nlohmann::ordered_json;
+    Json doc = Json::object();
+    doc["query"] = Utf16ToUtf8(r.Query);
+    Json searched = Json::array();
+    if (r.Searched.empty()) searched.push_back(Utf16ToUtf8(r.Query));
+    for (const std::u16string& key : r.Searched)
+        searched.push_back(Utf16ToUtf8(key));
+    doc["searched"] = std::move(searched);
+    Json dicts = Json::array();
+    for (const DictSearchResult& d : r.Dicts) {
+        if (d.Pieces.empty()) continue;
+        const TDic& dic = reg.Dicts[d.Position];
+        ByteFile data(DataPathOf(dic, reg.Folder), OpenMode::Read);
+        data.setReadAhead(1024);
+        Json pieces = Json::array();
+        for (std::size_t p = 0; p < d.Pieces.size(); ++p) {
+            Json entries = Json::array();
+            for (int32_t off : d.Offsets[p]) {
+                data.seek(off);
+                LookupEntry e = LookupEntryOf(ReadUcs2Line(data), options.SearchBoth);
+                Json senses = Json::array();
+                for (const LookupSense& s : e.Senses) {
+                    std::string text;
+                    for (const std::string& l : s.Lines)
+                        text += (text.empty() ? "" : "\n") + l;
+                    senses.push_back({{"text", text}, {"notes", s.Notes}});
+                }
+                entries.push_back({{"traditional", e.Traditional},
+                                   {"simplified", e.Simplified},
+                                   {"forms", e.Forms},
+                                   {"pinyin", e.Pinyin},
+                                   {"senses", std::move(senses)}});
+            }
+            pieces.push_back({{"text", Utf16ToUtf8(d.Pieces[p])}, {"entries", std::move(entries)}});
+        }
+        dicts.push_back({{"name", Utf16ToUtf8(dic.Description)},
+                         {"file", dic.FileName},
+                         {"pieces", std::move(pieces)}});
+    }
+    doc["dictionaries"] = std::move(dicts);
+    if (options.ShowUcs2) doc["ucs2"] = Ucs2Codes(r.Query);
+    auto unihan = UnihanLinesOf(r.Query, reg.Unihan, options.ShowUnihan);
+    if (!unihan.empty()) {
+        Json lines = Json::array();
+        for (const UnihanLine& l : unihan)
+            lines.push_back({{"tag", l.Tag}, {"value", l.Value}});
+        doc["unihan"] = {{"character", Utf16ToUtf8(r.Query.substr(0, 1))},
+                         {"lines", std::move(lines)}};
+    }
+    if (options.TranslateAll && r.NonChinese) doc["notice"] = kBlockedNotice;
+    // Text that is not UTF-8 (a file name, for one) is written with U+FFFD in its place.
+    return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace
 
 int RunLookupCommand(const std::vector<std::string>& args, const CommandContext& ctx,
                      std::istream& in, std::ostream& out, std::ostream& err) {
@@ -211,30 +314,45 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
         return found ? 0 : 1;
     }
     try {
+        if (a.json) {
+            out << LookupJson(reg, r, options) << std::flush;
+            return found ? 0 : 1;
+        }
         std::string text;
-        bool firstDict = true;
-        for (const DictSearchResult& d : r.Dicts) {
-            if (d.Pieces.empty()) continue;
-            const TDic& dic = reg.Dicts[d.Position];
-            if (!firstDict) text += '\n';
-            firstDict = false;
-            text += Utf16ToUtf8(dic.Description) + '\n';
-            ByteFile data(DataPathOf(dic, reg.Folder), OpenMode::Read);
-            data.setReadAhead(1024);
-            for (const std::vector<int32_t>& offsets : d.Offsets) {
-                for (int32_t off : offsets) {
-                    data.seek(off);
-                    text += EntryPlainText(ReadUcs2Line(data), options.SearchBoth);
+        // Per dictionary its description and the entries of the pieces that `wanted` accepts.
+        auto appendDicts = [&](const auto& wanted) {
+            bool firstDict = true;
+            for (const DictSearchResult& d : r.Dicts) {
+                const TDic& dic = reg.Dicts[d.Position];
+                std::optional<ByteFile> data;
+                for (std::size_t p = 0; p < d.Pieces.size(); ++p) {
+                    if (!wanted(d.Pieces[p])) continue;
+                    if (!data) {
+                        if (!firstDict) text += '\n';
+                        firstDict = false;
+                        text += Utf16ToUtf8(dic.Description) + '\n';
+                        data.emplace(DataPathOf(dic, reg.Folder), OpenMode::Read);
+                        data->setReadAhead(1024);
+                    }
+                    for (int32_t off : d.Offsets[p]) {
+                        data->seek(off);
+                        text += EntryPlainText(ReadUcs2Line(*data), options.SearchBoth);
+                    }
                 }
+            }
+        };
+        if (r.Searched.empty()) {
+            appendDicts([](const std::u16string&) { return true; });
+        } else {
+            for (const std::u16string& key : r.Searched) {
+                text += (text.empty() ? "" : "\n") + PinyinResultsText(key) + "\n\n";
+                appendDicts([&key](const std::u16string& piece) { return piece == key; });
             }
         }
         if (options.ShowUcs2) {
             std::string ucs2 = "UCS-2:";
-            for (char16_t c : r.Query) {
-                char hex[8];
-                std::snprintf(hex, sizeof hex, " %04X", static_cast<unsigned>(c));
-                ucs2 += hex;
-            }
+            for (const std::string& code : Ucs2Codes(r.Query))
+                ucs2 += " " + code;
             text += (text.empty() ? "" : "\n") + ucs2 + '\n';
         }
         auto unihan = UnihanLinesOf(r.Query, reg.Unihan, options.ShowUnihan);
@@ -244,12 +362,8 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
             for (const UnihanLine& l : unihan)
                 text += "  " + l.Tag + "  " + l.Value + '\n';
         }
-        if (options.TranslateAll && r.NonChinese) {
-            text += (text.empty() ? "" : "\n") +
-                    std::string(
-                        "NOTICE: 'Translate text (instead of word)' option was blocked by "
-                        "non-chinese characters in input.\n");
-        }
+        if (options.TranslateAll && r.NonChinese)
+            text += (text.empty() ? "" : "\n") + std::string(kBlockedNotice) + '\n';
         out << text << std::flush;
     } catch (const IoError& e) {
         err << "kestrune lookup: " << e.what() << '\n' << std::flush;

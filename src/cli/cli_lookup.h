@@ -12,16 +12,37 @@
 namespace kes {
 
 // kestrune lookup [--dict NAME.idx]... [--both|--no-both] [--translate-all] [--ucs2]
-//                 [--unihan] [--html] QUERY
+//                 [--unihan] [--html|--json] QUERY
 // QUERY "-" reads the query from `in` (UTF-8); "--" ends the options. Flags override the
 // settings for this run only; setup.ini is never written. Stale indexes found on the way
 // are deleted and reported on `err`. With --html the page body is written exactly;
 // otherwise plain text: per dictionary its description, then every entry as its headword
 // and pinyin, one sense per line (indented by two spaces), notes and examples indented by
-// four. Returns 0 when an entry was found, 1 when none was, 2 on an error (message on
+// four. With --json one JSON document (UTF-8) holding the same search: the query, the keys
+// searched, and per dictionary with entries its name, file and pieces with their entries
+// (see the README). Returns 0 when an entry was found, 1 when none was, 2 on an error (message on
 // `err`).
 int RunLookupCommand(const std::vector<std::string>& args, const CommandContext& ctx,
                      std::istream& in, std::ostream& out, std::ostream& err);
+
+// One sense of an entry: its text split at "[br]", and the notes that follow it after "|".
+// Texts are trimmed UTF-8 with the style tokens removed and "<" ">" shown as "[" "]".
+struct LookupSense {
+    std::vector<std::string> Lines;
+    std::vector<std::string> Notes;
+};
+
+// One entry line taken apart for printing.
+struct LookupEntry {
+    std::vector<std::string> Forms;  // the headword forms in order (at least one)
+    std::string Traditional;         // the first form
+    // The second form; for a single form, its simplified text ("Search both chinese forms"
+    // on) or the form itself.
+    std::string Simplified;
+    std::string Pinyin;
+    std::vector<LookupSense> Senses;  // empty senses left out
+};
+LookupEntry LookupEntryOf(std::u16string_view line, bool searchBoth);
 
 // The plain-text form of one entry line, ending with a line feed.
 std::string EntryPlainText(std::u16string_view line, bool searchBoth);

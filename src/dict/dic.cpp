@@ -22,8 +22,11 @@ namespace {
 // paths and single entry lines.
 constexpr std::size_t kIndexReadAhead = 4096;
 constexpr std::size_t kDataReadAhead = 1024;
-// Nodes with more children than this get their children indexed by code unit once.
+// Nodes with more children than this get their children indexed by code unit once they
+// have been asked for kScansBeforeIndex different query units (the root and the nodes of
+// frequent first characters, when a text is cut); a single lookup just scans them.
 constexpr std::size_t kIndexedChildren = 64;
+constexpr int kScansBeforeIndex = 4;
 
 }  // namespace
 
@@ -58,7 +61,8 @@ const std::vector<ChildEntry>& DicReader::Matches(Node& node, char16_t q) {
     if (it != node.matches.end()) return it->second;
     std::vector<ChildEntry>& m = node.matches[q];
     const QueryCharMatcher match(q, both_);
-    if (node.children.size() <= kIndexedChildren) {
+    if (node.children.size() <= kIndexedChildren ||
+        (!node.indexed && ++node.scans <= kScansBeforeIndex)) {
         for (const ChildEntry& c : node.children)
             if (match(c.Ch)) m.push_back(c);
         return m;

@@ -83,6 +83,7 @@ class DicReader {
         // For nodes with many children: child index by code unit, and the children whose
         // simplified form differs from themselves, by that form.
         bool indexed = false;
+        int scans = 0;  // lookups answered by scanning the children
         std::unordered_map<char16_t, std::vector<uint32_t>> byChar;
         std::unordered_map<char16_t, std::vector<uint32_t>> bySimplified;
     };

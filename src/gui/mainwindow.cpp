@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -116,6 +117,10 @@ void TfmMain::CreateActions() {
     acRefresh->setIcon(MainIcon(kImageRefresh));
     acBack->setIcon(MainIcon(kImageBack));
     acFwd->setIcon(MainIcon(kImageFwd));
+    // The toolbar shows icons, so the captions' mnemonics (Alt+R, Alt+A, Alt+F) are given as
+    // shortcuts of the window; the input field does not take Alt+letter for itself.
+    for (QAction* a : {acRefresh, acBack, acFwd})
+        a->setShortcut(QKeySequence::mnemonic(a->text()));
 
     // The option actions only invert their checked state (QAction does that itself).
     connect(acInpFont, &QAction::triggered, this, &TfmMain::acInpFontExecute);

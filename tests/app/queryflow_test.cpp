@@ -273,6 +273,7 @@ TEST_F(Search, OffsetsOfEachPieceRenderToItsEntries) {
     for (const char* q : {"中国", "我是学生", "中", "学生中国我"}) {
         SearchResult r = Run(q);
         ASSERT_TRUE(r.ok()) << r.Error;
+        std::string page;
         for (const DictSearchResult& d : r.Dicts) {
             ASSERT_EQ(d.Offsets.size(), d.Pieces.size());
             ByteFile data(DataPathOf(reg.Dicts[d.Position], dir.path()), OpenMode::Read);
@@ -286,8 +287,10 @@ TEST_F(Search, OffsetsOfEachPieceRenderToItsEntries) {
                                                            d.Pieces[p], true));
                 html += piece;
             }
-            EXPECT_EQ(html, d.Html) << q;
+            if (!html.empty()) page += Block(d.Position, html);
         }
+        // The page is the dictionaries' blocks of these entries, in this order.
+        EXPECT_EQ(r.Page, page) << q;
     }
 }
 
@@ -302,7 +305,6 @@ TEST_F(Search, WithoutPageTheSameEntriesAreChosen) {
         for (std::size_t i = 0; i < full.Dicts.size(); ++i) {
             EXPECT_EQ(bare.Dicts[i].Pieces, full.Dicts[i].Pieces);
             EXPECT_EQ(bare.Dicts[i].Offsets, full.Dicts[i].Offsets);
-            EXPECT_EQ(bare.Dicts[i].Html, "");
         }
         EXPECT_EQ(bare.Page, "");
     }
@@ -432,7 +434,7 @@ TEST(SearchDamagedIndex, EntryOnTwoPathsIsShownOnce) {
         SearchResult r = RunSearch(reg, history, W("国"), 1, true, SearchOptions{});
         ASSERT_TRUE(r.ok()) << r.Error;
         ASSERT_EQ(r.Dicts.size(), 1u);
-        EXPECT_EQ(r.Dicts[0].Html, first + second);
+        EXPECT_EQ(r.Page, DictHeadingHtml(u"D") + first + second + std::string(kDictSpacerHtml));
         EXPECT_EQ(r.Dicts[0].Offsets, (std::vector<std::vector<int32_t>>{{0, 40}}));
     }
 }

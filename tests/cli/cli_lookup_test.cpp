@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <nlohmann/json.hpp>
+
 #include "app/queryflow.h"
 #include "base/text.h"
 #include "dict/builder.h"
@@ -101,6 +103,87 @@ TEST_F(LookupCommand, PlainTextAndExitCodes) {
 
     r = Lookup(home, {"   "});
     EXPECT_EQ(r.code, 1);
+}
+
+TEST_F(LookupCommand, PinyinAsTypedSaysWhatWasSearched) {
+    IndexBuildOptions pin;
+    pin.AddPinToIndex = true;
+    MakeDict(home, "pin", "Pinyin",
+             {"中國 中国 [Zhong1 guo2] /China/", "西安 [Xi1 an1] /Xi'an/", "先 [xian1] /first/"},
+             pin);
+    Outcome r = Lookup(home, {"--dict", "pin.idx", "Zhong1guo2"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Results for zhong guo\n\nPinyin\n中國 [中国]  Zhong1 guo2\n  China\n");
+    r = Lookup(home, {"--dict", "pin.idx", "xian1"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+              "Results for xian\n\nPinyin\n先  xian1\n  first\n"
+              "\n"
+              "Results for xi an\n\nPinyin\n西安  Xi1 an1\n  Xi'an\n");
+    r = Lookup(home, {"--html", "zhongguo"});
+    EXPECT_EQ(r.code, 0);
+    SearchOptions o;
+    EXPECT_EQ(r.out, PageOf("zhongguo", o));
+    EXPECT_EQ(r.out.rfind("<p><font color=\"#777777\"><i>Results for </i></font><font "
+                          "color=\"#000000\">zhong guo</font></p>",
+                          0),
+              0u);
+    r = Lookup(home, {"zhongguoren"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(LookupCommand, JsonParsesBackWithTheSameLibrary) {
+    using nlohmann::json;
+    Outcome r = Lookup(home, {"--json", "中国"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    json doc = json::parse(r.out);
+    EXPECT_EQ(doc, json::parse(R"({
+      "query": "中国", "searched": ["中国"],
+      "dictionaries": [{"name": "Main dictionary", "file": "main.idx", "pieces": [
+        {"text": "中国", "entries": [{
+          "traditional": "中國", "simplified": "中国", "forms": ["中國", "中国"],
+          "pinyin": "zhong1 guo2",
+          "senses": [{"text": "China", "notes": []},
+                     {"text": "Middle Kingdom", "notes": ["old name", "poetic"]}]}]}]}]})"));
+
+    // A cut text: one piece per word, per dictionary; the second form is the simplified one.
+    r = Lookup(home, {"--json", "--translate-all", "我是學生"});
+    EXPECT_EQ(r.code, 0);
+    doc = json::parse(r.out);
+    ASSERT_EQ(doc["dictionaries"].size(), 1u);
+    std::vector<std::string> pieces;
+    for (const json& p : doc["dictionaries"][0]["pieces"])
+        pieces.push_back(p["text"]);
+    EXPECT_EQ(pieces, (std::vector<std::string>{"我", "是", "學生"}));
+    EXPECT_EQ(doc["dictionaries"][0]["pieces"][2]["entries"][0]["simplified"], "学生");
+    EXPECT_EQ(doc["dictionaries"][0]["pieces"][0]["entries"][0]["simplified"], "我");
+
+    // Nothing found: the document still comes, exit code 1; the notice and UCS-2 codes too.
+    r = Lookup(home, {"--json", "--translate-all", "--ucs2", "xyz"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(json::parse(r.out),
+              json::parse(R"({"query": "xyz", "searched": ["xyz"], "dictionaries": [],
+                "ucs2": ["0078", "0079", "007A"],
+                "notice": "NOTICE: 'Translate text (instead of word)' option was blocked by non-chinese characters in input."})"));
+
+    // Quotes, backslashes and control characters in a sense survive the round trip.
+    MakeDict(home, "odd", "Odd \"name\"",
+             {"怪 [guai4] /say \"hi\"/back\\slash|C:\\dir\\/tab\there\x01\x1f end/"});
+    r = Lookup(home, {"--json", "--dict", "odd.idx", "怪"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    doc = json::parse(r.out);
+    EXPECT_EQ(doc["dictionaries"][0]["name"], "Odd \"name\"");
+    EXPECT_EQ(doc["dictionaries"][0]["pieces"][0]["entries"][0]["senses"],
+              json::parse(R"([{"text": "say \"hi\"", "notes": []},
+                              {"text": "back\\slash", "notes": ["C:\\dir\\"]},
+                              {"text": "tab\there\u0001\u001f end", "notes": []}])"));
+    EXPECT_NE(r.out.find(R"(tab\there\u0001\u001f end)"), std::string::npos);
+
+    // --json with --html is a usage error; errors stay on standard error.
+    r = Lookup(home, {"--json", "--html", "中"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
 }
 
 TEST_F(LookupCommand, HtmlIsThePageBodyExactly) {

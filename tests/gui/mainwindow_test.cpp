@@ -577,6 +577,39 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->history().H(7), std::u16string());
     }
 
+    void altKeysOfTheToolbarCaptions() {
+        NewFolder();
+        auto w = NewWindow();
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->edtInp->setFocus();
+        QCOMPARE(QApplication::focusWidget(), w->edtInp);
+        // Alt+R searches what the field holds (Refresh), without typing into the field.
+        w->edtInp->setText(QString::fromUtf8("我"));
+        QTest::keyClick(w->edtInp, Qt::Key_R, Qt::AltModifier);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("我"));
+        QVERIFY(Body(*w).contains("I<br>me"));
+        w->edtInp->setText(QString::fromUtf8("是"));
+        QTest::keyClick(w->edtInp, Qt::Key_R, Qt::AltModifier);
+        QVERIFY(Body(*w).contains("is<br>are"));
+        QCOMPARE(w->history().H(10), std::u16string(u"是"));
+        // Alt+A goes back, Alt+F forward, with the focus still in the field.
+        QTest::keyClick(w->edtInp, Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("我"));
+        QCOMPARE(w->history().P, 9);
+        QVERIFY(Body(*w).contains("I<br>me"));
+        QTest::keyClick(w->edtInp, Qt::Key_F, Qt::AltModifier);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("是"));
+        QCOMPARE(w->history().P, 10);
+        QCOMPARE(QApplication::focusWidget(), w->edtInp);
+        // Plain letters still go into the field.
+        w->edtInp->clear();
+        QTest::keyClicks(w->edtInp, "raf");
+        QCOMPARE(w->edtInp->text(), QString("raf"));
+        QCOMPARE(w->history().P, 10);
+    }
+
     void refreshDoesNothingWhileBusy() {
         NewFolder();
         auto w = NewWindow();

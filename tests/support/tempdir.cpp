@@ -60,12 +60,12 @@ std::u16string W(std::string_view utf8) {
 }
 
 void MakeDict(const std::string& folder, const std::string& base, const std::string& description,
-              const std::vector<std::string>& lines) {
+              const std::vector<std::string>& lines, const IndexBuildOptions& options) {
     const std::string ced = folder + "/" + base + ".ced";
     WriteBytes(ced, Ucs2File(lines));
     IndexBuildCallbacks cb;
     cb.askName = [description](const std::u16string&) { return Utf8ToUtf16(description); };
-    IndexBuildResult r = BuildIndex(ced, IndexBuildOptions{}, cb);
+    IndexBuildResult r = BuildIndex(ced, options, cb);
     if (!r.outcome.ok)
         throw std::runtime_error("no index built for " + ced + ": " + r.outcome.detail);
 }

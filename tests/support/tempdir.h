@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dict/builder.h"
+
 namespace kes::test {
 
 class TempDir {
@@ -32,13 +34,15 @@ std::string Ucs2File(const std::vector<std::string>& utf8Lines);
 // A wide string from a UTF-8 literal.
 std::u16string W(std::string_view utf8);
 // Builds BASE.ced (the lines, UTF-16LE, CR LF) and its index BASE.idx in `folder` with the
-// index builder's default options and the given description; throws when no index results
-// (a failure in every test framework).
+// index builder's options (its defaults unless given) and the given description; throws when
+// no index results (a failure in every test framework).
 void MakeDict(const std::string& folder, const std::string& base, const std::string& description,
-              const std::vector<std::string>& lines = {"中 [zhong1] /middle/"});
+              const std::vector<std::string>& lines = {"中 [zhong1] /middle/"},
+              const IndexBuildOptions& options = {});
 inline void MakeDict(const TempDir& dir, const std::string& base, const std::string& description,
-                     const std::vector<std::string>& lines = {"中 [zhong1] /middle/"}) {
-    MakeDict(dir.path(), base, description, lines);
+                     const std::vector<std::string>& lines = {"中 [zhong1] /middle/"},
+                     const IndexBuildOptions& options = {}) {
+    MakeDict(dir.path(), base, description, lines, options);
 }
 // Bytes as "00 01 FF" for readable failure messages.
 std::string Hex(std::string_view bytes);

@@ -1,5 +1,6 @@
 // The page view: body replacement before and after the load, script never running from the
-// page's content, navigation refused, links handed to the desktop, copy through the clipboard.
+// page's content, navigation refused, links handed to the desktop, copy through the clipboard,
+// and the page's unitless sizes and margins applied.
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -7,6 +8,7 @@
 #include <QWebEngineSettings>
 #include <QtTest>
 
+#include "app/resultpage.h"
 #include "support/windowtest.h"
 #include "ui/pageview.h"
 
@@ -79,6 +81,44 @@ class PageViewTest : public QObject {
         view->setPageBody("");
         QVERIFY(view->waitUntilIdle());
         QCOMPARE(view->readBodyHtml(), QString(""));
+    }
+
+    // The page's HTML sets sizes and margins without units ("font-size:40;", "margin:2"),
+    // which only quirks mode applies: the shipped page must not switch to standards mode.
+    void unitlessSizesAndMarginsApply() {
+        kes::PageFonts fonts;
+        fonts.ChrFontsize = 40;
+        fonts.PinFontsize = 30;
+        fonts.DscFontsize = 30;
+        const std::string body =
+            kes::DictHeadingHtml(u"Dict") +
+            kes::RenderEntryLine(u"中國 中国 [zhong1 guo2] /China/x|note/", fonts, true);
+        const QString probe = QStringLiteral(
+            "(function() {"
+            "  function px(sel, prop) {"
+            "    var e = document.querySelector(sel);"
+            "    return e ? getComputedStyle(e)[prop] : 'missing';"
+            "  }"
+            "  return [document.compatMode,"
+            "          px('td[style*=\"#101040\"]', 'fontSize'),"
+            "          px('td[style*=\"#104010\"] i', 'fontSize'),"
+            "          px('td[style*=\"font-size:30\"] font', 'fontSize'),"
+            "          px('p[style*=\"margin:2\"]', 'marginTop'),"
+            "          px('p[style*=\"margin:8\"]', 'marginLeft')].join(' ');"
+            "})()");
+        auto view = loadedView();
+        view->setPageBody(body);
+        QVERIFY(view->waitUntilIdle());
+        QCOMPARE(view->evaluate(probe).toString(), QString("BackCompat 40px 30px 30px 2px 8px"));
+
+        // The same body in a page that declares a doctype gets none of it.
+        PageView plain;
+        plain.resize(400, 300);
+        plain.show();
+        plain.loadFile(plainPath_);
+        plain.setPageBody(body);
+        QVERIFY(plain.waitUntilIdle());
+        QCOMPARE(plain.evaluate(probe).toString(), QString("CSS1Compat 16px 16px 16px 16px 0px"));
     }
 
     void contentScriptNeverRuns() {
