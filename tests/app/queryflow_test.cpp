@@ -175,28 +175,26 @@ TEST_F(Search, InputOutputErrorKeepsFieldAndHistory) {
     EXPECT_EQ(r.Dicts[1].Words, (std::vector<std::u16string>{W("我是")}));
 }
 
-TEST(SearchDamagedIndex, RecordReachedTwiceEndsTheSearchLikeALookup) {
-    TempDir dir;
-    WriteBytes(dir.file("d.ced"), Ucs2File({"国 [guo2] /country/"}));
-    // Root with two children, 國 and 国, that both point at the same record.
+// d.idx for d.ced in `dir`: a valid header (name "D") and node records given in hexadecimal.
+void WriteHandMadeIndex(const TempDir& dir, const char* nodesHex) {
     IndexHeader h;
     h.Description = MakeDescription(u"D");
     h.DataSize = static_cast<int32_t>(FileSizeOf(dir.file("d.ced")));
     h.DataAge = FileDosTime(dir.file("d.ced"));
-    {
-        ByteFile f(dir.file("d.idx"), OpenMode::Create);
-        WriteIndexHeader(f, h);
-        f.writeU16(0);
-        f.writeI32(2);
-        f.writeU16(0x570B);
-        f.writeI32(290);
-        f.writeU16(0x56FD);
-        f.writeI32(290);
-        f.writeU16(1);
-        f.writeI32(0);
-        f.writeI32(0);
-        f.close();
-    }
+    ByteFile f(dir.file("d.idx"), OpenMode::Create);
+    WriteIndexHeader(f, h);
+    const std::string nodes = test::FromHex(nodesHex);
+    f.write(nodes.data(), nodes.size());
+    f.close();
+}
+
+TEST(SearchDamagedIndex, RecordReachedTwiceEndsTheSearchLikeALookup) {
+    TempDir dir;
+    WriteBytes(dir.file("d.ced"), Ucs2File({"国 [guo2] /country/"}));
+    // Root with two children, 國 and 国, that both point at the same record.
+    WriteHandMadeIndex(dir,
+                       "00 00 02 00 00 00 0B 57 22 01 00 00 FD 56 22 01 00 00"
+                       "01 00 00 00 00 00 00 00 00 00");
     Registry reg = Discover(dir);
     ASSERT_EQ(reg.Dicts.size(), 1u);
     EXPECT_THROW(test::ReferenceLookupHtml(reg.Dicts[0], dir.path(), W("国"), true), IoError);
@@ -410,21 +408,11 @@ TEST(SearchSegmentation, SegmentTextGivesThePieces) {
 TEST(SearchDamagedIndex, EntryOnTwoPathsIsShownOnce) {
     TempDir dir;
     WriteBytes(dir.file("d.ced"), Ucs2File({"國 [guo2] /country/", "囯 [guo2] /other/"}));
-    IndexHeader h;
-    h.Description = MakeDescription(u"D");
-    h.DataSize = static_cast<int32_t>(FileSizeOf(dir.file("d.ced")));
-    h.DataAge = FileDosTime(dir.file("d.ced"));
-    {
-        // root -> 國 (offset 0) and 国 (offsets 0, 40): 国 reaches both paths.
-        ByteFile f(dir.file("d.idx"), OpenMode::Create);
-        WriteIndexHeader(f, h);
-        const std::string nodes = test::FromHex(
-            "00 00 02 00 00 00 0B 57 22 01 00 00 FD 56 2C 01 00 00"
-            "01 00 00 00 00 00 00 00 00 00"
-            "02 00 00 00 00 00 28 00 00 00 00 00 00 00");
-        f.write(nodes.data(), nodes.size());
-        f.close();
-    }
+    // root -> 國 (offset 0) and 国 (offsets 0, 40): 国 reaches both paths.
+    WriteHandMadeIndex(dir,
+                       "00 00 02 00 00 00 0B 57 22 01 00 00 FD 56 2C 01 00 00"
+                       "01 00 00 00 00 00 00 00 00 00"
+                       "02 00 00 00 00 00 28 00 00 00 00 00 00 00");
     Registry reg = Discover(dir);
     ASSERT_EQ(reg.Dicts.size(), 1u);
     const std::string first = RenderEntryLine(W("國 [guo2] /country/"), PageFonts{}, true);

@@ -9,6 +9,7 @@
 
 #include "base/text.h"
 #include "dict/indexformat.h"
+#include "support/reference.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -53,24 +54,13 @@ RunResult RunProgram(const TempDir& folder, const std::vector<std::string>& args
     return r;
 }
 
-// The keys of an index that carry entries.
+// The keys of an index that carry entries (each as stored: both forms off).
 std::set<std::u16string> KeysOf(const std::string& indexPath) {
-    std::set<std::u16string> keys;
-    ByteFile f(indexPath, OpenMode::Read);
-    NodeReader reader(f);
-    std::vector<std::pair<int32_t, std::u16string>> stack{{kRootPosition, u""}};
-    std::vector<int32_t> offsets;
-    std::vector<ChildEntry> children;
-    while (!stack.empty()) {
-        auto [pos, key] = std::move(stack.back());
-        stack.pop_back();
-        reader.readOffsets(pos, offsets);
-        reader.readChildren(children);
-        if (!offsets.empty()) keys.insert(key);
-        for (auto it = children.rbegin(); it != children.rend(); ++it)
-            stack.emplace_back(it->Pos, key + it->Ch);
-    }
-    return keys;
+    TDic dic;
+    dic.FileName = BaseName(indexPath);
+    const std::vector<std::u16string> words =
+        test::ReferenceListWords(dic, DirName(indexPath), u"", false);
+    return std::set<std::u16string>(words.begin(), words.end());
 }
 
 class IndexCommandTest : public ::testing::Test {
