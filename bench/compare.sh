@@ -54,6 +54,10 @@ for k in ("DISPLAY", "WAYLAND_DISPLAY"):
     base_env.pop(k, None)
 base_env.setdefault("QT_QPA_PLATFORM", "offscreen")
 base_env.setdefault("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu")
+# A private socket folder: a viewer the user keeps running is not the one measured.
+base_env["XDG_RUNTIME_DIR"] = os.path.join(work, "runtime")
+os.makedirs(base_env["XDG_RUNTIME_DIR"], mode=0o700, exist_ok=True)
+os.chmod(base_env["XDG_RUNTIME_DIR"], 0o700)
 rss_file = os.path.join(work, "rss")
 err_file = os.path.join(work, "stderr")
 

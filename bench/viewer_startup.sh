@@ -26,6 +26,9 @@ work=bench/work/viewer
 mkdir -p "$work/sample" "$work/full"
 export QTWEBENGINE_DISABLE_SANDBOX=1
 export KESTRUNE_NO_MESSAGE_BOX=1  # the index command below runs without a terminal
+# A private socket folder: a viewer the user keeps running is not the one measured.
+export XDG_RUNTIME_DIR="$PWD/$work/runtime"
+mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then export QT_QPA_PLATFORM=offscreen; fi
 
 # Program folders. cp -p keeps the data files' times, which their indexes record.

@@ -236,4 +236,39 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
     return r;
 }
 
+bool ContainsChinese(std::u16string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char16_t c) {
+        return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) ||
+               (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xD840 && c <= 0xD8BF);  // U+20000..3FFFF
+    });
+}
+
+bool IsScanText(std::u16string_view text) {
+    const std::u16string t = Trim(text);
+    if (t.empty() || !ContainsChinese(t)) return false;
+    // Characters, not code units: a low surrogate continues the character before it.
+    const auto count =
+        std::count_if(t.begin(), t.end(), [](char16_t c) { return c < 0xDC00 || c > 0xDFFF; });
+    return static_cast<std::size_t>(count) <= kMaxScanCharacters;
+}
+
+SearchResult RunPopupSearch(const Registry& reg, std::u16string_view text, SearchOptions options) {
+    QueryHistory unused;
+    options.TranslateAll = false;
+    SearchResult r = RunSearch(reg, unused, text, 0, false, options);
+    const bool found = !r.Searched.empty() ||
+                       std::any_of(r.Dicts.begin(), r.Dicts.end(),
+                                   [](const DictSearchResult& d) { return !d.Pieces.empty(); });
+    if (!r.ok() || found) return r;
+    std::u16string chinese;
+    for (char16_t c : text)
+        if (c >= 0x3400) chinese += c;
+    if (chinese.size() < 2 || !ContainsChinese(chinese)) return r;
+    options.TranslateAll = true;
+    SearchResult cut = RunSearch(reg, unused, chinese, 0, false, options);
+    // The field text stays the text as given.
+    cut.FieldText = r.FieldText;
+    return cut;
+}
+
 }  // namespace kes

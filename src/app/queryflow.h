@@ -98,6 +98,22 @@ struct SearchResult {
 SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
                        int dictNumber, bool record, const SearchOptions& options);
 
+// True when `text` holds a Han character (the CJK unified ideographs with their extensions,
+// and the compatibility ideographs).
+bool ContainsChinese(std::u16string_view text);
+
+// The most characters of a copied or selected text that pops up while scanning.
+inline constexpr std::size_t kMaxScanCharacters = 100;
+// Whether a copied or selected text pops up: after trimming it is not empty, holds at most
+// kMaxScanCharacters characters (code points) and contains Chinese.
+bool IsScanText(std::u16string_view text);
+
+// The popup's search in all enabled dictionaries (the history is not touched): `text` looked
+// up as a word, as the viewer does; when that finds no entry and the text holds more than one
+// Chinese character, the cut of its Chinese characters (everything else dropped) into words,
+// as "Translate text" does. options.TranslateAll is decided here.
+SearchResult RunPopupSearch(const Registry& reg, std::u16string_view text, SearchOptions options);
+
 // The greedy longest-match cut of `text` against one dictionary: pieces in text order;
 // characters that start no known word are skipped. Keeps the dictionary's files open for
 // the whole cut and walks the index once per start position.

@@ -6,12 +6,19 @@ namespace {
 
 constexpr char kFolderOption[] = "--program-folder";
 constexpr char kMessageOption[] = "--message";
+constexpr char kShowOption[] = "--show";
+constexpr char kPopupOption[] = "--popup";
 
 }  // namespace
 
 std::vector<std::string> ViewerArguments(const std::string& programFolder,
-                                         const std::vector<std::string>& entryArgs) {
+                                         const std::vector<std::string>& entryArgs,
+                                         const std::optional<InstanceMessage>& start) {
     std::vector<std::string> args{kFolderOption, programFolder};
+    if (start) {
+        args.emplace_back(start->command == InstanceCommand::Popup ? kPopupOption : kShowOption);
+        args.push_back(start->query);
+    }
     args.insert(args.end(), entryArgs.begin(), entryArgs.end());
     return args;
 }
@@ -26,7 +33,14 @@ ViewerRequest ParseViewerArguments(const std::vector<std::string>& args) {
     if (args[0] == kFolderOption && !args[1].empty()) {
         r.mode = ViewerMode::Viewer;
         r.programFolder = args[1];
-        r.toolkitArgs.assign(args.begin() + 2, args.end());
+        auto rest = args.begin() + 2;
+        if (args.size() >= 4 && (args[2] == kShowOption || args[2] == kPopupOption)) {
+            r.start = InstanceMessage{
+                args[2] == kPopupOption ? InstanceCommand::Popup : InstanceCommand::Show,
+                CutUtf8(args[3], kMaxInstanceQueryBytes)};
+            rest += 2;
+        }
+        r.toolkitArgs.assign(rest, args.end());
     } else if (args[0] == kMessageOption && args.size() == 2) {
         r.mode = ViewerMode::Message;
         r.message = args[1];

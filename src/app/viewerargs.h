@@ -2,12 +2,19 @@
 // viewer executable (`kestrune-viewer`, which holds the windows). The entry resolves the
 // program folder and passes it on; the viewer never works it out itself.
 //
-//   kestrune-viewer --program-folder DIR [ARG...]   the viewer; ARG... go to the toolkit
+//   kestrune-viewer --program-folder DIR [--show QUERY|--popup QUERY] [ARG...]
+//                                                   the viewer, with a first request to
+//                                                   carry out once it runs (as `kestrune show`
+//                                                   or `kestrune popup` asks a running one);
+//                                                   ARG... go to the toolkit
 //   kestrune-viewer --message TEXT                  one message box with TEXT, then the end
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "app/instance.h"
 
 namespace kes {
 
@@ -24,13 +31,15 @@ struct ViewerRequest {
     ViewerMode mode = ViewerMode::Invalid;
     std::string programFolder;             // Viewer
     std::vector<std::string> toolkitArgs;  // Viewer: the entry's arguments, as given
+    std::optional<InstanceMessage> start;  // Viewer: the first request, if any
     std::string message;                   // Message
 };
 
 // The arguments (without the program name) that start the viewer for `programFolder`, with
-// the entry's own arguments passed on to the toolkit.
+// the entry's own arguments passed on to the toolkit and `start` as the first request.
 std::vector<std::string> ViewerArguments(const std::string& programFolder,
-                                         const std::vector<std::string>& entryArgs);
+                                         const std::vector<std::string>& entryArgs,
+                                         const std::optional<InstanceMessage>& start = {});
 
 // The arguments (without the program name) that show `text` in a message box.
 std::vector<std::string> MessageBoxArguments(const std::string& text);

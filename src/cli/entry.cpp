@@ -42,6 +42,11 @@ EntryDecision DecideEntry(const std::vector<std::string>& args) {
         d.args.assign(args.begin() + 1, args.end());
         return d;
     }
+    if (word == "show" || word == "popup") {
+        d.branch = word == "show" ? EntryBranch::Show : EntryBranch::Popup;
+        d.args.assign(args.begin() + 1, args.end());
+        return d;
+    }
     if (word == "--help" || word == "-h") d.branch = EntryBranch::Help;
     return d;
 }

@@ -63,7 +63,7 @@ std::string FindViewer(const std::string& executableFolder) {
 
 int ExecViewer(const std::string& executableFolder, const char* argv0,
                const std::vector<std::string>& entryArgs, const CommandContext& ctx,
-               std::ostream& err) {
+               std::ostream& err, const std::optional<InstanceMessage>& start) {
     const std::string viewer = FindViewer(executableFolder);
     if (viewer.empty()) {
         const std::vector<std::string> tried = ViewerCandidates(executableFolder);
@@ -73,7 +73,7 @@ int ExecViewer(const std::string& executableFolder, const char* argv0,
         return 1;
     }
     std::vector<std::string> args{argv0 != nullptr ? argv0 : viewer};
-    for (std::string& a : ViewerArguments(ctx.programFolder, entryArgs))
+    for (std::string& a : ViewerArguments(ctx.programFolder, entryArgs, start))
         args.push_back(std::move(a));
     std::vector<char*> argv = Argv(args);
     ::execv(viewer.c_str(), argv.data());

@@ -3,10 +3,12 @@
 // so that the entry itself never loads the toolkit.
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "app/instance.h"
 #include "cli/cli.h"
 
 namespace kes {
@@ -22,11 +24,12 @@ std::vector<std::string> ViewerCandidates(const std::string& executableFolder);
 std::string FindViewer(const std::string& executableFolder);
 
 // Replaces this process (same process id) with the viewer for ctx.programFolder, passing the
-// entry's arguments on. Returns only on failure, after writing why to `err`: "Cannot start the
-// viewer: " and the paths tried when no viewer is found; the return value is then 1.
+// entry's arguments on, with `start` as the viewer's first request. Returns only on failure, after
+// writing why to `err`: "Cannot start the viewer: " and the paths tried when no viewer is found;
+// the return value is then 1.
 int ExecViewer(const std::string& executableFolder, const char* argv0,
                const std::vector<std::string>& entryArgs, const CommandContext& ctx,
-               std::ostream& err);
+               std::ostream& err, const std::optional<InstanceMessage>& start = {});
 
 // The rule for message boxes of the commands: only when stdout is not a terminal and a display
 // is available (DISPLAY or WAYLAND_DISPLAY set, or QT_QPA_PLATFORM naming a visible platform);

@@ -1,11 +1,13 @@
 // Entry point: the command-line branches ("dsl", "index", "lookup", "unihan", "--help") end here
-// without loading the toolkit; everything else becomes the viewer executable (same process).
+// without loading the toolkit; "show", "popup" and the start without a command go to the
+// viewer of this user that runs already, or else become the viewer executable (same process).
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
 #include "cli/cli_index.h"
+#include "cli/cli_instance.h"
 #include "cli/cli_lookup.h"
 #include "cli/cli_unihan.h"
 #include "cli/entry.h"
@@ -21,6 +23,14 @@ int main(int argc, char** argv) {
     // A message box as well when stdout is not a terminal and a display is available.
     ctx.showMessage = kes::DesktopMessageSink(executableFolder);
 
+    // Starts the viewer in this process, with a first request.
+    auto startViewer = [&](const std::vector<std::string>& toolkitArgs) {
+        return [&, toolkitArgs](const std::optional<kes::InstanceMessage>& start) {
+            if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
+            return kes::ExecViewer(executableFolder, argv[0], toolkitArgs, ctx, std::cerr, start);
+        };
+    };
+
     switch (decision.branch) {
         case kes::EntryBranch::Convert:
             return kes::RunDslCommand(decision.path, ctx, std::cout, std::cerr);
@@ -33,10 +43,21 @@ int main(int argc, char** argv) {
         case kes::EntryBranch::Help:
             std::cout << kes::UsageText();
             return 0;
+        case kes::EntryBranch::Show:
+        case kes::EntryBranch::Popup: {
+            const kes::InstanceMessage request = kes::InstanceRequestOf(
+                decision.branch == kes::EntryBranch::Show ? kes::InstanceCommand::Show
+                                                          : kes::InstanceCommand::Popup,
+                decision.args, std::cin);
+            const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();
+            return kes::ReachViewer(socket.path, socket.error, request, request, startViewer({}),
+                                    std::cerr);
+        }
         case kes::EntryBranch::Viewer:
             break;
     }
-
-    if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
-    return kes::ExecViewer(executableFolder, argv[0], args, ctx, std::cerr);
+    // A running viewer is shown; otherwise this process becomes the viewer.
+    const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();
+    return kes::ReachViewer(socket.path, socket.error, kes::InstanceMessage{}, std::nullopt,
+                            startViewer(args), std::cerr);
 }

@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,10 +17,12 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <exception>
 
 #include "base/bytefile.h"
@@ -28,6 +32,7 @@
 #include "gui/dictsetupwindow.h"
 #include "gui/duplicateswindow.h"
 #include "gui/icons.h"
+#include "gui/popupwindow.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
 #include "ui/pageview.h"
@@ -76,6 +81,68 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, QWidget* 
 
 TfmMain::~TfmMain() = default;
 
+// ---------------------------------------------------------------------------------------
+// Requests of the viewer's socket, the popup, the scans
+
+void TfmMain::HandleRequest(const InstanceMessage& request) {
+    const std::u16string query = QString::fromStdString(request.query).toStdU16String();
+    if (request.command == InstanceCommand::Popup) {
+        PopupText(query);
+    } else {
+        ShowQuery(query);
+    }
+}
+
+void TfmMain::ShowQuery(const std::u16string& query) {
+    Show1Click();
+    if (Trim(query).empty()) return;
+    edtInp->setText(Q(query));
+    acRefreshExecute();
+}
+
+TfmPopup* TfmMain::popup() {
+    if (!popup_) {
+        popup_ = std::make_unique<TfmPopup>(
+            JoinPath(folder_, "empty.html"),
+            [](QWidget* parent) { return new ui::PageView(parent); },
+            [this](const std::u16string& text) {
+                return RunPopupSearch(registry_, text, CurrentSearchOptions());
+            });
+        connect(popup_.get(), &TfmPopup::openInMainWindow, this,
+                [this](const QString& query) { ShowQuery(U16(query)); });
+    }
+    return popup_.get();
+}
+
+void TfmMain::PopupText(const std::u16string& text) {
+    std::u16string t = text;
+    if (Trim(t).empty()) {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection()) t = U16(clipboard->text(QClipboard::Selection));
+        if (Trim(t).empty()) t = U16(clipboard->text(QClipboard::Clipboard));
+        if (Trim(t).empty()) return;
+    }
+    // Wayland tells a program no global pointer position.
+    std::optional<QPoint> pointer;
+    if (!QGuiApplication::platformName().startsWith(QStringLiteral("wayland")))
+        pointer = QCursor::pos();
+    popup()->ShowText(t, pointer);
+}
+
+void TfmMain::ScanChanged(QClipboard::Mode mode) {
+    QAction* option = mode == QClipboard::Selection ? acScanSelection : acScanClipboard;
+    if (!option->isChecked() || !option->isEnabled() || terminating_) return;
+    // Text that Kestrune put there, or that was copied or selected while one of its windows
+    // (its page, its field, its popup) has the focus, is not looked up again.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const bool own =
+        mode == QClipboard::Selection ? clipboard->ownsSelection() : clipboard->ownsClipboard();
+    const QWindow* focus = QGuiApplication::focusWindow();
+    if (own || (focus && focus->isVisible())) return;
+    const std::u16string text = U16(clipboard->text(mode));
+    if (IsScanText(text)) PopupText(text);
+}
+
 std::string TfmMain::iniPath() const {
     return JoinPath(folder_, kSetupIniName);
 }
@@ -101,6 +168,8 @@ void TfmMain::CreateActions() {
     acTranslateAllWords =
         make("acTranslateAllWords", QStringLiteral("&Translate text (instead of word)"), true);
     acSearchBoth = make("acSearchBoth", QStringLiteral("&Search both chinese forms"), true);
+    acScanClipboard = make("acScanClipboard", QStringLiteral("Scan &clipboard"), true);
+    acScanSelection = make("acScanSelection", QStringLiteral("Scan s&election"), true);
     acMakeIndex = make("acMakeIndex", QStringLiteral("&Create index for CEDICT file"));
     acUniIndex = make("acUniIndex", QStringLiteral("C&reate index for Unihan"));
     acAddDescIndex =
@@ -139,6 +208,21 @@ void TfmMain::CreateActions() {
     connect(acBack, &QAction::triggered, this, &TfmMain::acBackExecute);
     connect(acFwd, &QAction::triggered, this, &TfmMain::acFwdExecute);
     // acHelpFile has no handler: choosing it does nothing.
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard->supportsSelection()) {
+        acScanSelection->setVisible(false);
+        acScanSelection->setEnabled(false);
+    }
+    connect(clipboard, &QClipboard::dataChanged, this,
+            [this] { ScanChanged(QClipboard::Clipboard); });
+    selectionSettled_ = new QTimer(this);
+    selectionSettled_->setSingleShot(true);
+    selectionSettled_->setInterval(400);
+    connect(selectionSettled_, &QTimer::timeout, this,
+            [this] { ScanChanged(QClipboard::Selection); });
+    connect(clipboard, &QClipboard::selectionChanged, selectionSettled_,
+            qOverload<>(&QTimer::start));
 }
 
 void TfmMain::CreateControls() {
@@ -245,6 +329,9 @@ void TfmMain::CreateControls() {
     bold.setBold(true);
     Show1->setFont(bold);  // the default item
     trayPopup->addSeparator();
+    trayPopup->addAction(acScanClipboard);
+    trayPopup->addAction(acScanSelection);
+    trayPopup->addSeparator();
     Close1 = trayPopup->addAction(QStringLiteral("Exit"));
     connect(Show1, &QAction::triggered, this, &TfmMain::Show1Click);
     connect(Close1, &QAction::triggered, this, [this] { SaveSettingsAndQuit(); });
@@ -268,6 +355,9 @@ void TfmMain::CreateMenus() {
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     view->addAction(acShowUcs2);
     view->addAction(acShowUnihan);
+    view->addSeparator();
+    view->addAction(acScanClipboard);
+    view->addAction(acScanSelection);
     view->addSeparator();
     view->addAction(acInpFont);
     view->addAction(acTreeFont);
@@ -335,6 +425,8 @@ void TfmMain::ApplyOptions() {
     acShowUcs2->setChecked(settings_.ShowUcs2);
     acShowUnihan->setChecked(settings_.ShowUnihan);
     acSearchBoth->setChecked(settings_.SearchBoth);
+    acScanClipboard->setChecked(settings_.ScanClipboard);
+    acScanSelection->setChecked(settings_.ScanSelection && acScanSelection->isEnabled());
 }
 
 void TfmMain::LoadWindowPlacement() {
@@ -359,6 +451,9 @@ Settings TfmMain::CollectSettings() const {
     s.ShowUcs2 = acShowUcs2->isChecked();
     s.ShowUnihan = acShowUnihan->isChecked();
     s.SearchBoth = acSearchBoth->isChecked();
+    s.ScanClipboard = acScanClipboard->isChecked();
+    // Where there is no selection the option keeps its value for the desktops that have one.
+    if (acScanSelection->isEnabled()) s.ScanSelection = acScanSelection->isChecked();
     if (isMaximized()) {
         s.Maximized = 1;  // the last normal bounds stay in the file
     } else {

@@ -3,10 +3,13 @@
 // It lives for the whole run, mostly hidden behind the tray icon; closing it only hides it.
 #pragma once
 
+#include <QClipboard>
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 #include <string>
 
+#include "app/instance.h"
 #include "app/queryflow.h"
 #include "app/registry.h"
 #include "app/settings.h"
@@ -18,6 +21,7 @@ class QLineEdit;
 class QMenu;
 class QSplitter;
 class QSystemTrayIcon;
+class QTimer;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -27,6 +31,7 @@ namespace kes {
 namespace ui {
 class PageView;
 }
+class TfmPopup;
 
 class TfmMain : public QMainWindow {
     Q_OBJECT
@@ -52,6 +57,15 @@ class TfmMain : public QMainWindow {
     // "&Quit" and "Exit": asks first while Busy; writes setup.ini and ends the program (emits
     // terminated()). Returns false when the user chose to keep running.
     bool SaveSettingsAndQuit();
+    // `kestrune show`: shows the window (as "Show" in the tray menu does); a query that is not
+    // blank is then searched as if typed into the field and confirmed.
+    void ShowQuery(const std::u16string& query);
+    // `kestrune popup` and the scans: the popup for `text` near the mouse pointer (centred on
+    // the screen where its position is unknown). A blank text takes the selection (where the
+    // desktop has one) or else the clipboard; when that is blank too, nothing happens.
+    void PopupText(const std::u16string& text);
+    // Carries out a request of the viewer's socket.
+    void HandleRequest(const InstanceMessage& request);
 
     // ---- State ----
     int Busy = 0;  // 1 while an index is being built
@@ -64,6 +78,10 @@ class TfmMain : public QMainWindow {
     // The width of pnlLeft as it is saved.
     int pnlLeftWidth() const;
     ui::PageView* pageView() const { return view_; }
+    // The popup, created at its first use.
+    TfmPopup* popup();
+    // The popup if it has been created.
+    TfmPopup* popupIfCreated() const { return popup_.get(); }
     // The text of status panel `index` (0 or 1).
     QString statusText(int index) const;
     // True once SaveSettingsAndQuit has decided to end the program.
@@ -101,6 +119,8 @@ class TfmMain : public QMainWindow {
     QAction* acExit = nullptr;
     QAction* acTranslateAllWords = nullptr;
     QAction* acSearchBoth = nullptr;
+    QAction* acScanClipboard = nullptr;
+    QAction* acScanSelection = nullptr;  // hidden and disabled without a selection (X11 only)
     QAction* acMakeIndex = nullptr;
     QAction* acUniIndex = nullptr;
     QAction* acAddDescIndex = nullptr;
@@ -157,6 +177,9 @@ class TfmMain : public QMainWindow {
     void ShowBuildProgress(int percent);
     void EndIndexBuild(const std::string& message);
     bool PickFont(std::string& face, int32_t& size);
+    // A change of the clipboard or the selection: pops up when its option is on, the change
+    // did not come from this program, and the text passes IsScanText.
+    void ScanChanged(QClipboard::Mode mode);
 
     std::string folder_;
     const Forms& forms_;
@@ -172,6 +195,9 @@ class TfmMain : public QMainWindow {
     bool terminating_ = false;
     bool trayAvailable_ = false;
     int lastPercent_ = -1;
+    std::unique_ptr<TfmPopup> popup_;
+    // The selection changes with every move of a drag: it is read once it has settled.
+    QTimer* selectionSettled_ = nullptr;
 };
 
 }  // namespace kes

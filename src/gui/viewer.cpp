@@ -16,6 +16,7 @@
 #include "gui/duplicateswindow.h"
 #include "gui/editstringwindow.h"
 #include "gui/forms.h"
+#include "gui/instanceserver.h"
 #include "gui/mainwindow.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
@@ -93,6 +94,29 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
         return 1;
     }
 
+    // One viewer per user: the first to take the socket; a later one hands its request over.
+    std::unique_ptr<InstanceListener> listener;
+    if (!ctx.instanceSocket.empty()) {
+        listener = std::make_unique<InstanceListener>(ctx.instanceSocket);
+        if (listener->status() == InstanceListener::Status::Taken) {
+            // The owner may still be starting: connecting is retried for a while.
+            const SendResult sent = SendToViewer(
+                ctx.instanceSocket, ctx.start.value_or(InstanceMessage{}), 20000, 10000);
+            if (sent.status == SendStatus::Delivered) return 0;
+            std::cerr << "Kestrune: "
+                      << (sent.status == SendStatus::NoViewer
+                              ? "the running viewer does not listen on " + ctx.instanceSocket
+                              : sent.message)
+                      << "\n";
+            return 1;
+        }
+        if (listener->status() == InstanceListener::Status::Failed) {
+            std::cerr << "Kestrune: " << listener->error()
+                      << "; this viewer takes no requests of kestrune show/popup.\n";
+            listener.reset();
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -142,6 +166,15 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
         });
         quitWhenShown();
     }
+
+    std::unique_ptr<InstanceServer> server;
+    if (listener)
+        server = std::make_unique<InstanceServer>(
+            listener->listenFd(), ::getuid(),
+            [&fmMain](const InstanceMessage& request) { fmMain.HandleRequest(request); });
+    if (ctx.start)
+        QTimer::singleShot(0, &fmMain,
+                           [&fmMain, start = *ctx.start] { fmMain.HandleRequest(start); });
 
     if (StartedHook()) StartedHook()(forms);
     return app.exec();

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
+#include "app/instance.h"
 #include "gui/forms.h"
 
 namespace kes {
@@ -12,9 +14,19 @@ namespace kes {
 struct ViewerContext {
     std::string programFolder;
     std::function<void(const std::string& text)> showMessage;  // may be empty: stderr then
+    // The socket of this user's viewer (InstanceSocketPath); empty: the viewer neither
+    // checks for another one nor takes requests.
+    std::string instanceSocket;
+    // A request to carry out once the windows exist (`kestrune show`/`popup` that found no
+    // viewer running).
+    std::optional<InstanceMessage> start;
 };
 
 // Runs the dictionary viewer until "&Quit" or "Exit" (or, without a tray, closing the window).
+// With ctx.instanceSocket, the viewer first takes the socket; when another viewer of this user
+// owns it already, ctx.start (or "show") is handed to that viewer and RunViewer returns 0 at
+// once (1, with the reason on stderr, when that viewer does not take it). While it runs, the
+// viewer carries out the requests that arrive on the socket.
 // Refuses to start without empty.html in the program folder ("Unable to open file:
 // empty.html" through ctx.showMessage or stderr; returns 1). Returns the exit code.
 //

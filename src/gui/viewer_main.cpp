@@ -22,6 +22,12 @@ int main(int argc, char** argv) {
         case kes::ViewerMode::Viewer: {
             kes::ViewerContext ctx;
             ctx.programFolder = request.programFolder;
+            ctx.start = request.start;
+            const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();
+            if (socket.path.empty())
+                std::cerr << "Kestrune: " << socket.error
+                          << "; this viewer takes no requests of kestrune show/popup.\n";
+            ctx.instanceSocket = socket.path;
             return kes::RunViewer(toolkitArgc, toolkitArgv.data(), ctx);
         }
         case kes::ViewerMode::Message:

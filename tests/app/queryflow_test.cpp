@@ -448,3 +448,52 @@ TEST(SearchOptionsFromSettings, CopiesOptionsAndPageFonts) {
 
 }  // namespace
 }  // namespace kes
+
+namespace kes {
+namespace {
+
+TEST(PopupScan, ChineseTextsOfAtMostAHundredCharacters) {
+    EXPECT_TRUE(IsScanText(u"学习"));
+    EXPECT_TRUE(IsScanText(u"  \n我是学生。\t"));
+    EXPECT_TRUE(IsScanText(u"see 中国 on the map"));
+    EXPECT_TRUE(IsScanText(u"\U00020000"));  // an ideograph beyond the basic plane
+    EXPECT_FALSE(IsScanText(u""));
+    EXPECT_FALSE(IsScanText(u" \n "));
+    EXPECT_FALSE(IsScanText(u"hello world"));
+    EXPECT_FALSE(IsScanText(u"ひらがな、한국어。"));  // kana, Hangul, CJK punctuation
+    EXPECT_TRUE(IsScanText(std::u16string(100, u'学')));
+    EXPECT_FALSE(IsScanText(std::u16string(101, u'学')));
+    // Characters are counted, not code units; blanks around the text are not counted.
+    std::u16string wide;
+    for (int i = 0; i < 100; ++i)
+        wide += u"\U00020000";
+    EXPECT_TRUE(IsScanText(u"  " + wide + u"  "));
+    EXPECT_FALSE(IsScanText(wide + u"x"));
+}
+
+TEST_F(Search, PopupLooksUpAWordOrCutsAChineseText) {
+    options.TranslateAll = true;  // the popup decides for itself
+    // A word: looked up whole, as the viewer does; the history is not touched.
+    SearchResult r = RunPopupSearch(reg, u"中国", options);
+    EXPECT_EQ(r.Page, RunSearch(reg, history, u"中国", 0, false,
+                                [&] {
+                                    SearchOptions o = options;
+                                    o.TranslateAll = false;
+                                    return o;
+                                }())
+                          .Page);
+    EXPECT_EQ(history.P, 0);
+    // A text that is no entry: its Chinese characters cut into words, as "Translate text" does.
+    r = RunPopupSearch(reg, u"我是学生。", options);
+    EXPECT_EQ(r.FieldText, u"我是学生。");
+    EXPECT_EQ(r.Page, Run("我是学生").Page);
+    ASSERT_EQ(r.Dicts.size(), 2u);
+    EXPECT_EQ(r.Dicts[0].Pieces, (std::vector<std::u16string>{u"我", u"是", u"学生"}));
+    // Latin text is never cut; one character that is no entry stays a lookup of it.
+    options.TranslateAll = false;
+    EXPECT_EQ(RunPopupSearch(reg, u"abc", options).Page, Run("abc").Page);
+    EXPECT_EQ(RunPopupSearch(reg, u"龍", options).Page, Run("龍").Page);
+}
+
+}  // namespace
+}  // namespace kes

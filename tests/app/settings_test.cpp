@@ -36,6 +36,8 @@ void ExpectDefaults(const Settings& s) {
     EXPECT_FALSE(s.ShowUcs2);
     EXPECT_FALSE(s.ShowUnihan);
     EXPECT_TRUE(s.SearchBoth);
+    EXPECT_FALSE(s.ScanClipboard);
+    EXPECT_FALSE(s.ScanSelection);
     EXPECT_EQ(s.Maximized, 0);
     EXPECT_EQ(s.X, 10);
     EXPECT_EQ(s.Y, 10);
@@ -88,6 +90,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     s.pnlLeft = 150;
     s.ShowUcs2 = true;
     s.SearchBoth = false;
+    s.ScanClipboard = true;
     s.X = 1;
     s.Y = 2;
     s.DX = 640;
@@ -100,7 +103,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
               "PinFontface=Times\nPinFontsize=12\nDscFontface=Times\nDscFontsize=12\n"
               "TreFontface=Times\nTreFontsize=12\n"
               "TranslateAll=0\nAddDescToIndex=1\nAddPinToIndex=0\nShowUcs2=1\nShowUnihan=0\n"
-              "SearchBoth=0\n"
+              "SearchBoth=0\nScanClipboard=1\nScanSelection=0\n"
               "\n"
               "[Form]\npnlLeft=150\nMaximized=0\nX=1\nY=2\nDX=640\nDY=480\n");
     Settings back = LoadSettings(path);
@@ -108,6 +111,8 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     EXPECT_EQ(back.pnlLeft, 150);
     EXPECT_TRUE(back.ShowUcs2);
     EXPECT_FALSE(back.SearchBoth);
+    EXPECT_TRUE(back.ScanClipboard);
+    EXPECT_FALSE(back.ScanSelection);
     EXPECT_EQ(back.DY, 480);
 }
 
@@ -124,9 +129,8 @@ TEST(SettingsSave, OddLineEndsAndMarksReadBackAsWritten) {
             text += c == '\n' ? end : std::string(1, c);
         return text;
     };
-    for (const std::string& text :
-         {with("\xEF\xBB\xBF\xEF\xBB\xBF", "\n"), with("", "\r\r\n"),
-          with("\xEF\xBB\xBF", "\r\r\n"), with("", "\r")}) {
+    for (const std::string& text : {with("\xEF\xBB\xBF\xEF\xBB\xBF", "\n"), with("", "\r\r\n"),
+                                    with("\xEF\xBB\xBF", "\r\r\n"), with("", "\r")}) {
         WriteBytes(path, text);
         const Settings read = LoadSettings(path);
         EXPECT_EQ(read.InpFontface, "Tahoma");

@@ -9,12 +9,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/socket.h>
+
+#include <atomic>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/instance.h"
 #include "app/viewerargs.h"
 #include "support/tempdir.h"
 
@@ -50,6 +56,22 @@ TEST(ViewerArgs, RoundTripAndRefusals) {
     EXPECT_EQ(r.programFolder, "/a folder/x");
     EXPECT_EQ(r.toolkitArgs, (std::vector<std::string>{"-platform", "xcb", "--message"}));
 
+    EXPECT_FALSE(r.start);
+
+    // A first request travels in front of the toolkit's arguments.
+    r = ParseViewerArguments(
+        ViewerArguments("/f", {"--show", "x"}, InstanceMessage{InstanceCommand::Popup, "学习"}));
+    EXPECT_EQ(r.mode, ViewerMode::Viewer);
+    ASSERT_TRUE(r.start);
+    EXPECT_EQ(r.start->command, InstanceCommand::Popup);
+    EXPECT_EQ(r.start->query, "学习");
+    EXPECT_EQ(r.toolkitArgs, (std::vector<std::string>{"--show", "x"}));
+    r = ParseViewerArguments(ViewerArguments("/f", {}, InstanceMessage{InstanceCommand::Show, ""}));
+    ASSERT_TRUE(r.start);
+    EXPECT_EQ(r.start->command, InstanceCommand::Show);
+    EXPECT_EQ(r.start->query, "");
+    EXPECT_TRUE(r.toolkitArgs.empty());
+
     r = ParseViewerArguments(MessageBoxArguments("Converted: 1 terms\nsecond line"));
     EXPECT_EQ(r.mode, ViewerMode::Message);
     EXPECT_EQ(r.message, "Converted: 1 terms\nsecond line");
@@ -72,9 +94,10 @@ struct Outcome {
 };
 
 // Runs `exe` with `args` in a changed environment (a value of nullptr removes the variable),
-// stdin from /dev/null and stdout/stderr into files of `io`.
-Outcome Start(const TempDir& io, const std::string& exe, const std::vector<std::string>& args,
-              const std::map<std::string, const char*>& env) {
+// stdin from /dev/null and stdout/stderr into files of `io`. Spawn returns at once; Start
+// waits for the end.
+pid_t Spawn(const TempDir& io, const std::string& exe, const std::vector<std::string>& args,
+            const std::map<std::string, const char*>& env) {
     std::vector<std::string> envStrings;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry(*e);
@@ -82,6 +105,9 @@ Outcome Start(const TempDir& io, const std::string& exe, const std::vector<std::
     }
     for (const auto& [name, value] : env)
         if (value != nullptr) envStrings.push_back(name + "=" + value);
+    // The socket of a viewer of this user is looked for in a private folder, never in the
+    // real one: a viewer the user (or another test) runs must not take the test's requests.
+    if (env.count("XDG_RUNTIME_DIR") == 0) envStrings.push_back("XDG_RUNTIME_DIR=" + io.path());
     std::vector<std::string> argStrings{"kestrune"};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv, envp;
@@ -93,9 +119,8 @@ Outcome Start(const TempDir& io, const std::string& exe, const std::vector<std::
     envp.push_back(nullptr);
 
     const std::string outPath = io.file("stdout"), errPath = io.file("stderr");
-    Outcome r;
-    r.pid = ::fork();
-    if (r.pid == 0) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
         const int in = ::open("/dev/null", O_RDONLY);
         const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -105,6 +130,14 @@ Outcome Start(const TempDir& io, const std::string& exe, const std::vector<std::
         ::execve(exe.c_str(), argv.data(), envp.data());
         ::_exit(127);
     }
+    return pid;
+}
+
+Outcome Start(const TempDir& io, const std::string& exe, const std::vector<std::string>& args,
+              const std::map<std::string, const char*>& env) {
+    const std::string outPath = io.file("stdout"), errPath = io.file("stderr");
+    Outcome r;
+    r.pid = Spawn(io, exe, args, env);
     int status = 0;
     ::waitpid(r.pid, &status, 0);
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -151,6 +184,21 @@ TEST_F(EntryLaunch, ViewerBranchBecomesTheViewerInTheSameProcess) {
     EXPECT_EQ(ReadBytes(root.file("pid")), std::to_string(r.pid) + "\n");
     EXPECT_EQ(ReadBytes(root.file("args")),
               "--program-folder\n" + home.path() + "\n-style\nfusion\n");
+}
+
+// With no viewer running, "show" and "popup" start one with the request as its first.
+TEST_F(EntryLaunch, ShowAndPopupStartTheViewerWithTheirRequest) {
+    PutViewer(root.file("bin/kestrune-viewer"));
+    Outcome r = Start(io, entry(), {"show", "中", "国"}, Env());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadBytes(root.file("pid")), std::to_string(r.pid) + "\n");
+    EXPECT_EQ(ReadBytes(root.file("args")),
+              "--program-folder\n" + home.path() + "\n--show\n中 国\n");
+    fs::remove(root.file("args"));
+    r = Start(io, entry(), {"popup", "-"}, Env());  // standard input is empty here
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(ReadBytes(root.file("args")), "--program-folder\n" + home.path() + "\n--popup\n\n");
 }
 
 TEST_F(EntryLaunch, InstalledViewerIsFoundRelativeToTheEntry) {
@@ -234,7 +282,30 @@ TEST(EntryLibraries, CommandsLoadNoToolkit) {
                                                          {"dsl", home.file("x.dsl")},
                                                          {"unihan"},
                                                          {"unihan", home.file("u.txt")}};
-    for (const auto& args : commands) {
+    // "show" and "popup" talk to a running viewer (here a stand-in that takes every request).
+    InstanceListener viewer(io.file("kestrune.sock"));
+    ASSERT_EQ(viewer.status(), InstanceListener::Status::Listening);
+    std::atomic<bool> stop{false};
+    std::atomic<int> served{0};
+    std::thread server([&] {
+        while (!stop) {
+            const int fd = ::accept4(viewer.listenFd(), nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0) {
+                ::usleep(5000);
+                continue;
+            }
+            char buf[512];
+            (void)!::recv(fd, buf, sizeof buf, 0);  // one small request
+            WriteInstanceReply(fd, {true, ""});
+            ::close(fd);
+            ++served;
+        }
+    });
+    std::vector<std::vector<std::string>> all = commands;
+    all.push_back({"show", "中国"});
+    all.push_back({"popup", "学习"});
+    all.push_back({});
+    for (const auto& args : all) {
         Outcome r = Start(io, KESTRUNE_BINARY, args,
                           {{"KESTRUNE_HOME", home.path().c_str()},
                            {"LD_DEBUG", "libs"},
@@ -243,7 +314,15 @@ TEST(EntryLibraries, CommandsLoadNoToolkit) {
         // The loader did report (the check below would pass vacuously otherwise).
         EXPECT_NE(r.err.find("libc.so"), std::string::npos) << what;
         EXPECT_EQ(r.err.find("libQt"), std::string::npos) << what << "\n" << r.err;
+        EXPECT_EQ(r.code,
+                  args.empty() || args[0] == "show" || args[0] == "popup" || args[0] == "--help"
+                      ? 0
+                      : r.code)
+            << what;
     }
+    stop = true;
+    server.join();
+    EXPECT_EQ(served, 3);
 }
 
 #ifdef KESTRUNE_VIEWER_BINARY
@@ -265,6 +344,45 @@ TEST(EntryLibraries, ViewerRunsThroughTheEntry) {
     r = Start(io, KESTRUNE_VIEWER_BINARY, {}, {});
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err, "kestrune-viewer is started by kestrune; run kestrune to start the viewer.\n");
+}
+
+// Two starts at once end with one viewer: one takes the socket, the other hands "show" to it
+// and ends; later commands reach the one that runs, and after it is killed the socket file it
+// left behind is taken over by the next viewer.
+TEST(EntryLibraries, TwoStartsAtOnceLeaveOneViewer) {
+    TempDir home, io1, io2, io3, run;
+    WriteBytes(home.file("empty.html"), ReadBytes(KESTRUNE_SOURCE_DIR "/data/empty.html"));
+    std::map<std::string, const char*> env{{"KESTRUNE_HOME", home.path().c_str()},
+                                           {"XDG_RUNTIME_DIR", run.path().c_str()},
+                                           {"QT_QPA_PLATFORM", "offscreen"},
+                                           {"QTWEBENGINE_DISABLE_SANDBOX", "1"},
+                                           {"QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu"}};
+    const pid_t first = Spawn(io1, KESTRUNE_BINARY, {}, env);
+    const pid_t second = Spawn(io2, KESTRUNE_BINARY, {}, env);
+    // One of them hands over and ends with 0; the other stays.
+    pid_t ended = -1;
+    int status = 0;
+    for (int i = 0; i < 600 && ended <= 0; ++i) {
+        ended = ::waitpid(-1, &status, WNOHANG);
+        if (ended == 0) ::usleep(50 * 1000);
+    }
+    ASSERT_TRUE(ended == first || ended == second) << ended;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        << ReadBytes((ended == first ? io1 : io2).file("stderr"));
+    const pid_t viewer = ended == first ? second : first;
+    // The one that stays takes the next command.
+    Outcome show = Start(io3, KESTRUNE_BINARY, {"show", "中国"}, env);
+    EXPECT_EQ(show.code, 0) << show.err;
+    EXPECT_EQ(::waitpid(viewer, &status, WNOHANG), 0);  // still running
+
+    ::kill(viewer, SIGKILL);
+    ASSERT_EQ(::waitpid(viewer, &status, 0), viewer);
+    EXPECT_TRUE(fs::exists(run.file("kestrune.sock")));
+    env["KESTRUNE_EXIT_WHEN_IDLE"] = "1";
+    Outcome next = Start(io3, KESTRUNE_BINARY, {}, env);
+    EXPECT_EQ(next.code, 0) << next.err;
+    EXPECT_NE(next.err.find("Kestrune: first page shown"), std::string::npos) << next.err;
+    EXPECT_FALSE(fs::exists(run.file("kestrune.sock")));  // removed at its end
 }
 #endif
 

@@ -102,10 +102,7 @@ class MainWindowTest : public QObject {
         return w;
     }
 
-    static QString Body(TfmMain& w) {
-        if (!w.pageView()->waitUntilIdle()) return QStringLiteral("<time-out>");
-        return w.pageView()->readBodyHtml();
-    }
+    static QString Body(TfmMain& w) { return SettledBody(w.pageView()); }
 
     static void Type(TfmMain& w, const QString& text) {
         w.edtInp->setText(text);
@@ -338,7 +335,8 @@ class MainWindowTest : public QObject {
             items << texts.join("|");
         }
         QCOMPARE(menus, QStringList({"&View", "&Settings", "D&ict", "&Help"}));
-        QCOMPARE(items[0], QString("&Show UCS-2|S&how Unihan info|-|&Input field font|Tree font|"
+        QCOMPARE(items[0], QString("&Show UCS-2|S&how Unihan info|-|Scan &clipboard|"
+                                   "Scan s&election|-|&Input field font|Tree font|"
                                    "&Word output font|&Pinyin output font|"
                                    "&Translation output font|-|&Quit"));
         QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms"));
@@ -355,7 +353,13 @@ class MainWindowTest : public QObject {
         QStringList tray;
         for (QAction* a : w->trayPopup->actions())
             tray << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(tray.join("|"), QString("Show|-|Exit"));
+        // The same option actions in both menus.
+        QCOMPARE(tray.join("|"), QString("Show|-|Scan &clipboard|Scan s&election|-|Exit"));
+        QVERIFY(w->trayPopup->actions().contains(w->acScanClipboard));
+        // The offscreen desktop, like Wayland, has no selection to scan.
+        QCOMPARE(QGuiApplication::clipboard()->supportsSelection(), false);
+        QCOMPARE(w->acScanSelection->isVisible(), false);
+        QCOMPARE(w->acScanSelection->isEnabled(), false);
         QCOMPARE(w->trayIcon->toolTip(), QString("Kestrune"));
         QStringList toolbar;
         for (QAction* a : w->ActionToolBar1->actions())

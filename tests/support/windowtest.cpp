@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/tempdir.h"
+#include "ui/pageview.h"
 
 namespace kes::test {
 
@@ -17,6 +18,11 @@ QByteArray Bytes(const std::string& s) {
 }
 
 }  // namespace
+
+QString SettledBody(ui::PageView* view) {
+    if (!view->waitUntilIdle()) return QStringLiteral("<time-out>");
+    return view->readBodyHtml();
+}
 
 QByteArray Utf16Bytes(const QString& text) {
     return Bytes(Utf16Bytes(text.toStdString()));

@@ -12,7 +12,15 @@
 
 class QDialog;
 
+namespace kes::ui {
+class PageView;
+}
+
 namespace kes::test {
+
+// The body's HTML of `view` once the page has settled (every body handed to it shown);
+// "<time-out>" when it does not settle.
+QString SettledBody(ui::PageView* view);
 
 // UTF-16LE bytes of `text` (no byte-order mark).
 QByteArray Utf16Bytes(const QString& text);

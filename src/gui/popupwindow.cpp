@@ -1,0 +1,130 @@
+#include "gui/popupwindow.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QShortcut>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <algorithm>
+
+#include "base/text.h"
+#include "gui/icons.h"
+#include "ui/pageview.h"
+
+namespace kes {
+
+namespace {
+
+// The distance between the pointer and the popup.
+constexpr int kPointerGap = 12;
+
+}  // namespace
+
+QRect PopupGeometry(std::optional<QPoint> pointer, const QRect& screen, QSize size) {
+    size = size.boundedTo(screen.size());
+    if (!pointer) {
+        QRect r(QPoint(0, 0), size);
+        r.moveCenter(screen.center());
+        return r;
+    }
+    int x = pointer->x() + kPointerGap;
+    if (x + size.width() > screen.right() + 1) x = pointer->x() - kPointerGap - size.width();
+    int y = pointer->y() + kPointerGap;
+    if (y + size.height() > screen.bottom() + 1) y = pointer->y() - kPointerGap - size.height();
+    x = std::clamp(x, screen.left(), screen.right() + 1 - size.width());
+    y = std::clamp(y, screen.top(), screen.bottom() + 1 - size.height());
+    return QRect(QPoint(x, y), size);
+}
+
+TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const PageViewFactory& makeView, Search search,
+                   QWidget* parent)
+    : QFrame(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      search_(std::move(search)) {
+    setObjectName(QStringLiteral("fmPopup"));
+    setWindowIcon(AppIcon());
+    setFrameShape(QFrame::Box);
+    setLineWidth(1);
+    resize(kDefaultSize);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(1, 1, 1, 1);
+    outer->setSpacing(1);
+    auto* head = new QHBoxLayout;
+    head->setContentsMargins(4, 0, 0, 0);
+    lblQuery = new QLabel(this);
+    lblQuery->setObjectName(QStringLiteral("lblQuery"));
+    lblQuery->setTextFormat(Qt::PlainText);
+    QFont bold = lblQuery->font();
+    bold.setBold(true);
+    lblQuery->setFont(bold);
+    btnOpen = new QToolButton(this);
+    btnOpen->setObjectName(QStringLiteral("btnOpen"));
+    btnOpen->setText(QStringLiteral("&Open in Kestrune"));
+    btnOpen->setAutoRaise(true);
+    connect(btnOpen, &QToolButton::clicked, this, [this] {
+        hide();
+        Q_EMIT openInMainWindow(query_);
+    });
+    head->addWidget(lblQuery, 1);
+    head->addWidget(btnOpen);
+    outer->addLayout(head);
+
+    view_ = makeView(this);
+    view_->setObjectName(QStringLiteral("popupBrowser"));
+    outer->addWidget(view_, 1);
+    view_->loadFile(QString::fromStdString(emptyHtmlPath));
+    // The page's menu: copying the selection.
+    auto* menu = new QMenu(this);
+    QAction* copy = menu->addAction(QStringLiteral("Copy"));
+    connect(copy, &QAction::triggered, view_, &ui::PageView::copySelection);
+    connect(view_, &QWidget::customContextMenuRequested, this,
+            [this, menu](const QPoint& pos) { menu->popup(view_->mapToGlobal(pos)); });
+
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    esc->setContext(Qt::WindowShortcut);
+    connect(esc, &QShortcut::activated, this, &QWidget::hide);
+
+    // A click elsewhere takes the focus away: the popup closes, but not for a menu of its own.
+    // (A popup that never got the focus, where the desktop refuses it, stays until Esc or the
+    // next one.)
+    connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* now) {
+        if (!isVisible()) return;
+        if (now && now == windowHandle()) {
+            wasActive_ = true;
+        } else if (now && (now->type() == Qt::Popup || now->transientParent() == windowHandle())) {
+            return;
+        } else if (wasActive_) {
+            hide();
+        }
+    });
+}
+
+void TfmPopup::ShowText(const std::u16string& text, std::optional<QPoint> pointer) {
+    const std::u16string trimmed = Trim(text);
+    if (trimmed.empty()) return;
+    query_ = QString::fromStdU16String(trimmed);
+    setWindowTitle(query_ + QStringLiteral(" - Kestrune"));
+    lblQuery->setText(query_);
+    const SearchResult r = search_(trimmed);
+    if (r.ok()) {
+        view_->setPageBody(r.Page);
+    } else {
+        lblQuery->setText(query_ + QStringLiteral(": ") + QString::fromStdString(r.Error));
+    }
+
+    QScreen* screen = pointer ? QGuiApplication::screenAt(*pointer) : nullptr;
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (screen) setGeometry(PopupGeometry(pointer, screen->availableGeometry(), kDefaultSize));
+    show();
+    raise();
+    activateWindow();
+    // Where activation is immediate no change is reported; elsewhere it comes as an event.
+    wasActive_ = QGuiApplication::focusWindow() == windowHandle();
+}
+
+}  // namespace kes

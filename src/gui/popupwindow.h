@@ -1,0 +1,68 @@
+// The popup: a small window near the mouse pointer with the page for one text (a word, or the
+// words of a short Chinese text), for `kestrune popup` and the clipboard and selection scans.
+// Its title is the text followed by " - Kestrune"; Esc or a click elsewhere closes it, and a
+// button opens the same text in the main window.
+#pragma once
+
+#include <QFrame>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/queryflow.h"
+
+class QLabel;
+class QToolButton;
+
+namespace kes {
+
+namespace ui {
+class PageView;
+}
+
+// Where the popup of `size` goes on `screen` (the available area): below and right of the
+// pointer, flipped to its other side where it would leave the screen, always inside the screen;
+// centred when the pointer position is unknown (Wayland tells no global position).
+QRect PopupGeometry(std::optional<QPoint> pointer, const QRect& screen, QSize size);
+
+class TfmPopup : public QFrame {
+    Q_OBJECT
+  public:
+    // Makes the page view of the popup.
+    using PageViewFactory = std::function<ui::PageView*(QWidget* parent)>;
+    // The search behind the page (RunPopupSearch with the viewer's dictionaries and options).
+    using Search = std::function<SearchResult(const std::u16string& text)>;
+
+    static constexpr QSize kDefaultSize{440, 300};
+
+    // The view comes from `makeView` (once) and loads `emptyHtmlPath`.
+    TfmPopup(const std::string& emptyHtmlPath, const PageViewFactory& makeView, Search search,
+             QWidget* parent = nullptr);
+
+    // Searches `text` and shows the popup with its page: near `pointer`, or centred on the
+    // screen when it is not known. A blank text changes nothing.
+    void ShowText(const std::u16string& text, std::optional<QPoint> pointer);
+
+    ui::PageView* pageView() const { return view_; }
+    // The text shown (trimmed), empty before the first.
+    const QString& query() const { return query_; }
+
+    QLabel* lblQuery = nullptr;
+    QToolButton* btnOpen = nullptr;
+
+  Q_SIGNALS:
+    // "Open in Kestrune": the same text in the main window (the popup closes).
+    void openInMainWindow(const QString& query);
+
+  private:
+    Search search_;
+    ui::PageView* view_ = nullptr;
+    QString query_;
+    bool wasActive_ = false;
+};
+
+}  // namespace kes

@@ -1,0 +1,210 @@
+// The popup and the scans: its place near the pointer, its title and page (a word, or the words
+// of a Chinese text), Esc, a click elsewhere, the button to the main window, and the clipboard
+// scan with the real (offscreen) clipboard: Chinese text pops up; Latin text, long texts, the
+// option off and a copy made in Kestrune itself do not; the option is kept in setup.ini.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+#include "gui/mainwindow.h"
+#include "gui/popupwindow.h"
+#include "support/windowtest.h"
+#include "ui/pageview.h"
+
+using namespace kes;
+using namespace kes::test;
+
+namespace {
+
+const QStringList kDict = {
+    QString::fromUtf8("學習 学习 [xue2 xi2] /to learn/to study/"),
+    QString::fromUtf8("中國 中国 [Zhong1 guo2] /China/"),
+    QString::fromUtf8("我 我 [wo3] /I/me/"),
+    QString::fromUtf8("是 是 [shi4] /is/are/"),
+    QString::fromUtf8("學生 学生 [xue2 sheng5] /student/"),
+};
+
+}  // namespace
+
+class PopupWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString folder_;
+    Forms forms_;
+
+    std::unique_ptr<TfmMain> NewWindow(const QByteArray& setup = "[Dicts]\nwords.idx=1\n") {
+        dir_ = std::make_unique<QTemporaryDir>();
+        folder_ = dir_->path();
+        if (!QFile::copy(KESTRUNE_SOURCE_DIR "/data/empty.html", folder_ + "/empty.html"))
+            qFatal("no empty.html");
+        MakeDict(folder_, "words", "Words", kDict);
+        WriteBytes(folder_ + "/setup.ini", setup);
+        auto w = std::make_unique<TfmMain>(folder_.toStdString(), forms_);
+        w->pageView()->waitUntilIdle();
+        return w;
+    }
+
+    // Hides every window, so that no window of the program has the focus (the copy then
+    // comes from another program).
+    static void Deactivate(TfmMain& w) {
+        w.hide();
+        if (TfmPopup* p = w.popupIfCreated()) p->hide();
+        QWindow* focus = QGuiApplication::focusWindow();
+        QVERIFY(!focus || !focus->isVisible());
+    }
+
+  private Q_SLOTS:
+    void placedNearThePointerInsideTheScreen() {
+        const QRect screen(0, 0, 1000, 800);
+        const QSize size(400, 300);
+        QCOMPARE(PopupGeometry(QPoint(100, 100), screen, size), QRect(112, 112, 400, 300));
+        // Flipped to the pointer's other side near the right and bottom edges.
+        QCOMPARE(PopupGeometry(QPoint(900, 700), screen, size), QRect(488, 388, 400, 300));
+        // Never outside, even where neither side fits.
+        QCOMPARE(PopupGeometry(QPoint(500, 790), QRect(0, 0, 1000, 500), size),
+                 QRect(512, 200, 400, 300));
+        // A screen with an offset (a second monitor) and a popup larger than it.
+        QCOMPARE(PopupGeometry(QPoint(1100, 10), QRect(1000, 0, 300, 200), size),
+                 QRect(1000, 0, 300, 200));
+        // No pointer position: centred.
+        QCOMPARE(PopupGeometry(std::nullopt, screen, size), QRect(300, 250, 400, 300));
+    }
+
+    void showsTheWordWithItsTitleNearThePointer() {
+        auto w = NewWindow();
+        QCursor::setPos(200, 150);
+        const QPoint pointer = QCursor::pos();
+        w->PopupText(u"  学习 ");
+        TfmPopup* p = w->popupIfCreated();
+        QVERIFY(p);
+        QVERIFY(p->isVisible());
+        QCOMPARE(p->windowTitle(), QString::fromUtf8("学习 - Kestrune"));
+        QCOMPARE(p->lblQuery->text(), QString::fromUtf8("学习"));
+        QVERIFY(p->windowFlags().testFlag(Qt::Tool));
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(p->geometry(), PopupGeometry(pointer, screen, TfmPopup::kDefaultSize));
+        const QString body = SettledBody(p->pageView());
+        QVERIFY2(body.contains("to learn<br>to study"), qPrintable(body));
+        QVERIFY(!body.contains("China"));
+        // The main window is neither shown nor searched.
+        QCOMPARE(w->isVisible(), false);
+        QCOMPARE(w->edtInp->text(), QString());
+        QCOMPARE(w->history().P, 0);
+
+        // A Chinese text that is no entry: its words, as "Translate text" cuts it.
+        w->PopupText(u"我是学生。");
+        QCOMPARE(p->windowTitle(), QString::fromUtf8("我是学生。 - Kestrune"));
+        const QString cut = SettledBody(p->pageView());
+        QVERIFY2(cut.contains("I<br>me"), qPrintable(cut));
+        QVERIFY2(cut.contains("is<br>are"), qPrintable(cut));
+        QVERIFY2(cut.contains("student"), qPrintable(cut));
+        // In text order.
+        QVERIFY(cut.indexOf("I<br>me") < cut.indexOf("is<br>are"));
+        QVERIFY(cut.indexOf("is<br>are") < cut.indexOf("student"));
+
+        // Nothing to show: a blank text with an empty clipboard changes nothing.
+        QGuiApplication::clipboard()->clear();
+        w->PopupText(u"   ");
+        QCOMPARE(p->windowTitle(), QString::fromUtf8("我是学生。 - Kestrune"));
+    }
+
+    void escapeClickElsewhereAndTheButton() {
+        auto w = NewWindow();
+        w->PopupText(u"学习");
+        TfmPopup* p = w->popupIfCreated();
+        QVERIFY(QTest::qWaitForWindowActive(p));
+        QTest::keyClick(p, Qt::Key_Escape);
+        QTRY_COMPARE(p->isVisible(), false);
+
+        // Another window takes the focus: the popup closes.
+        w->PopupText(u"学习");
+        QVERIFY(QTest::qWaitForWindowActive(p));
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QTRY_COMPARE(p->isVisible(), false);
+        other.hide();
+
+        // The button: the same text in the main window.
+        w->PopupText(u"中国");
+        QVERIFY(p->isVisible());
+        p->btnOpen->click();
+        QCOMPARE(p->isVisible(), false);
+        QCOMPARE(w->isVisible(), true);
+        QCOMPARE(w->edtInp->text(), QString::fromUtf8("中国"));
+        QVERIFY(SettledBody(w->pageView()).contains("China"));
+    }
+
+    void clipboardScan() {
+        auto w = NewWindow();
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        QCOMPARE(w->acScanClipboard->isChecked(), false);  // off by default
+
+        // Off: nothing pops up.
+        Deactivate(*w);
+        clipboard->setText(QString::fromUtf8("学习"));
+        QTest::qWait(50);
+        QCOMPARE(w->popupIfCreated(), nullptr);
+
+        w->acScanClipboard->trigger();
+        QCOMPARE(w->acScanClipboard->isChecked(), true);
+        clipboard->setText(QString::fromUtf8("中国"));
+        QVERIFY(w->popupIfCreated());
+        TfmPopup* p = w->popupIfCreated();
+        QTRY_COMPARE(p->isVisible(), true);
+        QCOMPARE(p->windowTitle(), QString::fromUtf8("中国 - Kestrune"));
+        QVERIFY(SettledBody(p->pageView()).contains("China"));
+
+        // Latin text and texts over 100 characters do not pop up; exactly 100 does.
+        Deactivate(*w);
+        clipboard->setText(QStringLiteral("hello world"));
+        clipboard->setText(QString(101, QChar(0x5B66)));
+        clipboard->setText(QStringLiteral("x") + QString(100, QChar(0x5B66)));
+        QTest::qWait(50);
+        QCOMPARE(p->isVisible(), false);
+        QCOMPARE(p->windowTitle(), QString::fromUtf8("中国 - Kestrune"));
+        clipboard->setText(QStringLiteral("x") + QString(99, QChar(0x5B66)));
+        QTRY_COMPARE(p->isVisible(), true);
+
+        // A copy made while Kestrune is the active program is its own: no popup.
+        Deactivate(*w);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        clipboard->setText(QString::fromUtf8("学习"));
+        QTest::qWait(50);
+        QCOMPARE(p->isVisible(), false);
+
+        // The option is kept in setup.ini and read back.
+        QVERIFY(w->SaveSettingsAndQuit());
+        const QByteArray ini = ReadBytes(folder_ + "/setup.ini");
+        QVERIFY2(ini.contains("\nScanClipboard=1\n"), ini.constData());
+        QVERIFY2(ini.contains("\nScanSelection=0\n"), ini.constData());
+        TfmMain again(folder_.toStdString(), forms_);
+        QCOMPARE(again.acScanClipboard->isChecked(), true);
+    }
+
+    void selectionOptionKeptWhereThereIsNoSelection() {
+        // Set on a desktop with a selection; this one has none: hidden, and kept as it was.
+        auto w = NewWindow("[Dicts]\nwords.idx=1\n[Setup]\nScanSelection=1\n");
+        QCOMPARE(w->acScanSelection->isChecked(), false);
+        QVERIFY(w->SaveSettingsAndQuit());
+        QVERIFY(ReadBytes(folder_ + "/setup.ini").contains("\nScanSelection=1\n"));
+    }
+};
+
+int main(int argc, char** argv) {
+    return kes::test::RunWindowTest<PopupWindowTest>(argc, argv);
+}
+
+#include "popupwindow_test.moc"
