@@ -30,6 +30,8 @@ Settings LoadSettings(const std::string& iniPath) {
     s.ShowUcs2 = ini.readBool(S, "ShowUcs2", d.ShowUcs2);
     s.ShowUnihan = ini.readBool(S, "ShowUnihan", d.ShowUnihan);
     s.SearchBoth = ini.readBool(S, "SearchBoth", d.SearchBoth);
+    s.ReleaseViewMinutes =
+        std::max(ini.readInteger(S, "ReleaseViewMinutes", d.ReleaseViewMinutes), 0);
     s.Maximized = ini.readInteger(kFormSection, "Maximized", d.Maximized);
     s.X = ini.readInteger(kFormSection, "X", d.X);
     s.Y = ini.readInteger(kFormSection, "Y", d.Y);
@@ -59,6 +61,7 @@ bool SaveSettings(const std::string& iniPath, const Settings& s) {
     ini.writeBool(S, "ShowUcs2", s.ShowUcs2);
     ini.writeBool(S, "ShowUnihan", s.ShowUnihan);
     ini.writeBool(S, "SearchBoth", s.SearchBoth);
+    ini.writeInteger(S, "ReleaseViewMinutes", s.ReleaseViewMinutes);
     if (s.Maximized != 0) {
         // The last normal bounds stay in the file for the next start.
         ini.writeInteger(kFormSection, "Maximized", 1);

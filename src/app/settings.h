@@ -29,6 +29,9 @@ struct Settings {
     bool ShowUcs2 = false;
     bool ShowUnihan = false;
     bool SearchBoth = true;
+    // Section "Setup": minutes the main window stays hidden before its page view (and the
+    // browser engine's processes) is released; 0: never. A negative value counts as 0.
+    int32_t ReleaseViewMinutes = 10;
     // Section "Form": the window placement (left, top, width, height of the normal window).
     int32_t Maximized = 0;  // 1: the window is maximized
     int32_t X = 10;
@@ -50,10 +53,10 @@ inline const char* const kReadmeMissingText = "<i>NOTE: readme.html is missing o
 // integer give the defaults. pnlLeft below 20 is raised to 20.
 Settings LoadSettings(const std::string& iniPath);
 
-// Writes the sections "Setup" (ten font values, six options) and "Form" (pnlLeft, then the
-// placement: Maximized=1 alone when Maximized is non-zero, otherwise Maximized=0, X, Y, DX,
-// DY) in one atomic write; every other section and line of the file stays as it was.
-// Returns false when the file could not be written (or exists but could not be read, so
+// Writes the sections "Setup" (ten font values, six options, ReleaseViewMinutes) and "Form"
+// (pnlLeft, then the placement: Maximized=1 alone when Maximized is non-zero, otherwise
+// Maximized=0, X, Y, DX, DY) in one atomic write; every other section and line of the file stays as
+// it was. Returns false when the file could not be written (or exists but could not be read, so
 // that its other sections would be lost); the previous file is then untouched.
 bool SaveSettings(const std::string& iniPath, const Settings& settings);
 

@@ -15,10 +15,13 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 #include <exception>
 
 #include "base/bytefile.h"
@@ -30,7 +33,6 @@
 #include "gui/icons.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
-#include "ui/pageview.h"
 
 namespace kes {
 
@@ -61,8 +63,12 @@ constexpr int kItemDataRole = Qt::UserRole;
 
 }  // namespace
 
-TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, QWidget* parent)
-    : QMainWindow(parent), folder_(programFolder), forms_(forms) {
+TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageFactory pageFactory,
+                 QWidget* parent)
+    : QMainWindow(parent),
+      folder_(programFolder),
+      forms_(forms),
+      pageFactory_(std::move(pageFactory)) {
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Kestrune"));
     setWindowIcon(AppIcon());
@@ -199,9 +205,7 @@ void TfmMain::CreateControls() {
     auto* showLayout = new QVBoxLayout(pnlShow);
     // The view sits at (1, 1) inside the panel and follows its size.
     showLayout->setContentsMargins(1, 1, 0, 0);
-    view_ = new ui::PageView(pnlShow);
-    view_->setObjectName(QStringLiteral("browser"));
-    showLayout->addWidget(view_);
+    // The page view comes on the first show (CreatePageView).
     Splitter1->addWidget(pnlLeft);
     Splitter1->addWidget(pnlShow);
     Splitter1->setStretchFactor(0, 0);
@@ -232,10 +236,19 @@ void TfmMain::CreateControls() {
     popupWeb->addSeparator();
     popupWeb->addAction(acDscFont);
     popupWeb->addAction(acPinFont);
-    connect(nwCopy, &QAction::triggered, view_, &ui::PageView::copySelection);
-    connect(nwCopyAll, &QAction::triggered, view_, &ui::PageView::copyAll);
-    connect(view_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { popupWeb->popup(view_->mapToGlobal(pos)); });
+    connect(nwCopy, &QAction::triggered, this, [this] {
+        if (view_) view_->copySelection();
+    });
+    connect(nwCopyAll, &QAction::triggered, this, [this] {
+        if (view_) view_->copyAll();
+    });
+
+    // A hidden window releases its page view after releaseDelayMs_.
+    releaseTimer_ = new QTimer(this);
+    releaseTimer_->setSingleShot(true);
+    connect(releaseTimer_, &QTimer::timeout, this, [this] {
+        if (!isVisible()) ReleasePageView();
+    });
 
     // The tray icon and its menu.
     trayPopup = new QMenu(this);
@@ -300,9 +313,10 @@ void TfmMain::CreateMenus() {
 
 void TfmMain::FormCreate() {
     Busy = 0;
-    view_->loadFile(Q(JoinPath(folder_, "empty.html")));
 
     settings_ = LoadSettings(iniPath());
+    setReleaseDelayMs(static_cast<int>(
+        std::min<int64_t>(int64_t{settings_.ReleaseViewMinutes} * 60000, INT_MAX)));
     pnlLeftWidth_ = std::max(settings_.pnlLeft, kMinPnlLeft);
     Splitter1->setSizes({pnlLeftWidth_, std::max(settings_.DX - pnlLeftWidth_, 100)});
     ApplyOptions();
@@ -420,7 +434,79 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
 // The view
 
 void TfmMain::SetPageBody(const std::string& html) {
+    // A new page starts at its top, in a kept view as in one made later.
+    pageBody_ = html;
+    scroll_ = QPointF();
+    if (!view_) return;
     view_->setPageBody(html);
+    view_->setScrollPosition(scroll_);
+}
+
+bool TfmMain::CreatePageView() {
+    if (view_) return true;
+    if (pageError_) return false;  // the factory failed before: its message stays
+    std::string error;
+    std::unique_ptr<ui::PageView> made = pageFactory_ ? pageFactory_(pnlShow, error) : nullptr;
+    if (!made) {
+        if (error.empty()) error = "The page view is not available.";
+        pageError_ = new QLabel(Q(error), pnlShow);
+        pageError_->setObjectName(QStringLiteral("pageError"));
+        pageError_->setWordWrap(true);
+        pageError_->setAlignment(Qt::AlignCenter);
+        pageError_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        pnlShow->layout()->addWidget(pageError_);
+        pageError_->show();
+        return false;
+    }
+    view_ = made.release();  // owned by pnlShow from here on
+    QWidget* w = view_->widget();
+    w->setObjectName(QStringLiteral("browser"));
+    w->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w, &QWidget::customContextMenuRequested, this,
+            [this, w](const QPoint& pos) { popupWeb->popup(w->mapToGlobal(pos)); });
+    view_->setBodyAppliedHandler([this] { Q_EMIT pageBodyApplied(); });
+    pnlShow->layout()->addWidget(w);
+    w->show();
+    view_->loadFile(Q(JoinPath(folder_, "empty.html")));
+    view_->setPageBody(pageBody_);
+    if (!scroll_.isNull()) view_->setScrollPosition(scroll_);
+    Q_EMIT pageViewChanged(true);
+    return true;
+}
+
+void TfmMain::ReleasePageView() {
+    releaseTimer_->stop();
+    if (!view_) return;
+    scroll_ = view_->scrollPosition();
+    ui::PageView* view = view_;
+    view_ = nullptr;
+    delete view->widget();
+    Q_EMIT pageViewChanged(false);
+}
+
+QString TfmMain::pageError() const {
+    return pageError_ ? pageError_->text() : QString();
+}
+
+void TfmMain::setReleaseDelayMs(int ms) {
+    releaseDelayMs_ = std::max(ms, 0);
+    if (releaseDelayMs_ == 0) {
+        releaseTimer_->stop();
+    } else if (!isVisible() && view_) {
+        releaseTimer_->start(releaseDelayMs_);
+    }
+}
+
+void TfmMain::showEvent(QShowEvent* event) {
+    releaseTimer_->stop();
+    QMainWindow::showEvent(event);
+    CreatePageView();
+}
+
+void TfmMain::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    // A minimized window is not hidden from the user; only a hidden one releases its page.
+    if (!isVisible() && view_ && releaseDelayMs_ > 0) releaseTimer_->start(releaseDelayMs_);
 }
 
 void TfmMain::ResetView() {

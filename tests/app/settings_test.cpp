@@ -36,6 +36,7 @@ void ExpectDefaults(const Settings& s) {
     EXPECT_FALSE(s.ShowUcs2);
     EXPECT_FALSE(s.ShowUnihan);
     EXPECT_TRUE(s.SearchBoth);
+    EXPECT_EQ(s.ReleaseViewMinutes, 10);
     EXPECT_EQ(s.Maximized, 0);
     EXPECT_EQ(s.X, 10);
     EXPECT_EQ(s.Y, 10);
@@ -54,6 +55,7 @@ TEST(SettingsLoad, GarbageValuesGiveDefaults) {
     TempDir dir;
     WriteBytes(dir.file("setup.ini"),
                "[Setup]\nInpFontsize=big\nSearchBoth=\nShowUcs2=on\nAddDescToIndex=1x\n"
+               "ReleaseViewMinutes=ten\n"
                "[Form]\nX=ten\nDX=0x\nMaximized=--1\n");
     ExpectDefaults(LoadSettings(dir.file("setup.ini")));
 }
@@ -79,6 +81,17 @@ TEST(SettingsLoad, ValuesHexAndTheNarrowPanel) {
     EXPECT_EQ(s.DY, 600);
 }
 
+// A negative release time means never, like 0; 0 stays 0.
+TEST(SettingsLoad, ReleaseViewMinutesNeverBelowZero) {
+    TempDir dir;
+    WriteBytes(dir.file("setup.ini"), "[Setup]\nReleaseViewMinutes=-5\n");
+    EXPECT_EQ(LoadSettings(dir.file("setup.ini")).ReleaseViewMinutes, 0);
+    WriteBytes(dir.file("setup.ini"), "[Setup]\nReleaseViewMinutes=0\n");
+    EXPECT_EQ(LoadSettings(dir.file("setup.ini")).ReleaseViewMinutes, 0);
+    WriteBytes(dir.file("setup.ini"), "[Setup]\nReleaseViewMinutes=1\n");
+    EXPECT_EQ(LoadSettings(dir.file("setup.ini")).ReleaseViewMinutes, 1);
+}
+
 TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     TempDir dir;
     const std::string path = dir.file("setup.ini");
@@ -88,6 +101,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     s.pnlLeft = 150;
     s.ShowUcs2 = true;
     s.SearchBoth = false;
+    s.ReleaseViewMinutes = 3;
     s.X = 1;
     s.Y = 2;
     s.DX = 640;
@@ -100,7 +114,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
               "PinFontface=Times\nPinFontsize=12\nDscFontface=Times\nDscFontsize=12\n"
               "TreFontface=Times\nTreFontsize=12\n"
               "TranslateAll=0\nAddDescToIndex=1\nAddPinToIndex=0\nShowUcs2=1\nShowUnihan=0\n"
-              "SearchBoth=0\n"
+              "SearchBoth=0\nReleaseViewMinutes=3\n"
               "\n"
               "[Form]\npnlLeft=150\nMaximized=0\nX=1\nY=2\nDX=640\nDY=480\n");
     Settings back = LoadSettings(path);
@@ -108,6 +122,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     EXPECT_EQ(back.pnlLeft, 150);
     EXPECT_TRUE(back.ShowUcs2);
     EXPECT_FALSE(back.SearchBoth);
+    EXPECT_EQ(back.ReleaseViewMinutes, 3);
     EXPECT_EQ(back.DY, 480);
 }
 
@@ -124,9 +139,8 @@ TEST(SettingsSave, OddLineEndsAndMarksReadBackAsWritten) {
             text += c == '\n' ? end : std::string(1, c);
         return text;
     };
-    for (const std::string& text :
-         {with("\xEF\xBB\xBF\xEF\xBB\xBF", "\n"), with("", "\r\r\n"),
-          with("\xEF\xBB\xBF", "\r\r\n"), with("", "\r")}) {
+    for (const std::string& text : {with("\xEF\xBB\xBF\xEF\xBB\xBF", "\n"), with("", "\r\r\n"),
+                                    with("\xEF\xBB\xBF", "\r\r\n"), with("", "\r")}) {
         WriteBytes(path, text);
         const Settings read = LoadSettings(path);
         EXPECT_EQ(read.InpFontface, "Tahoma");
