@@ -83,6 +83,12 @@ pss_mb() {  # PSS of the process and all its descendants, MB
   done
   awk -v k="$sum" 'BEGIN{printf "%.1f", k/1024}'
 }
+breakdown() {  # PSS of the viewer process alone and of its helpers, MB
+  local own helpers
+  own=$(awk '/^Pss:/{printf "%.1f", $2/1024; exit}' "/proc/$1/smaps_rollup")
+  helpers=$(awk -v a="$(pss_mb "$1")" -v b="$own" 'BEGIN{printf "%.1f", a-b}')
+  echo "  processes: $((1 + $(descendants "$1" | wc -l))) (viewer $own MB, helpers $helpers MB)"
+}
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 # Waits until the log has a line matching the pattern (at most $3 seconds); prints the line.
 wait_line() {
@@ -99,13 +105,16 @@ start_viewer() {  # $1: log file
   viewer=$!
 }
 stop_viewer() { kill "$viewer" 2>/dev/null || true; wait "$viewer" 2>/dev/null || true; viewer=""; }
-click_tray() {  # the one icon in the tray host
-  local w
+click_tray() {  # the one icon in the tray host, at its right end
+  local w width
   w=$(xdotool search --sync --onlyvisible --class trayer | head -1)
-  xdotool mousemove --window "$w" 12 12 click 1
+  width=$(xdotool getwindowgeometry --shell "$w" | sed -n 's/^WIDTH=//p')
+  xdotool mousemove --window "$w" $((width - 12)) 12 click 1
 }
 main_window() { xdotool search --sync --onlyvisible --name '^Kestrune$' | head -1; }
-ms_after() { sed -n "s/.*$1 \\([0-9]*\\) ms after the $2.*/\\1/p" | head -1; }
+ms_after() {  # $1: the line's start, $2: "show" or "start"
+  grep -m1 "$1" | sed -n "s/.* \\([0-9]*\\) ms after the $2.*/\\1/p"
+}
 verdict() {  # figure, target, unit
   awk -v f="$1" -v t="$2" -v u="$3" 'BEGIN{printf "%s %s (target <= %s %s, %.2f of the target)\n", f, u, t, u, f/t}'
 }
@@ -120,21 +129,22 @@ sleep 5
 idle=$(pss_mb "$viewer")
 mapped=$(grep -c libQt6WebEngine "/proc/$viewer/maps" || true)
 echo -n "tray-idle after start: PSS "; verdict "$idle" 60 MB
-echo "  processes: $((1 + $(descendants "$viewer" | wc -l))); mappings of libQt6WebEngine*: $mapped"
+breakdown "$viewer"
+echo "  mappings of libQt6WebEngine*: $mapped"
 import -window root "$work/tray-idle.png" 2>/dev/null || true
 click_tray
 wait_line "$log" "page painted" 20 >/dev/null
 sleep 5
 shown=$(pss_mb "$viewer")
 echo -n "shown with a page: PSS "; verdict "$shown" 180 MB
-echo "  processes: $((1 + $(descendants "$viewer" | wc -l)))"
+breakdown "$viewer"
 import -window root "$work/shown.png" 2>/dev/null || true
 python3 bench/xclose.py "$(main_window)"
 wait_line "$log" "page view released" 90 >/dev/null
 sleep 5
 released=$(pss_mb "$viewer")
 echo -n "tray-idle after release: PSS "; verdict "$released" 70 MB
-echo "  processes: $((1 + $(descendants "$viewer" | wc -l)))"
+breakdown "$viewer"
 : >"$log.again"
 tail -c +1 -f "$log" >"$log.again" &
 tailer=$!

@@ -168,10 +168,9 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     QObject::connect(&fmMain, &TfmMain::terminated, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // The window stays hidden behind the tray icon; without a tray it is the only way in.
-    if (!fmMain.trayAvailable()) fmMain.show();
-
     PageTimer pageTimer(fmMain);
     if (Set(std::getenv("KESTRUNE_PAGE_TIMING"))) pageTimer.install();
+    if (!fmMain.trayAvailable()) fmMain.show();
 
     if (std::getenv("KESTRUNE_EXIT_WHEN_IDLE")) {
         auto quitWhenShown = [&fmMain] {
