@@ -19,12 +19,12 @@ using test::TempDir;
 using test::Utf16Bytes;
 using test::WriteBytes;
 
-struct Run {
+struct CommandRun {
     int code = -1;
     std::string out, err;
 };
 
-Run Import(const TempDir& home, const std::vector<std::string>& args) {
+CommandRun Import(const TempDir& home, const std::vector<std::string>& args) {
     TempDir io;
     std::string cmd =
         "KESTRUNE_HOME=" + ShellQuote(home.path()) + " " + ShellQuote(KESTRUNE_BINARY) + " import";
@@ -44,7 +44,7 @@ TEST(ImportCommand, ExitCodesAndReports) {
     ::gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
     ::gzclose(gz);
 
-    Run r = Import(home, {src.file("cedict_ts.u8.gz")});
+    CommandRun r = Import(home, {src.file("cedict_ts.u8.gz")});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "Imported 1 entries from cedict_ts.u8.gz into " + home.file("cedict_ts.ced") +
                          "\nIndex file created: " + home.file("cedict_ts.idx") +
