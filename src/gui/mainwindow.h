@@ -11,6 +11,7 @@
 #include "app/registry.h"
 #include "app/settings.h"
 #include "gui/forms.h"
+#include "tools/autostart.h"
 
 class QAction;
 class QLabel;
@@ -38,7 +39,10 @@ class TfmMain : public QMainWindow {
     // windows of `forms`, which is read each time (the caller fills it after creating the
     // tool windows, which come after this one) and must outlive the window; an item whose
     // window is null does nothing.
-    TfmMain(const std::string& programFolder, const Forms& forms, QWidget* parent = nullptr);
+    // "Start with the desktop" writes or removes the entry in autostart.folder (starting
+    // autostart.command); without a folder the option is disabled.
+    TfmMain(const std::string& programFolder, const Forms& forms,
+            const AutostartPlace& autostart = {}, QWidget* parent = nullptr);
     ~TfmMain() override;
 
     // ---- Operations ----
@@ -101,6 +105,7 @@ class TfmMain : public QMainWindow {
     QAction* acExit = nullptr;
     QAction* acTranslateAllWords = nullptr;
     QAction* acSearchBoth = nullptr;
+    QAction* acStartWithDesktop = nullptr;
     QAction* acMakeIndex = nullptr;
     QAction* acUniIndex = nullptr;
     QAction* acAddDescIndex = nullptr;
@@ -129,6 +134,9 @@ class TfmMain : public QMainWindow {
     void acChrFontExecute();
     void acPinFontExecute();
     void acDscFontExecute();
+    // "Start with the desktop": writes the autostart entry when checked, removes it when not;
+    // on failure says why and shows the state the file is in.
+    void acStartWithDesktopExecute();
     void Show1Click();
 
   Q_SIGNALS:
@@ -160,6 +168,7 @@ class TfmMain : public QMainWindow {
 
     std::string folder_;
     const Forms& forms_;
+    AutostartPlace autostart_;
     Settings settings_;
     Registry registry_;
     QueryHistory history_;

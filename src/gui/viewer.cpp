@@ -95,13 +95,15 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrune"));
+    // Desktops match the windows to the installed desktop entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     // The five windows, each once for the whole run, in this order. The main window opens
     // the tool windows through `forms`, filled as they are created; the tool windows get the
     // main window's dictionary list, the program folder's files and the entry edit dialog.
     Forms forms;
-    TfmMain fmMain(ctx.programFolder, forms);
+    TfmMain fmMain(ctx.programFolder, forms, ctx.autostart);
     forms.fmMain = &fmMain;
     TfmUserdict fmUserdict(JoinPath(ctx.programFolder, kUserdictName), &fmMain);
     forms.fmUserdict = &fmUserdict;
