@@ -115,8 +115,9 @@ void FileReplacement::failCommit(const std::string& what, int err) {
     throw IoError(target_, Reason(what, err));
 }
 
-void FileReplacement::prepareCommit() {
+void FileReplacement::seal() {
     if (done_) throw IoError(target_, "The replacement has already ended");
+    if (!file_.isOpen()) return;
     try {
         file_.sync();
         file_.close();
@@ -124,6 +125,10 @@ void FileReplacement::prepareCommit() {
         discard();
         throw IoError(target_, e.reason());
     }
+}
+
+void FileReplacement::prepareCommit() {
+    seal();
     if (oldExists_ && ::geteuid() == 0) {
         // Only a privileged process may give a file away; others keep their own ownership.
         if (::chown(tempPath_.c_str(), oldUid_, oldGid_) != 0 && errno != EPERM)

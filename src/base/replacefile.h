@@ -29,6 +29,12 @@ class FileReplacement {
     const std::string& realPath() const { return realPath_; }
     const std::string& tempPath() const { return tempPath_; }
 
+    // Flushes the temporary file to disk and closes it, so that it can be read back (for
+    // example to build an index of it) before commit() publishes it; its last-write time is
+    // final from then on. Throws IoError naming the target; the temporary file is then
+    // removed. Calling it again does nothing.
+    void seal();
+
     // Flushes the temporary file to disk, gives it the mode of the file it replaces (and its
     // owner and group where the process may; a new file gets the mode the umask allows), and
     // renames it over the real file, then flushes the folder. Throws IoError naming the

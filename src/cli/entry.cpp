@@ -35,9 +35,10 @@ EntryDecision DecideEntry(const std::vector<std::string>& args) {
         }
         return d;
     }
-    if (word == "index" || word == "lookup" || word == "unihan") {
+    if (word == "index" || word == "lookup" || word == "unihan" || word == "import") {
         d.branch = word == "index"    ? EntryBranch::Index
                    : word == "lookup" ? EntryBranch::Lookup
+                   : word == "import" ? EntryBranch::Import
                                       : EntryBranch::Unihan;
         d.args.assign(args.begin() + 1, args.end());
         return d;

@@ -15,13 +15,15 @@ enum class EntryBranch {
     Index,    // "index" + its arguments
     Lookup,   // "lookup" + its arguments
     Unihan,   // "unihan" + its arguments
+    Import,   // "import" + its arguments
     Help,     // "--help" or "-h"
 };
 
 struct EntryDecision {
     EntryBranch branch = EntryBranch::Viewer;
-    std::string path;               // Convert: the source path, trimmed, letter case kept
-    std::vector<std::string> args;  // Index, Lookup, Unihan: the arguments after the command word
+    std::string path;  // Convert: the source path, trimmed, letter case kept
+    std::vector<std::string>
+        args;  // Index, Lookup, Unihan, Import: the arguments after the command word
 };
 
 // The command word is the first argument trimmed (code units up to U+0020) and lowercased.

@@ -1,10 +1,12 @@
-// Entry point: the command-line branches ("dsl", "index", "lookup", "unihan", "--help") end here
-// without loading the toolkit; everything else becomes the viewer executable (same process).
+// Entry point: the command-line branches ("dsl", "index", "import", "lookup", "unihan",
+// "--help") end here without loading the toolkit; everything else becomes the viewer
+// executable (same process).
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/cli_import.h"
 #include "cli/cli_index.h"
 #include "cli/cli_lookup.h"
 #include "cli/cli_unihan.h"
@@ -16,10 +18,23 @@ int main(int argc, char** argv) {
     kes::EntryDecision decision = kes::DecideEntry(args);
 
     const std::string executableFolder = kes::ExecutableFolder();
+    const kes::ProgramFolderChoice folder = kes::ChooseThisProgramFolder(executableFolder);
+    if (decision.branch == kes::EntryBranch::Help) {
+        std::cout << kes::UsageText(folder);
+        return 0;
+    }
     kes::CommandContext ctx;
-    ctx.programFolder = kes::ProgramFolder();
+    ctx.programFolder = folder.folder;
     // A message box as well when stdout is not a terminal and a display is available.
     ctx.showMessage = kes::DesktopMessageSink(executableFolder);
+    if (folder.kind == kes::ProgramFolderKind::User) {
+        // An installed program: its files live in the user folder, filled at the first start.
+        const kes::Outcome seeded = kes::SeedUserFolder(folder.folder, folder.installedData);
+        if (!seeded.ok) {
+            std::cerr << kes::MessageWithDetail(seeded) << '\n' << std::flush;
+            if (folder.folder.empty()) return 1;
+        }
+    }
 
     switch (decision.branch) {
         case kes::EntryBranch::Convert:
@@ -28,11 +43,11 @@ int main(int argc, char** argv) {
             return kes::RunIndexCommand(decision.args, ctx);
         case kes::EntryBranch::Lookup:
             return kes::RunLookupCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
+        case kes::EntryBranch::Import:
+            return kes::RunImportCommand(decision.args, ctx, std::cout, std::cerr);
         case kes::EntryBranch::Unihan:
             return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
         case kes::EntryBranch::Help:
-            std::cout << kes::UsageText();
-            return 0;
         case kes::EntryBranch::Viewer:
             break;
     }

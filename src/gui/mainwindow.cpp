@@ -327,12 +327,21 @@ void TfmMain::FormCreate() {
     RegistryCallbacks cb;
     cb.message = [this](const std::string& text) { ui::ShowMessage(Q(text), QString(), this); };
     cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
+    // A stale index: rebuild it now with its old name and options? (Enter answers Yes.)
+    cb.ask = [this](const std::string& text) {
+        return ui::AskYesNo(Q(text), QString(), this, /*defaultYes=*/true);
+    };
+    cb.progress = [this](int percent) {
+        ShowBuildProgress(percent);
+        ui::ProcessPendingMessagesThrottled();
+    };
     try {
         DiscoverDictionaries(registry_, folder_, cb);
     } catch (const std::exception& e) {
         // The rest of the start-up is skipped; the window still exists.
         ui::ShowError(Q(std::string(e.what())), QString(), this);
     }
+    ShowStatus(QString());
     if (!registry_.Unihan.Available) {
         acShowUnihan->setChecked(false);
         acShowUnihan->setEnabled(false);

@@ -262,7 +262,7 @@ TEST_F(EntryProgram, OutputThatCannotBeCreatedIsAFailure) {
 TEST_F(EntryProgram, HelpListsTheCommands) {
     RunResult r = RunProgram(scratch, home.path(), work.path(), {"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, UsageText());
+    EXPECT_EQ(r.out, UsageText({ProgramFolderKind::Environment, home.path(), ""}));
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/viewerargs.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 extern char** environ;
@@ -23,6 +24,8 @@ extern char** environ;
 namespace kes {
 namespace {
 
+using test::MakeDict;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -225,7 +228,50 @@ TEST_F(EntryLaunch, CommandsWithoutAViewerStillWork) {
     EXPECT_EQ(r.err, "File not found: missing.dsl\n");
     r = Start(io, entry(), {"--help"}, Env(":0"));
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.out, UsageText());
+    EXPECT_EQ(r.out, UsageText({ProgramFolderKind::Environment, home.path(), ""}));
+}
+
+// An installed layout (bin/kestrune, share/kestrune/) started with an empty home and no
+// KESTRUNE_HOME: the user folder is created and seeded at the first command, its dictionary is
+// found, nothing is written under the install prefix, and the next start reuses the folder.
+TEST_F(EntryLaunch, InstalledEntryUsesTheSeededUserFolder) {
+    const std::string data = root.file("share/kestrune");
+    fs::create_directories(data);
+    WriteBytes(JoinPath(data, "empty.html"), "<html><body></body></html>");
+    WriteBytes(JoinPath(data, "readme.html"), "<p>About</p>");
+    MakeDict(data, "cedict", "CC-CEDICT", {"中國 中国 [Zhong1 guo2] /China/"},
+             IndexBuildOptions{true, true});
+    fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec);
+    const auto installed = NamesIn(root.path());
+    const std::map<std::string, const char*> env{{"KESTRUNE_HOME", nullptr},
+                                                 {"XDG_DATA_HOME", nullptr},
+                                                 {"HOME", io.path().c_str()},
+                                                 {"DISPLAY", nullptr},
+                                                 {"WAYLAND_DISPLAY", nullptr}};
+    const std::string user = io.file(".local/share/kestrune");
+
+    // --help names the folder without creating it.
+    Outcome r = Start(io, entry(), {"--help"}, env);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, UsageText({ProgramFolderKind::User, user, data}));
+    EXPECT_NE(
+        r.out.find("Program folder: " + user + " (the user folder, seeded from " + data + ")\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_FALSE(fs::exists(user));
+
+    for (int run = 0; run < 2; ++run) {
+        r = Start(io, entry(), {"lookup", "中国"}, env);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_NE(r.out.find("中國 [中国]"), std::string::npos) << r.out;
+        EXPECT_EQ(NamesIn(user), (std::vector<std::string>{"cedict.ced", "cedict.idx", "empty.html",
+                                                           "readme.html"}));
+    }
+    fs::permissions(data, fs::perms::owner_all);
+    EXPECT_EQ(NamesIn(root.path()), installed);
+    EXPECT_EQ(NamesIn(data),
+              (std::vector<std::string>{"cedict.ced", "cedict.idx", "empty.html", "readme.html"}));
 }
 
 // Every command and argument error of the shipped entry, with the dynamic loader listing what
