@@ -13,7 +13,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 usr=$root/usr
 id=org.kestrune.Kestrune
 need=(bin/kestrune share/kestrune/empty.html share/kestrune/readme.html
-      share/man/man1/kestrune.1.gz share/doc/kestrune/copyright)
+      share/man/man1/kestrune.1.gz share/doc/kestrune/copyright share/doc/kestrune/changelog.gz)
 if [ "$viewer" = ON ]; then
   need+=(share/applications/$id.desktop share/metainfo/$id.metainfo.xml
          share/icons/hicolor/scalable/apps/$id.svg)
