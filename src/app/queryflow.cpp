@@ -190,7 +190,8 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
             r.Dicts.emplace_back();
             DictSearchResult& d = r.Dicts.back();
             d.Position = i;
-            readers.push_back(std::make_unique<DicReader>(dic, reg.Folder, options.SearchBoth));
+            readers.push_back(
+                std::make_unique<DicReader>(dic, reg.Folder, options.SearchBoth, reg.Views.get()));
             DicReader& reader = *readers.back();
             if (dictNumber <= 0) {
                 d.Listed = true;

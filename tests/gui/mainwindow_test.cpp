@@ -150,22 +150,51 @@ class MainWindowTest : public QObject {
         QCOMPARE(QFile::exists(folder_ + "/setup.ini"), true);  // "Dicts" was written
     }
 
-    void discoveryMessagesAreShownAtStart() {
+    // The data file changes after its index was built: the index is deleted at start, then the
+    // rebuild with the old name and options is offered (default Yes). No keeps it deleted.
+    void staleIndexIsDeletedAndTheRebuildOffered() {
         NewFolder();
-        // The data file changes after its index was built: the index is deleted at start.
         QFile ced(folder_ + "/first.ced");
         QVERIFY(ced.open(QIODevice::Append));
         ced.write(QByteArray("x\0\r\0\n\0", 6));
         ced.close();
+        const QString question =
+            "Rebuild index file first.idx now with the same name and options?\n\nName: First "
+            "dictionary\nTranslation words: yes\nPinyin: no";
+        {
+            ScriptedDialogs script;
+            script.ok().no();
+            auto w = NewWindow();
+            QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+            QCOMPARE(script.messages(),
+                     QStringList("Index file first.idx was deleted because of changes in first.ced "
+                                 "datafile!"));
+            QCOMPARE(script.shown().size(), size_t(2));
+            QCOMPARE(script.shown()[1].kind, ui::DialogKind::Question);
+            QCOMPARE(script.shown()[1].text, question);
+            QCOMPARE(QFile::exists(folder_ + "/first.idx"), false);
+            QCOMPARE(w->tvMain->topLevelItemCount(), 1);
+            QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("Second dictionary"));
+            QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        }
+        // Yes: built again under its old name; it keeps its place and answers searches.
+        QFile::remove(folder_ + "/first.idx");
+        MakeDict(folder_, "first", "First dictionary", kFirstDict);
+        QVERIFY(ced.open(QIODevice::Append));
+        ced.write(QByteArray("y\0\r\0\n\0", 6));
+        ced.close();
+        WriteBytes(folder_ + "/setup.ini", "[Dicts]\nfirst.idx=1\nsecond.idx=1\n");
         ScriptedDialogs script;
+        script.ok().yes();
         auto w = NewWindow();
-        QCOMPARE(script.messages(),
-                 QStringList("Index file first.idx was deleted because of changes in first.ced "
-                             "datafile!"));
-        QCOMPARE(QFile::exists(folder_ + "/first.idx"), false);
-        QCOMPARE(w->tvMain->topLevelItemCount(), 1);
-        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("Second dictionary"));
-        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+        QCOMPARE(script.shown().size(), size_t(2));
+        QCOMPARE(script.shown()[1].text, question);
+        QCOMPARE(QFile::exists(folder_ + "/first.idx"), true);
+        QCOMPARE(w->tvMain->topLevelItemCount(), 2);
+        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("First dictionary"));
+        Type(*w, QString::fromUtf8("中國"));
+        QVERIFY(Body(*w).contains("Middle Kingdom"));
     }
 
     void missingReadmeGivesTheNote() {
