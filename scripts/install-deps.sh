@@ -13,7 +13,7 @@ PACKAGES=(
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev
   time
-  librsvg2-bin desktop-file-utils appstream dpkg-dev xz-utils
+  librsvg2-bin desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
