@@ -13,6 +13,7 @@ PACKAGES=(
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev
   time
+  librsvg2-bin desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

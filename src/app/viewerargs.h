@@ -2,7 +2,9 @@
 // viewer executable (`kestrune-viewer`, which holds the windows). The entry resolves the
 // program folder and passes it on; the viewer never works it out itself.
 //
-//   kestrune-viewer --program-folder DIR [ARG...]   the viewer; ARG... go to the toolkit
+//   kestrune-viewer --program-folder DIR [--entry PATH] [ARG...]
+//                                                   the viewer; ARG... go to the toolkit;
+//                                                   PATH is the entry's own executable
 //   kestrune-viewer --message TEXT                  one message box with TEXT, then the end
 #pragma once
 
@@ -23,13 +25,16 @@ enum class ViewerMode {
 struct ViewerRequest {
     ViewerMode mode = ViewerMode::Invalid;
     std::string programFolder;             // Viewer
+    std::string entryPath;                 // Viewer: the entry's executable ("" when not given)
     std::vector<std::string> toolkitArgs;  // Viewer: the entry's arguments, as given
     std::string message;                   // Message
 };
 
 // The arguments (without the program name) that start the viewer for `programFolder`, with
-// the entry's own arguments passed on to the toolkit.
+// the entry's executable (`entryPath`, left out when empty) and its own arguments passed on
+// to the toolkit.
 std::vector<std::string> ViewerArguments(const std::string& programFolder,
+                                         const std::string& entryPath,
                                          const std::vector<std::string>& entryArgs);
 
 // The arguments (without the program name) that show `text` in a message box.

@@ -64,11 +64,12 @@ constexpr int kItemDataRole = Qt::UserRole;
 }  // namespace
 
 TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageFactory pageFactory,
-                 QWidget* parent)
+                 const AutostartPlace& autostart, QWidget* parent)
     : QMainWindow(parent),
       folder_(programFolder),
       forms_(forms),
-      pageFactory_(std::move(pageFactory)) {
+      pageFactory_(std::move(pageFactory)),
+      autostart_(autostart) {
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Kestrune"));
     setWindowIcon(AppIcon());
@@ -107,6 +108,12 @@ void TfmMain::CreateActions() {
     acTranslateAllWords =
         make("acTranslateAllWords", QStringLiteral("&Translate text (instead of word)"), true);
     acSearchBoth = make("acSearchBoth", QStringLiteral("&Search both chinese forms"), true);
+    acStartWithDesktop =
+        make("acStartWithDesktop", QStringLiteral("Start with the &desktop"), true);
+    // Its state is whether the entry exists, read now and whenever the menu opens (the file
+    // may be changed by other programs).
+    acStartWithDesktop->setChecked(AutostartEnabled(autostart_.folder));
+    acStartWithDesktop->setEnabled(!autostart_.folder.empty());
     acMakeIndex = make("acMakeIndex", QStringLiteral("&Create index for CEDICT file"));
     acUniIndex = make("acUniIndex", QStringLiteral("C&reate index for Unihan"));
     acAddDescIndex =
@@ -134,6 +141,7 @@ void TfmMain::CreateActions() {
     connect(acChrFont, &QAction::triggered, this, &TfmMain::acChrFontExecute);
     connect(acPinFont, &QAction::triggered, this, &TfmMain::acPinFontExecute);
     connect(acDscFont, &QAction::triggered, this, &TfmMain::acDscFontExecute);
+    connect(acStartWithDesktop, &QAction::triggered, this, &TfmMain::acStartWithDesktopExecute);
     connect(acExit, &QAction::triggered, this, [this] { SaveSettingsAndQuit(); });
     connect(acMakeIndex, &QAction::triggered, this, &TfmMain::acMakeIndexExecute);
     connect(acUniIndex, &QAction::triggered, this, &TfmMain::acUniIndexExecute);
@@ -292,6 +300,10 @@ void TfmMain::CreateMenus() {
     QMenu* setup = bar->addMenu(QStringLiteral("&Settings"));
     setup->addAction(acTranslateAllWords);
     setup->addAction(acSearchBoth);
+    setup->addSeparator();
+    setup->addAction(acStartWithDesktop);
+    connect(setup, &QMenu::aboutToShow, this,
+            [this] { acStartWithDesktop->setChecked(AutostartEnabled(autostart_.folder)); });
     QMenu* dict = bar->addMenu(QStringLiteral("D&ict"));
     dict->addAction(acMakeIndex);
     dict->addAction(acUniIndex);
@@ -653,6 +665,12 @@ void TfmMain::acPinFontExecute() {
 }
 void TfmMain::acDscFontExecute() {
     PickFont(settings_.DscFontface, settings_.DscFontsize);
+}
+
+void TfmMain::acStartWithDesktopExecute() {
+    const Outcome r = SetAutostart(autostart_, acStartWithDesktop->isChecked());
+    if (!r.ok) ui::ShowError(Q(MessageWithDetail(r)), QString(), this);
+    acStartWithDesktop->setChecked(AutostartEnabled(autostart_.folder));
 }
 
 // ---------------------------------------------------------------------------------------

@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "gui/forms.h"
 #include "ui/pageloader.h"
+#include "tools/autostart.h"
 
 class QAction;
 class QLabel;
@@ -39,8 +40,11 @@ class TfmMain : public QMainWindow {
     // windows of `forms`, which is read each time (the caller fills it after creating the
     // tool windows, which come after this one) and must outlive the window; an item whose
     // window is null does nothing.
+    // The page view is made by `pageFactory` when the window is first shown. "Start with the
+    // desktop" writes or removes the entry in autostart.folder (starting autostart.command);
+    // without a folder the option is disabled.
     TfmMain(const std::string& programFolder, const Forms& forms, ui::PageFactory pageFactory,
-            QWidget* parent = nullptr);
+            const AutostartPlace& autostart = {}, QWidget* parent = nullptr);
     ~TfmMain() override;
 
     // ---- Operations ----
@@ -118,6 +122,7 @@ class TfmMain : public QMainWindow {
     QAction* acExit = nullptr;
     QAction* acTranslateAllWords = nullptr;
     QAction* acSearchBoth = nullptr;
+    QAction* acStartWithDesktop = nullptr;
     QAction* acMakeIndex = nullptr;
     QAction* acUniIndex = nullptr;
     QAction* acAddDescIndex = nullptr;
@@ -146,6 +151,9 @@ class TfmMain : public QMainWindow {
     void acChrFontExecute();
     void acPinFontExecute();
     void acDscFontExecute();
+    // "Start with the desktop": writes the autostart entry when checked, removes it when not;
+    // on failure says why and shows the state the file is in.
+    void acStartWithDesktopExecute();
     void Show1Click();
 
   Q_SIGNALS:
@@ -183,6 +191,7 @@ class TfmMain : public QMainWindow {
 
     std::string folder_;
     const Forms& forms_;
+    AutostartPlace autostart_;
     Settings settings_;
     Registry registry_;
     QueryHistory history_;

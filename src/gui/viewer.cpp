@@ -142,6 +142,8 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrune"));
+    // Desktops match the windows to the installed desktop entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     // The five windows, each once for the whole run, in this order. The main window opens
@@ -150,7 +152,8 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     Forms forms;
     TfmMain fmMain(
         ctx.programFolder, forms,
-        ui::PluginPageFactory(ui::PagePluginPath(QCoreApplication::applicationDirPath())));
+        ui::PluginPageFactory(ui::PagePluginPath(QCoreApplication::applicationDirPath())),
+        ctx.autostart);
     forms.fmMain = &fmMain;
     TfmUserdict fmUserdict(JoinPath(ctx.programFolder, kUserdictName), &fmMain);
     forms.fmUserdict = &fmUserdict;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "gui/forms.h"
+#include "tools/autostart.h"
 
 namespace kes {
 
@@ -12,6 +13,7 @@ namespace kes {
 struct ViewerContext {
     std::string programFolder;
     std::function<void(const std::string& text)> showMessage;  // may be empty: stderr then
+    AutostartPlace autostart;  // "Start with the desktop": the folder and the command to write
 };
 
 // Runs the dictionary viewer until "&Quit" or "Exit" (or, without a tray, closing the window).

@@ -47,11 +47,17 @@ TEST(MessageBoxRule, OnlyWithoutATerminalAndWithAVisibleDisplay) {
 }
 
 TEST(ViewerArgs, RoundTripAndRefusals) {
-    ViewerRequest r =
-        ParseViewerArguments(ViewerArguments("/a folder/x", {"-platform", "xcb", "--message"}));
+    ViewerRequest r = ParseViewerArguments(
+        ViewerArguments("/a folder/x", "/opt/k/bin/kestrune", {"-platform", "xcb", "--message"}));
     EXPECT_EQ(r.mode, ViewerMode::Viewer);
     EXPECT_EQ(r.programFolder, "/a folder/x");
+    EXPECT_EQ(r.entryPath, "/opt/k/bin/kestrune");
     EXPECT_EQ(r.toolkitArgs, (std::vector<std::string>{"-platform", "xcb", "--message"}));
+    // Without the entry's path, and with "--entry" as the toolkit's own first argument.
+    r = ParseViewerArguments(ViewerArguments("/f", "", {"--entry"}));
+    EXPECT_EQ(r.mode, ViewerMode::Viewer);
+    EXPECT_EQ(r.entryPath, "");
+    EXPECT_EQ(r.toolkitArgs, std::vector<std::string>{"--entry"});
 
     r = ParseViewerArguments(MessageBoxArguments("Converted: 1 terms\nsecond line"));
     EXPECT_EQ(r.mode, ViewerMode::Message);
@@ -153,7 +159,7 @@ TEST_F(EntryLaunch, ViewerBranchBecomesTheViewerInTheSameProcess) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(ReadBytes(root.file("pid")), std::to_string(r.pid) + "\n");
     EXPECT_EQ(ReadBytes(root.file("args")),
-              "--program-folder\n" + home.path() + "\n-style\nfusion\n");
+              "--program-folder\n" + home.path() + "\n--entry\n" + entry() + "\n-style\nfusion\n");
 }
 
 TEST_F(EntryLaunch, InstalledViewerIsFoundRelativeToTheEntry) {
@@ -163,7 +169,8 @@ TEST_F(EntryLaunch, InstalledViewerIsFoundRelativeToTheEntry) {
     PutViewer(installed);
     Outcome r = Start(io, entry(), {}, Env());
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(ReadBytes(root.file("args")), "--program-folder\n" + home.path() + "\n");
+    EXPECT_EQ(ReadBytes(root.file("args")),
+              "--program-folder\n" + home.path() + "\n--entry\n" + entry() + "\n");
 }
 
 TEST_F(EntryLaunch, MissingViewerIsNamed) {

@@ -27,6 +27,7 @@
 #include "gui/mainwindow.h"
 #include "gui/userdictwindow.h"
 #include "support/windowtest.h"
+#include "tools/autostart.h"
 #include "ui/dialogs.h"
 #include "ui/pageview.h"
 
@@ -370,7 +371,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(items[0], QString("&Show UCS-2|S&how Unihan info|-|&Input field font|Tree font|"
                                    "&Word output font|&Pinyin output font|"
                                    "&Translation output font|-|&Quit"));
-        QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms"));
+        QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms|-|"
+                                   "Start with the &desktop"));
         QCOMPARE(items[2], QString("&Create index for CEDICT file|C&reate index for Unihan|-|"
                                    "&Also add english/russian words to index|"
                                    "A&lso add pinyin to index|-|&Dictionaries|-|"
@@ -901,6 +903,78 @@ class MainWindowTest : public QObject {
         QTest::qWait(500);
         QCOMPARE(w->pageView()->evaluate("document.title").toString(), QString("Kestrune"));
         QCOMPARE(w->pageView()->url().fileName(), QString("empty.html"));
+    }
+
+    // "Start with the desktop", chosen in the Settings menu as a user does (the menu opened,
+    // the item picked by its key).
+    void startWithTheDesktopWritesAndRemovesTheAutostartEntry() {
+        NewFolder(true);
+        QTemporaryDir config;
+        const AutostartPlace place{config.filePath("autostart").toStdString(),
+                                   "\"/opt/my apps/kestrune\""};
+        const QString entry = config.filePath("autostart/kestrune.desktop");
+        forms_ = Forms{};
+        auto w = std::make_unique<TfmMain>(folder_.toStdString(), forms_,
+                                           kes::test::PageFactory(), place);
+        QMenu* settings = nullptr;
+        for (QAction* m : w->menuBar()->actions())
+            if (m->text() == "&Settings") settings = m->menu();
+        QVERIFY(settings != nullptr);
+        QVERIFY(settings->actions().contains(w->acStartWithDesktop));
+        auto open = [&] { settings->popup(QPoint(0, 0)); };
+        auto pick = [&] {
+            open();
+            QTRY_VERIFY(settings->isVisible());
+            QTest::keyClick(settings, Qt::Key_D);
+            QTRY_VERIFY(!settings->isVisible());
+        };
+        ScriptedDialogs script;
+        QVERIFY(w->acStartWithDesktop->isCheckable());
+        QVERIFY(w->acStartWithDesktop->isEnabled());
+        QCOMPARE(w->acStartWithDesktop->isChecked(), false);
+
+        // On: the entry is written (its folder created), starting the given command.
+        pick();
+        QCOMPARE(w->acStartWithDesktop->isChecked(), true);
+        QCOMPARE(ReadBytes(entry), QByteArray::fromStdString(AutostartEntryText(place.command)));
+        QVERIFY(ReadBytes(entry).contains("\nExec=\"/opt/my apps/kestrune\"\n"));
+
+        // Off: the entry is gone.
+        pick();
+        QCOMPARE(w->acStartWithDesktop->isChecked(), false);
+        QVERIFY(!QFile::exists(entry));
+
+        // The state is the file's, read again whenever the menu opens.
+        WriteBytes(entry, "[Desktop Entry]\nExec=kestrune\n");
+        open();
+        QTRY_VERIFY(settings->isVisible());
+        QCOMPARE(w->acStartWithDesktop->isChecked(), true);
+        settings->hide();
+        QFile::remove(entry);
+        open();
+        QTRY_VERIFY(settings->isVisible());
+        QCOMPARE(w->acStartWithDesktop->isChecked(), false);
+        settings->hide();
+        QVERIFY(script.shown().empty());
+
+        // A failure is said, with the file and the reason; the item shows the file's state.
+        QDir(config.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(config.path()));
+        WriteBytes(config.filePath("autostart"), "not a folder");
+        script.ok();
+        pick();
+        QCOMPARE(script.shown().size(), size_t(1));
+        QCOMPARE(script.shown()[0].kind, DialogKind::Error);
+        QVERIFY2(
+            script.shown()[0].text.startsWith("Cannot write the autostart entry " + entry + "\n"),
+            qPrintable(script.describe()));
+        QCOMPARE(w->acStartWithDesktop->isChecked(), false);
+
+        // Without an autostart folder (no home) the option cannot be chosen.
+        auto homeless = std::make_unique<TfmMain>(folder_.toStdString(), forms_,
+                                                 kes::test::PageFactory(), AutostartPlace{});
+        QCOMPARE(homeless->acStartWithDesktop->isEnabled(), false);
+        QCOMPARE(homeless->acStartWithDesktop->isChecked(), false);
     }
 };
 
