@@ -236,7 +236,11 @@ class MainWindowTest : public QObject {
         QVERIFY(w->SaveSettingsAndQuit());
         QCOMPARE(ended.count(), 1);
         QVERIFY(QFileInfo(folder_ + "/setup.ini").isDir());
-        QVERIFY(script.shown().empty());  // silently not saved
+        // The program ends, and says that the settings were not kept, and why.
+        QCOMPARE(script.messages(),
+                 QStringList("ERROR: The settings could not be saved to setup.ini!\nCannot open "
+                             "file (not a regular file): " +
+                             folder_ + "/setup.ini"));
     }
 
     void quittingMaximizedWritesOnlyMaximized() {
@@ -751,7 +755,9 @@ class MainWindowTest : public QObject {
         w->acMakeIndex->trigger();
         QCOMPARE(busyAtPrompt, 1);
         QCOMPARE(script.messages(),
-                 QStringList("ERROR: Unknown error when creating index file!\nNot enough memory"));
+                 QStringList("ERROR: Unknown error when creating index file!\nNot enough memory "
+                             "to build the index of " +
+                             folder_ + "/third.ced"));
         QCOMPARE(w->Busy, 0);
         QCOMPARE(w->statusText(1), QString());
         QCOMPARE(QDir(folder_).entryList({"third.*"}), QStringList({"third.ced"}));
