@@ -38,7 +38,8 @@ if [ ! -f "$work/cedict.ced" ] || [ "$cedict" -nt "$work/cedict.ced" ]; then
   iconv -f UTF-8 -t UTF-16LE "$cedict" >"$work/cedict.ced.part"
   mv "$work/cedict.ced.part" "$work/cedict.ced"
 fi
-[ -f "$work/text.txt" ] || python3 "$root/bench/text_gen.py" "$cedict" "$work/text.txt" 20000
+. "$root/bench/prose.sh"
+[ -f "$work/text.txt" ] || bench_prose "$work/text.txt" 20000
 src=$work/dsl-source.dsl
 if [ ! -f "$src" ] || [ "$(stat -c %s "$src")" -lt $((dsl_mb * 1024 * 1024)) ]; then
   python3 "$root/bench/dsl_gen.py" "$cedict" "$src" "$dsl_mb"

@@ -1,5 +1,7 @@
 #include "app/queryflow.h"
 
+#include "app/pagebuffer.h"
+
 #include <algorithm>
 #include <memory>
 #include <optional>
@@ -64,7 +66,7 @@ namespace {
 // The entries of one lookup appended to the page: each offset rendered once (the shown
 // offsets are reset first), and the offsets rendered, in page order. Without the page the
 // same entries are chosen and no HTML is made. True when an entry was added.
-bool AppendEntries(std::string& page, DicReader& reader, const std::vector<int32_t>& offsets,
+bool AppendEntries(PageBuffer& page, DicReader& reader, const std::vector<int32_t>& offsets,
                    const SearchOptions& options, ShownOffsets& shown,
                    std::vector<int32_t>& rendered) {
     shown.reset();
@@ -73,9 +75,10 @@ bool AppendEntries(std::string& page, DicReader& reader, const std::vector<int32
         reader.CheckOffset(off);
         if (!options.RenderPage) {
             if (shown.markShown(off)) rendered.push_back(off);
-        } else if (AppendEntry(page, reader.data(), off, shown, options.Fonts,
+        } else if (AppendEntry(page.tail(), reader.data(), off, shown, options.Fonts,
                                options.SearchBoth)) {
             rendered.push_back(off);
+            page.seal();
         }
     }
     return rendered.size() > before;
@@ -84,7 +87,7 @@ bool AppendEntries(std::string& page, DicReader& reader, const std::vector<int32
 // One dictionary's part of the page: its heading, what `entries` appends, and the spacer;
 // nothing at all when `entries` appends nothing. Returns what `entries` returned.
 template <typename Entries>
-bool AppendDictPart(std::string& page, const TDic& dic, bool renderPage, Entries entries) {
+bool AppendDictPart(PageBuffer& page, const TDic& dic, bool renderPage, Entries entries) {
     const std::size_t start = page.size();
     if (renderPage) page += DictHeadingHtml(dic.Description);
     const std::size_t body = page.size();
@@ -103,7 +106,7 @@ bool AppendDictPart(std::string& page, const TDic& dic, bool renderPage, Entries
 template <typename Append>
 void SearchPinyinReadings(const Registry& reg, SearchResult& r,
                           std::vector<std::unique_ptr<DicReader>>& readers, const std::u16string& q,
-                          std::string& page, bool renderPage, const Append& append) {
+                          PageBuffer& page, bool renderPage, const Append& append) {
     std::vector<int32_t> found;
     for (const PinyinReading& reading : PinyinReadings(q)) {
         for (const std::u16string& key : reading.Keys) {
@@ -171,7 +174,7 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
     r.AllDictionaries = dictNumber <= 0;
     const bool segment = options.TranslateAll && !r.NonChinese;
 
-    std::string page;
+    PageBuffer page;
     ShownOffsets shown;
     // One reader per dictionary asked, open for the whole search.
     std::vector<std::unique_ptr<DicReader>> readers;
@@ -190,7 +193,8 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
             r.Dicts.emplace_back();
             DictSearchResult& d = r.Dicts.back();
             d.Position = i;
-            readers.push_back(std::make_unique<DicReader>(dic, reg.Folder, options.SearchBoth));
+            readers.push_back(
+                std::make_unique<DicReader>(dic, reg.Folder, options.SearchBoth, reg.Views.get()));
             DicReader& reader = *readers.back();
             if (dictNumber <= 0) {
                 d.Listed = true;
@@ -232,7 +236,10 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
         return r;
     }
     if (options.TranslateAll && r.NonChinese) page += kNoticeHtml;
-    r.Page = std::move(page);
+    if (options.PageInPieces)
+        r.PagePieces = std::move(page).pieces();
+    else
+        r.Page = std::move(page).join();
     return r;
 }
 

@@ -46,6 +46,9 @@ struct SearchOptions {
     // False: the entries are found and listed in DictSearchResult::Offsets, but no HTML is
     // made (the Page holds no entry blocks), for callers that print entries their own way.
     bool RenderPage = true;
+    // True: the page is left in SearchResult::PagePieces (for writing it out as it is) and
+    // Page stays empty.
+    bool PageInPieces = false;
 };
 SearchOptions SearchOptionsOf(const Settings& s);
 
@@ -84,6 +87,8 @@ struct SearchResult {
     std::vector<DictSearchResult> Dicts;
     // The complete page body; valid only when Error is empty.
     std::string Page;
+    // With SearchOptions::PageInPieces: the page body in pieces, in order.
+    std::vector<std::string> PagePieces;
     // The text of an input/output error that ended the search: the window shows it and
     // keeps its page; the field and the history are already updated, and Dicts holds what
     // was gathered before the error.

@@ -138,6 +138,7 @@ void DiscoverDictionaries(Registry& reg, const std::string& folder, const Regist
     reg.Folder = folder;
     reg.Dicts.clear();
     reg.StartText.clear();
+    reg.Views->clear();
     for (const std::string& name : ListFiles(folder, ".ced")) {
         if (cb.processMessages) cb.processMessages();
         AddDictionary(reg, name, cb);

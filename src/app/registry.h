@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,8 @@ struct Registry {
     std::vector<TDic> Dicts;  // search order, at most kMaxDictionaries
     std::string StartText;    // "Dictionaries found:" and the list, + the Unihan line
     UnihanIndex Unihan;       // loaded by DiscoverDictionaries
+    // Memory views of the dictionaries' files, kept between searches.
+    std::shared_ptr<FileViews> Views = std::make_shared<FileViews>();
 };
 
 struct DiscoverOptions {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "base/lines.h"
 #include "base/text.h"
@@ -54,16 +55,56 @@ void AppendDecimal(std::string& out, long value) {
     out.append(buf, r.ptr);
 }
 
+// Appends text made in a small local buffer, flushed to the page when full: one append per
+// run instead of several per character.
+class PieceWriter {
+  public:
+    explicit PieceWriter(std::string& out) : out_(out) {}
+    ~PieceWriter() { flush(); }
+    void put(char c) {
+        if (n_ == sizeof buf_) flush();
+        buf_[n_++] = c;
+    }
+    void put(std::string_view s) {
+        if (s.size() > sizeof buf_ - n_) {
+            flush();
+            if (s.size() > sizeof buf_) {
+                out_.append(s);
+                return;
+            }
+        }
+        std::memcpy(buf_ + n_, s.data(), s.size());
+        n_ += s.size();
+    }
+    // "&#" decimal ";"
+    void charRef(char16_t c) {
+        if (sizeof buf_ - n_ < 8) flush();
+        buf_[n_++] = '&';
+        buf_[n_++] = '#';
+        n_ = static_cast<std::size_t>(
+            std::to_chars(buf_ + n_, buf_ + sizeof buf_, static_cast<unsigned>(c)).ptr - buf_);
+        buf_[n_++] = ';';
+    }
+    void flush() {
+        out_.append(buf_, n_);
+        n_ = 0;
+    }
+
+  private:
+    std::string& out_;
+    char buf_[1024];
+    std::size_t n_ = 0;
+};
+
 // Every code unit as "&#" decimal ";".
 void AppendCharRefs(std::string& out, std::u16string_view s) {
-    for (char16_t c : s) {
-        out += "&#";
-        AppendDecimal(out, c);
-        out += ';';
-    }
+    PieceWriter w(out);
+    for (char16_t c : s)
+        w.charRef(c);
 }
 
 void AppendTranslation(std::string& out, const std::u16string& t) {
+    PieceWriter w(out);
     bool note = false;
     const std::size_t n = t.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -71,24 +112,45 @@ void AppendTranslation(std::string& out, const std::u16string& t) {
         if (c == u'<') c = u'[';
         if (c == u'>') c = u']';
         if (c == u'|') {
-            out += "</font></p><p style=\"margin:8;\"><font color=\"#777777\">";
+            w.put("</font></p><p style=\"margin:8;\"><font color=\"#777777\">");
             note = true;
         } else if (c == u'/') {
             if (i == 0 || i == n - 1) continue;
             if (note) {
-                out += "</font></p><p style=\"margin:0;\"><font color=\"#000000\">";
+                w.put("</font></p><p style=\"margin:0;\"><font color=\"#000000\">");
             } else {
-                out += "<br />";
+                w.put("<br />");
             }
             note = false;
         } else if (c <= 0x7F) {
-            out += static_cast<char>(c);
+            w.put(static_cast<char>(c));
         } else {
-            out += "&#";
-            AppendDecimal(out, c);
-            out += ';';
+            w.charRef(c);
         }
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The replacement of the markup token "[xx]" starting at s[i] (a '['), or null.
+const char* MarkupTokenAt(std::string_view s, std::size_t i) {
+    if (i + 3 >= s.size() || s[i + 3] != ']') return nullptr;
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    const char a = lower(s[i + 1]), b = lower(s[i + 2]);
+    if (a == 'b' && b == 'r') return "<br />";
+    if (a == 'b' && b == 's') return "<b>";
+    if (a == 'b' && b == 'e') return "</b>";
+    if (a == 'c' && b == 's') return "<font color=\"#449944\"><i>";
+    if (a == 'c' && b == 'e') return "</i></font>";
+    return nullptr;
+}
+
+bool HasMarkupToken(std::string_view s) {
+    for (std::size_t i = s.find('['); i != std::string_view::npos; i = s.find('[', i + 1))
+        if (MarkupTokenAt(s, i)) return true;
+    return false;
 }
 
 }  // namespace
@@ -97,7 +159,6 @@ void AppendTranslation(std::string& out, const std::u16string& t) {
 // this gives the same text as replacing each token over the whole text in turn.
 std::string ReplaceMarkup(std::string_view s) {
     if (s.find('[') == std::string_view::npos) return std::string(s);
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
     std::string out;
     out.reserve(s.size() + 64);
     const std::size_t n = s.size();
@@ -109,22 +170,7 @@ std::string ReplaceMarkup(std::string_view s) {
         out.append(s.substr(i, bracket - i));
         i = bracket;
         if (i >= n) break;
-        const char* rep = nullptr;
-        if (i + 3 < n && s[i + 3] == ']') {
-            const char a = lower(s[i + 1]), b = lower(s[i + 2]);
-            if (a == 'b' && b == 'r') {
-                rep = "<br />";
-            } else if (a == 'b' && b == 's') {
-                rep = "<b>";
-            } else if (a == 'b' && b == 'e') {
-                rep = "</b>";
-            } else if (a == 'c' && b == 's') {
-                rep = "<font color=\"#449944\"><i>";
-            } else if (a == 'c' && b == 'e') {
-                rep = "</i></font>";
-            }
-        }
-        if (rep) {
+        if (const char* rep = MarkupTokenAt(s, i)) {
             out += rep;
             i += 4;
         } else {
@@ -168,7 +214,7 @@ void AppendEntryLine(std::string& out, std::u16string_view line, const PageFonts
 
     // The markup tokens of the block (rare: most entries have none).
     const std::string_view block = std::string_view(out).substr(start);
-    if (block.find('[') == std::string_view::npos) return;
+    if (!HasMarkupToken(block)) return;
     std::string replaced = ReplaceMarkup(block);
     out.replace(start, std::string::npos, replaced);
 }

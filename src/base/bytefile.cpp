@@ -1,6 +1,7 @@
 #include "base/bytefile.h"
 
 #include "base/faultpoint.h"
+#include "base/mappedfile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -52,6 +53,7 @@ ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
             ::close(fd_);
         }
         fd_ = other.fd_;
+        view_ = std::move(other.view_);
         name_ = std::move(other.name_);
         pos_ = other.pos_;
         rbuf_ = std::move(other.rbuf_);
@@ -71,7 +73,7 @@ void ByteFile::fail(const std::string& what) const {
 }
 
 void ByteFile::open(const std::string& path, OpenMode mode) {
-    if (fd_ >= 0) close();
+    if (isOpen()) close();
     name_ = path;
     int flags = O_CLOEXEC;
     switch (mode) {
@@ -110,7 +112,23 @@ void ByteFile::open(const std::string& path, OpenMode mode) {
     knownSize_ = -1;
 }
 
+void ByteFile::openView(std::shared_ptr<const MappedFile> view) {
+    if (isOpen()) close();
+    name_ = view->name();
+    view_ = std::move(view);
+    pos_ = 0;
+    rpos_ = rlen_ = 0;
+    wbuf_.clear();
+    wstart_ = 0;
+    knownSize_ = view_->size();
+}
+
 void ByteFile::close() {
+    if (view_) {
+        view_.reset();
+        rpos_ = rlen_ = 0;
+        return;
+    }
     if (fd_ < 0) return;
     try {
         flushWrites();
@@ -164,10 +182,15 @@ void ByteFile::flushWrites() {
 }
 
 void ByteFile::fill() {
-    if (fd_ < 0) fail("File not open");
+    if (!isOpen()) fail("File not open");
     flushWrites();
     if (rbuf_.size() < readAhead_) rbuf_.resize(readAhead_);
     rpos_ = rlen_ = 0;
+    if (view_) {
+        if (FaultPoint(FileOp::Read) != 0) fail("Read error (" + ErrnoText(errno) + ")");
+        rlen_ = view_->copy(pos_, rbuf_.data(), readAhead_);
+        return;
+    }
     for (;;) {
         ssize_t n = FaultPoint(FileOp::Read) != 0
                         ? -1
@@ -195,9 +218,9 @@ void ByteFile::read(void* buffer, std::size_t n) {
             if (n >= readAhead_) {
                 // Large block: read it straight into the caller's memory.
                 flushWrites();
-                ssize_t got = FaultPoint(FileOp::Read) != 0
-                                  ? -1
-                                  : ::pread(fd_, out, n, static_cast<off_t>(pos_));
+                ssize_t got = FaultPoint(FileOp::Read) != 0 ? -1
+                              : view_ ? static_cast<ssize_t>(view_->copy(pos_, out, n))
+                                      : ::pread(fd_, out, n, static_cast<off_t>(pos_));
                 if (got < 0) {
                     if (errno == EINTR) continue;
                     fail("Read error (" + ErrnoText(errno) + ")");
@@ -253,7 +276,7 @@ void ByteFile::writeI32(int32_t v) {
 }
 
 void ByteFile::seek(int64_t position) {
-    if (fd_ < 0) fail("File not open");
+    if (!isOpen()) fail("File not open");
     if (position < 0) fail("Seek before start of file");
     int64_t bufStart = pos_ - static_cast<int64_t>(rpos_);
     if (rlen_ > 0 && position >= bufStart && position <= bufStart + static_cast<int64_t>(rlen_)) {
@@ -265,6 +288,7 @@ void ByteFile::seek(int64_t position) {
 }
 
 int64_t ByteFile::size() {
+    if (view_) return view_->size();
     if (fd_ < 0) fail("File not open");
     flushWrites();
     if (knownSize_ < 0) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ enum class OpenMode {
     CreateNew,  // create a file that must not exist yet (mode 0600), read and write
 };
 
+class MappedFile;
+
 class ByteFile {
   public:
     ByteFile() = default;
@@ -41,11 +44,14 @@ class ByteFile {
     ByteFile& operator=(ByteFile&& other) noexcept;
 
     void open(const std::string& path, OpenMode mode);
+    // Reads from a memory view of a file instead of the file itself (read only; the view's
+    // name is the file's name). The same reads give the same bytes, without a system call.
+    void openView(std::shared_ptr<const MappedFile> view);
     // Flushes pending writes and closes; throws when the flush or close fails.
     void close();
     // Flushes pending writes and makes the file's bytes durable on disk (fsync).
     void sync();
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_ >= 0 || view_ != nullptr; }
     const std::string& name() const { return name_; }
     // The name that errors report from now on (a temporary file reports what it stands for).
     void setName(std::string name) { name_ = std::move(name); }
@@ -110,6 +116,7 @@ class ByteFile {
     [[noreturn]] void fail(const std::string& what) const;
 
     int fd_ = -1;
+    std::shared_ptr<const MappedFile> view_;  // set instead of fd_ by openView
     std::string name_;
     int64_t pos_ = 0;  // logical position
     // Read buffer: bytes [rpos_, rlen_) of rbuf_ are the file's bytes from pos_ on.

@@ -118,26 +118,17 @@ std::string ReadAnsiLine(ByteFile& f) {
 }
 
 EntryFields SplitEntryLine(std::u16string_view line) {
+    // The word runs to the first '[', the pinyin from there to the next ']', the
+    // translation is the rest.
     EntryFields f;
-    int state = 0;
-    for (char16_t c : line) {
-        if (state == 0) {
-            if (c == u'[')
-                state = 1;
-            else
-                f.Word.push_back(c);
-        } else if (state == 1) {
-            if (c == u']')
-                state = 2;
-            else
-                f.Pinyin.push_back(c);
-        } else {
-            f.Translation.push_back(c);
-        }
-    }
-    f.Word = Trim(f.Word);
-    f.Pinyin = Trim(f.Pinyin);
-    f.Translation = Trim(f.Translation);
+    const std::size_t open = line.find(u'[');
+    f.Word = TrimView(line.substr(0, open));
+    if (open == std::u16string_view::npos) return f;
+    const std::size_t close = line.find(u']', open + 1);
+    f.Pinyin = TrimView(line.substr(open + 1, close == std::u16string_view::npos
+                                                  ? std::u16string_view::npos
+                                                  : close - open - 1));
+    if (close != std::u16string_view::npos) f.Translation = TrimView(line.substr(close + 1));
     return f;
 }
 

@@ -270,6 +270,7 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     if (a.ucs2) options.ShowUcs2 = true;
     if (a.unihan) options.ShowUnihan = true;
     options.RenderPage = a.html;  // plain text is made from the entry lines themselves
+    options.PageInPieces = a.html;
 
     Registry reg;
     RegistryCallbacks cb;
@@ -310,7 +311,9 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
         found = found || !d.Pieces.empty();
 
     if (a.html) {
-        out << r.Page << std::flush;
+        for (const std::string& piece : r.PagePieces)
+            out << piece;
+        out << std::flush;
         return found ? 0 : 1;
     }
     try {

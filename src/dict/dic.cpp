@@ -30,17 +30,22 @@ constexpr int kScansBeforeIndex = 4;
 
 }  // namespace
 
-DicReader::DicReader(const TDic& dic, const std::string& folder, bool searchBoth)
-    : both_(searchBoth),
-      dataPath_(DataPathOf(dic, folder)),
-      index_(IndexPathOf(dic, folder), OpenMode::Read) {
+DicReader::DicReader(const TDic& dic, const std::string& folder, bool searchBoth, FileViews* views)
+    : both_(searchBoth), dataPath_(DataPathOf(dic, folder)), views_(views) {
+    if (views_)
+        index_.openView(views_->get(IndexPathOf(dic, folder)));
+    else
+        index_.open(IndexPathOf(dic, folder), OpenMode::Read);
     index_.setReadAhead(kIndexReadAhead);
 }
 
 ByteFile& DicReader::data() {
     if (closed_) throw IoError(dataPath_, "File not open");
     if (!data_.isOpen()) {
-        data_.open(dataPath_, OpenMode::Read);
+        if (views_)
+            data_.openView(views_->get(dataPath_));
+        else
+            data_.open(dataPath_, OpenMode::Read);
         data_.setReadAhead(kDataReadAhead);
     }
     return data_;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/bytefile.h"
+#include "base/mappedfile.h"
 #include "charinfo/s2t.h"
 #include "dict/indexformat.h"
 
@@ -47,8 +48,10 @@ constexpr int kWordItemImage = 3;
 class DicReader {
   public:
     // Opens the index (IoError when it is missing or unreadable); the data file is opened
-    // when the first entry is read, so that the word list works without it.
-    DicReader(const TDic& dic, const std::string& folder, bool searchBoth);
+    // when the first entry is read, so that the word list works without it. With `views`,
+    // both files are read through its memory views instead of being opened.
+    DicReader(const TDic& dic, const std::string& folder, bool searchBoth,
+              FileViews* views = nullptr);
     DicReader(const DicReader&) = delete;
     DicReader& operator=(const DicReader&) = delete;
 
@@ -102,6 +105,7 @@ class DicReader {
     bool both_;
     bool closed_ = false;
     std::string dataPath_;
+    FileViews* views_;
     ByteFile index_;
     ByteFile data_;
     std::unordered_map<int32_t, Node> nodes_;

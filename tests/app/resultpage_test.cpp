@@ -111,6 +111,37 @@ TEST(RenderEntry, MarkupAndAngleBrackets) {
     EXPECT_EQ(Render("a [[br]] /x/"), Block("&#97;", CharRefs(u"[br"), "] <br />x"));
 }
 
+// Long fields cross the renderer's internal buffer many times; every unit still comes out once,
+// in order, and a line without pinyin or translation keeps its word.
+TEST(RenderEntry, LongFieldsAndMissingParts) {
+    std::u16string head, pinyin, sense;
+    std::string headRefs, pinyinRefs, senseHtml;
+    for (int i = 0; i < 3000; ++i) {
+        const char16_t h = static_cast<char16_t>(0x4E00 + i);
+        head += h;
+        headRefs += "&#" + std::to_string(static_cast<unsigned>(h)) + ";";
+        const char16_t p = static_cast<char16_t>(u'a' + i % 26);
+        pinyin += p;
+        pinyinRefs += "&#" + std::to_string(static_cast<unsigned>(p)) + ";";
+        if (i % 7 == 0) {
+            sense += u'/';
+            senseHtml += "<br />";
+        } else if (i % 3 == 0) {
+            sense += h;
+            senseHtml += "&#" + std::to_string(static_cast<unsigned>(h)) + ";";
+        } else {
+            sense += p;
+            senseHtml += static_cast<char>(p);
+        }
+    }
+    const std::u16string line = head + u" [" + pinyin + u"] /x" + sense + u"x/";
+    EXPECT_EQ(RenderEntryLine(line, PageFonts{}, false),
+              Block(headRefs, pinyinRefs, "x" + senseHtml + "x"));
+    EXPECT_EQ(Render("  word  "), Block(CharRefs(u"word"), "", ""));
+    EXPECT_EQ(Render("w [no end /x/"), Block("&#119;", CharRefs(u"no end /x/"), ""));
+    EXPECT_EQ(Render("w [] "), Block("&#119;", "", ""));
+}
+
 TEST(RenderEntry, ShownOnceAndReadFromTheDataFile) {
     TempDir dir;
     test::WriteBytes(dir.file("d.ced"),
