@@ -8,6 +8,7 @@
 #include "app/pinyin.h"
 #include "app/settings.h"
 #include "base/bytefile.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 #include "dict/indexformat.h"
 
@@ -21,6 +22,13 @@ std::string LimitMessage(const std::string& name) {
 std::string StaleIndexMessage(const std::string& indexName, const std::string& dataName) {
     return "Index file " + indexName + " was deleted because of changes in " + dataName +
            " datafile!";
+}
+
+std::string UnfinishedIndexMessage(const std::string& indexName, const std::string& dataName) {
+    return "Index file " + indexName +
+           " is still being created (or its build was stopped "
+           "less than a minute ago)! File " +
+           dataName + " wasn't used!";
 }
 
 namespace {
@@ -174,7 +182,14 @@ bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbac
     const std::string dataName = TrimA(ChangeExtension(name, ".ced"));
     const std::string indexPath = JoinPath(reg.Folder, indexName);
     const std::string dataPath = JoinPath(reg.Folder, dataName);
-    if (!FileExists(dataPath) || !FileExists(indexPath)) return false;
+    if (!FileExists(dataPath)) return false;
+    if (!FileExists(indexPath)) {
+        // An index build that was killed leaves its temporary file; it goes once stale. One
+        // that stays belongs to a build still running (or stopped a moment ago).
+        RemoveStaleTemporaries(indexPath);
+        if (!TemporariesOf(indexPath).empty()) Say(cb, UnfinishedIndexMessage(indexName, dataName));
+        return false;
+    }
 
     IndexHeader header;
     int32_t age = 0;
@@ -240,11 +255,9 @@ void WriteDicts(IniFile& ini, const std::vector<TDic>& dicts) {
 
 }  // namespace
 
-bool WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts) {
-    IniFile ini;
-    if (!ini.load(iniPath)) return false;
-    WriteDicts(ini, dicts);
-    return ini.save(iniPath);
+Outcome WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts) {
+    return EditIniFile(
+        iniPath, [&](IniFile& ini) { WriteDicts(ini, dicts); }, kDictsNotSavedMessage);
 }
 
 std::string StartTextOf(const std::vector<TDic>& dicts) {
@@ -279,8 +292,13 @@ void DiscoverDictionaries(Registry& reg, const std::string& folder, const Regist
     if (ini.load(iniPath)) {
         ApplyDictsPairs(reg.Dicts, ini.readSection(kDictsSection));
         if (options.writeDicts) {
+            // Writing back only normalises what was read; a read-only program folder is no
+            // fault of the start (the order and flags hold for this run).
             WriteDicts(ini, reg.Dicts);
-            ini.save(iniPath);
+            try {
+                ini.save(iniPath);
+            } catch (const IoError&) {
+            }
         }
     }
     reg.StartText = StartTextOf(reg.Dicts);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/resultpage.h"
+#include "base/result.h"
 #include "charinfo/unihan.h"
 #include "dict/builder.h"
 #include "dict/dic.h"
@@ -85,9 +86,12 @@ void ApplyDictsPairs(std::vector<TDic>& dicts,
                      const std::vector<std::pair<std::string, std::string>>& pairs);
 
 // Erases section "Dicts" of the INI file and writes one key per dictionary in list order,
-// FileName=1 when enabled, else 0; other sections stay. False when the file could not be
-// written (or exists and could not be read).
-bool WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts);
+// FileName=1 when enabled, else 0; other sections stay. Fails with kDictsNotSavedMessage
+// (the detail naming the file and the reason) when the file could not be written (or exists
+// and could not be read).
+inline constexpr std::string_view kDictsNotSavedMessage =
+    "ERROR: The list of dictionaries could not be saved to setup.ini!";
+Outcome WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts);
 
 // The start text of the list (without the Unihan line).
 std::string StartTextOf(const std::vector<TDic>& dicts);
@@ -108,5 +112,7 @@ std::string RebuildQuestion(const std::string& indexName, const std::u16string& 
 // The command line's note: which index is stale, and the commands that rebuild it.
 std::string StaleIndexHint(const std::string& indexPath, const std::string& dataPath,
                            const std::u16string& name, const IndexBuildOptions& options);
+// A data file without its index whose index is still being written (a temporary file).
+std::string UnfinishedIndexMessage(const std::string& indexName, const std::string& dataName);
 
 }  // namespace kes

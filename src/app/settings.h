@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "base/result.h"
 
 namespace kes {
 
@@ -53,12 +56,16 @@ inline const char* const kReadmeMissingText = "<i>NOTE: readme.html is missing o
 // integer give the defaults. pnlLeft below 20 is raised to 20.
 Settings LoadSettings(const std::string& iniPath);
 
-// Writes the sections "Setup" (ten font values, six options, ReleaseViewMinutes) and "Form"
-// (pnlLeft, then the placement: Maximized=1 alone when Maximized is non-zero, otherwise
-// Maximized=0, X, Y, DX, DY) in one atomic write; every other section and line of the file stays as
-// it was. Returns false when the file could not be written (or exists but could not be read, so
-// that its other sections would be lost); the previous file is then untouched.
-bool SaveSettings(const std::string& iniPath, const Settings& settings);
+// Writes the sections "Setup" (ten font values, six options,
+// ReleaseViewMinutes) and "Form" (pnlLeft, then the
+// placement: Maximized=1 alone when Maximized is non-zero, otherwise Maximized=0, X, Y, DX,
+// DY) in one atomic write; every other section and line of the file stays as it was.
+// Fails with kSettingsNotSavedMessage (the detail naming the file and the reason) when the
+// file could not be written (or exists but could not be read, so that its other sections
+// would be lost); the previous file is then untouched.
+inline constexpr std::string_view kSettingsNotSavedMessage =
+    "ERROR: The settings could not be saved to setup.ini!";
+Outcome SaveSettings(const std::string& iniPath, const Settings& settings);
 
 // Where the window goes at start: left/top from X/Y (negative values become 0), width and
 // height from DX/DY, limited to end at the screen's right/bottom edge when they reach or

@@ -66,6 +66,21 @@ int RunDslCommand(const std::string& path, const CommandContext& ctx, std::ostre
     return 1;
 }
 
+int RunCommandGuarded(const std::string& action, const CommandContext& ctx, std::ostream& err,
+                      const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (...) {
+        const std::string text = "ERROR: " + action + " failed: " + CurrentExceptionDetail();
+        try {
+            err << '\n' << text << '\n' << std::flush;
+            Show(ctx, text);
+        } catch (...) {
+        }
+        return 2;
+    }
+}
+
 bool CheckViewerFiles(const CommandContext& ctx, std::ostream& err) {
     if (FileExists(JoinPath(ctx.programFolder, "empty.html"))) return true;
     std::string text = "Unable to open file: empty.html";

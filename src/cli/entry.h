@@ -1,6 +1,7 @@
 // The argument rules of the program entry and its command-line branches (Qt-free).
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -36,6 +37,12 @@ EntryDecision DecideEntry(const std::vector<std::string>& args);
 // ctx.showMessage when set. Returns the exit code: 0 on success, 1 on any failure.
 int RunDslCommand(const std::string& path, const CommandContext& ctx, std::ostream& out,
                   std::ostream& err);
+
+// Runs a command and gives its exit code. Anything it throws (memory exhausted, a file error
+// it did not expect) ends it with "ERROR: " + action + " failed: " + the reason on `err`
+// (and on ctx.showMessage) and exit code 2, never with an abort.
+int RunCommandGuarded(const std::string& action, const CommandContext& ctx, std::ostream& err,
+                      const std::function<int()>& run);
 
 // The viewer's precondition: empty.html in the program folder. On failure writes
 // "Unable to open file: empty.html" to `err` (and to ctx.showMessage) and returns false.

@@ -38,20 +38,31 @@ int main(int argc, char** argv) {
 
     switch (decision.branch) {
         case kes::EntryBranch::Convert:
-            return kes::RunDslCommand(decision.path, ctx, std::cout, std::cerr);
+            return kes::RunCommandGuarded("The conversion", ctx, std::cerr, [&] {
+                return kes::RunDslCommand(decision.path, ctx, std::cout, std::cerr);
+            });
         case kes::EntryBranch::Index:
-            return kes::RunIndexCommand(decision.args, ctx);
+            return kes::RunCommandGuarded("The index build", ctx, std::cerr,
+                                          [&] { return kes::RunIndexCommand(decision.args, ctx); });
         case kes::EntryBranch::Lookup:
-            return kes::RunLookupCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
+            return kes::RunCommandGuarded("The lookup", ctx, std::cerr, [&] {
+                return kes::RunLookupCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
+            });
         case kes::EntryBranch::Import:
-            return kes::RunImportCommand(decision.args, ctx, std::cout, std::cerr);
+            return kes::RunCommandGuarded("The import", ctx, std::cerr, [&] {
+                return kes::RunImportCommand(decision.args, ctx, std::cout, std::cerr);
+            });
         case kes::EntryBranch::Unihan:
-            return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
+            return kes::RunCommandGuarded("The Unihan index build", ctx, std::cerr, [&] {
+                return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
+            });
         case kes::EntryBranch::Help:
         case kes::EntryBranch::Viewer:
             break;
     }
 
-    if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
-    return kes::ExecViewer(executableFolder, argv[0], args, ctx, std::cerr);
+    return kes::RunCommandGuarded("The viewer start", ctx, std::cerr, [&] {
+        if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
+        return kes::ExecViewer(executableFolder, argv[0], args, ctx, std::cerr);
+    });
 }

@@ -30,6 +30,7 @@
 #include "dict/builder.h"
 #include "gui/dictsetupwindow.h"
 #include "gui/duplicateswindow.h"
+#include "gui/guarded.h"
 #include "gui/icons.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
@@ -136,22 +137,26 @@ void TfmMain::CreateActions() {
         a->setShortcut(QKeySequence::mnemonic(a->text()));
 
     // The option actions only invert their checked state (QAction does that itself).
-    connect(acInpFont, &QAction::triggered, this, &TfmMain::acInpFontExecute);
-    connect(acTreeFont, &QAction::triggered, this, &TfmMain::acTreeFontExecute);
-    connect(acChrFont, &QAction::triggered, this, &TfmMain::acChrFontExecute);
-    connect(acPinFont, &QAction::triggered, this, &TfmMain::acPinFontExecute);
-    connect(acDscFont, &QAction::triggered, this, &TfmMain::acDscFontExecute);
-    connect(acStartWithDesktop, &QAction::triggered, this, &TfmMain::acStartWithDesktopExecute);
-    connect(acExit, &QAction::triggered, this, [this] { SaveSettingsAndQuit(); });
-    connect(acMakeIndex, &QAction::triggered, this, &TfmMain::acMakeIndexExecute);
-    connect(acUniIndex, &QAction::triggered, this, &TfmMain::acUniIndexExecute);
-    connect(acDictSetup, &QAction::triggered, this, &TfmMain::acDictSetupExecute);
-    connect(acUserdict, &QAction::triggered, this, &TfmMain::acUserdictExecute);
-    connect(acDuplicates, &QAction::triggered, this, &TfmMain::acDuplicatesExecute);
-    connect(acAbout, &QAction::triggered, this, &TfmMain::acAboutExecute);
-    connect(acRefresh, &QAction::triggered, this, &TfmMain::acRefreshExecute);
-    connect(acBack, &QAction::triggered, this, &TfmMain::acBackExecute);
-    connect(acFwd, &QAction::triggered, this, &TfmMain::acFwdExecute);
+    // Every action runs guarded: whatever it throws ends it with a message, never the program.
+    const auto on = [this](QAction* action, const char* name, void (TfmMain::*handler)()) {
+        connect(action, &QAction::triggered, this, Guarded(name, handler));
+    };
+    on(acInpFont, "The font choice", &TfmMain::acInpFontExecute);
+    on(acTreeFont, "The font choice", &TfmMain::acTreeFontExecute);
+    on(acChrFont, "The font choice", &TfmMain::acChrFontExecute);
+    on(acPinFont, "The font choice", &TfmMain::acPinFontExecute);
+    on(acDscFont, "The font choice", &TfmMain::acDscFontExecute);
+    on(acStartWithDesktop, "Start with the desktop", &TfmMain::acStartWithDesktopExecute);
+    on(acExit, "Quitting", &TfmMain::QuitExecute);
+    on(acMakeIndex, "The index build", &TfmMain::acMakeIndexExecute);
+    on(acUniIndex, "The Unihan index build", &TfmMain::acUniIndexExecute);
+    on(acDictSetup, "The dictionary setup", &TfmMain::acDictSetupExecute);
+    on(acUserdict, "The user dictionary", &TfmMain::acUserdictExecute);
+    on(acDuplicates, "The duplicates check", &TfmMain::acDuplicatesExecute);
+    on(acAbout, "The About page", &TfmMain::acAboutExecute);
+    on(acRefresh, "The search", &TfmMain::acRefreshExecute);
+    on(acBack, "The search", &TfmMain::acBackExecute);
+    on(acFwd, "The search", &TfmMain::acFwdExecute);
     // acHelpFile has no handler: choosing it does nothing.
 }
 
@@ -171,7 +176,8 @@ void TfmMain::CreateControls() {
     edtInp = new QLineEdit(central);
     edtInp->setObjectName(QStringLiteral("edtInp"));
     edtInp->installEventFilter(this);
-    connect(edtInp, &QLineEdit::returnPressed, this, &TfmMain::acRefreshExecute);
+    connect(edtInp, &QLineEdit::returnPressed, this,
+            Guarded("The search", &TfmMain::acRefreshExecute));
     ActionToolBar1 = new QToolBar(central);
     ActionToolBar1->setObjectName(QStringLiteral("ActionToolBar1"));
     ActionToolBar1->setIconSize(QSize(16, 16));
@@ -206,7 +212,9 @@ void TfmMain::CreateControls() {
     tvMain->setMinimumWidth(0);
     leftLayout->addWidget(tvMain);
     connect(tvMain, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { tvMainChange(current); });
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+                RunGuarded("The search", [this, current] { tvMainChange(current); });
+            });
 
     pnlShow = new QWidget(Splitter1);
     pnlShow->setObjectName(QStringLiteral("pnlShow"));
@@ -267,8 +275,8 @@ void TfmMain::CreateControls() {
     Show1->setFont(bold);  // the default item
     trayPopup->addSeparator();
     Close1 = trayPopup->addAction(QStringLiteral("Exit"));
-    connect(Show1, &QAction::triggered, this, &TfmMain::Show1Click);
-    connect(Close1, &QAction::triggered, this, [this] { SaveSettingsAndQuit(); });
+    connect(Show1, &QAction::triggered, this, Guarded("Showing the window", &TfmMain::Show1Click));
+    connect(Close1, &QAction::triggered, this, Guarded("Quitting", &TfmMain::QuitExecute));
     trayIcon = new QSystemTrayIcon(AppIcon(), this);
     trayIcon->setObjectName(QStringLiteral("trayIcon"));
     trayIcon->setToolTip(QStringLiteral("Kestrune"));
@@ -408,7 +416,10 @@ Settings TfmMain::CollectSettings() const {
 
 bool TfmMain::SaveSettingsAndQuit() {
     if (Busy != 0 && !ui::AskYesNo(kBusyQuitQuestion, QString(), this)) return false;
-    SaveSettings(iniPath(), CollectSettings());  // a failure is swallowed
+    // The program ends either way; the user learns that the settings were not kept.
+    const Outcome saved = SaveSettings(iniPath(), CollectSettings());
+    if (!saved.ok)
+        ui::ShowMessage(QString::fromStdString(MessageWithDetail(saved)), QString(), this);
     terminating_ = true;
     hide();
     trayIcon->hide();
@@ -560,6 +571,22 @@ void TfmMain::ShowStatus(const QString& text) {
     stPanel1_->setText(text);
 }
 
+void TfmMain::RunGuarded(const char* action, const std::function<void()>& run) {
+    RunGuardedAction(this, action, run, [this] {
+        // The status panel belongs to a running build while one runs (this may be an action
+        // taken meanwhile); otherwise nothing runs that it could still describe.
+        if (Busy == 0) ShowStatus(QString());
+    });
+}
+
+std::function<void()> TfmMain::Guarded(const char* action, void (TfmMain::*handler)()) {
+    return [this, action, handler] { RunGuarded(action, [this, handler] { (this->*handler)(); }); };
+}
+
+void TfmMain::QuitExecute() {
+    SaveSettingsAndQuit();
+}
+
 // ---------------------------------------------------------------------------------------
 // The search
 
@@ -694,17 +721,30 @@ void TfmMain::ShowBuildProgress(int percent) {
     ShowStatus(kProgressText.arg(percent));
 }
 
-void TfmMain::EndIndexBuild(const std::string& message) {
+void TfmMain::RunIndexBuild(const QString& description, const QString& mask,
+                            std::string_view failMessage,
+                            const std::function<Outcome(const std::string& path)>& build) {
+    const QString path = BeginIndexBuild(description, mask);
+    if (path.isEmpty()) return;
+    std::string message;
+    try {
+        message = MessageWithDetail(build(path.toStdString()));
+    } catch (...) {
+        // Busy and the status panel are cleared whatever ended the build.
+        message = std::string(failMessage) + "\n" + CurrentExceptionDetail();
+    }
     ShowStatus(QString());
     Busy = 0;
     if (!terminating_) ui::ShowMessage(Q(message), QString(), this);
 }
 
 void TfmMain::acMakeIndexExecute() {
-    const QString path =
-        BeginIndexBuild(QStringLiteral("CEDICT (UCS-2 text) (*.ced)"), QStringLiteral("*.ced"));
-    if (path.isEmpty()) return;
+    RunIndexBuild(QStringLiteral("CEDICT (UCS-2 text) (*.ced)"), QStringLiteral("*.ced"),
+                  kIndexFailedMessage,
+                  [this](const std::string& path) { return BuildIndexOf(path); });
+}
 
+Outcome TfmMain::BuildIndexOf(const std::string& path) {
     IndexBuildOptions options{acAddDescIndex->isChecked(), acAddPinIndex->isChecked()};
     IndexBuildCallbacks cb;
     cb.progress = [this](int percent) {
@@ -724,20 +764,19 @@ void TfmMain::acMakeIndexExecute() {
         if (!name) return std::nullopt;
         return U16(*name);
     };
-    EndIndexBuild(MessageWithDetail(BuildIndex(path.toStdString(), options, cb).outcome));
+    return BuildIndex(path, options, cb).outcome;
 }
 
 void TfmMain::acUniIndexExecute() {
-    const QString path =
-        BeginIndexBuild(QStringLiteral("Unihan database file (*.txt)"), QStringLiteral("*.txt"));
-    if (path.isEmpty()) return;
-
-    UnihanBuildCallbacks cb;
-    cb.progress = [this](int percent) { ShowBuildProgress(percent); };
-    cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
-    cb.cancelRequested = [this] { return terminating_; };
-    EndIndexBuild(MessageWithDetail(
-        BuildUnihanIndex(path.toStdString(), JoinPath(folder_, kUnihanIndexName), cb).outcome));
+    RunIndexBuild(
+        QStringLiteral("Unihan database file (*.txt)"), QStringLiteral("*.txt"),
+        kUnihanFailedMessage, [this](const std::string& path) {
+            UnihanBuildCallbacks cb;
+            cb.progress = [this](int percent) { ShowBuildProgress(percent); };
+            cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
+            cb.cancelRequested = [this] { return terminating_; };
+            return BuildUnihanIndex(path, JoinPath(folder_, kUnihanIndexName), cb).outcome;
+        });
 }
 
 // ---------------------------------------------------------------------------------------

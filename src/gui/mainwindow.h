@@ -6,7 +6,9 @@
 #include <QMainWindow>
 #include <QPointF>
 #include <QString>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "app/queryflow.h"
 #include "app/registry.h"
@@ -181,12 +183,21 @@ class TfmMain : public QMainWindow {
     SearchOptions CurrentSearchOptions() const;
     void tvMainChange(QTreeWidgetItem* current);
     void ShowStatus(const QString& text);
+    // Runs a user action; whatever it throws ends it with an error box naming the action and
+    // the reason (the status panel cleared unless a build runs), never the program.
+    void RunGuarded(const char* action, const std::function<void()>& run);
+    std::function<void()> Guarded(const char* action, void (TfmMain::*handler)());
+    void QuitExecute();
     // The shared frame of both index builders: the busy test and the file choice (an
     // empty path when nothing is to be built; otherwise Busy is set), the progress text,
-    // and the end (status cleared, Busy cleared, the closing message unless quitting).
+    // and the end (status cleared, Busy cleared, the closing message unless quitting),
+    // whatever the build throws (then `failMessage` with the reason).
     QString BeginIndexBuild(const QString& description, const QString& mask);
     void ShowBuildProgress(int percent);
-    void EndIndexBuild(const std::string& message);
+    void RunIndexBuild(const QString& description, const QString& mask,
+                       std::string_view failMessage,
+                       const std::function<Outcome(const std::string& path)>& build);
+    Outcome BuildIndexOf(const std::string& path);
     bool PickFont(std::string& face, int32_t& size);
 
     std::string folder_;

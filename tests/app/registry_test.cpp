@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/inifile.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 #include "dict/builder.h"
 #include "dict/indexformat.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -257,6 +261,24 @@ TEST(StaleIndex, KeptAndExplainedWhenFilesMustNotChange) {
                   " --name 'My dictionary' --words --pinyin");
 }
 
+// A killed index build leaves its temporary file: discovery removes it once stale and says
+// why the dictionary is missing while one is fresh (a build may be writing it).
+TEST(Registry, UnfinishedIndexIsNamedAndAStaleOneRemoved) {
+    TempDir dir;
+    MakeDict(dir, "ok", "Fine");
+    WriteBytes(dir.file("new.ced"), Ucs2File({"中 [zhong1] /middle/"}));
+    WriteBytes(dir.file("new.idx.0123456789ab.tmp"), "partial");
+    Found f = Discover(dir);
+    EXPECT_EQ(f.messages, (std::vector<std::string>{
+                              "Index file new.idx is still being created (or its build was "
+                              "stopped less than a minute ago)! File new.ced wasn't used!"}));
+    EXPECT_EQ(Order(f.reg), "ok.idx=1#1 ");
+    test::AgeFile(dir.file("new.idx.0123456789ab.tmp"), kStaleTemporaryAge + 5);
+    f = Discover(dir);
+    EXPECT_TRUE(f.messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.idx.0123456789ab.tmp")));
+}
+
 TEST(Registry, DamagedHeaderSkipsOnlyThatDictionary) {
     TempDir dir;
     MakeDict(dir, "a", "A");
@@ -343,9 +365,14 @@ TEST(Registry, WriteDictsSectionKeepsOtherSections) {
     dicts[0].FileName = "B.idx";
     dicts[0].Enabled = false;
     dicts[1].FileName = "b.idx";
-    ASSERT_TRUE(WriteDictsSection(dir.file("setup.ini"), dicts));
+    ASSERT_TRUE(WriteDictsSection(dir.file("setup.ini"), dicts).ok);
     EXPECT_EQ(ReadBytes(dir.file("setup.ini")), "[Setup]\nX=1\n\n[Dicts]\nB.idx=0\nb.idx=1\n");
-    EXPECT_FALSE(WriteDictsSection(dir.file("none/setup.ini"), dicts));
+    const Outcome failed = WriteDictsSection(dir.file("none/setup.ini"), dicts);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(MessageWithDetail(failed),
+              "ERROR: The list of dictionaries could not be saved to setup.ini!\nCannot create "
+              "file (" +
+                  std::string(std::strerror(ENOENT)) + "): " + dir.file("none/setup.ini"));
 }
 
 TEST(Registry, StartTextCarriesDescriptionsAsTheyAre) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/inifile.h"
@@ -106,7 +108,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     s.Y = 2;
     s.DX = 640;
     s.DY = 480;
-    ASSERT_TRUE(SaveSettings(path, s));
+    ASSERT_TRUE(SaveSettings(path, s).ok);
     EXPECT_EQ(ReadBytes(path),
               "[Dicts]\nb.idx=1\na.idx=0\n\n[Mine]\nk=v\n\n"
               "[Setup]\n"
@@ -146,7 +148,7 @@ TEST(SettingsSave, OddLineEndsAndMarksReadBackAsWritten) {
         EXPECT_EQ(read.InpFontface, "Tahoma");
         EXPECT_EQ(read.ChrFontsize, 40);
         EXPECT_EQ(read.X, 7);
-        ASSERT_TRUE(SaveSettings(path, read));
+        ASSERT_TRUE(SaveSettings(path, read).ok);
         const std::string saved = ReadBytes(path);
         // One section of each name: the keys were rewritten in place.
         EXPECT_EQ(saved.find("[Setup]"), saved.rfind("[Setup]")) << saved;
@@ -175,7 +177,7 @@ TEST(SettingsSave, MaximizedWritesOnlyTheFlagAndKeepsTheNormalBounds) {
     s.Y = 0;
     s.DX = 1920;
     s.DY = 1080;
-    ASSERT_TRUE(SaveSettings(path, s));
+    ASSERT_TRUE(SaveSettings(path, s).ok);
     IniFile ini;
     ASSERT_TRUE(ini.load(path));
     EXPECT_EQ(ini.readInteger("Form", "Maximized", -1), 1);
@@ -196,15 +198,22 @@ TEST(SettingsSave, FailuresLeaveTheOldFile) {
     WriteBytes(path, old);
     {
         FileSizeLimit limit(old.size());  // the new text is longer
-        EXPECT_FALSE(SaveSettings(path, Settings{}));
+        const Outcome saved = SaveSettings(path, Settings{});
+        EXPECT_FALSE(saved.ok);
+        EXPECT_EQ(MessageWithDetail(saved),
+                  "ERROR: The settings could not be saved to setup.ini!\nWrite error (" +
+                      std::string(std::strerror(EFBIG)) + "): " + path);
     }
     EXPECT_EQ(ReadBytes(path), old);
     EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"setup.ini"}));
     // An unreadable file is not replaced by one that would lose its other sections.
     std::filesystem::create_directory(dir.file("dir.ini"));
-    EXPECT_FALSE(SaveSettings(dir.file("dir.ini"), Settings{}));
+    EXPECT_EQ(SaveSettings(dir.file("dir.ini"), Settings{}).detail,
+              "Cannot open file (not a regular file): " + dir.file("dir.ini"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("dir.ini")));
-    EXPECT_FALSE(SaveSettings(dir.file("missing/setup.ini"), Settings{}));
+    EXPECT_EQ(SaveSettings(dir.file("missing/setup.ini"), Settings{}).detail,
+              "Cannot create file (" + std::string(std::strerror(ENOENT)) +
+                  "): " + dir.file("missing/setup.ini"));
 }
 
 TEST(WindowPlacementRule, DefaultsAndLimits) {
@@ -288,7 +297,8 @@ TEST(HugeFiles, SetupIniAndReadmeAboveTheirBoundAreRefusedNotRead) {
     Settings s = LoadSettings(ini);
     EXPECT_EQ(s.InpFontsize, Settings{}.InpFontsize);
     // Not replaced by a file that would lose whatever it held.
-    EXPECT_FALSE(SaveSettings(ini, Settings{}));
+    EXPECT_EQ(SaveSettings(ini, Settings{}).detail,
+              "File too large (68719476736 bytes, at most 4194304 expected): " + ini);
     EXPECT_EQ(std::filesystem::file_size(ini), uint64_t{64} << 30);
 
     const std::string readme = dir.file("readme.html");

@@ -266,7 +266,11 @@ class MainWindowTest : public QObject {
         QVERIFY(w->SaveSettingsAndQuit());
         QCOMPARE(ended.count(), 1);
         QVERIFY(QFileInfo(folder_ + "/setup.ini").isDir());
-        QVERIFY(script.shown().empty());  // silently not saved
+        // The program ends, and says that the settings were not kept, and why.
+        QCOMPARE(script.messages(),
+                 QStringList("ERROR: The settings could not be saved to setup.ini!\nCannot open "
+                             "file (not a regular file): " +
+                             folder_ + "/setup.ini"));
     }
 
     void quittingMaximizedWritesOnlyMaximized() {
@@ -756,6 +760,44 @@ class MainWindowTest : public QObject {
         QCOMPARE(QFile::exists(folder_ + "/odd.idx"), false);
         QCOMPARE(w->Busy, 0);
         QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+    }
+
+    // Whatever is thrown inside an action ends that action with its name and the reason, and
+    // leaves Busy and the status panel clear, so the next build is not refused.
+    void thrownFailuresEndTheActionAndClearBusy() {
+        NewFolder();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        // At the file dialog, before the build started.
+        script.then([] { throw std::bad_alloc(); });
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(),
+                 QStringList("ERROR: The index build failed!\nNot enough memory"));
+        QCOMPARE(w->Busy, 0);
+        script.take();
+        // At the name prompt, while the build runs (Busy set, the status showing progress).
+        WriteBytes(folder_ + "/third.ced", Ucs2File(kSecondDict));
+        int busyAtPrompt = -1;
+        script.file(folder_ + "/third.ced").then([&] {
+            busyAtPrompt = w->Busy;
+            throw std::bad_alloc();
+        });
+        w->acMakeIndex->trigger();
+        QCOMPARE(busyAtPrompt, 1);
+        QCOMPARE(script.messages(),
+                 QStringList("ERROR: Unknown error when creating index file!\nNot enough memory "
+                             "to build the index of " +
+                             folder_ + "/third.ced"));
+        QCOMPARE(w->Busy, 0);
+        QCOMPARE(w->statusText(1), QString());
+        QCOMPARE(QDir(folder_).entryList({"third.*"}), QStringList({"third.ced"}));
+        script.take();
+        // The next build runs.
+        script.file(folder_ + "/third.ced").text("Third");
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(), QStringList("Index file created: third.idx"));
+        QVERIFY2(script.unexpected().empty() && script.pending() == 0,
+                 qPrintable(script.describe()));
     }
 
     void quittingDuringABuildAbandonsIt() {
