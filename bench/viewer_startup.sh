@@ -17,7 +17,7 @@ if [ -n "${1:-}" ]; then
   bench_bin=$1/bin
 else
   . bench/build.sh
-  bench_build kestrune kestrune-viewer sample_dictionary
+  bench_build kestrune kestrune-viewer cedict_dictionary
 fi
 bin="$bench_bin/kestrune"
 [ -x "$bin" ] || { echo "No $bin: build first." >&2; exit 1; }
@@ -33,12 +33,11 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then export QT_QPA_PLATFORM=offscr
 
 # Program folders. cp -p keeps the data files' times, which their indexes record.
 for f in empty.html readme.html; do cp -p "data/$f" "$work/sample/"; cp -p "data/$f" "$work/full/"; done
-cp -p "$bench_bin/cedict-sample.ced" "$bench_bin/cedict-sample.idx" "$work/sample/"
-if [ ! -f "$work/full/cedict.idx" ]; then
-  iconv -f UTF-8 -t UTF-16LE ../shared/data/cedict_ts.u8 > "$work/full/cedict.ced"
-  KESTRUNE_HOME="$work/full" "$bin" index "$work/full/cedict.ced" --name "CC-CEDICT" --pinyin \
+if [ ! -f "$work/sample/cedict-sample.idx" ]; then
+  KESTRUNE_HOME="$work/sample" "$bin" import data/cedict-sample.u8 --name "CC-CEDICT sample" \
     >/dev/null 2>&1
 fi
+cp -p "$bench_bin/cedict.ced" "$bench_bin/cedict.idx" "$work/full/"
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
 

@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     IniFile before;
     if (!before.load(path)) return 0;
     const Settings read = LoadSettings(path);
-    if (!SaveSettings(path, read)) return 0;
+    if (!SaveSettings(path, read).ok) return 0;
     const Settings again = LoadSettings(path);
     if (Fields(read) != Fields(again)) __builtin_trap();
     IniFile after;

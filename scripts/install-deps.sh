@@ -8,11 +8,12 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev
-  xvfb xauth xdotool imagemagick x11-utils
+  nlohmann-json3-dev zlib1g-dev xz-utils
+  xvfb xauth xdotool imagemagick x11-utils trayer
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev
   time
+  librsvg2-bin desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

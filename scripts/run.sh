@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds Kestrune and starts the viewer with the bundled sample dictionary.
-# The program folder is build/bin (the sample dictionary is converted and indexed there by the
-# build). When Debian's unicode-data package is present, the Unihan database is prepared too.
+# Builds Kestrune and starts the viewer with the full CC-CEDICT.
+# The program folder is build/bin (the build imports CC-CEDICT there: data file and index).
+# When Debian's unicode-data package is present, the Unihan database is prepared too.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

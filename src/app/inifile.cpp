@@ -78,19 +78,22 @@ bool ParseIniInteger(std::string_view value, int32_t& out) {
     return true;
 }
 
-bool IniFile::load(const std::string& path) {
+bool IniFile::load(const std::string& path, std::string* reason) {
     sections_.clear();
     if (!FileExists(path)) {
         // A missing file reads as empty; a directory or other non-file in its place is a
         // file that cannot be read.
-        return ::access(path.c_str(), F_OK) != 0;
+        if (::access(path.c_str(), F_OK) != 0) return true;
+        if (reason != nullptr) *reason = "Cannot open file (not a regular file): " + path;
+        return false;
     }
     try {
         const std::string bytes = ReadSmallFile(path, kMaxIniBytes);
         parse(bytes);
         return true;
-    } catch (const IoError&) {
+    } catch (const IoError& e) {
         sections_.clear();
+        if (reason != nullptr) *reason = e.what();
         return false;
     }
 }
@@ -154,14 +157,9 @@ std::string IniFile::text() const {
     return out;
 }
 
-bool IniFile::save(const std::string& path) const {
-    try {
-        const std::string bytes = text();
-        ReplaceFileContents(path, [&](ByteFile& f) { f.write(bytes.data(), bytes.size()); });
-        return true;
-    } catch (...) {
-        return false;
-    }
+void IniFile::save(const std::string& path) const {
+    const std::string bytes = text();
+    ReplaceFileContents(path, [&](ByteFile& f) { f.write(bytes.data(), bytes.size()); });
 }
 
 IniFile::Section* IniFile::findSection(std::string_view name) {
@@ -276,6 +274,26 @@ void IniFile::eraseSection(std::string_view section) {
             sections_.erase(sections_.begin() + static_cast<std::ptrdiff_t>(i));
         }
     }
+}
+
+Outcome EditIniFile(const std::string& path, const std::function<void(IniFile&)>& edit,
+                    std::string_view failMessage) {
+    Outcome outcome;
+    try {
+        IniFile ini;
+        std::string reason;
+        if (ini.load(path, &reason)) {
+            edit(ini);
+            ini.save(path);
+            outcome.ok = true;
+            return outcome;
+        }
+        outcome.detail = reason;
+    } catch (...) {
+        outcome.detail = CurrentExceptionDetail();
+    }
+    outcome.message = failMessage;
+    return outcome;
 }
 
 }  // namespace kes

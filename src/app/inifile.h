@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "base/result.h"
 
 namespace kes {
 
@@ -22,15 +25,17 @@ class IniFile {
     IniFile() = default;
 
     // Reads a file; a missing or unreadable file reads as empty. Returns false (and leaves
-    // the object empty) when the file exists but could not be read.
-    bool load(const std::string& path);
+    // the object empty) when the file exists but could not be read; `reason` then gets the
+    // file name and the system's reason.
+    bool load(const std::string& path, std::string* reason = nullptr);
     // Parses INI text.
     void parse(std::string_view text);
     // The whole text as it would be saved (LF line ends).
     std::string text() const;
     // Replaces `path` (the real file when it is a symbolic link, its mode kept) with text()
-    // in one step. Returns false when anything fails; the previous file is then untouched.
-    bool save(const std::string& path) const;
+    // in one step. Throws IoError (naming the file, with the system's reason) when anything
+    // fails; the previous file is then untouched.
+    void save(const std::string& path) const;
 
     // Section names are matched without regard to ASCII letter case; keys likewise
     // (appendKey never matches). The first section of a name is the one that is read.
@@ -83,5 +88,11 @@ class IniFile {
 
 // Parses an INI integer value as readInteger does; false when it is no integer.
 bool ParseIniInteger(std::string_view value, int32_t& out);
+
+// Reads `path`, applies `edit` to it and saves it (see load and save). A file that exists but
+// cannot be read is not replaced (its other sections would be lost). On failure the outcome
+// carries `failMessage` and, as its detail, the file name and the system's reason.
+Outcome EditIniFile(const std::string& path, const std::function<void(IniFile&)>& edit,
+                    std::string_view failMessage);
 
 }  // namespace kes

@@ -1,10 +1,14 @@
 #include "app/registry.h"
 
+#include <cctype>
+#include <optional>
 #include <utility>
 
 #include "app/inifile.h"
+#include "app/pinyin.h"
 #include "app/settings.h"
 #include "base/bytefile.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 #include "dict/indexformat.h"
 
@@ -20,15 +24,156 @@ std::string StaleIndexMessage(const std::string& indexName, const std::string& d
            " datafile!";
 }
 
+std::string UnfinishedIndexMessage(const std::string& indexName, const std::string& dataName) {
+    return "Index file " + indexName +
+           " is still being created (or its build was stopped "
+           "less than a minute ago)! File " +
+           dataName + " wasn't used!";
+}
+
+namespace {
+
+std::string YesNo(bool on) {
+    return on ? "yes" : "no";
+}
+
+// A shell word: single quotes unless it is plain.
+std::string ShellWord(const std::string& s) {
+    bool plain = !s.empty();
+    for (char c : s) {
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '.' || c == '_' ||
+              c == '-' || c == '+' || c == ',' || c == ':' || (c & 0x80)))
+            plain = false;
+    }
+    if (plain) return s;
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+}  // namespace
+
+std::string RebuildQuestion(const std::string& indexName, const std::u16string& name,
+                            const IndexBuildOptions& options) {
+    return "Rebuild index file " + indexName +
+           " now with the same name and options?\n\nName: " + Utf16ToUtf8(name) +
+           "\nTranslation words: " + YesNo(options.AddDescToIndex) +
+           "\nPinyin: " + YesNo(options.AddPinToIndex);
+}
+
+std::string StaleIndexHint(const std::string& indexPath, const std::string& dataPath,
+                           const std::u16string& name, const IndexBuildOptions& options) {
+    return "Index file " + BaseName(indexPath) + " is out of date: " + BaseName(dataPath) +
+           " changed after it was built. It was not used; rebuild it with:\n  rm " +
+           ShellWord(indexPath) + " && kestrune index " + ShellWord(dataPath) + " --name " +
+           ShellWord(Utf16ToUtf8(name)) + (options.AddDescToIndex ? " --words" : " --no-words") +
+           (options.AddPinToIndex ? " --pinyin" : " --no-pinyin");
+}
+
 namespace {
 
 void Say(const RegistryCallbacks& cb, const std::string& text) {
     if (cb.message) cb.message(text);
 }
 
+bool IsLatinLower(char16_t c) {
+    return c >= u'a' && c <= u'z';
+}
+bool IsCyrillicLower(char16_t c) {
+    return c >= 0x0430 && c <= 0x044F;
+}
+
+// A key of pinyin syllables as the builder files them: the reading that cuts it exactly at
+// its spaces.
+bool IsSyllableKey(const std::u16string& key) {
+    for (const PinyinReading& r : PinyinReadings(key))
+        for (const std::u16string& k : r.Keys)
+            if (k == key) return true;
+    return false;
+}
+
+void AppendDictionary(Registry& reg, const std::string& indexName, std::u16string description) {
+    TDic dic;
+    dic.FileName = indexName;
+    dic.Enabled = true;
+    dic.Number = 0;
+    dic.Node = nullptr;
+    dic.Description = std::move(description);
+    reg.Dicts.push_back(std::move(dic));
+}
+
+// Builds the index again after a stale-index question; true when the dictionary was added.
+bool RebuildIndex(Registry& reg, const std::string& dataPath, const std::u16string& name,
+                  const IndexBuildOptions& options, const RegistryCallbacks& cb) {
+    IndexBuildCallbacks build;
+    build.progress = cb.progress;
+    build.warning = [&cb](const std::u16string& text) { Say(cb, Utf16ToUtf8(text)); };
+    build.askName = [&name](const std::u16string&) { return std::optional<std::u16string>(name); };
+    const IndexBuildResult r = BuildIndex(dataPath, options, build);
+    if (!r.outcome.ok) {
+        Say(cb, MessageWithDetail(r.outcome));
+        return false;
+    }
+    AppendDictionary(reg, BaseName(r.indexPath), DescriptionText(MakeDescription(name)));
+    return true;
+}
+
 }  // namespace
 
-bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbacks& cb) {
+IndexBuildOptions IndexOptionsOf(const std::string& indexPath) {
+    IndexBuildOptions found;
+    found.AddDescToIndex = false;
+    found.AddPinToIndex = false;
+    ByteFile f(indexPath, OpenMode::Read);
+    f.setReadAhead(4096);
+    NodeReader reader(f);
+    struct Item {
+        int32_t pos;
+        std::u16string key;
+    };
+    std::vector<Item> stack{{kRootPosition, u""}};
+    std::vector<int32_t> offsets;
+    std::vector<ChildEntry> children;
+    // Pre-order in stored order: the records come in increasing file order.
+    while (!stack.empty() && !(found.AddDescToIndex && found.AddPinToIndex)) {
+        Item item = std::move(stack.back());
+        stack.pop_back();
+        reader.readOffsets(item.pos, offsets);
+        reader.readChildren(children);
+        const std::u16string& key = item.key;
+        if (!offsets.empty() && !key.empty()) {
+            const bool cyrillic = IsCyrillicLower(key[0]);
+            const bool spaced = key.find(u' ') != std::u16string::npos;
+            if (cyrillic) {
+                found.AddDescToIndex = true;
+            } else if (spaced || key.size() < 4) {
+                if (IsSyllableKey(key)) found.AddPinToIndex = true;
+            } else if (IsSyllableKey(key)) {
+                // One syllable of four letters or more ("zhong", "long"): either kind.
+            } else {
+                found.AddDescToIndex = true;
+            }
+        }
+        for (auto it = children.rbegin(); it != children.rend(); ++it) {
+            const char16_t c = it->Ch;
+            const bool fits = key.empty() ? IsLatinLower(c) || IsCyrillicLower(c)
+                              : IsCyrillicLower(key[0])
+                                  ? IsCyrillicLower(c)
+                                  : IsLatinLower(c) || (c == u' ' && key.back() != u' ');
+            if (fits) stack.push_back({it->Pos, key + c});
+        }
+    }
+    f.close();
+    return found;
+}
+
+bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbacks& cb,
+                   const DiscoverOptions& options) {
     if (reg.Dicts.size() >= static_cast<std::size_t>(kMaxDictionaries)) {
         Say(cb, LimitMessage(name));
         return false;
@@ -37,7 +182,14 @@ bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbac
     const std::string dataName = TrimA(ChangeExtension(name, ".ced"));
     const std::string indexPath = JoinPath(reg.Folder, indexName);
     const std::string dataPath = JoinPath(reg.Folder, dataName);
-    if (!FileExists(dataPath) || !FileExists(indexPath)) return false;
+    if (!FileExists(dataPath)) return false;
+    if (!FileExists(indexPath)) {
+        // An index build that was killed leaves its temporary file; it goes once stale. One
+        // that stays belongs to a build still running (or stopped a moment ago).
+        RemoveStaleTemporaries(indexPath);
+        if (!TemporariesOf(indexPath).empty()) Say(cb, UnfinishedIndexMessage(indexName, dataName));
+        return false;
+    }
 
     IndexHeader header;
     int32_t age = 0;
@@ -54,17 +206,22 @@ bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbac
         return false;
     }
     if (header.DataSize != size || header.DataAge != age) {
+        const std::u16string oldName = DescriptionText(header.Description);
+        IndexBuildOptions oldOptions;  // the builder's defaults when the keys cannot be read
+        try {
+            oldOptions = IndexOptionsOf(indexPath);
+        } catch (const IoError&) {
+        }
+        if (options.keepStaleIndexes) {
+            Say(cb, StaleIndexHint(indexPath, dataPath, oldName, oldOptions));
+            return false;
+        }
         RemoveFile(indexPath);
         Say(cb, StaleIndexMessage(indexName, dataName));
-        return false;
+        if (!cb.ask || !cb.ask(RebuildQuestion(indexName, oldName, oldOptions))) return false;
+        return RebuildIndex(reg, dataPath, oldName, oldOptions, cb);
     }
-    TDic dic;
-    dic.FileName = indexName;
-    dic.Enabled = true;
-    dic.Number = 0;
-    dic.Node = nullptr;
-    dic.Description = DescriptionText(header.Description);
-    reg.Dicts.push_back(std::move(dic));
+    AppendDictionary(reg, indexName, DescriptionText(header.Description));
     return true;
 }
 
@@ -98,11 +255,9 @@ void WriteDicts(IniFile& ini, const std::vector<TDic>& dicts) {
 
 }  // namespace
 
-bool WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts) {
-    IniFile ini;
-    if (!ini.load(iniPath)) return false;
-    WriteDicts(ini, dicts);
-    return ini.save(iniPath);
+Outcome WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts) {
+    return EditIniFile(
+        iniPath, [&](IniFile& ini) { WriteDicts(ini, dicts); }, kDictsNotSavedMessage);
 }
 
 std::string StartTextOf(const std::vector<TDic>& dicts) {
@@ -128,7 +283,7 @@ void DiscoverDictionaries(Registry& reg, const std::string& folder, const Regist
     reg.Views->clear();
     for (const std::string& name : ListFiles(folder, ".ced")) {
         if (cb.processMessages) cb.processMessages();
-        AddDictionary(reg, name, cb);
+        AddDictionary(reg, name, cb, options);
     }
     // Section "Dicts": order and flags; a file that cannot be read or written leaves the
     // list as far as it got.
@@ -137,8 +292,13 @@ void DiscoverDictionaries(Registry& reg, const std::string& folder, const Regist
     if (ini.load(iniPath)) {
         ApplyDictsPairs(reg.Dicts, ini.readSection(kDictsSection));
         if (options.writeDicts) {
+            // Writing back only normalises what was read; a read-only program folder is no
+            // fault of the start (the order and flags hold for this run).
             WriteDicts(ini, reg.Dicts);
-            ini.save(iniPath);
+            try {
+                ini.save(iniPath);
+            } catch (const IoError&) {
+            }
         }
     }
     reg.StartText = StartTextOf(reg.Dicts);

@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "app/resultpage.h"
+#include "base/result.h"
 #include "charinfo/unihan.h"
+#include "dict/builder.h"
 #include "dict/dic.h"
 
 namespace kes {
@@ -25,6 +27,10 @@ struct RegistryCallbacks {
     std::function<void(const std::string& text)> message;
     // Lets the window process pending messages (once per listed data file).
     std::function<void()> processMessages;
+    // Asks a Yes/No question whose default answer is Yes; true for Yes. Empty = No.
+    std::function<bool(const std::string& text)> ask;
+    // The progress (percent) of an index rebuilt after a stale-index question. May be empty.
+    std::function<void(int percent)> progress;
 };
 
 struct Registry {
@@ -40,6 +46,10 @@ struct DiscoverOptions {
     // Rewrite section "Dicts" of setup.ini after applying it (the viewer does; the command
     // line does not).
     bool writeDicts = true;
+    // Leave an index that no longer matches its data file on disk and say how to rebuild it,
+    // instead of deleting it and offering the rebuild (the command line, which changes no
+    // file).
+    bool keepStaleIndexes = false;
 };
 
 // Fills the registry from `folder`: lists "*.ced" (sorted by name), AddDictionary for each,
@@ -51,10 +61,23 @@ void DiscoverDictionaries(Registry& reg, const std::string& folder, const Regist
                           const DiscoverOptions& options = {});
 
 // Adds the dictionary of one listed data file name (no folder), or reports why not: the
-// limit message, silence for a missing data or index file, deletion of an index that no
-// longer matches its data file (with the message), and a message for an index whose header
-// cannot be read (the dictionary is skipped, the others are still used). True when added.
-bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbacks& cb);
+// limit message, silence for a missing data or index file, and a message for an index whose
+// header cannot be read (the dictionary is skipped, the others are still used). An index
+// that no longer matches its data file (size or time) is deleted with StaleIndexMessage;
+// before that its name and options (IndexOptionsOf) are read, and then the question
+// RebuildQuestion is asked: on Yes the index is built again with them (progress through
+// cb.progress, failures through cb.message) and the dictionary added. With
+// options.keepStaleIndexes the index stays and StaleIndexHint is shown instead. True when
+// added.
+bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbacks& cb,
+                   const DiscoverOptions& options = {});
+
+// The options an index was built with, read from its keys (the header does not record
+// them): translation words when it holds a Cyrillic key or a Latin key of four or more
+// letters that is not a single pinyin syllable; pinyin when it holds a key of pinyin
+// syllables (several, space-separated, or one of fewer than four letters). Only the keys of
+// lowercase letters and spaces are walked. Throws IoError for an unreadable index.
+IndexBuildOptions IndexOptionsOf(const std::string& indexPath);
 
 // Applies the pairs of section "Dicts" (in file order) to the list: listed dictionaries
 // move to the front in the section's order and take its flags ("1" enabled, anything else
@@ -63,9 +86,12 @@ void ApplyDictsPairs(std::vector<TDic>& dicts,
                      const std::vector<std::pair<std::string, std::string>>& pairs);
 
 // Erases section "Dicts" of the INI file and writes one key per dictionary in list order,
-// FileName=1 when enabled, else 0; other sections stay. False when the file could not be
-// written (or exists and could not be read).
-bool WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts);
+// FileName=1 when enabled, else 0; other sections stay. Fails with kDictsNotSavedMessage
+// (the detail naming the file and the reason) when the file could not be written (or exists
+// and could not be read).
+inline constexpr std::string_view kDictsNotSavedMessage =
+    "ERROR: The list of dictionaries could not be saved to setup.ini!";
+Outcome WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts);
 
 // The start text of the list (without the Unihan line).
 std::string StartTextOf(const std::vector<TDic>& dicts);
@@ -81,5 +107,12 @@ void NumberDictionaries(std::vector<TDic>& dicts);
 // The messages of the registry.
 std::string LimitMessage(const std::string& name);
 std::string StaleIndexMessage(const std::string& indexName, const std::string& dataName);
+std::string RebuildQuestion(const std::string& indexName, const std::u16string& name,
+                            const IndexBuildOptions& options);
+// The command line's note: which index is stale, and the commands that rebuild it.
+std::string StaleIndexHint(const std::string& indexPath, const std::string& dataPath,
+                           const std::u16string& name, const IndexBuildOptions& options);
+// A data file without its index whose index is still being written (a temporary file).
+std::string UnfinishedIndexMessage(const std::string& indexName, const std::string& dataName);
 
 }  // namespace kes

@@ -32,6 +32,8 @@ Settings LoadSettings(const std::string& iniPath) {
     s.SearchBoth = ini.readBool(S, "SearchBoth", d.SearchBoth);
     s.ScanClipboard = ini.readBool(S, "ScanClipboard", d.ScanClipboard);
     s.ScanSelection = ini.readBool(S, "ScanSelection", d.ScanSelection);
+    s.ReleaseViewMinutes =
+        std::max(ini.readInteger(S, "ReleaseViewMinutes", d.ReleaseViewMinutes), 0);
     s.Maximized = ini.readInteger(kFormSection, "Maximized", d.Maximized);
     s.X = ini.readInteger(kFormSection, "X", d.X);
     s.Y = ini.readInteger(kFormSection, "Y", d.Y);
@@ -40,40 +42,43 @@ Settings LoadSettings(const std::string& iniPath) {
     return s;
 }
 
-bool SaveSettings(const std::string& iniPath, const Settings& s) {
-    IniFile ini;
-    if (!ini.load(iniPath)) return false;
-    const char* S = kSetupSection;
-    ini.writeString(S, "InpFontface", s.InpFontface);
-    ini.writeInteger(S, "InpFontsize", s.InpFontsize);
-    ini.writeString(S, "ChrFontface", s.ChrFontface);
-    ini.writeInteger(S, "ChrFontsize", s.ChrFontsize);
-    ini.writeString(S, "PinFontface", s.PinFontface);
-    ini.writeInteger(S, "PinFontsize", s.PinFontsize);
-    ini.writeString(S, "DscFontface", s.DscFontface);
-    ini.writeInteger(S, "DscFontsize", s.DscFontsize);
-    ini.writeString(S, "TreFontface", s.TreFontface);
-    ini.writeInteger(S, "TreFontsize", s.TreFontsize);
-    ini.writeInteger(kFormSection, "pnlLeft", s.pnlLeft);
-    ini.writeBool(S, "TranslateAll", s.TranslateAll);
-    ini.writeBool(S, "AddDescToIndex", s.AddDescToIndex);
-    ini.writeBool(S, "AddPinToIndex", s.AddPinToIndex);
-    ini.writeBool(S, "ShowUcs2", s.ShowUcs2);
-    ini.writeBool(S, "ShowUnihan", s.ShowUnihan);
-    ini.writeBool(S, "SearchBoth", s.SearchBoth);
-    ini.writeBool(S, "ScanClipboard", s.ScanClipboard);
-    ini.writeBool(S, "ScanSelection", s.ScanSelection);
-    if (s.Maximized != 0) {
-        // The last normal bounds stay in the file for the next start.
-        ini.writeInteger(kFormSection, "Maximized", 1);
-    } else {
-        ini.writeInteger(kFormSection, "Maximized", 0);
-        ini.writeInteger(kFormSection, "X", s.X);
-        ini.writeInteger(kFormSection, "Y", s.Y);
-        ini.writeInteger(kFormSection, "DX", s.DX);
-        ini.writeInteger(kFormSection, "DY", s.DY);
-    }
-    return ini.save(iniPath);
+Outcome SaveSettings(const std::string& iniPath, const Settings& s) {
+    return EditIniFile(
+        iniPath,
+        [&](IniFile& ini) {
+            const char* S = kSetupSection;
+            ini.writeString(S, "InpFontface", s.InpFontface);
+            ini.writeInteger(S, "InpFontsize", s.InpFontsize);
+            ini.writeString(S, "ChrFontface", s.ChrFontface);
+            ini.writeInteger(S, "ChrFontsize", s.ChrFontsize);
+            ini.writeString(S, "PinFontface", s.PinFontface);
+            ini.writeInteger(S, "PinFontsize", s.PinFontsize);
+            ini.writeString(S, "DscFontface", s.DscFontface);
+            ini.writeInteger(S, "DscFontsize", s.DscFontsize);
+            ini.writeString(S, "TreFontface", s.TreFontface);
+            ini.writeInteger(S, "TreFontsize", s.TreFontsize);
+            ini.writeInteger(kFormSection, "pnlLeft", s.pnlLeft);
+            ini.writeBool(S, "TranslateAll", s.TranslateAll);
+            ini.writeBool(S, "AddDescToIndex", s.AddDescToIndex);
+            ini.writeBool(S, "AddPinToIndex", s.AddPinToIndex);
+            ini.writeBool(S, "ShowUcs2", s.ShowUcs2);
+            ini.writeBool(S, "ShowUnihan", s.ShowUnihan);
+            ini.writeBool(S, "SearchBoth", s.SearchBoth);
+            ini.writeInteger(S, "ReleaseViewMinutes", s.ReleaseViewMinutes);
+            ini.writeBool(S, "ScanClipboard", s.ScanClipboard);
+            ini.writeBool(S, "ScanSelection", s.ScanSelection);
+            if (s.Maximized != 0) {
+                // The last normal bounds stay in the file for the next start.
+                ini.writeInteger(kFormSection, "Maximized", 1);
+            } else {
+                ini.writeInteger(kFormSection, "Maximized", 0);
+                ini.writeInteger(kFormSection, "X", s.X);
+                ini.writeInteger(kFormSection, "Y", s.Y);
+                ini.writeInteger(kFormSection, "DX", s.DX);
+                ini.writeInteger(kFormSection, "DY", s.DY);
+            }
+        },
+        kSettingsNotSavedMessage);
 }
 
 WindowPlacement PlaceWindow(const Settings& s, int32_t screenWidth, int32_t screenHeight) {

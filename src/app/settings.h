@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+#include "base/result.h"
 
 namespace kes {
 
@@ -33,6 +36,9 @@ struct Settings {
     // text pops up.
     bool ScanClipboard = false;
     bool ScanSelection = false;
+    // Section "Setup": minutes the main window stays hidden before its page view (and the
+    // browser engine's processes) is released; 0: never. A negative value counts as 0.
+    int32_t ReleaseViewMinutes = 10;
     // Section "Form": the window placement (left, top, width, height of the normal window).
     int32_t Maximized = 0;  // 1: the window is maximized
     int32_t X = 10;
@@ -54,12 +60,16 @@ inline const char* const kReadmeMissingText = "<i>NOTE: readme.html is missing o
 // integer give the defaults. pnlLeft below 20 is raised to 20.
 Settings LoadSettings(const std::string& iniPath);
 
-// Writes the sections "Setup" (ten font values, six options, the two scan options) and "Form"
-// (pnlLeft, then the placement: Maximized=1 alone when Maximized is non-zero, otherwise
-// Maximized=0, X, Y, DX, DY) in one atomic write; every other section and line of the file stays as
-// it was. Returns false when the file could not be written (or exists but could not be read, so
-// that its other sections would be lost); the previous file is then untouched.
-bool SaveSettings(const std::string& iniPath, const Settings& settings);
+// Writes the sections "Setup" (ten font values, six options,
+// ReleaseViewMinutes, the two scan options) and "Form" (pnlLeft, then the
+// placement: Maximized=1 alone when Maximized is non-zero, otherwise Maximized=0, X, Y, DX,
+// DY) in one atomic write; every other section and line of the file stays as it was.
+// Fails with kSettingsNotSavedMessage (the detail naming the file and the reason) when the
+// file could not be written (or exists but could not be read, so that its other sections
+// would be lost); the previous file is then untouched.
+inline constexpr std::string_view kSettingsNotSavedMessage =
+    "ERROR: The settings could not be saved to setup.ini!";
+Outcome SaveSettings(const std::string& iniPath, const Settings& settings);
 
 // Where the window goes at start: left/top from X/Y (negative values become 0), width and
 // height from DX/DY, limited to end at the screen's right/bottom edge when they reach or

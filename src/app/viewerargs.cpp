@@ -5,6 +5,7 @@ namespace kes {
 namespace {
 
 constexpr char kFolderOption[] = "--program-folder";
+constexpr char kEntryOption[] = "--entry";
 constexpr char kMessageOption[] = "--message";
 constexpr char kShowOption[] = "--show";
 constexpr char kPopupOption[] = "--popup";
@@ -12,9 +13,14 @@ constexpr char kPopupOption[] = "--popup";
 }  // namespace
 
 std::vector<std::string> ViewerArguments(const std::string& programFolder,
+                                         const std::string& entryPath,
                                          const std::vector<std::string>& entryArgs,
                                          const std::optional<InstanceMessage>& start) {
     std::vector<std::string> args{kFolderOption, programFolder};
+    if (!entryPath.empty()) {
+        args.push_back(kEntryOption);
+        args.push_back(entryPath);
+    }
     if (start) {
         args.emplace_back(start->command == InstanceCommand::Popup ? kPopupOption : kShowOption);
         args.push_back(start->query);
@@ -33,14 +39,18 @@ ViewerRequest ParseViewerArguments(const std::vector<std::string>& args) {
     if (args[0] == kFolderOption && !args[1].empty()) {
         r.mode = ViewerMode::Viewer;
         r.programFolder = args[1];
-        auto rest = args.begin() + 2;
-        if (args.size() >= 4 && (args[2] == kShowOption || args[2] == kPopupOption)) {
-            r.start = InstanceMessage{
-                args[2] == kPopupOption ? InstanceCommand::Popup : InstanceCommand::Show,
-                CutUtf8(args[3], kMaxInstanceQueryBytes)};
-            rest += 2;
+        size_t next = 2;
+        if (args.size() >= next + 2 && args[next] == kEntryOption) {
+            r.entryPath = args[next + 1];
+            next += 2;
         }
-        r.toolkitArgs.assign(rest, args.end());
+        if (args.size() >= next + 2 && (args[next] == kShowOption || args[next] == kPopupOption)) {
+            r.start = InstanceMessage{
+                args[next] == kPopupOption ? InstanceCommand::Popup : InstanceCommand::Show,
+                CutUtf8(args[next + 1], kMaxInstanceQueryBytes)};
+            next += 2;
+        }
+        r.toolkitArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());
     } else if (args[0] == kMessageOption && args.size() == 2) {
         r.mode = ViewerMode::Message;
         r.message = args[1];

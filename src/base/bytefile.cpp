@@ -1,9 +1,11 @@
 #include "base/bytefile.h"
 
+#include "base/faultpoint.h"
 #include "base/mappedfile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,7 +90,9 @@ void ByteFile::open(const std::string& path, OpenMode mode) {
             flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
             break;
     }
-    int fd = ::open(path.c_str(), flags, mode == OpenMode::CreateNew ? 0600 : 0644);
+    int fd = FaultPoint(FileOp::Open) != 0
+                 ? -1
+                 : ::open(path.c_str(), flags, mode == OpenMode::CreateNew ? 0600 : 0644);
     if (fd < 0) {
         int err = errno;
         fail(mode == OpenMode::Create || mode == OpenMode::CreateNew
@@ -133,7 +137,12 @@ void ByteFile::close() {
         fd_ = -1;
         throw;
     }
+    const int injected = FaultPoint(FileOp::Close);
     int rc = ::close(fd_);
+    if (injected != 0) {
+        rc = -1;
+        errno = injected;
+    }
     fd_ = -1;
     rpos_ = rlen_ = 0;
     if (rc != 0) fail("Cannot close file (" + ErrnoText(errno) + ")");
@@ -142,7 +151,7 @@ void ByteFile::close() {
 void ByteFile::sync() {
     if (fd_ < 0) fail("File not open");
     flushWrites();
-    while (::fsync(fd_) != 0) {
+    while (FaultPoint(FileOp::Sync) != 0 || ::fsync(fd_) != 0) {
         if (errno == EINTR) continue;
         fail("Cannot write file to disk (" + ErrnoText(errno) + ")");
     }
@@ -156,8 +165,10 @@ void ByteFile::flushWrites() {
     if (wbuf_.empty()) return;
     std::size_t done = 0;
     while (done < wbuf_.size()) {
-        ssize_t n = ::pwrite(fd_, wbuf_.data() + done, wbuf_.size() - done,
-                             static_cast<off_t>(wstart_ + static_cast<int64_t>(done)));
+        ssize_t n = FaultPoint(FileOp::Write) != 0
+                        ? -1
+                        : ::pwrite(fd_, wbuf_.data() + done, wbuf_.size() - done,
+                                   static_cast<off_t>(wstart_ + static_cast<int64_t>(done)));
         if (n < 0) {
             if (errno == EINTR) continue;
             int err = errno;
@@ -176,11 +187,14 @@ void ByteFile::fill() {
     if (rbuf_.size() < readAhead_) rbuf_.resize(readAhead_);
     rpos_ = rlen_ = 0;
     if (view_) {
+        if (FaultPoint(FileOp::Read) != 0) fail("Read error (" + ErrnoText(errno) + ")");
         rlen_ = view_->copy(pos_, rbuf_.data(), readAhead_);
         return;
     }
     for (;;) {
-        ssize_t n = ::pread(fd_, rbuf_.data(), readAhead_, static_cast<off_t>(pos_));
+        ssize_t n = FaultPoint(FileOp::Read) != 0
+                        ? -1
+                        : ::pread(fd_, rbuf_.data(), readAhead_, static_cast<off_t>(pos_));
         if (n < 0) {
             if (errno == EINTR) continue;
             fail("Read error (" + ErrnoText(errno) + ")");
@@ -204,8 +218,9 @@ void ByteFile::read(void* buffer, std::size_t n) {
             if (n >= readAhead_) {
                 // Large block: read it straight into the caller's memory.
                 flushWrites();
-                ssize_t got = view_ ? static_cast<ssize_t>(view_->copy(pos_, out, n))
-                                    : ::pread(fd_, out, n, static_cast<off_t>(pos_));
+                ssize_t got = FaultPoint(FileOp::Read) != 0 ? -1
+                              : view_ ? static_cast<ssize_t>(view_->copy(pos_, out, n))
+                                      : ::pread(fd_, out, n, static_cast<off_t>(pos_));
                 if (got < 0) {
                     if (errno == EINTR) continue;
                     fail("Read error (" + ErrnoText(errno) + ")");
@@ -291,6 +306,14 @@ void ByteFile::truncate() {
     if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0)
         fail("Cannot truncate file (" + ErrnoText(errno) + ")");
     knownSize_ = -1;
+}
+
+bool ByteFile::tryLock() {
+    if (fd_ < 0) fail("File not open");
+    while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
 }
 
 void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to) {

@@ -104,6 +104,9 @@ class ByteFile {
     }
     // Cuts the file off at the current position.
     void truncate();
+    // Takes an exclusive advisory lock (flock) on the file without waiting; false when another
+    // open of the file holds one. The lock ends with the close or the process.
+    bool tryLock();
 
   private:
     uint8_t readU8Slow();

@@ -1,15 +1,22 @@
 #include "base/replacefile.h"
 
+#include "base/faultpoint.h"
+
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <random>
+#include <vector>
 
 namespace kes {
 
@@ -69,10 +76,63 @@ void SyncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+bool IsTemporaryNameOf(const std::string& name, const std::string& base) {
+    constexpr std::size_t kHex = 12;
+    if (name.size() != base.size() + 1 + kHex + 4 || name.compare(0, base.size(), base) != 0 ||
+        name[base.size()] != '.' || name.compare(name.size() - 4, 4, ".tmp") != 0)
+        return false;
+    for (std::size_t i = base.size() + 1; i < base.size() + 1 + kHex; ++i) {
+        const char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
+    }
+    return true;
+}
+
+// Removes `path` when it is a stale temporary file (see RemoveStaleTemporaries).
+bool RemoveIfStale(const std::string& path, time_t now) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool removed = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > kStaleTemporaryAge &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // Still the same file under that name (not replaced since it was opened)?
+        struct stat named;
+        if (::lstat(path.c_str(), &named) == 0 && named.st_dev == st.st_dev &&
+            named.st_ino == st.st_ino)
+            removed = ::unlink(path.c_str()) == 0;
+    }
+    ::close(fd);
+    return removed;
+}
+
 }  // namespace
+
+std::vector<std::string> TemporariesOf(const std::string& realPath) {
+    const std::string folder = DirName(realPath);
+    const std::string base = BaseName(realPath);
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (struct dirent* e = ::readdir(dir))
+            if (IsTemporaryNameOf(e->d_name, base)) names.emplace_back(e->d_name);
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int RemoveStaleTemporaries(const std::string& realPath) {
+    const std::string folder = DirName(realPath);
+    const time_t now = std::time(nullptr);
+    int removed = 0;
+    for (const std::string& name : TemporariesOf(realPath))
+        if (RemoveIfStale(JoinPath(folder, name), now)) ++removed;
+    return removed;
+}
 
 FileReplacement::FileReplacement(const std::string& target) : target_(target) {
     realPath_ = RealTarget(target);
+    RemoveStaleTemporaries(realPath_);
     struct stat st;
     if (::stat(realPath_.c_str(), &st) == 0) {
         oldExists_ = true;
@@ -87,6 +147,9 @@ FileReplacement::FileReplacement(const std::string& target) : target_(target) {
         try {
             file_.open(tempPath_, OpenMode::CreateNew);
             file_.setName(target_);
+            // Marks the file as in use for RemoveStaleTemporaries; a file system without
+            // locks leaves only the age to protect it.
+            file_.tryLock();
             return;
         } catch (const IoError& e) {
             struct stat taken;
@@ -115,8 +178,9 @@ void FileReplacement::failCommit(const std::string& what, int err) {
     throw IoError(target_, Reason(what, err));
 }
 
-void FileReplacement::prepareCommit() {
+void FileReplacement::seal() {
     if (done_) throw IoError(target_, "The replacement has already ended");
+    if (!file_.isOpen()) return;
     try {
         file_.sync();
         file_.close();
@@ -124,6 +188,10 @@ void FileReplacement::prepareCommit() {
         discard();
         throw IoError(target_, e.reason());
     }
+}
+
+void FileReplacement::prepareCommit() {
+    seal();
     if (oldExists_ && ::geteuid() == 0) {
         // Only a privileged process may give a file away; others keep their own ownership.
         if (::chown(tempPath_.c_str(), oldUid_, oldGid_) != 0 && errno != EPERM)
@@ -138,7 +206,7 @@ void FileReplacement::prepareCommit() {
 
 void FileReplacement::commit() {
     prepareCommit();
-    if (::rename(tempPath_.c_str(), realPath_.c_str()) != 0)
+    if (FaultPoint(FileOp::Rename) != 0 || ::rename(tempPath_.c_str(), realPath_.c_str()) != 0)
         failCommit("Cannot replace file", errno);
     done_ = true;
     SyncFolder(DirName(realPath_));
@@ -151,7 +219,8 @@ bool FileReplacement::commitNew() {
     }
     prepareCommit();
     const std::string& to = target_;
-    if (::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+    if (FaultPoint(FileOp::Rename) != 0 ||
+        ::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
         int err = errno;
         if (err == EEXIST) {
             discard();

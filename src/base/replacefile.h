@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "base/bytefile.h"
 
@@ -14,9 +15,11 @@ namespace kes {
 class FileReplacement {
   public:
     // Starts a replacement of `target`. A symbolic link is followed to the real file, which is
-    // what gets replaced (the link stays a link); the real file need not exist yet. Creates the
-    // temporary file (O_EXCL, readable by the owner only until it is committed). Throws
-    // IoError naming `target` with the system's reason.
+    // what gets replaced (the link stays a link); the real file need not exist yet. Removes
+    // the stale temporary files of earlier replacements of it (RemoveStaleTemporaries), then
+    // creates the temporary file "<real file>.<12 hex digits>.tmp" (O_EXCL, readable by the
+    // owner only until it is committed) and holds an exclusive flock on it while it lives.
+    // Throws IoError naming `target` with the system's reason.
     explicit FileReplacement(const std::string& target);
     // Removes the temporary file unless it was committed.
     ~FileReplacement();
@@ -28,6 +31,12 @@ class FileReplacement {
     const std::string& target() const { return target_; }
     const std::string& realPath() const { return realPath_; }
     const std::string& tempPath() const { return tempPath_; }
+
+    // Flushes the temporary file to disk and closes it, so that it can be read back (for
+    // example to build an index of it) before commit() publishes it; its last-write time is
+    // final from then on. Throws IoError naming the target; the temporary file is then
+    // removed. Calling it again does nothing.
+    void seal();
 
     // Flushes the temporary file to disk, gives it the mode of the file it replaces (and its
     // owner and group where the process may; a new file gets the mode the umask allows), and
@@ -54,6 +63,17 @@ class FileReplacement {
     unsigned oldGid_ = 0;
     bool done_ = false;
 };
+
+// A temporary file of a replacement of `realPath` is stale, and removed, when no process holds
+// its lock (the writer ended or was killed: the system drops the lock with the process) and it
+// was last written more than kStaleTemporaryAge seconds ago (which closes the short moment
+// between a writer creating its file and locking it). Only regular files named exactly
+// "<name of realPath>.<12 lower-case hex digits>.tmp" in its folder are touched. Returns the
+// number removed; a file that cannot be examined is left alone.
+inline constexpr int64_t kStaleTemporaryAge = 60;
+int RemoveStaleTemporaries(const std::string& realPath);
+// The temporary files of replacements of `realPath` in its folder (file names, sorted).
+std::vector<std::string> TemporariesOf(const std::string& realPath);
 
 // Replaces `target` with what `write` puts into the file it is given (see FileReplacement).
 // Any exception of `write` or of the replacement leaves the old file untouched and no

@@ -4,53 +4,89 @@
 
 namespace kes {
 
+namespace {
+
+// Decodes the UTF-8 sequence at s[i]: sets `cp` and returns its length, or returns 0 and sets
+// `skip` to the bytes that make up the invalid piece (at least 1).
+std::size_t DecodeUtf8At(std::string_view s, std::size_t i, uint32_t& cp, std::size_t& skip) {
+    const std::size_t n = s.size();
+    auto b = static_cast<unsigned char>(s[i]);
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    std::size_t len = 0;
+    uint32_t min = 0;
+    if ((b & 0xE0) == 0xC0) {
+        len = 2, cp = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+        len = 3, cp = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+        len = 4, cp = b & 0x07, min = 0x10000;
+    } else {
+        skip = 1;
+        return 0;
+    }
+    std::size_t k = 1;
+    for (; k < len && i + k < n; ++k) {
+        auto c = static_cast<unsigned char>(s[i + k]);
+        if ((c & 0xC0) != 0x80) break;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        skip = k;
+        return 0;
+    }
+    return len;
+}
+
+void AppendUtf16(std::u16string& out, uint32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
+}  // namespace
+
 std::u16string Utf8ToUtf16(std::string_view s) {
     std::u16string out;
     out.reserve(s.size());
     std::size_t i = 0;
-    const std::size_t n = s.size();
-    while (i < n) {
-        auto b = static_cast<unsigned char>(s[i]);
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        int len = 0;
+    while (i < s.size()) {
         uint32_t cp = 0;
-        uint32_t min = 0;
-        if ((b & 0xE0) == 0xC0) {
-            len = 2, cp = b & 0x1F, min = 0x80;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3, cp = b & 0x0F, min = 0x800;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4, cp = b & 0x07, min = 0x10000;
-        } else {
+        std::size_t skip = 0;
+        const std::size_t len = DecodeUtf8At(s, i, cp, skip);
+        if (len == 0) {
             out.push_back(0xFFFD);
-            ++i;
+            i += skip;
             continue;
         }
-        int k = 1;
-        for (; k < len && i + k < n; ++k) {
-            auto c = static_cast<unsigned char>(s[i + k]);
-            if ((c & 0xC0) != 0x80) break;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            out.push_back(0xFFFD);
-            i += static_cast<std::size_t>(k);
-            continue;
-        }
-        i += static_cast<std::size_t>(len);
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        AppendUtf16(out, cp);
+        i += len;
     }
     return out;
+}
+
+bool Utf8ToUtf16Strict(std::string_view s, std::u16string& out, std::size_t& badOffset) {
+    out.clear();
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        uint32_t cp = 0;
+        std::size_t skip = 0;
+        const std::size_t len = DecodeUtf8At(s, i, cp, skip);
+        if (len == 0) {
+            badOffset = i;
+            return false;
+        }
+        AppendUtf16(out, cp);
+        i += len;
+    }
+    return true;
 }
 
 std::string Utf16ToUtf8(std::u16string_view s) {

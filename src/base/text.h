@@ -9,6 +9,10 @@ namespace kes {
 
 // UTF-8 to UTF-16; invalid or truncated sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view s);
+// UTF-8 to UTF-16 for input that must be valid: false, with the byte offset of the first
+// invalid or truncated sequence (overlong forms, surrogates and values above U+10FFFF count as
+// invalid) in `badOffset`, when it is not.
+bool Utf8ToUtf16Strict(std::string_view s, std::u16string& out, std::size_t& badOffset);
 // UTF-16 to UTF-8; a surrogate pair becomes one character, a lone surrogate U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view s);
 

@@ -1,18 +1,59 @@
 #include "cli/cli.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
 
 #include "cli/launch.h"
 
 namespace kes {
 
-std::string ProgramFolder() {
-    if (const char* home = std::getenv("KESTRUNE_HOME"); home != nullptr && *home != '\0')
-        return home;
-    return ExecutableFolder();
+ProgramFolderChoice ChooseThisProgramFolder(const std::string& executableFolder) {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+        if (const struct passwd* pw = ::getpwuid(::getuid()); pw != nullptr) home = pw->pw_dir;
+    }
+    return ChooseProgramFolder(executableFolder, std::getenv("KESTRUNE_HOME"),
+                               std::getenv("XDG_DATA_HOME"), home);
 }
 
-std::string UsageText() {
+void ProgressLine::Show(int percent) {
+    if (!enabled_ || percent == last_) return;
+    last_ = percent;
+    std::fprintf(stderr, "\r Creating index file... %d%%", percent);
+    std::fflush(stderr);
+    shown_ = true;
+}
+
+void ProgressLine::Clear() {
+    if (!shown_) return;
+    std::fputs("\r                                \r", stderr);
+    std::fflush(stderr);
+    shown_ = false;
+    last_ = -1;
+}
+
+void PrintLine(const std::string& text) {
+    std::fputs(text.c_str(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+std::string UsageText(const ProgramFolderChoice& folder) {
+    std::string where;
+    switch (folder.kind) {
+        case ProgramFolderKind::Environment:
+            where = " (from KESTRUNE_HOME)";
+            break;
+        case ProgramFolderKind::Portable:
+            where = " (the program's own folder: it holds empty.html)";
+            break;
+        case ProgramFolderKind::User:
+            where = " (the user folder, seeded from " + folder.installedData + ")";
+            break;
+    }
     return "Usage:\n"
            "  kestrune                 start the dictionary viewer (or show the one running)\n"
            "  kestrune show [QUERY]    show the running viewer's window (starting the viewer\n"
@@ -20,6 +61,9 @@ std::string UsageText() {
            "  kestrune popup [QUERY|-] show the popup for QUERY (- reads the text from standard\n"
            "                           input; none: the selection or the clipboard)\n"
            "  kestrune dsl FILE        convert a DSL dictionary source (UTF-16LE) to FILE.ced\n"
+           "  kestrune import FILE [--name TEXT] [--replace]\n"
+           "                           add a CEDICT file (UTF-8, .u8 or .txt, may be gzip-\n"
+           "                           compressed) to the program folder and index it\n"
            "  kestrune index FILE.ced [--name TEXT] [--words|--no-words] [--pinyin|--no-pinyin]\n"
            "                           build FILE.idx beside the data file\n"
            "  kestrune lookup [--dict NAME.idx]... [--both|--no-both] [--translate-all]\n"
@@ -31,7 +75,12 @@ std::string UsageText() {
            "                           database text (FILE must be the folder's unihan.txt)\n"
            "  kestrune --help          show this text\n"
            "\n"
-           "The program folder is the folder of the executable, or KESTRUNE_HOME when set.\n"
+           "Program folder: " +
+           (folder.folder.empty() ? std::string("none (set HOME or KESTRUNE_HOME)")
+                                  : folder.folder + where) +
+           "\n"
+           "It is KESTRUNE_HOME when set; else the program's own folder when it holds\n"
+           "empty.html; else $XDG_DATA_HOME/kestrune (~/.local/share/kestrune).\n"
            "One viewer runs per user; the commands reach it through the socket kestrune.sock in\n"
            "XDG_RUNTIME_DIR (or in /tmp/kestrune-UID when that is not set).\n";
 }

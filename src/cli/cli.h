@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "app/programfolder.h"
+
 namespace kes {
 
-// The folder of the executable, or the folder named by KESTRUNE_HOME when that is set.
-std::string ProgramFolder();
+// The program folder of this process (see app/programfolder.h) from KESTRUNE_HOME,
+// XDG_DATA_HOME and HOME (the account's home folder when HOME is unset). Decides only.
+ProgramFolderChoice ChooseThisProgramFolder(const std::string& executableFolder);
 
 // How a command's closing message reaches the user besides stdout/stderr (a message box of
 // the viewer executable when stdout is not a terminal and a display exists).
@@ -20,7 +23,24 @@ struct CommandContext {
     MessageSink showMessage;  // may be empty
 };
 
-// "--help" text listing the commands.
-std::string UsageText();
+// The progress line of a long command on stderr, when `enabled` (stderr is a terminal):
+// " Creating index file... N%", cleared before other output.
+class ProgressLine {
+  public:
+    explicit ProgressLine(bool enabled) : enabled_(enabled) {}
+    void Show(int percent);
+    void Clear();
+
+  private:
+    bool enabled_;
+    bool shown_ = false;
+    int last_ = -1;
+};
+
+// Writes `text` and a line feed to stderr and flushes it.
+void PrintLine(const std::string& text);
+
+// "--help" text listing the commands, and the program folder in use.
+std::string UsageText(const ProgramFolderChoice& folder);
 
 }  // namespace kes

@@ -59,37 +59,6 @@ std::string ParseIndexArgs(const std::vector<std::string>& args, IndexArgs& out)
     return {};
 }
 
-// Writes the progress line on a terminal and clears it before other output.
-class ProgressLine {
-  public:
-    explicit ProgressLine(bool enabled) : enabled_(enabled) {}
-    void Show(int percent) {
-        if (!enabled_ || percent == last_) return;
-        last_ = percent;
-        std::fprintf(stderr, "\r Creating index file... %d%%", percent);
-        std::fflush(stderr);
-        shown_ = true;
-    }
-    void Clear() {
-        if (!shown_) return;
-        std::fputs("\r                                \r", stderr);
-        std::fflush(stderr);
-        shown_ = false;
-        last_ = -1;
-    }
-
-  private:
-    bool enabled_;
-    bool shown_ = false;
-    int last_ = -1;
-};
-
-void PrintLine(const std::string& text) {
-    std::fputs(text.c_str(), stderr);
-    std::fputc('\n', stderr);
-    std::fflush(stderr);
-}
-
 }  // namespace
 
 int RunIndexCommand(const std::vector<std::string>& args, const CommandContext& ctx) {

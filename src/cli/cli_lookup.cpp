@@ -277,6 +277,7 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     cb.message = [&err](const std::string& text) { err << text << '\n' << std::flush; };
     DiscoverOptions discover;
     discover.writeDicts = false;
+    discover.keepStaleIndexes = true;  // a read-only command changes no file
     DiscoverDictionaries(reg, ctx.programFolder, cb, discover);
     if (!reg.Unihan.Available) options.ShowUnihan = false;
 

@@ -35,9 +35,10 @@ EntryDecision DecideEntry(const std::vector<std::string>& args) {
         }
         return d;
     }
-    if (word == "index" || word == "lookup" || word == "unihan") {
+    if (word == "index" || word == "lookup" || word == "unihan" || word == "import") {
         d.branch = word == "index"    ? EntryBranch::Index
                    : word == "lookup" ? EntryBranch::Lookup
+                   : word == "import" ? EntryBranch::Import
                                       : EntryBranch::Unihan;
         d.args.assign(args.begin() + 1, args.end());
         return d;
@@ -68,6 +69,21 @@ int RunDslCommand(const std::string& path, const CommandContext& ctx, std::ostre
     err << r.detail << '\n' << std::flush;
     Show(ctx, MessageWithDetail(r));
     return 1;
+}
+
+int RunCommandGuarded(const std::string& action, const CommandContext& ctx, std::ostream& err,
+                      const std::function<int()>& run) {
+    try {
+        return run();
+    } catch (...) {
+        const std::string text = "ERROR: " + action + " failed: " + CurrentExceptionDetail();
+        try {
+            err << '\n' << text << '\n' << std::flush;
+            Show(ctx, text);
+        } catch (...) {
+        }
+        return 2;
+    }
 }
 
 bool CheckViewerFiles(const CommandContext& ctx, std::ostream& err) {

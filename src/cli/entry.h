@@ -1,6 +1,7 @@
 // The argument rules of the program entry and its command-line branches (Qt-free).
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,13 +18,15 @@ enum class EntryBranch {
     Unihan,   // "unihan" + its arguments
     Show,     // "show" + the query words (to the running viewer)
     Popup,    // "popup" + the query words or "-" (to the running viewer)
+    Import,   // "import" + its arguments
     Help,     // "--help" or "-h"
 };
 
 struct EntryDecision {
     EntryBranch branch = EntryBranch::Viewer;
-    std::string path;               // Convert: the source path, trimmed, letter case kept
-    std::vector<std::string> args;  // the other commands: the arguments after the command word
+    std::string path;  // Convert: the source path, trimmed, letter case kept
+    // Index, Lookup, Unihan, Import, Show, Popup: the arguments after the command word
+    std::vector<std::string> args;
 };
 
 // The command word is the first argument trimmed (code units up to U+0020) and lowercased.
@@ -36,6 +39,12 @@ EntryDecision DecideEntry(const std::vector<std::string>& args);
 // ctx.showMessage when set. Returns the exit code: 0 on success, 1 on any failure.
 int RunDslCommand(const std::string& path, const CommandContext& ctx, std::ostream& out,
                   std::ostream& err);
+
+// Runs a command and gives its exit code. Anything it throws (memory exhausted, a file error
+// it did not expect) ends it with "ERROR: " + action + " failed: " + the reason on `err`
+// (and on ctx.showMessage) and exit code 2, never with an abort.
+int RunCommandGuarded(const std::string& action, const CommandContext& ctx, std::ostream& err,
+                      const std::function<int()>& run);
 
 // The viewer's precondition: empty.html in the program folder. On failure writes
 // "Unable to open file: empty.html" to `err` (and to ctx.showMessage) and returns false.

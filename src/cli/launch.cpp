@@ -40,12 +40,17 @@ std::vector<char*> Argv(std::vector<std::string>& args) {
 
 }  // namespace
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
     char buf[4096];
     ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return ".";
+    if (n <= 0) return {};
     buf[n] = '\0';
-    return DirName(buf);
+    return buf;
+}
+
+std::string ExecutableFolder() {
+    const std::string path = ExecutablePath();
+    return path.empty() ? "." : DirName(path);
 }
 
 std::vector<std::string> ViewerCandidates(const std::string& executableFolder) {
@@ -73,7 +78,7 @@ int ExecViewer(const std::string& executableFolder, const char* argv0,
         return 1;
     }
     std::vector<std::string> args{argv0 != nullptr ? argv0 : viewer};
-    for (std::string& a : ViewerArguments(ctx.programFolder, entryArgs, start))
+    for (std::string& a : ViewerArguments(ctx.programFolder, ExecutablePath(), entryArgs, start))
         args.push_back(std::move(a));
     std::vector<char*> argv = Argv(args);
     ::execv(viewer.c_str(), argv.data());

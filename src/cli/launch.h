@@ -13,7 +13,9 @@
 
 namespace kes {
 
-// The folder of this executable (from /proc/self/exe; "." when unknown).
+// The absolute path of this executable (from /proc/self/exe; "" when unknown).
+std::string ExecutablePath();
+// The folder of this executable ("." when unknown).
 std::string ExecutableFolder();
 
 // Where the viewer executable may be, in the order they are tried: beside the entry (the build
@@ -23,10 +25,10 @@ std::vector<std::string> ViewerCandidates(const std::string& executableFolder);
 // The first candidate that is an executable file; "" when there is none.
 std::string FindViewer(const std::string& executableFolder);
 
-// Replaces this process (same process id) with the viewer for ctx.programFolder, passing the
-// entry's arguments on, with `start` as the viewer's first request. Returns only on failure, after
-// writing why to `err`: "Cannot start the viewer: " and the paths tried when no viewer is found;
-// the return value is then 1.
+// Replaces this process (same process id) with the viewer for ctx.programFolder, passing this
+// executable's path (for "Start with the desktop") and the entry's arguments on, with `start` as
+// the viewer's first request. Returns only on failure, after writing why to `err`: "Cannot start
+// the viewer: " and the paths tried when no viewer is found; the return value is then 1.
 int ExecViewer(const std::string& executableFolder, const char* argv0,
                const std::vector<std::string>& entryArgs, const CommandContext& ctx,
                std::ostream& err, const std::optional<InstanceMessage>& start = {});

@@ -1,11 +1,13 @@
-// Entry point: the command-line branches ("dsl", "index", "lookup", "unihan", "--help") end here
-// without loading the toolkit; "show", "popup" and the start without a command go to the
-// viewer of this user that runs already, or else become the viewer executable (same process).
+// Entry point: the command-line branches ("dsl", "index", "import", "lookup", "unihan",
+// "--help") end here without loading the toolkit; "show", "popup" and the start without a
+// command go to the viewer of this user that runs already, or else become the viewer
+// executable (same process).
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/cli_import.h"
 #include "cli/cli_index.h"
 #include "cli/cli_instance.h"
 #include "cli/cli_lookup.h"
@@ -18,10 +20,23 @@ int main(int argc, char** argv) {
     kes::EntryDecision decision = kes::DecideEntry(args);
 
     const std::string executableFolder = kes::ExecutableFolder();
+    const kes::ProgramFolderChoice folder = kes::ChooseThisProgramFolder(executableFolder);
+    if (decision.branch == kes::EntryBranch::Help) {
+        std::cout << kes::UsageText(folder);
+        return 0;
+    }
     kes::CommandContext ctx;
-    ctx.programFolder = kes::ProgramFolder();
+    ctx.programFolder = folder.folder;
     // A message box as well when stdout is not a terminal and a display is available.
     ctx.showMessage = kes::DesktopMessageSink(executableFolder);
+    if (folder.kind == kes::ProgramFolderKind::User) {
+        // An installed program: its files live in the user folder, filled at the first start.
+        const kes::Outcome seeded = kes::SeedUserFolder(folder.folder, folder.installedData);
+        if (!seeded.ok) {
+            std::cerr << kes::MessageWithDetail(seeded) << '\n' << std::flush;
+            if (folder.folder.empty()) return 1;
+        }
+    }
 
     // Starts the viewer in this process, with a first request.
     auto startViewer = [&](const std::vector<std::string>& toolkitArgs) {
@@ -33,31 +48,44 @@ int main(int argc, char** argv) {
 
     switch (decision.branch) {
         case kes::EntryBranch::Convert:
-            return kes::RunDslCommand(decision.path, ctx, std::cout, std::cerr);
+            return kes::RunCommandGuarded("The conversion", ctx, std::cerr, [&] {
+                return kes::RunDslCommand(decision.path, ctx, std::cout, std::cerr);
+            });
         case kes::EntryBranch::Index:
-            return kes::RunIndexCommand(decision.args, ctx);
+            return kes::RunCommandGuarded("The index build", ctx, std::cerr,
+                                          [&] { return kes::RunIndexCommand(decision.args, ctx); });
         case kes::EntryBranch::Lookup:
-            return kes::RunLookupCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
+            return kes::RunCommandGuarded("The lookup", ctx, std::cerr, [&] {
+                return kes::RunLookupCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
+            });
+        case kes::EntryBranch::Import:
+            return kes::RunCommandGuarded("The import", ctx, std::cerr, [&] {
+                return kes::RunImportCommand(decision.args, ctx, std::cout, std::cerr);
+            });
         case kes::EntryBranch::Unihan:
-            return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
+            return kes::RunCommandGuarded("The Unihan index build", ctx, std::cerr, [&] {
+                return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
+            });
         case kes::EntryBranch::Help:
-            std::cout << kes::UsageText();
-            return 0;
+            return 0;  // answered above
         case kes::EntryBranch::Show:
-        case kes::EntryBranch::Popup: {
-            const kes::InstanceMessage request = kes::InstanceRequestOf(
-                decision.branch == kes::EntryBranch::Show ? kes::InstanceCommand::Show
-                                                          : kes::InstanceCommand::Popup,
-                decision.args, std::cin);
-            const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();
-            return kes::ReachViewer(socket.path, socket.error, request, request, startViewer({}),
-                                    std::cerr);
-        }
+        case kes::EntryBranch::Popup:
+            return kes::RunCommandGuarded("The request to the viewer", ctx, std::cerr, [&] {
+                const kes::InstanceMessage request = kes::InstanceRequestOf(
+                    decision.branch == kes::EntryBranch::Show ? kes::InstanceCommand::Show
+                                                              : kes::InstanceCommand::Popup,
+                    decision.args, std::cin);
+                const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();
+                return kes::ReachViewer(socket.path, socket.error, request, request,
+                                        startViewer({}), std::cerr);
+            });
         case kes::EntryBranch::Viewer:
             break;
     }
     // A running viewer is shown; otherwise this process becomes the viewer.
-    const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();
-    return kes::ReachViewer(socket.path, socket.error, kes::InstanceMessage{}, std::nullopt,
-                            startViewer(args), std::cerr);
+    return kes::RunCommandGuarded("The viewer start", ctx, std::cerr, [&] {
+        const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();
+        return kes::ReachViewer(socket.path, socket.error, kes::InstanceMessage{}, std::nullopt,
+                                startViewer(args), std::cerr);
+    });
 }

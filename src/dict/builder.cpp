@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
 #include "base/lines.h"
@@ -513,20 +514,23 @@ void IndexTree::WriteNodes(ByteFile& f) const {
 // ---------------------------------------------------------------------------------------
 // BuildIndex
 
-IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions& options,
-                            const IndexBuildCallbacks& callbacks) {
-    IndexBuildResult result;
-    result.indexPath = ChangeExtension(dataPath, ".idx");
-    Outcome& outcome = result.outcome;
-    const std::string indexName = BaseName(result.indexPath);
-    const std::string existsMessage =
-        "Index file " + indexName + " already exists! Delete it before creating a new one!";
-    if (PathExists(result.indexPath)) {
-        result.alreadyExists = true;
-        outcome.message = existsMessage;
-        return result;
-    }
+namespace {
 
+std::string ExistsMessage(const std::string& indexPath) {
+    return "Index file " + BaseName(indexPath) +
+           " already exists! Delete it before creating a new one!";
+}
+
+}  // namespace
+
+IndexBuildResult BuildIndexPending(const std::string& dataPath, const std::string& indexPath,
+                                   const std::string& dataName, const IndexBuildOptions& options,
+                                   const IndexBuildCallbacks& callbacks,
+                                   std::unique_ptr<FileReplacement>& pending) {
+    pending.reset();
+    IndexBuildResult result;
+    result.indexPath = indexPath;
+    Outcome& outcome = result.outcome;
     try {
         ByteFile data(dataPath, OpenMode::Read);
         const int64_t dataSize = data.size();
@@ -552,7 +556,7 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         data.close();
         if (tree.overflowCount() > 0 && callbacks.warning) callbacks.warning(OverflowWarning(tree));
 
-        const std::u16string initialName = u"CEDICT file " + Utf8ToUtf16(BaseName(dataPath));
+        const std::u16string initialName = u"CEDICT file " + Utf8ToUtf16(dataName);
         std::u16string name = initialName;
         if (CancelRequested(callbacks.cancelRequested)) {
             outcome.cancelled = true;
@@ -569,17 +573,14 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         header.DataSize = static_cast<int32_t>(dataSize);
         header.DataAge = FileDosTime(dataPath);
 
-        tree.LayoutNodes(kRootPosition, result.indexPath);
-        FileReplacement replacement(result.indexPath);
-        WriteIndexHeader(replacement.file(), header);
-        tree.WriteNodes(replacement.file());
-        if (!replacement.commitNew()) {
-            result.alreadyExists = true;
-            outcome.message = existsMessage;
-            return result;
-        }
+        tree.LayoutNodes(kRootPosition, indexPath);
+        auto replacement = std::make_unique<FileReplacement>(indexPath);
+        WriteIndexHeader(replacement->file(), header);
+        tree.WriteNodes(replacement->file());
+        replacement->seal();
+        pending = std::move(replacement);
         outcome.ok = true;
-        outcome.message = "Index file created: " + indexName;
+        outcome.message = "Index file created: " + BaseName(indexPath);
         return result;
     } catch (const std::bad_alloc&) {
         outcome.detail = "Not enough memory to build the index of " + dataPath;
@@ -587,6 +588,34 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         outcome.detail = CurrentExceptionDetail();
     }
     outcome.message = kIndexFailedMessage;
+    return result;
+}
+
+IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions& options,
+                            const IndexBuildCallbacks& callbacks) {
+    const std::string indexPath = ChangeExtension(dataPath, ".idx");
+    IndexBuildResult result;
+    result.indexPath = indexPath;
+    if (PathExists(indexPath)) {
+        result.alreadyExists = true;
+        result.outcome.message = ExistsMessage(indexPath);
+        return result;
+    }
+    std::unique_ptr<FileReplacement> pending;
+    result =
+        BuildIndexPending(dataPath, indexPath, BaseName(dataPath), options, callbacks, pending);
+    if (!pending) return result;
+    try {
+        if (!pending->commitNew()) {
+            result.alreadyExists = true;
+            result.outcome.ok = false;
+            result.outcome.message = ExistsMessage(indexPath);
+        }
+    } catch (...) {
+        result.outcome.ok = false;
+        result.outcome.message = kIndexFailedMessage;
+        result.outcome.detail = CurrentExceptionDetail();
+    }
     return result;
 }
 

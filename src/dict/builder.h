@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/bytefile.h"
+#include "base/replacefile.h"
 #include "base/result.h"
 
 namespace kes {
@@ -55,6 +57,18 @@ inline constexpr std::string_view kIndexCancelledMessage =
 // a failed or cancelled build leaves neither the index nor the temporary file behind.
 IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions& options,
                             const IndexBuildCallbacks& callbacks);
+
+// The same build for a caller that publishes the index itself (next to other files): reads
+// `dataPath` and, when the result is ok, leaves the finished index sealed in `pending`, a
+// replacement of `indexPath` that is not committed yet (dropping it removes the temporary
+// file). The header records the size and time that `dataPath` has now, so the data file may
+// be renamed, but not rewritten, before the index is used. `dataName` is the file name the
+// initial name offered to askName refers to ("CEDICT file " + dataName). Whether `indexPath`
+// exists already is the caller's concern. `pending` is empty after any failure.
+IndexBuildResult BuildIndexPending(const std::string& dataPath, const std::string& indexPath,
+                                   const std::string& dataName, const IndexBuildOptions& options,
+                                   const IndexBuildCallbacks& callbacks,
+                                   std::unique_ptr<FileReplacement>& pending);
 
 // Most offsets one key can carry: the offset count of a node record is 16 bits wide.
 constexpr uint32_t kMaxKeyOffsets = 65535;

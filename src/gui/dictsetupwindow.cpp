@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "base/bytefile.h"
+#include "gui/guarded.h"
 #include "gui/memolines.h"
 #include "ui/dialogs.h"
 
@@ -54,7 +55,9 @@ TfmDictSetup::TfmDictSetup(std::vector<TDic>& dicts, std::string iniPath, QWidge
 
     connect(btnUp, &QToolButton::clicked, this, [this] { btnUpClick(); });
     connect(btnDown, &QToolButton::clicked, this, [this] { btnDownClick(); });
-    connect(btnOk, &QPushButton::clicked, this, [this] { btnOkClick(); });
+    connect(btnOk, &QPushButton::clicked, this, [this] {
+        RunGuardedAction(this, "Saving the list of dictionaries", [this] { btnOkClick(); });
+    });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
 }
 

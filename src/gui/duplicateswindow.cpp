@@ -1,6 +1,7 @@
 #include "gui/duplicateswindow.h"
 
 #include <QCheckBox>
+#include <QCollator>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -8,10 +9,13 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
+#include <numeric>
 
 #include "base/text.h"
 #include "gui/editstringwindow.h"
+#include "gui/guarded.h"
 #include "gui/memolines.h"
 #include "ui/dialogs.h"
 
@@ -26,6 +30,21 @@ const QString kIntro = QStringLiteral(
     "not damage your existing CEDICT files, but can produce errors in a saved ones!");
 
 constexpr int kPositionRole = Qt::UserRole;
+
+// Rows handled between two looks at the user's input while the list is filled.
+constexpr std::size_t kFillBatch = 4096;
+
+// Sets `state` back to idle and the window's controls with it when the scope ends, however.
+class RunningScope {
+  public:
+    explicit RunningScope(std::function<void()> end) : end_(std::move(end)) {}
+    ~RunningScope() { end_(); }
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+
+  private:
+    std::function<void()> end_;
+};
 
 }  // namespace
 
@@ -51,6 +70,9 @@ TfmDuplicates::TfmDuplicates(EntryLineEditor editEntryLine, QWidget* parent)
     gridMain = new QListWidget(Panel2);
     gridMain->setObjectName(QStringLiteral("gridMain"));
     gridMain->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Every row is one line of text: the list's layout then measures one row, not each of
+    // hundreds of thousands.
+    gridMain->setUniformItemSizes(true);
     btnSave = new QPushButton(QStringLiteral("Save changes"), Panel3);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     btnCancel = new QPushButton(QStringLiteral("Cancel"), Panel1);
@@ -88,7 +110,9 @@ TfmDuplicates::TfmDuplicates(EntryLineEditor editEntryLine, QWidget* parent)
     connect(btnOpen, &QPushButton::clicked, this, [this] { btnOpenClick(); });
     connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
     connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
-    connect(gridMain, &QListWidget::itemDoubleClicked, this, [this] { gridMainDblClick(); });
+    connect(gridMain, &QListWidget::itemDoubleClicked, this, [this] {
+        RunGuardedAction(this, "Editing the entry", [this] { gridMainDblClick(); });
+    });
 }
 
 int TfmDuplicates::showModal() {
@@ -147,31 +171,81 @@ void TfmDuplicates::ScanFile(const std::string& path) {
     gridMain->clear();
     pbMain->setRange(0, 1);
     pbMain->setValue(0);
+    std::string failure;
+    {
+        // Whatever happens below, the window ends idle with its controls enabled.
+        RunningScope running([this] {
+            gridMain->setUpdatesEnabled(true);
+            pbMain->setRange(0, 1);
+            pbMain->setValue(0);
+            ScanState = 0;
+            SetRunning(false);
+        });
+        try {
+            ScanCallbacks cb;
+            cb.comparePinyin = [this] { return cbPinyinAlso->isChecked(); };
+            cb.progress = [this](int64_t position, int64_t size) { SetProgress(position, size); };
+            cb.processEvents = [] { ui::ProcessPendingMessagesThrottled(); };
+            cb.cancelRequested = [this] { return ScanState == 2; };
+            const ScanResult result = kes::ScanFile(path, cb);
+            if (!result.outcome.ok && !result.outcome.cancelled) failure = result.outcome.message;
+            // The rows found before a cancelled scan are listed (a new Cancel stops that too).
+            ScanState = 1;
+            FillList(result.Rows);
+            ScannedFile = path;
+        } catch (...) {
+            gridMain->clear();
+            failure =
+                "ERROR: The duplicate entries could not be listed!\n" + CurrentExceptionDetail();
+        }
+    }
+    if (!failure.empty()) ui::ShowMessage(QString::fromStdString(failure), QString(), this);
+}
 
-    ScanCallbacks cb;
-    cb.comparePinyin = [this] { return cbPinyinAlso->isChecked(); };
-    cb.progress = [this](int64_t position, int64_t size) { SetProgress(position, size); };
-    cb.processEvents = [] { ui::ProcessPendingMessagesThrottled(); };
-    cb.cancelRequested = [this] { return ScanState == 2; };
-    const ScanResult result = kes::ScanFile(path, cb);
+void TfmDuplicates::FillList(const std::vector<DuplicateRow>& rows) {
+    // The list is kept sorted by text in the user's locale; an edited row stays where it is.
+    // Each row's collation key is made once, so the sort costs no locale compare per pair;
+    // rows are then added in batches, with the user's input (Cancel) looked at in between.
+    const std::size_t n = rows.size();
+    pbMain->setRange(0, static_cast<int>(std::min<std::size_t>(2 * n, INT_MAX)));
+    std::vector<QString> texts;
+    std::vector<QCollatorSortKey> keys;
+    texts.reserve(n);
+    keys.reserve(n);
+    QCollator collator;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i % kFillBatch == 0) {
+            pbMain->setValue(static_cast<int>(i));
+            ui::ProcessPendingMessages();
+            if (ScanState == 2) return;
+        }
+        texts.push_back(FromU16(rows[i].Text));
+        keys.push_back(collator.sortKey(texts.back()));
+    }
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&keys](std::size_t a, std::size_t b) {
+        return keys[a].compare(keys[b]) < 0;
+    });
+    keys.clear();
+    keys.shrink_to_fit();
 
-    // The list is kept in text order; an edited row stays where it is.
-    gridMain->setUpdatesEnabled(false);
-    for (const DuplicateRow& row : result.Rows) {
-        auto* item = new QListWidgetItem(FromU16(row.Text), gridMain);
+    for (std::size_t k = 0; k < n; ++k) {
+        if (k % kFillBatch == 0) {
+            // The list is painted once it is complete (or stopped); the rest of the window
+            // stays live meanwhile.
+            gridMain->setUpdatesEnabled(false);
+            pbMain->setValue(static_cast<int>(std::min<std::size_t>(n + k, INT_MAX)));
+            ui::ProcessPendingMessages();
+            if (ScanState == 2) return;
+        }
+        const std::size_t i = order[k];
+        auto* item = new QListWidgetItem(texts[i]);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
-        item->setData(kPositionRole, QVariant::fromValue<qint64>(row.Position));
+        item->setData(kPositionRole, QVariant::fromValue<qint64>(rows[i].Position));
+        gridMain->addItem(item);
     }
-    gridMain->sortItems(Qt::AscendingOrder);
-    gridMain->setUpdatesEnabled(true);
-
-    pbMain->setValue(0);
-    ScannedFile = path;
-    ScanState = 0;
-    SetRunning(false);
-    if (!result.outcome.ok && !result.outcome.cancelled)
-        ui::ShowMessage(QString::fromStdString(result.outcome.message), QString(), this);
 }
 
 void TfmDuplicates::btnCancelClick() {
@@ -214,12 +288,24 @@ void TfmDuplicates::btnSaveClick() {
     }
     ScanState = 1;
     SetRunning(true);
-    SaveCallbacks cb;
-    cb.processEvents = [] { ui::ProcessPendingMessagesThrottled(); };
-    cb.cancelRequested = [this] { return ScanState == 2; };
-    const SaveResult result = SaveDuplicates(ScannedFile, Rows(), cb);
-    ScanState = 0;
-    SetRunning(false);
+    SaveResult result;
+    {
+        RunningScope running([this] {
+            ScanState = 0;
+            SetRunning(false);
+        });
+        try {
+            SaveCallbacks cb;
+            cb.processEvents = [] { ui::ProcessPendingMessagesThrottled(); };
+            cb.cancelRequested = [this] { return ScanState == 2; };
+            result = SaveDuplicates(ScannedFile, Rows(), cb);
+        } catch (...) {
+            result.outcome.ok = false;
+            result.outcome.message =
+                "ERROR: Can't save changes to file: " + DuplicatesOutputPath(ScannedFile) + " (" +
+                CurrentExceptionDetail() + ")";
+        }
+    }
     ui::ShowMessage(QString::fromStdString(result.outcome.message), QString(), this);
     // A failed save keeps the window and the list, so the user can try again.
     if (result.outcome.ok) accept();

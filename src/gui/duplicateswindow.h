@@ -65,6 +65,8 @@ class TfmDuplicates : public QDialog {
 
   private:
     void SetRunning(bool running);
+    // Lists the rows of a scan, sorted; stops early when Cancel is asked for.
+    void FillList(const std::vector<DuplicateRow>& rows);
     void SetProgress(int64_t position, int64_t size);
 
     EntryLineEditor editEntryLine_;

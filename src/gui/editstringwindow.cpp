@@ -94,6 +94,12 @@ int TfmEditString::showModal() {
 std::u16string TfmEditString::EditEntryLine(const std::u16string& heading,
                                             const std::u16string& line) {
     std::u16string result;
+    LoadEntryLine(heading, line);
+    if (showModal() == QDialog::Accepted) result = EditedLine;
+    return result;
+}
+
+void TfmEditString::LoadEntryLine(const std::u16string& heading, const std::u16string& line) {
     pnlCaption->setText(FromU16(heading));
     EntryForm form;
     LoadEntryForm(form, line);
@@ -102,18 +108,18 @@ std::u16string TfmEditString::EditEntryLine(const std::u16string& heading,
     NewDesc = form.NewDesc;
     SetMemoLines(memNewDesc, form.Memo);
     edtNewWord->setFocus();
-    if (showModal() == QDialog::Accepted) result = EditedLine;
-    return result;
 }
 
 void TfmEditString::SpeedButton1Click() {
     EntryForm form{ToU16(edtNewWord->text()), ToU16(edtNewPin->text()), MemoLines(memNewDesc),
                    NewDesc};
+    const EntryForm before = form;
     std::u16string line;
     const bool complete = CollectEntryForm(form, &line);
-    edtNewWord->setText(FromU16(form.Word));
-    edtNewPin->setText(FromU16(form.Pin));
-    SetMemoLines(memNewDesc, form.Memo);
+    // The fields show the collected form; one that did not change keeps its text as it is.
+    if (form.Word != before.Word) edtNewWord->setText(FromU16(form.Word));
+    if (form.Pin != before.Pin) edtNewPin->setText(FromU16(form.Pin));
+    if (form.Memo != before.Memo) SetMemoLines(memNewDesc, form.Memo);
     NewDesc = form.NewDesc;
     if (!complete) {
         ui::ShowMessage(QStringLiteral("ERROR: You must enter something in all fields!"), QString(),

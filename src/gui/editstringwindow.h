@@ -23,6 +23,8 @@ class TfmEditString : public QDialog {
     // Shows `line` split into its fields under `heading`; returns the edited line after OK,
     // an empty string after Cancel.
     std::u16string EditEntryLine(const std::u16string& heading, const std::u16string& line);
+    // The fields of EditEntryLine, filled without showing the dialog.
+    void LoadEntryLine(const std::u16string& heading, const std::u16string& line);
 
     // OK: the fields must all hold something; then the line is composed and the dialog
     // closes with the OK result.

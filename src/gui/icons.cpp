@@ -1,6 +1,6 @@
 #include "gui/icons.h"
 
-#include <QFont>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -103,18 +103,46 @@ QIcon MainIcon(int index) {
 }
 
 QIcon AppIcon() {
-    return Paint([](QPainter& p) {
+    // The application icon (packaging/icons/org.kestrune.Kestrune.svg, drawn on a 64 x 64
+    // grid): the character 字 in white strokes on a red seal.
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 64.0, size / 64.0);
+        QLinearGradient seal(0, 3, 0, 61);
+        seal.setColorAt(0, QColor(0xc8, 0x32, 0x2a));
+        seal.setColorAt(1, QColor(0x9e, 0x1c, 0x18));
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xb0, 0x20, 0x20));
-        p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
-        // The character 字 ("character", "word") in white.
-        QFont f;
-        f.setPixelSize(12);
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(Qt::white);
-        p.drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, QString(QChar(0x5B57)));
-    });
+        p.setBrush(seal);
+        p.drawRoundedRect(QRectF(3, 3, 58, 58), 12, 12);
+        p.setPen(QPen(QColor(0x6e, 0x10, 0x0c), 1.5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(3.75, 3.75, 56.5, 56.5), 11.25, 11.25);
+        QPen stroke(Qt::white, 5.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        p.setPen(stroke);
+        auto polyline = [&p](std::initializer_list<QPointF> points) {
+            QPainterPath path;
+            path.moveTo(*points.begin());
+            for (auto it = points.begin() + 1; it != points.end(); ++it)
+                path.lineTo(*it);
+            p.drawPath(path);
+        };
+        polyline({{32, 9.5}, {33.5, 15}});                           // the dot
+        polyline({{14.5, 27}, {14.5, 20}, {49.5, 20}, {47.5, 26}});  // the roof
+        polyline({{21, 30.5}, {42.5, 30.5}, {33, 38.5}});            // the hooked top stroke
+        QPainterPath hook;                                           // the vertical, hooked
+        hook.moveTo(32.5, 38.5);
+        hook.lineTo(32.5, 53);
+        hook.quadTo(32.5, 57.5, 27.5, 55.5);
+        p.drawPath(hook);
+        polyline({{13.5, 43.5}, {50.5, 43.5}});  // the crossbar
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 }  // namespace kes

@@ -18,7 +18,8 @@ enum MainImage {
 // The icon of an image index (an empty icon for an index the list does not use).
 QIcon MainIcon(int index);
 
-// The icon of the tray and of the main window.
+// The icon of the tray and of the main window: the application icon, drawn as the installed
+// SVG is.
 QIcon AppIcon();
 
 }  // namespace kes

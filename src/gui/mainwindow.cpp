@@ -23,6 +23,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
+#include <climits>
 #include <exception>
 
 #include "base/bytefile.h"
@@ -31,11 +33,11 @@
 #include "dict/builder.h"
 #include "gui/dictsetupwindow.h"
 #include "gui/duplicateswindow.h"
+#include "gui/guarded.h"
 #include "gui/icons.h"
 #include "gui/popupwindow.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
-#include "ui/pageview.h"
 
 namespace kes {
 
@@ -66,8 +68,13 @@ constexpr int kItemDataRole = Qt::UserRole;
 
 }  // namespace
 
-TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, QWidget* parent)
-    : QMainWindow(parent), folder_(programFolder), forms_(forms) {
+TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageFactory pageFactory,
+                 const AutostartPlace& autostart, QWidget* parent)
+    : QMainWindow(parent),
+      folder_(programFolder),
+      forms_(forms),
+      pageFactory_(std::move(pageFactory)),
+      autostart_(autostart) {
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Kestrune"));
     setWindowIcon(AppIcon());
@@ -103,9 +110,7 @@ void TfmMain::ShowQuery(const std::u16string& query) {
 TfmPopup* TfmMain::popup() {
     if (!popup_) {
         popup_ = std::make_unique<TfmPopup>(
-            JoinPath(folder_, "empty.html"),
-            [](QWidget* parent) { return new ui::PageView(parent); },
-            [this](const std::u16string& text) {
+            JoinPath(folder_, "empty.html"), pageFactory_, [this](const std::u16string& text) {
                 return RunPopupSearch(registry_, text, CurrentSearchOptions());
             });
         connect(popup_.get(), &TfmPopup::openInMainWindow, this,
@@ -170,6 +175,12 @@ void TfmMain::CreateActions() {
     acSearchBoth = make("acSearchBoth", QStringLiteral("&Search both chinese forms"), true);
     acScanClipboard = make("acScanClipboard", QStringLiteral("Scan &clipboard"), true);
     acScanSelection = make("acScanSelection", QStringLiteral("Scan s&election"), true);
+    acStartWithDesktop =
+        make("acStartWithDesktop", QStringLiteral("Start with the &desktop"), true);
+    // Its state is whether the entry exists, read now and whenever the menu opens (the file
+    // may be changed by other programs).
+    acStartWithDesktop->setChecked(AutostartEnabled(autostart_.folder));
+    acStartWithDesktop->setEnabled(!autostart_.folder.empty());
     acMakeIndex = make("acMakeIndex", QStringLiteral("&Create index for CEDICT file"));
     acUniIndex = make("acUniIndex", QStringLiteral("C&reate index for Unihan"));
     acAddDescIndex =
@@ -192,21 +203,26 @@ void TfmMain::CreateActions() {
         a->setShortcut(QKeySequence::mnemonic(a->text()));
 
     // The option actions only invert their checked state (QAction does that itself).
-    connect(acInpFont, &QAction::triggered, this, &TfmMain::acInpFontExecute);
-    connect(acTreeFont, &QAction::triggered, this, &TfmMain::acTreeFontExecute);
-    connect(acChrFont, &QAction::triggered, this, &TfmMain::acChrFontExecute);
-    connect(acPinFont, &QAction::triggered, this, &TfmMain::acPinFontExecute);
-    connect(acDscFont, &QAction::triggered, this, &TfmMain::acDscFontExecute);
-    connect(acExit, &QAction::triggered, this, [this] { SaveSettingsAndQuit(); });
-    connect(acMakeIndex, &QAction::triggered, this, &TfmMain::acMakeIndexExecute);
-    connect(acUniIndex, &QAction::triggered, this, &TfmMain::acUniIndexExecute);
-    connect(acDictSetup, &QAction::triggered, this, &TfmMain::acDictSetupExecute);
-    connect(acUserdict, &QAction::triggered, this, &TfmMain::acUserdictExecute);
-    connect(acDuplicates, &QAction::triggered, this, &TfmMain::acDuplicatesExecute);
-    connect(acAbout, &QAction::triggered, this, &TfmMain::acAboutExecute);
-    connect(acRefresh, &QAction::triggered, this, &TfmMain::acRefreshExecute);
-    connect(acBack, &QAction::triggered, this, &TfmMain::acBackExecute);
-    connect(acFwd, &QAction::triggered, this, &TfmMain::acFwdExecute);
+    // Every action runs guarded: whatever it throws ends it with a message, never the program.
+    const auto on = [this](QAction* action, const char* name, void (TfmMain::*handler)()) {
+        connect(action, &QAction::triggered, this, Guarded(name, handler));
+    };
+    on(acInpFont, "The font choice", &TfmMain::acInpFontExecute);
+    on(acTreeFont, "The font choice", &TfmMain::acTreeFontExecute);
+    on(acChrFont, "The font choice", &TfmMain::acChrFontExecute);
+    on(acPinFont, "The font choice", &TfmMain::acPinFontExecute);
+    on(acDscFont, "The font choice", &TfmMain::acDscFontExecute);
+    on(acStartWithDesktop, "Start with the desktop", &TfmMain::acStartWithDesktopExecute);
+    on(acExit, "Quitting", &TfmMain::QuitExecute);
+    on(acMakeIndex, "The index build", &TfmMain::acMakeIndexExecute);
+    on(acUniIndex, "The Unihan index build", &TfmMain::acUniIndexExecute);
+    on(acDictSetup, "The dictionary setup", &TfmMain::acDictSetupExecute);
+    on(acUserdict, "The user dictionary", &TfmMain::acUserdictExecute);
+    on(acDuplicates, "The duplicates check", &TfmMain::acDuplicatesExecute);
+    on(acAbout, "The About page", &TfmMain::acAboutExecute);
+    on(acRefresh, "The search", &TfmMain::acRefreshExecute);
+    on(acBack, "The search", &TfmMain::acBackExecute);
+    on(acFwd, "The search", &TfmMain::acFwdExecute);
     // acHelpFile has no handler: choosing it does nothing.
 
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -241,7 +257,8 @@ void TfmMain::CreateControls() {
     edtInp = new QLineEdit(central);
     edtInp->setObjectName(QStringLiteral("edtInp"));
     edtInp->installEventFilter(this);
-    connect(edtInp, &QLineEdit::returnPressed, this, &TfmMain::acRefreshExecute);
+    connect(edtInp, &QLineEdit::returnPressed, this,
+            Guarded("The search", &TfmMain::acRefreshExecute));
     ActionToolBar1 = new QToolBar(central);
     ActionToolBar1->setObjectName(QStringLiteral("ActionToolBar1"));
     ActionToolBar1->setIconSize(QSize(16, 16));
@@ -276,16 +293,16 @@ void TfmMain::CreateControls() {
     tvMain->setMinimumWidth(0);
     leftLayout->addWidget(tvMain);
     connect(tvMain, &QTreeWidget::currentItemChanged, this,
-            [this](QTreeWidgetItem* current, QTreeWidgetItem*) { tvMainChange(current); });
+            [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+                RunGuarded("The search", [this, current] { tvMainChange(current); });
+            });
 
     pnlShow = new QWidget(Splitter1);
     pnlShow->setObjectName(QStringLiteral("pnlShow"));
     auto* showLayout = new QVBoxLayout(pnlShow);
     // The view sits at (1, 1) inside the panel and follows its size.
     showLayout->setContentsMargins(1, 1, 0, 0);
-    view_ = new ui::PageView(pnlShow);
-    view_->setObjectName(QStringLiteral("browser"));
-    showLayout->addWidget(view_);
+    // The page view comes on the first show (CreatePageView).
     Splitter1->addWidget(pnlLeft);
     Splitter1->addWidget(pnlShow);
     Splitter1->setStretchFactor(0, 0);
@@ -316,10 +333,19 @@ void TfmMain::CreateControls() {
     popupWeb->addSeparator();
     popupWeb->addAction(acDscFont);
     popupWeb->addAction(acPinFont);
-    connect(nwCopy, &QAction::triggered, view_, &ui::PageView::copySelection);
-    connect(nwCopyAll, &QAction::triggered, view_, &ui::PageView::copyAll);
-    connect(view_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { popupWeb->popup(view_->mapToGlobal(pos)); });
+    connect(nwCopy, &QAction::triggered, this, [this] {
+        if (view_) view_->copySelection();
+    });
+    connect(nwCopyAll, &QAction::triggered, this, [this] {
+        if (view_) view_->copyAll();
+    });
+
+    // A hidden window releases its page view after releaseDelayMs_.
+    releaseTimer_ = new QTimer(this);
+    releaseTimer_->setSingleShot(true);
+    connect(releaseTimer_, &QTimer::timeout, this, [this] {
+        if (!isVisible()) ReleasePageView();
+    });
 
     // The tray icon and its menu.
     trayPopup = new QMenu(this);
@@ -333,8 +359,8 @@ void TfmMain::CreateControls() {
     trayPopup->addAction(acScanSelection);
     trayPopup->addSeparator();
     Close1 = trayPopup->addAction(QStringLiteral("Exit"));
-    connect(Show1, &QAction::triggered, this, &TfmMain::Show1Click);
-    connect(Close1, &QAction::triggered, this, [this] { SaveSettingsAndQuit(); });
+    connect(Show1, &QAction::triggered, this, Guarded("Showing the window", &TfmMain::Show1Click));
+    connect(Close1, &QAction::triggered, this, Guarded("Quitting", &TfmMain::QuitExecute));
     trayIcon = new QSystemTrayIcon(AppIcon(), this);
     trayIcon->setObjectName(QStringLiteral("trayIcon"));
     trayIcon->setToolTip(QStringLiteral("Kestrune"));
@@ -369,6 +395,10 @@ void TfmMain::CreateMenus() {
     QMenu* setup = bar->addMenu(QStringLiteral("&Settings"));
     setup->addAction(acTranslateAllWords);
     setup->addAction(acSearchBoth);
+    setup->addSeparator();
+    setup->addAction(acStartWithDesktop);
+    connect(setup, &QMenu::aboutToShow, this,
+            [this] { acStartWithDesktop->setChecked(AutostartEnabled(autostart_.folder)); });
     QMenu* dict = bar->addMenu(QStringLiteral("D&ict"));
     dict->addAction(acMakeIndex);
     dict->addAction(acUniIndex);
@@ -390,9 +420,10 @@ void TfmMain::CreateMenus() {
 
 void TfmMain::FormCreate() {
     Busy = 0;
-    view_->loadFile(Q(JoinPath(folder_, "empty.html")));
 
     settings_ = LoadSettings(iniPath());
+    setReleaseDelayMs(static_cast<int>(
+        std::min<int64_t>(int64_t{settings_.ReleaseViewMinutes} * 60000, INT_MAX)));
     pnlLeftWidth_ = std::max(settings_.pnlLeft, kMinPnlLeft);
     Splitter1->setSizes({pnlLeftWidth_, std::max(settings_.DX - pnlLeftWidth_, 100)});
     ApplyOptions();
@@ -405,12 +436,21 @@ void TfmMain::FormCreate() {
     RegistryCallbacks cb;
     cb.message = [this](const std::string& text) { ui::ShowMessage(Q(text), QString(), this); };
     cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
+    // A stale index: rebuild it now with its old name and options? (Enter answers Yes.)
+    cb.ask = [this](const std::string& text) {
+        return ui::AskYesNo(Q(text), QString(), this, /*defaultYes=*/true);
+    };
+    cb.progress = [this](int percent) {
+        ShowBuildProgress(percent);
+        ui::ProcessPendingMessagesThrottled();
+    };
     try {
         DiscoverDictionaries(registry_, folder_, cb);
     } catch (const std::exception& e) {
         // The rest of the start-up is skipped; the window still exists.
         ui::ShowError(Q(std::string(e.what())), QString(), this);
     }
+    ShowStatus(QString());
     if (!registry_.Unihan.Available) {
         acShowUnihan->setChecked(false);
         acShowUnihan->setEnabled(false);
@@ -468,7 +508,10 @@ Settings TfmMain::CollectSettings() const {
 
 bool TfmMain::SaveSettingsAndQuit() {
     if (Busy != 0 && !ui::AskYesNo(kBusyQuitQuestion, QString(), this)) return false;
-    SaveSettings(iniPath(), CollectSettings());  // a failure is swallowed
+    // The program ends either way; the user learns that the settings were not kept.
+    const Outcome saved = SaveSettings(iniPath(), CollectSettings());
+    if (!saved.ok)
+        ui::ShowMessage(QString::fromStdString(MessageWithDetail(saved)), QString(), this);
     terminating_ = true;
     hide();
     trayIcon->hide();
@@ -515,7 +558,79 @@ bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
 // The view
 
 void TfmMain::SetPageBody(const std::string& html) {
+    // A new page starts at its top, in a kept view as in one made later.
+    pageBody_ = html;
+    scroll_ = QPointF();
+    if (!view_) return;
     view_->setPageBody(html);
+    view_->setScrollPosition(scroll_);
+}
+
+bool TfmMain::CreatePageView() {
+    if (view_) return true;
+    if (pageError_) return false;  // the factory failed before: its message stays
+    std::string error;
+    std::unique_ptr<ui::PageView> made = pageFactory_ ? pageFactory_(pnlShow, error) : nullptr;
+    if (!made) {
+        if (error.empty()) error = "The page view is not available.";
+        pageError_ = new QLabel(Q(error), pnlShow);
+        pageError_->setObjectName(QStringLiteral("pageError"));
+        pageError_->setWordWrap(true);
+        pageError_->setAlignment(Qt::AlignCenter);
+        pageError_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        pnlShow->layout()->addWidget(pageError_);
+        pageError_->show();
+        return false;
+    }
+    view_ = made.release();  // owned by pnlShow from here on
+    QWidget* w = view_->widget();
+    w->setObjectName(QStringLiteral("browser"));
+    w->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(w, &QWidget::customContextMenuRequested, this,
+            [this, w](const QPoint& pos) { popupWeb->popup(w->mapToGlobal(pos)); });
+    view_->setBodyAppliedHandler([this] { Q_EMIT pageBodyApplied(); });
+    pnlShow->layout()->addWidget(w);
+    w->show();
+    view_->loadFile(Q(JoinPath(folder_, "empty.html")));
+    view_->setPageBody(pageBody_);
+    if (!scroll_.isNull()) view_->setScrollPosition(scroll_);
+    Q_EMIT pageViewChanged(true);
+    return true;
+}
+
+void TfmMain::ReleasePageView() {
+    releaseTimer_->stop();
+    if (!view_) return;
+    scroll_ = view_->scrollPosition();
+    ui::PageView* view = view_;
+    view_ = nullptr;
+    delete view->widget();
+    Q_EMIT pageViewChanged(false);
+}
+
+QString TfmMain::pageError() const {
+    return pageError_ ? pageError_->text() : QString();
+}
+
+void TfmMain::setReleaseDelayMs(int ms) {
+    releaseDelayMs_ = std::max(ms, 0);
+    if (releaseDelayMs_ == 0) {
+        releaseTimer_->stop();
+    } else if (!isVisible() && view_) {
+        releaseTimer_->start(releaseDelayMs_);
+    }
+}
+
+void TfmMain::showEvent(QShowEvent* event) {
+    releaseTimer_->stop();
+    QMainWindow::showEvent(event);
+    CreatePageView();
+}
+
+void TfmMain::hideEvent(QHideEvent* event) {
+    QMainWindow::hideEvent(event);
+    // A minimized window is not hidden from the user; only a hidden one releases its page.
+    if (!isVisible() && view_ && releaseDelayMs_ > 0) releaseTimer_->start(releaseDelayMs_);
 }
 
 void TfmMain::ResetView() {
@@ -546,6 +661,22 @@ QString TfmMain::statusText(int index) const {
 
 void TfmMain::ShowStatus(const QString& text) {
     stPanel1_->setText(text);
+}
+
+void TfmMain::RunGuarded(const char* action, const std::function<void()>& run) {
+    RunGuardedAction(this, action, run, [this] {
+        // The status panel belongs to a running build while one runs (this may be an action
+        // taken meanwhile); otherwise nothing runs that it could still describe.
+        if (Busy == 0) ShowStatus(QString());
+    });
+}
+
+std::function<void()> TfmMain::Guarded(const char* action, void (TfmMain::*handler)()) {
+    return [this, action, handler] { RunGuarded(action, [this, handler] { (this->*handler)(); }); };
+}
+
+void TfmMain::QuitExecute() {
+    SaveSettingsAndQuit();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -655,6 +786,12 @@ void TfmMain::acDscFontExecute() {
     PickFont(settings_.DscFontface, settings_.DscFontsize);
 }
 
+void TfmMain::acStartWithDesktopExecute() {
+    const Outcome r = SetAutostart(autostart_, acStartWithDesktop->isChecked());
+    if (!r.ok) ui::ShowError(Q(MessageWithDetail(r)), QString(), this);
+    acStartWithDesktop->setChecked(AutostartEnabled(autostart_.folder));
+}
+
 // ---------------------------------------------------------------------------------------
 // Index builders
 
@@ -676,17 +813,30 @@ void TfmMain::ShowBuildProgress(int percent) {
     ShowStatus(kProgressText.arg(percent));
 }
 
-void TfmMain::EndIndexBuild(const std::string& message) {
+void TfmMain::RunIndexBuild(const QString& description, const QString& mask,
+                            std::string_view failMessage,
+                            const std::function<Outcome(const std::string& path)>& build) {
+    const QString path = BeginIndexBuild(description, mask);
+    if (path.isEmpty()) return;
+    std::string message;
+    try {
+        message = MessageWithDetail(build(path.toStdString()));
+    } catch (...) {
+        // Busy and the status panel are cleared whatever ended the build.
+        message = std::string(failMessage) + "\n" + CurrentExceptionDetail();
+    }
     ShowStatus(QString());
     Busy = 0;
     if (!terminating_) ui::ShowMessage(Q(message), QString(), this);
 }
 
 void TfmMain::acMakeIndexExecute() {
-    const QString path =
-        BeginIndexBuild(QStringLiteral("CEDICT (UCS-2 text) (*.ced)"), QStringLiteral("*.ced"));
-    if (path.isEmpty()) return;
+    RunIndexBuild(QStringLiteral("CEDICT (UCS-2 text) (*.ced)"), QStringLiteral("*.ced"),
+                  kIndexFailedMessage,
+                  [this](const std::string& path) { return BuildIndexOf(path); });
+}
 
+Outcome TfmMain::BuildIndexOf(const std::string& path) {
     IndexBuildOptions options{acAddDescIndex->isChecked(), acAddPinIndex->isChecked()};
     IndexBuildCallbacks cb;
     cb.progress = [this](int percent) {
@@ -706,20 +856,19 @@ void TfmMain::acMakeIndexExecute() {
         if (!name) return std::nullopt;
         return U16(*name);
     };
-    EndIndexBuild(MessageWithDetail(BuildIndex(path.toStdString(), options, cb).outcome));
+    return BuildIndex(path, options, cb).outcome;
 }
 
 void TfmMain::acUniIndexExecute() {
-    const QString path =
-        BeginIndexBuild(QStringLiteral("Unihan database file (*.txt)"), QStringLiteral("*.txt"));
-    if (path.isEmpty()) return;
-
-    UnihanBuildCallbacks cb;
-    cb.progress = [this](int percent) { ShowBuildProgress(percent); };
-    cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
-    cb.cancelRequested = [this] { return terminating_; };
-    EndIndexBuild(MessageWithDetail(
-        BuildUnihanIndex(path.toStdString(), JoinPath(folder_, kUnihanIndexName), cb).outcome));
+    RunIndexBuild(
+        QStringLiteral("Unihan database file (*.txt)"), QStringLiteral("*.txt"),
+        kUnihanFailedMessage, [this](const std::string& path) {
+            UnihanBuildCallbacks cb;
+            cb.progress = [this](int percent) { ShowBuildProgress(percent); };
+            cb.processMessages = [] { ui::ProcessPendingMessagesThrottled(); };
+            cb.cancelRequested = [this] { return terminating_; };
+            return BuildUnihanIndex(path, JoinPath(folder_, kUnihanIndexName), cb).outcome;
+        });
 }
 
 // ---------------------------------------------------------------------------------------

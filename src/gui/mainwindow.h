@@ -5,15 +5,20 @@
 
 #include <QClipboard>
 #include <QMainWindow>
+#include <QPointF>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/instance.h"
 #include "app/queryflow.h"
 #include "app/registry.h"
 #include "app/settings.h"
 #include "gui/forms.h"
+#include "tools/autostart.h"
+#include "ui/pageloader.h"
 
 class QAction;
 class QLabel;
@@ -28,22 +33,25 @@ class QTreeWidgetItem;
 
 namespace kes {
 
-namespace ui {
-class PageView;
-}
 class TfmPopup;
 
 class TfmMain : public QMainWindow {
     Q_OBJECT
   public:
-    // Creates the window and runs its start-up (FormCreate) for the program folder: the page
-    // view loads empty.html, setup.ini is read, the dictionaries are discovered and the view is
-    // reset. The window is not shown.
+    // Creates the window and runs its start-up (FormCreate) for the program folder: setup.ini
+    // is read, the dictionaries are discovered and the view is reset. The window is not shown.
+    // The page view is made by `pageFactory` when the window is first shown (it loads
+    // empty.html then); until then, and after a release, the window keeps the page body itself.
+    // A factory that fails leaves a message in the page's place; the rest of the window works.
     // "&Dictionaries", "&Edit user dictionary file" and "D&uplicates in CEDICT file" open the
     // windows of `forms`, which is read each time (the caller fills it after creating the
     // tool windows, which come after this one) and must outlive the window; an item whose
     // window is null does nothing.
-    TfmMain(const std::string& programFolder, const Forms& forms, QWidget* parent = nullptr);
+    // The page view is made by `pageFactory` when the window is first shown. "Start with the
+    // desktop" writes or removes the entry in autostart.folder (starting autostart.command);
+    // without a folder the option is disabled.
+    TfmMain(const std::string& programFolder, const Forms& forms, ui::PageFactory pageFactory,
+            const AutostartPlace& autostart = {}, QWidget* parent = nullptr);
     ~TfmMain() override;
 
     // ---- Operations ----
@@ -52,8 +60,14 @@ class TfmMain : public QMainWindow {
     void RunSearch(const std::u16string& query, int dictNumber, bool record);
     // Rebuilds the dictionary items of the tree and shows the hint.
     void ResetView();
-    // Makes `html` the page body.
+    // Makes `html` the page body (kept by the window while there is no page view).
     void SetPageBody(const std::string& html);
+    // Makes the page view now unless it exists (showing the window does this); it gets the
+    // page body and the scroll position kept by the window. False when the factory failed.
+    bool CreatePageView();
+    // Deletes the page view, keeping its body and scroll position for the next one (done when
+    // the window has been hidden for ReleaseViewMinutes).
+    void ReleasePageView();
     // "&Quit" and "Exit": asks first while Busy; writes setup.ini and ends the program (emits
     // terminated()). Returns false when the user chose to keep running.
     bool SaveSettingsAndQuit();
@@ -77,11 +91,20 @@ class TfmMain : public QMainWindow {
     const std::string& readmeText() const { return readme_; }
     // The width of pnlLeft as it is saved.
     int pnlLeftWidth() const;
+    // The page view; null before the first show, after a release and when it could not be made.
     ui::PageView* pageView() const { return view_; }
     // The popup, created at its first use.
     TfmPopup* popup();
     // The popup if it has been created.
     TfmPopup* popupIfCreated() const { return popup_.get(); }
+    // The page body the window shows (or will show once it has a page view).
+    const std::string& pageBody() const { return pageBody_; }
+    // The message shown instead of the page when the page view could not be made.
+    QString pageError() const;
+    // How long the window stays hidden before the page view is released; 0: never. Set from
+    // ReleaseViewMinutes at start; tests may set it shorter.
+    int releaseDelayMs() const { return releaseDelayMs_; }
+    void setReleaseDelayMs(int ms);
     // The text of status panel `index` (0 or 1).
     QString statusText(int index) const;
     // True once SaveSettingsAndQuit has decided to end the program.
@@ -121,6 +144,7 @@ class TfmMain : public QMainWindow {
     QAction* acSearchBoth = nullptr;
     QAction* acScanClipboard = nullptr;
     QAction* acScanSelection = nullptr;  // hidden and disabled without a selection (X11 only)
+    QAction* acStartWithDesktop = nullptr;
     QAction* acMakeIndex = nullptr;
     QAction* acUniIndex = nullptr;
     QAction* acAddDescIndex = nullptr;
@@ -149,14 +173,23 @@ class TfmMain : public QMainWindow {
     void acChrFontExecute();
     void acPinFontExecute();
     void acDscFontExecute();
+    // "Start with the desktop": writes the autostart entry when checked, removes it when not;
+    // on failure says why and shows the state the file is in.
+    void acStartWithDesktopExecute();
     void Show1Click();
 
   Q_SIGNALS:
     // The program ends: the viewer leaves its message loop.
     void terminated();
+    // A page body has reached the page view (emitted for every body applied).
+    void pageBodyApplied();
+    // The page view has been made (true) or released (false).
+    void pageViewChanged(bool present);
 
   protected:
     void closeEvent(QCloseEvent* event) override;  // FormClose
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -170,12 +203,21 @@ class TfmMain : public QMainWindow {
     SearchOptions CurrentSearchOptions() const;
     void tvMainChange(QTreeWidgetItem* current);
     void ShowStatus(const QString& text);
+    // Runs a user action; whatever it throws ends it with an error box naming the action and
+    // the reason (the status panel cleared unless a build runs), never the program.
+    void RunGuarded(const char* action, const std::function<void()>& run);
+    std::function<void()> Guarded(const char* action, void (TfmMain::*handler)());
+    void QuitExecute();
     // The shared frame of both index builders: the busy test and the file choice (an
     // empty path when nothing is to be built; otherwise Busy is set), the progress text,
-    // and the end (status cleared, Busy cleared, the closing message unless quitting).
+    // and the end (status cleared, Busy cleared, the closing message unless quitting),
+    // whatever the build throws (then `failMessage` with the reason).
     QString BeginIndexBuild(const QString& description, const QString& mask);
     void ShowBuildProgress(int percent);
-    void EndIndexBuild(const std::string& message);
+    void RunIndexBuild(const QString& description, const QString& mask,
+                       std::string_view failMessage,
+                       const std::function<Outcome(const std::string& path)>& build);
+    Outcome BuildIndexOf(const std::string& path);
     bool PickFont(std::string& face, int32_t& size);
     // A change of the clipboard or the selection: pops up when its option is on, the change
     // did not come from this program, and the text passes IsScanText.
@@ -183,11 +225,18 @@ class TfmMain : public QMainWindow {
 
     std::string folder_;
     const Forms& forms_;
+    AutostartPlace autostart_;
     Settings settings_;
     Registry registry_;
     QueryHistory history_;
     std::string readme_;
-    ui::PageView* view_ = nullptr;
+    ui::PageFactory pageFactory_;
+    ui::PageView* view_ = nullptr;  // owned by pnlShow
+    QLabel* pageError_ = nullptr;   // in the page's place when the view could not be made
+    std::string pageBody_;
+    QPointF scroll_;
+    QTimer* releaseTimer_ = nullptr;
+    int releaseDelayMs_ = 0;
     QLabel* stPanel0_ = nullptr;
     QLabel* stPanel1_ = nullptr;
     int pnlLeftWidth_ = 60;

@@ -41,7 +41,7 @@ QRect PopupGeometry(std::optional<QPoint> pointer, const QRect& screen, QSize si
     return QRect(QPoint(x, y), size);
 }
 
-TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const PageViewFactory& makeView, Search search,
+TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& makeView, Search search,
                    QWidget* parent)
     : QFrame(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       search_(std::move(search)) {
@@ -74,16 +74,29 @@ TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const PageViewFactory& make
     head->addWidget(btnOpen);
     outer->addLayout(head);
 
-    view_ = makeView(this);
-    view_->setObjectName(QStringLiteral("popupBrowser"));
-    outer->addWidget(view_, 1);
-    view_->loadFile(QString::fromStdString(emptyHtmlPath));
+    std::string error;
+    view_ = makeView ? makeView(this, error) : nullptr;
+    QWidget* page = nullptr;
+    if (view_) {
+        page = view_->widget();
+        page->setObjectName(QStringLiteral("popupBrowser"));
+        view_->loadFile(QString::fromStdString(emptyHtmlPath));
+    } else {
+        auto* note = new QLabel(
+            QStringLiteral("Cannot show the page: ") + QString::fromStdString(error), this);
+        note->setWordWrap(true);
+        page = note;
+    }
+    outer->addWidget(page, 1);
     // The page's menu: copying the selection.
     auto* menu = new QMenu(this);
     QAction* copy = menu->addAction(QStringLiteral("Copy"));
-    connect(copy, &QAction::triggered, view_, &ui::PageView::copySelection);
-    connect(view_, &QWidget::customContextMenuRequested, this,
-            [this, menu](const QPoint& pos) { menu->popup(view_->mapToGlobal(pos)); });
+    connect(copy, &QAction::triggered, this, [this] {
+        if (view_) view_->copySelection();
+    });
+    page->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(page, &QWidget::customContextMenuRequested, this,
+            [page, menu](const QPoint& pos) { menu->popup(page->mapToGlobal(pos)); });
 
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setContext(Qt::WindowShortcut);
@@ -112,7 +125,7 @@ void TfmPopup::ShowText(const std::u16string& text, std::optional<QPoint> pointe
     lblQuery->setText(query_);
     const SearchResult r = search_(trimmed);
     if (r.ok()) {
-        view_->setPageBody(r.Page);
+        if (view_) view_->setPageBody(r.Page);
     } else {
         lblQuery->setText(query_ + QStringLiteral(": ") + QString::fromStdString(r.Error));
     }

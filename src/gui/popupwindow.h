@@ -10,10 +10,12 @@
 #include <QSize>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/queryflow.h"
+#include "ui/pageloader.h"
 
 class QLabel;
 class QToolButton;
@@ -33,21 +35,20 @@ class TfmPopup : public QFrame {
     Q_OBJECT
   public:
     // Makes the page view of the popup.
-    using PageViewFactory = std::function<ui::PageView*(QWidget* parent)>;
     // The search behind the page (RunPopupSearch with the viewer's dictionaries and options).
     using Search = std::function<SearchResult(const std::u16string& text)>;
 
     static constexpr QSize kDefaultSize{440, 300};
 
     // The view comes from `makeView` (once) and loads `emptyHtmlPath`.
-    TfmPopup(const std::string& emptyHtmlPath, const PageViewFactory& makeView, Search search,
+    TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& makeView, Search search,
              QWidget* parent = nullptr);
 
     // Searches `text` and shows the popup with its page: near `pointer`, or centred on the
     // screen when it is not known. A blank text changes nothing.
     void ShowText(const std::u16string& text, std::optional<QPoint> pointer);
 
-    ui::PageView* pageView() const { return view_; }
+    ui::PageView* pageView() const { return view_.get(); }
     // The text shown (trimmed), empty before the first.
     const QString& query() const { return query_; }
 
@@ -60,7 +61,7 @@ class TfmPopup : public QFrame {
 
   private:
     Search search_;
-    ui::PageView* view_ = nullptr;
+    std::unique_ptr<ui::PageView> view_;
     QString query_;
     bool wasActive_ = false;
 };

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "gui/guarded.h"
 #include "gui/memolines.h"
 #include "ui/dialogs.h"
 
@@ -83,9 +84,12 @@ TfmUserdict::TfmUserdict(const std::string& userdictPath, QWidget* parent)
     layout->addLayout(addRow);
     layout->addWidget(stbarMain);
 
-    connect(btnQuery, &QPushButton::clicked, this, [this] { btnQueryClick(); });
-    connect(btnAddWord, &QPushButton::clicked, this, [this] { btnAddWordClick(); });
-    connect(edtNewWord, &QLineEdit::returnPressed, this, [this] { btnQueryClick(); });
+    connect(btnQuery, &QPushButton::clicked, this,
+            [this] { Guarded("The query", &TfmUserdict::btnQueryClick); });
+    connect(btnAddWord, &QPushButton::clicked, this,
+            [this] { Guarded("Adding the word", &TfmUserdict::btnAddWordClick); });
+    connect(edtNewWord, &QLineEdit::returnPressed, this,
+            [this] { Guarded("The query", &TfmUserdict::btnQueryClick); });
     connect(edtNewPin, &QLineEdit::returnPressed, this, [this] { memNewDesc->setFocus(); });
 }
 
@@ -99,7 +103,13 @@ void TfmUserdict::showEvent(QShowEvent* event) {
 }
 
 void TfmUserdict::FormShow() {
-    LoadUserdict();
+    Guarded("Reading the user dictionary", &TfmUserdict::LoadUserdict);
+}
+
+void TfmUserdict::Guarded(const char* action, void (TfmUserdict::*handler)()) {
+    RunGuardedAction(
+        this, action, [this, handler] { (this->*handler)(); },
+        [this] { stbarMain->clearMessage(); });
 }
 
 UserdictCallbacks TfmUserdict::Callbacks() {

@@ -45,6 +45,8 @@ class TfmUserdict : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // Runs a button's action; whatever it throws ends it with the status cleared and a message.
+    void Guarded(const char* action, void (TfmUserdict::*handler)());
     EntryForm ReadForm() const;
     void WriteForm(const EntryForm& form);
     UserdictCallbacks Callbacks();

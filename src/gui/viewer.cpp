@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,7 @@
 #include "gui/mainwindow.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
+#include "ui/pageloader.h"
 #include "ui/pageview.h"
 
 namespace kes {
@@ -56,6 +59,47 @@ long long MillisecondsSinceStart() {
     return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000 -
            static_cast<long long>(start * 1000 / static_cast<unsigned long long>(ticks));
 }
+
+// With KESTRUNE_PAGE_TIMING set, the viewer prints when the main window is shown, when its
+// page is painted after a show (the page loaded, its body applied, then the window repainted)
+// and when the page view is made or released, for the memory and time benchmark.
+class PageTimer : public QObject {
+  public:
+    explicit PageTimer(TfmMain& window) : window_(window) {}
+
+    void install() {
+        window_.installEventFilter(this);
+        QObject::connect(&window_, &TfmMain::pageBodyApplied, this, [this] { BodyApplied(); });
+        QObject::connect(&window_, &TfmMain::pageViewChanged, this, [](bool present) {
+            std::fprintf(stderr, "Kestrune: page view %s %lld ms after the start\n",
+                         present ? "made" : "released", MillisecondsSinceStart());
+        });
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::Show && !event->spontaneous()) {
+            shown_.start();
+            std::fprintf(stderr, "Kestrune: window shown %lld ms after the start\n",
+                         MillisecondsSinceStart());
+        }
+        return false;
+    }
+
+  private:
+    void BodyApplied() {
+        ui::PageView* view = window_.pageView();
+        if (!shown_.isValid() || !view || !view->isLoaded()) return;
+        window_.repaint();
+        std::fprintf(stderr,
+                     "Kestrune: page painted %lld ms after the show, %lld ms after the start\n",
+                     static_cast<long long>(shown_.elapsed()), MillisecondsSinceStart());
+        shown_.invalidate();
+    }
+
+    TfmMain& window_;
+    QElapsedTimer shown_;
+};
 
 std::function<void(const Forms&)>& StartedHook() {
     static std::function<void(const Forms&)> hook;
@@ -94,6 +138,9 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
         return 1;
     }
 
+    // The page plugin's browser engine, loaded later, shares its graphics contexts with the
+    // application; this must be said before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // One viewer per user: the first to take the socket; a later one hands its request over.
     std::unique_ptr<InstanceListener> listener;
     if (!ctx.instanceSocket.empty()) {
@@ -119,13 +166,18 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrune"));
+    // Desktops match the windows to the installed desktop entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);
 
     // The five windows, each once for the whole run, in this order. The main window opens
     // the tool windows through `forms`, filled as they are created; the tool windows get the
     // main window's dictionary list, the program folder's files and the entry edit dialog.
     Forms forms;
-    TfmMain fmMain(ctx.programFolder, forms);
+    TfmMain fmMain(
+        ctx.programFolder, forms,
+        ui::PluginPageFactory(ui::PagePluginPath(QCoreApplication::applicationDirPath())),
+        ctx.autostart);
     forms.fmMain = &fmMain;
     TfmUserdict fmUserdict(JoinPath(ctx.programFolder, kUserdictName), &fmMain);
     forms.fmUserdict = &fmUserdict;
@@ -143,13 +195,15 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     QObject::connect(&fmMain, &TfmMain::terminated, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     // The window stays hidden behind the tray icon; without a tray it is the only way in.
+    PageTimer pageTimer(fmMain);
+    if (Set(std::getenv("KESTRUNE_PAGE_TIMING"))) pageTimer.install();
     if (!fmMain.trayAvailable()) fmMain.show();
 
     if (std::getenv("KESTRUNE_EXIT_WHEN_IDLE")) {
         auto quitWhenShown = [&fmMain] {
             static bool done = false;
             ui::PageView* view = fmMain.pageView();
-            if (!done && view->isLoaded() && view->appliedBodies() > 0) {
+            if (!done && view && view->isLoaded() && view->appliedBodies() > 0) {
                 done = true;
                 QTimer::singleShot(0, qApp, [] {
                     std::fprintf(stderr, "Kestrune: first page shown %lld ms after the start\n",
@@ -158,7 +212,7 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
                 });
             }
         };
-        QObject::connect(fmMain.pageView(), &ui::PageView::bodyApplied, &app, quitWhenShown);
+        QObject::connect(&fmMain, &TfmMain::pageBodyApplied, &app, quitWhenShown);
         // The first time the message loop has nothing else to do.
         QTimer::singleShot(0, &app, [] {
             std::fprintf(stderr, "Kestrune: message loop idle %lld ms after the start\n",

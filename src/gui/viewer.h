@@ -7,6 +7,7 @@
 
 #include "app/instance.h"
 #include "gui/forms.h"
+#include "tools/autostart.h"
 
 namespace kes {
 
@@ -20,6 +21,7 @@ struct ViewerContext {
     // A request to carry out once the windows exist (`kestrune show`/`popup` that found no
     // viewer running).
     std::optional<InstanceMessage> start;
+    AutostartPlace autostart;  // "Start with the desktop": the folder and the command to write
 };
 
 // Runs the dictionary viewer until "&Quit" or "Exit" (or, without a tray, closing the window).
@@ -31,7 +33,9 @@ struct ViewerContext {
 // empty.html" through ctx.showMessage or stderr; returns 1). Returns the exit code.
 //
 // With the environment variable KESTRUNE_EXIT_WHEN_IDLE set, the viewer ends as soon as the
-// start-up is complete and the first page is shown (for start-up time measurements).
+// start-up is complete and the first page is shown (for start-up time measurements); with
+// KESTRUNE_PAGE_TIMING set, it prints when the window is shown, when the page is painted after a
+// show and when the page view is made or released (for the memory benchmark).
 int RunViewer(int argc, char** argv, const ViewerContext& ctx);
 
 // Called by RunViewer once all windows exist, right before the message loop starts (tests and

@@ -1,11 +1,13 @@
 // The viewer executable. The program entry (kestrune) starts it in its own place for the
 // viewer, with the program folder it has resolved, or for one message box of a command.
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/viewerargs.h"
 #include "gui/viewer.h"
+#include "tools/autostart.h"
 
 int main(int argc, char** argv) {
     const kes::ViewerRequest request =
@@ -28,6 +30,11 @@ int main(int argc, char** argv) {
                 std::cerr << "Kestrune: " << socket.error
                           << "; this viewer takes no requests of kestrune show/popup.\n";
             ctx.instanceSocket = socket.path;
+            // "Start with the desktop" starts the same entry with the same program folder.
+            ctx.autostart.folder =
+                kes::AutostartFolder(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME"));
+            ctx.autostart.command = kes::AutostartCommand(request.entryPath, std::getenv("PATH"),
+                                                          std::getenv("KESTRUNE_HOME"));
             return kes::RunViewer(toolkitArgc, toolkitArgv.data(), ctx);
         }
         case kes::ViewerMode::Message:

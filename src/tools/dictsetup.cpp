@@ -45,8 +45,9 @@ std::string AcceptDictSetup(const DictSetupList& list, std::vector<TDic>& dicts,
         ordered.push_back(std::move(d));
     }
     dicts = std::move(ordered);
-    WriteDictsSection(iniPath, dicts);  // a failed write leaves the new order for this run
-    return {};
+    // A failed write leaves the new order for this run, and says why it was not kept.
+    const Outcome written = WriteDictsSection(iniPath, dicts);
+    return written.ok ? std::string() : MessageWithDetail(written);
 }
 
 }  // namespace kes

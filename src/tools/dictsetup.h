@@ -34,10 +34,11 @@ struct DictSetupList {
 inline const char* const kDictSetupCountError = "ERROR: Damn! How it can be?!! (List wasn't saved)";
 
 // The OK button: reorders `dicts` by the rows and sets Enabled from the check marks, then
-// rewrites section "Dicts" of `iniPath` (a failed write is ignored: the new order holds for
-// this run). When the rows do not describe the dictionaries (another count, or positions
-// that are not each dictionary exactly once) nothing changes and the error text is
-// returned; otherwise the result is empty.
+// rewrites section "Dicts" of `iniPath`. When the rows do not describe the dictionaries
+// (another count, or positions that are not each dictionary exactly once) nothing changes
+// and the error text is returned. A failed write keeps the new order for this run and
+// returns kDictsNotSavedMessage with the file and the reason on the next line; otherwise
+// the result is empty.
 std::string AcceptDictSetup(const DictSetupList& list, std::vector<TDic>& dicts,
                             const std::string& iniPath);
 

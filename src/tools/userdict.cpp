@@ -47,8 +47,9 @@ void Userdict::LoadUserdict(const UserdictCallbacks& cb) {
     ByteFile f;
     try {
         f.open(path_, OpenMode::ReadWrite);
-    } catch (const IoError&) {
-        Tell(cb.showMessage, kCantOpenDict);
+    } catch (const IoError& e) {
+        // The box names the file and the system's reason on a line of its own.
+        Tell(cb.showMessage, std::string(kCantOpenDict) + "\n" + e.what());
         Loaded = false;
         Tell(cb.setStatus, kCantOpenDict);
         return;

@@ -147,7 +147,7 @@ void ShowError(const QString& text, const QString& caption, QWidget* parent) {
     box.exec();
 }
 
-bool AskYesNo(const QString& text, const QString& caption, QWidget* parent) {
+bool AskYesNo(const QString& text, const QString& caption, QWidget* parent, bool defaultYes) {
     if (g_script) {
         ShownDialog& d = Record(DialogKind::Question, CaptionOr(caption), text);
         auto a = TakeAnswer(d, {AnswerKind::Yes, AnswerKind::No});
@@ -155,7 +155,7 @@ bool AskYesNo(const QString& text, const QString& caption, QWidget* parent) {
     }
     QMessageBox box(QMessageBox::Question, CaptionOr(caption), text,
                     QMessageBox::Yes | QMessageBox::No, ParentOr(parent));
-    box.setDefaultButton(QMessageBox::No);
+    box.setDefaultButton(defaultYes ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 

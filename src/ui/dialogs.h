@@ -30,8 +30,9 @@ void ShowMessage(const std::u16string& text);
 // An error box (the application's standard error box): icon of an error, one OK button.
 void ShowError(const QString& text, const QString& caption = QString(), QWidget* parent = nullptr);
 
-// A Yes/No question; true only when the answer is Yes.
-bool AskYesNo(const QString& text, const QString& caption = QString(), QWidget* parent = nullptr);
+// A Yes/No question; true only when the answer is Yes. Enter answers No unless `defaultYes`.
+bool AskYesNo(const QString& text, const QString& caption = QString(), QWidget* parent = nullptr,
+              bool defaultYes = false);
 
 // The open-file dialog with the single filter `description|mask` (e.g. "CEDICT (UCS-2 text)
 // (*.ced)", "*.ced") and an empty initial folder. Returns the chosen path, or "" on cancel.

@@ -1,97 +1,75 @@
-// The page view: an embedded web view that shows one local page (empty.html) and whose body the
-// program replaces with its own HTML.
+// The page view: one local page (empty.html) whose body the program replaces with its own HTML.
 //
-// The page never runs script of its own and never navigates away: script is switched off for
-// the page's content (the program replaces the body from an isolated script world), every
-// navigation other than the program's own load of the page is refused, a clicked link is handed
-// to the desktop (QDesktopServices) instead, and no new window is ever opened.
+// The windows see only this interface. Its one implementation lives in a separate library
+// (the page plugin, see ui/pageloader.h), the only part of the program that links the browser
+// engine; it is loaded when a window first needs a page, so that a viewer waiting behind its
+// tray icon never maps the engine.
+//
+// The page never runs script of its own and never navigates away: every navigation other than
+// the program's own load of the page is refused, a clicked web or mail link is handed to the
+// link handler instead, and no new window is ever opened.
 #pragma once
 
+#include <QPointF>
 #include <QString>
 #include <QUrl>
-#include <QWebEnginePage>
-#include <QWebEngineView>
+#include <QVariant>
 #include <functional>
 #include <string>
 
+class QWidget;
+
 namespace kes::ui {
 
-// The page object behind PageView: refuses navigations it was not told to make.
-class GuardedPage : public QWebEnginePage {
-    Q_OBJECT
+class PageView {
   public:
-    explicit GuardedPage(QObject* parent = nullptr);
+    virtual ~PageView() = default;
 
-    // The next main-frame navigation to exactly this URL is allowed (the program's own load).
-    void allowNavigationTo(const QUrl& url) { allowed_ = url; }
-
-    // Called for a clicked link instead of following it. Default: QDesktopServices::openUrl.
-    void setLinkHandler(std::function<void(const QUrl&)> handler) {
-        linkHandler_ = std::move(handler);
-    }
-
-    int refusedNavigations() const { return refused_; }
-
-  protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
-    QWebEnginePage* createWindow(WebWindowType type) override;
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
-                                  int lineNumber, const QString& sourceID) override;
-
-  private:
-    QUrl allowed_;
-    std::function<void(const QUrl&)> linkHandler_;
-    int refused_ = 0;
-};
-
-class PageView : public QWebEngineView {
-    Q_OBJECT
-  public:
-    explicit PageView(QWidget* parent = nullptr);
+    // The widget that shows the page (owned by its parent widget like any other; deleting the
+    // widget deletes the page view).
+    virtual QWidget* widget() = 0;
 
     // Loads the local file (empty.html) into the view.
-    void loadFile(const QString& path);
-
-    // Makes `html` (UTF-8) the whole content of the page's body. A body set before the page has
-    // finished loading is kept and applied when the load finishes. Failures are swallowed: the
-    // view keeps what it showed.
-    void setPageBody(const std::string& html);
-
+    virtual void loadFile(const QString& path) = 0;
+    // Makes `html` (UTF-8) the whole content of the page's body. A body set before the page
+    // has finished loading is kept and applied when the load finishes. Failures are swallowed:
+    // the view keeps what it showed.
+    virtual void setPageBody(const std::string& html) = 0;
     // The last body handed to setPageBody.
-    const std::string& lastBody() const { return lastBody_; }
+    virtual const std::string& lastBody() const = 0;
     // True once the page has finished loading.
-    bool isLoaded() const { return loaded_; }
+    virtual bool isLoaded() const = 0;
     // Number of body replacements that reached the page.
-    int appliedBodies() const { return applied_; }
+    virtual int appliedBodies() const = 0;
+    // Called each time a body replacement has reached the page.
+    virtual void setBodyAppliedHandler(std::function<void()> handler) = 0;
+
+    // The scroll position of the page in CSS pixels, as last reported by the page.
+    virtual QPointF scrollPosition() const = 0;
+    // Scrolls the page to `position`; before the page has loaded and its pending body has been
+    // applied, the position is kept and applied right after that body.
+    virtual void setScrollPosition(const QPointF& position) = 0;
 
     // Copies the selection to the clipboard; copyAll selects the whole page first.
-    void copySelection();
-    void copyAll();
+    virtual void copySelection() = 0;
+    virtual void copyAll() = 0;
 
-    GuardedPage* guardedPage() const { return page_; }
+    // Called for a clicked web or mail link instead of following it. Default: the desktop's
+    // handler (QDesktopServices::openUrl).
+    virtual void setLinkHandler(std::function<void(const QUrl&)> handler) = 0;
+    // The URL of the page loaded (empty.html).
+    virtual QUrl url() const = 0;
+    // Number of navigations refused so far.
+    virtual int refusedNavigations() const = 0;
 
-    // Runs `script` in the isolated world and returns its result (waiting at most timeoutMs).
-    // For tests and diagnostics; an invalid QVariant on time-out.
-    QVariant evaluate(const QString& script, int timeoutMs = 10000);
+    // Runs `script` in the program's isolated script world and returns its result (waiting at
+    // most timeoutMs). For tests and diagnostics; an invalid QVariant on time-out.
+    virtual QVariant evaluate(const QString& script, int timeoutMs = 10000) = 0;
     // The body's inner HTML as the page now holds it (waits; for tests).
-    QString readBodyHtml(int timeoutMs = 10000);
+    virtual QString readBodyHtml(int timeoutMs = 10000) = 0;
     // Waits (processing events) until the page has loaded and every body handed to
     // setPageBody has been applied. False on time-out.
-    bool waitUntilIdle(int timeoutMs = 10000);
-
-  Q_SIGNALS:
-    void bodyApplied();
-
-  private:
-    void applyBody();
-    static QString JsStringLiteral(const QString& text);
-
-    GuardedPage* page_;
-    std::string lastBody_;
-    bool loaded_ = false;
-    bool pending_ = false;
-    int requested_ = 0;
-    int applied_ = 0;
+    virtual bool waitUntilIdle(int timeoutMs = 10000) = 0;
 };
 
 }  // namespace kes::ui

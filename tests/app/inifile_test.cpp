@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "support/faults.h"
@@ -153,7 +155,7 @@ TEST(IniFileFiles, MissingFileReadsEmptyAndSaveRoundTrips) {
     EXPECT_TRUE(ini.load(dir.file("setup.ini")));
     EXPECT_EQ(ini.text(), "");
     ini.writeString("Setup", "Face", "Arial");
-    ASSERT_TRUE(ini.save(dir.file("setup.ini")));
+    ini.save(dir.file("setup.ini"));
     EXPECT_EQ(ReadBytes(dir.file("setup.ini")), "[Setup]\nFace=Arial\n");
     EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"setup.ini"}));
 
@@ -166,10 +168,12 @@ TEST(IniFileFiles, DirectoryInPlaceOfTheFileIsUnreadable) {
     TempDir dir;
     std::filesystem::create_directory(dir.file("setup.ini"));
     IniFile ini;
-    EXPECT_FALSE(ini.load(dir.file("setup.ini")));
+    std::string reason;
+    EXPECT_FALSE(ini.load(dir.file("setup.ini"), &reason));
+    EXPECT_EQ(reason, "Cannot open file (not a regular file): " + dir.file("setup.ini"));
     EXPECT_EQ(ini.readInteger("Setup", "X", 5), 5);
     ini.writeString("Setup", "X", "1");
-    EXPECT_FALSE(ini.save(dir.file("setup.ini")));
+    EXPECT_THROW(ini.save(dir.file("setup.ini")), IoError);
 }
 
 TEST(IniFileFiles, FailedSaveLeavesTheOldFileWhole) {
@@ -183,12 +187,18 @@ TEST(IniFileFiles, FailedSaveLeavesTheOldFileWhole) {
     {
         // The disk takes no more than 10 bytes of the new text.
         FileSizeLimit limit(10);
-        EXPECT_FALSE(ini.save(path));
+        try {
+            ini.save(path);
+            ADD_FAILURE() << "saved";
+        } catch (const IoError& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Write error (" + std::string(std::strerror(EFBIG)) + "): " + path);
+        }
     }
     EXPECT_EQ(ReadBytes(path), old);
     EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"setup.ini"}));
     // A save into a missing folder fails too, without creating anything.
-    EXPECT_FALSE(ini.save(dir.file("missing/setup.ini")));
+    EXPECT_THROW(ini.save(dir.file("missing/setup.ini")), IoError);
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
 }
 

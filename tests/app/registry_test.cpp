@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/inifile.h"
+#include "base/replacefile.h"
 #include "base/text.h"
 #include "dict/builder.h"
 #include "dict/indexformat.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -142,6 +146,139 @@ TEST(Registry, StaleIndexIsDeletedWithTheMessage) {
     EXPECT_EQ(f.messages[0], "Index file t.idx was deleted because of changes in t.ced datafile!");
 }
 
+// The options of an index, read from its keys, for each combination the builder offers.
+TEST(StaleIndex, OptionsAreReadFromTheKeys) {
+    const std::vector<std::string> lines{"# c", "cos cos [c o s] /cosplay/",
+                                         "中國 中国 [Zhong1 guo2] /China/",
+                                         "長 长 [zhang3] /chief/"};
+    for (bool words : {false, true}) {
+        for (bool pinyin : {false, true}) {
+            TempDir dir;
+            MakeDict(dir, "d", "D", lines, IndexBuildOptions{words, pinyin});
+            const IndexBuildOptions o = IndexOptionsOf(dir.file("d.idx"));
+            EXPECT_EQ(o.AddDescToIndex, words) << words << pinyin;
+            EXPECT_EQ(o.AddPinToIndex, pinyin) << words << pinyin;
+        }
+    }
+    // Cyrillic words; one-syllable pinyin of a character dictionary.
+    TempDir dir;
+    MakeDict(dir, "r", "R", {"中 [zhong1] /середина/"}, IndexBuildOptions{true, false});
+    EXPECT_TRUE(IndexOptionsOf(dir.file("r.idx")).AddDescToIndex);
+    MakeDict(dir, "p", "P", {"马 [ma3] /horse/", "中 [zhong1] /middle/"},
+             IndexBuildOptions{false, true});
+    const IndexBuildOptions p = IndexOptionsOf(dir.file("p.idx"));
+    EXPECT_FALSE(p.AddDescToIndex);
+    EXPECT_TRUE(p.AddPinToIndex);
+}
+
+struct StaleFixture {
+    TempDir dir;
+    std::vector<std::string> asked;
+    std::vector<int> progress;
+    Found Run(bool answer, bool keep = false) {
+        Found f;
+        RegistryCallbacks cb;
+        cb.message = [&f](const std::string& m) { f.messages.push_back(m); };
+        cb.ask = [this, answer](const std::string& q) {
+            asked.push_back(q);
+            return answer;
+        };
+        cb.progress = [this](int p) { progress.push_back(p); };
+        DiscoverOptions options;
+        options.keepStaleIndexes = keep;
+        DiscoverDictionaries(f.reg, dir.path(), cb, options);
+        return f;
+    }
+    // "s" built with `options`, then its data file changed.
+    void MakeStale(const IndexBuildOptions& options) {
+        MakeDict(dir, "s", "My dictionary", {"中國 中国 [zhong1 guo2] /China/"}, options);
+        WriteBytes(dir.file("s.ced"),
+                   Ucs2File({"中國 中国 [zhong1 guo2] /China/", "書 书 [shu1] /book/letter/"}));
+    }
+};
+
+TEST(StaleIndex, YesRebuildsWithTheOldNameAndOptions) {
+    for (bool words : {false, true}) {
+        StaleFixture t;
+        t.MakeStale(IndexBuildOptions{words, true});
+        Found f = t.Run(true);
+        ASSERT_EQ(f.messages.size(), 1u);
+        EXPECT_EQ(f.messages[0],
+                  "Index file s.idx was deleted because of changes in s.ced datafile!");
+        ASSERT_EQ(t.asked.size(), 1u);
+        EXPECT_EQ(t.asked[0],
+                  "Rebuild index file s.idx now with the same name and options?\n\n"
+                  "Name: My dictionary\nTranslation words: " +
+                      std::string(words ? "yes" : "no") + "\nPinyin: yes");
+        ASSERT_EQ(f.reg.Dicts.size(), 1u);
+        EXPECT_EQ(f.reg.Dicts[0].FileName, "s.idx");
+        EXPECT_EQ(f.reg.Dicts[0].Description, u"My dictionary");
+        EXPECT_TRUE(f.reg.Dicts[0].Enabled);
+        EXPECT_FALSE(t.progress.empty());
+        // The new index belongs to the new data file and has the same kinds of keys.
+        const IndexHeader h = ReadIndexHeaderOf(t.dir.file("s.idx"));
+        EXPECT_EQ(DescriptionText(h.Description), u"My dictionary");
+        EXPECT_EQ(h.DataSize, FileSizeOf(t.dir.file("s.ced")));
+        EXPECT_EQ(h.DataAge, FileDosTime(t.dir.file("s.ced")));
+        const IndexBuildOptions o = IndexOptionsOf(t.dir.file("s.idx"));
+        EXPECT_EQ(o.AddDescToIndex, words);
+        EXPECT_TRUE(o.AddPinToIndex);
+        // Valid from now on: the next start asks nothing.
+        t.asked.clear();
+        f = t.Run(true);
+        EXPECT_TRUE(f.messages.empty());
+        EXPECT_TRUE(t.asked.empty());
+        EXPECT_EQ(f.reg.Dicts.size(), 1u);
+    }
+}
+
+TEST(StaleIndex, NoLeavesTheIndexDeleted) {
+    StaleFixture t;
+    t.MakeStale(IndexBuildOptions{true, false});
+    Found f = t.Run(false);
+    ASSERT_EQ(t.asked.size(), 1u);
+    EXPECT_EQ(t.asked[0],
+              "Rebuild index file s.idx now with the same name and options?\n\n"
+              "Name: My dictionary\nTranslation words: yes\nPinyin: no");
+    EXPECT_TRUE(f.reg.Dicts.empty());
+    EXPECT_FALSE(std::filesystem::exists(t.dir.file("s.idx")));
+    EXPECT_TRUE(t.progress.empty());
+}
+
+TEST(StaleIndex, KeptAndExplainedWhenFilesMustNotChange) {
+    StaleFixture t;
+    t.MakeStale(IndexBuildOptions{true, true});
+    const std::string before = ReadBytes(t.dir.file("s.idx"));
+    Found f = t.Run(true, /*keep=*/true);
+    EXPECT_TRUE(t.asked.empty());
+    EXPECT_TRUE(f.reg.Dicts.empty());
+    EXPECT_EQ(ReadBytes(t.dir.file("s.idx")), before);
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0],
+              "Index file s.idx is out of date: s.ced changed after it was built. "
+              "It was not used; rebuild it with:\n  rm " +
+                  t.dir.file("s.idx") + " && kestrune index " + t.dir.file("s.ced") +
+                  " --name 'My dictionary' --words --pinyin");
+}
+
+// A killed index build leaves its temporary file: discovery removes it once stale and says
+// why the dictionary is missing while one is fresh (a build may be writing it).
+TEST(Registry, UnfinishedIndexIsNamedAndAStaleOneRemoved) {
+    TempDir dir;
+    MakeDict(dir, "ok", "Fine");
+    WriteBytes(dir.file("new.ced"), Ucs2File({"中 [zhong1] /middle/"}));
+    WriteBytes(dir.file("new.idx.0123456789ab.tmp"), "partial");
+    Found f = Discover(dir);
+    EXPECT_EQ(f.messages, (std::vector<std::string>{
+                              "Index file new.idx is still being created (or its build was "
+                              "stopped less than a minute ago)! File new.ced wasn't used!"}));
+    EXPECT_EQ(Order(f.reg), "ok.idx=1#1 ");
+    test::AgeFile(dir.file("new.idx.0123456789ab.tmp"), kStaleTemporaryAge + 5);
+    f = Discover(dir);
+    EXPECT_TRUE(f.messages.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.file("new.idx.0123456789ab.tmp")));
+}
+
 TEST(Registry, DamagedHeaderSkipsOnlyThatDictionary) {
     TempDir dir;
     MakeDict(dir, "a", "A");
@@ -228,9 +365,14 @@ TEST(Registry, WriteDictsSectionKeepsOtherSections) {
     dicts[0].FileName = "B.idx";
     dicts[0].Enabled = false;
     dicts[1].FileName = "b.idx";
-    ASSERT_TRUE(WriteDictsSection(dir.file("setup.ini"), dicts));
+    ASSERT_TRUE(WriteDictsSection(dir.file("setup.ini"), dicts).ok);
     EXPECT_EQ(ReadBytes(dir.file("setup.ini")), "[Setup]\nX=1\n\n[Dicts]\nB.idx=0\nb.idx=1\n");
-    EXPECT_FALSE(WriteDictsSection(dir.file("none/setup.ini"), dicts));
+    const Outcome failed = WriteDictsSection(dir.file("none/setup.ini"), dicts);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_EQ(MessageWithDetail(failed),
+              "ERROR: The list of dictionaries could not be saved to setup.ini!\nCannot create "
+              "file (" +
+                  std::string(std::strerror(ENOENT)) + "): " + dir.file("none/setup.ini"));
 }
 
 TEST(Registry, StartTextCarriesDescriptionsAsTheyAre) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/inifile.h"
@@ -36,6 +38,7 @@ void ExpectDefaults(const Settings& s) {
     EXPECT_FALSE(s.ShowUcs2);
     EXPECT_FALSE(s.ShowUnihan);
     EXPECT_TRUE(s.SearchBoth);
+    EXPECT_EQ(s.ReleaseViewMinutes, 10);
     EXPECT_FALSE(s.ScanClipboard);
     EXPECT_FALSE(s.ScanSelection);
     EXPECT_EQ(s.Maximized, 0);
@@ -56,6 +59,7 @@ TEST(SettingsLoad, GarbageValuesGiveDefaults) {
     TempDir dir;
     WriteBytes(dir.file("setup.ini"),
                "[Setup]\nInpFontsize=big\nSearchBoth=\nShowUcs2=on\nAddDescToIndex=1x\n"
+               "ReleaseViewMinutes=ten\n"
                "[Form]\nX=ten\nDX=0x\nMaximized=--1\n");
     ExpectDefaults(LoadSettings(dir.file("setup.ini")));
 }
@@ -81,6 +85,17 @@ TEST(SettingsLoad, ValuesHexAndTheNarrowPanel) {
     EXPECT_EQ(s.DY, 600);
 }
 
+// A negative release time means never, like 0; 0 stays 0.
+TEST(SettingsLoad, ReleaseViewMinutesNeverBelowZero) {
+    TempDir dir;
+    WriteBytes(dir.file("setup.ini"), "[Setup]\nReleaseViewMinutes=-5\n");
+    EXPECT_EQ(LoadSettings(dir.file("setup.ini")).ReleaseViewMinutes, 0);
+    WriteBytes(dir.file("setup.ini"), "[Setup]\nReleaseViewMinutes=0\n");
+    EXPECT_EQ(LoadSettings(dir.file("setup.ini")).ReleaseViewMinutes, 0);
+    WriteBytes(dir.file("setup.ini"), "[Setup]\nReleaseViewMinutes=1\n");
+    EXPECT_EQ(LoadSettings(dir.file("setup.ini")).ReleaseViewMinutes, 1);
+}
+
 TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     TempDir dir;
     const std::string path = dir.file("setup.ini");
@@ -90,12 +105,13 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     s.pnlLeft = 150;
     s.ShowUcs2 = true;
     s.SearchBoth = false;
+    s.ReleaseViewMinutes = 3;
     s.ScanClipboard = true;
     s.X = 1;
     s.Y = 2;
     s.DX = 640;
     s.DY = 480;
-    ASSERT_TRUE(SaveSettings(path, s));
+    ASSERT_TRUE(SaveSettings(path, s).ok);
     EXPECT_EQ(ReadBytes(path),
               "[Dicts]\nb.idx=1\na.idx=0\n\n[Mine]\nk=v\n\n"
               "[Setup]\n"
@@ -103,7 +119,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
               "PinFontface=Times\nPinFontsize=12\nDscFontface=Times\nDscFontsize=12\n"
               "TreFontface=Times\nTreFontsize=12\n"
               "TranslateAll=0\nAddDescToIndex=1\nAddPinToIndex=0\nShowUcs2=1\nShowUnihan=0\n"
-              "SearchBoth=0\nScanClipboard=1\nScanSelection=0\n"
+              "SearchBoth=0\nReleaseViewMinutes=3\nScanClipboard=1\nScanSelection=0\n"
               "\n"
               "[Form]\npnlLeft=150\nMaximized=0\nX=1\nY=2\nDX=640\nDY=480\n");
     Settings back = LoadSettings(path);
@@ -111,6 +127,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     EXPECT_EQ(back.pnlLeft, 150);
     EXPECT_TRUE(back.ShowUcs2);
     EXPECT_FALSE(back.SearchBoth);
+    EXPECT_EQ(back.ReleaseViewMinutes, 3);
     EXPECT_TRUE(back.ScanClipboard);
     EXPECT_FALSE(back.ScanSelection);
     EXPECT_EQ(back.DY, 480);
@@ -136,7 +153,7 @@ TEST(SettingsSave, OddLineEndsAndMarksReadBackAsWritten) {
         EXPECT_EQ(read.InpFontface, "Tahoma");
         EXPECT_EQ(read.ChrFontsize, 40);
         EXPECT_EQ(read.X, 7);
-        ASSERT_TRUE(SaveSettings(path, read));
+        ASSERT_TRUE(SaveSettings(path, read).ok);
         const std::string saved = ReadBytes(path);
         // One section of each name: the keys were rewritten in place.
         EXPECT_EQ(saved.find("[Setup]"), saved.rfind("[Setup]")) << saved;
@@ -165,7 +182,7 @@ TEST(SettingsSave, MaximizedWritesOnlyTheFlagAndKeepsTheNormalBounds) {
     s.Y = 0;
     s.DX = 1920;
     s.DY = 1080;
-    ASSERT_TRUE(SaveSettings(path, s));
+    ASSERT_TRUE(SaveSettings(path, s).ok);
     IniFile ini;
     ASSERT_TRUE(ini.load(path));
     EXPECT_EQ(ini.readInteger("Form", "Maximized", -1), 1);
@@ -186,15 +203,22 @@ TEST(SettingsSave, FailuresLeaveTheOldFile) {
     WriteBytes(path, old);
     {
         FileSizeLimit limit(old.size());  // the new text is longer
-        EXPECT_FALSE(SaveSettings(path, Settings{}));
+        const Outcome saved = SaveSettings(path, Settings{});
+        EXPECT_FALSE(saved.ok);
+        EXPECT_EQ(MessageWithDetail(saved),
+                  "ERROR: The settings could not be saved to setup.ini!\nWrite error (" +
+                      std::string(std::strerror(EFBIG)) + "): " + path);
     }
     EXPECT_EQ(ReadBytes(path), old);
     EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"setup.ini"}));
     // An unreadable file is not replaced by one that would lose its other sections.
     std::filesystem::create_directory(dir.file("dir.ini"));
-    EXPECT_FALSE(SaveSettings(dir.file("dir.ini"), Settings{}));
+    EXPECT_EQ(SaveSettings(dir.file("dir.ini"), Settings{}).detail,
+              "Cannot open file (not a regular file): " + dir.file("dir.ini"));
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("dir.ini")));
-    EXPECT_FALSE(SaveSettings(dir.file("missing/setup.ini"), Settings{}));
+    EXPECT_EQ(SaveSettings(dir.file("missing/setup.ini"), Settings{}).detail,
+              "Cannot create file (" + std::string(std::strerror(ENOENT)) +
+                  "): " + dir.file("missing/setup.ini"));
 }
 
 TEST(WindowPlacementRule, DefaultsAndLimits) {
@@ -278,7 +302,8 @@ TEST(HugeFiles, SetupIniAndReadmeAboveTheirBoundAreRefusedNotRead) {
     Settings s = LoadSettings(ini);
     EXPECT_EQ(s.InpFontsize, Settings{}.InpFontsize);
     // Not replaced by a file that would lose whatever it held.
-    EXPECT_FALSE(SaveSettings(ini, Settings{}));
+    EXPECT_EQ(SaveSettings(ini, Settings{}).detail,
+              "File too large (68719476736 bytes, at most 4194304 expected): " + ini);
     EXPECT_EQ(std::filesystem::file_size(ini), uint64_t{64} << 30);
 
     const std::string readme = dir.file("readme.html");

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -150,6 +151,28 @@ TEST_F(EntryRun, ViewerNeedsEmptyHtml) {
     EXPECT_TRUE(shown.empty());
 }
 
+// Whatever a command throws ends it with a message naming the action and the reason and
+// exit code 2, on the error stream and in the message box.
+TEST(EntryGuard, ThrownFailuresEndTheCommandWithItsNameAndReason) {
+    std::vector<std::string> shown;
+    CommandContext ctx;
+    ctx.showMessage = [&](const std::string& t) { shown.push_back(t); };
+    std::ostringstream err;
+    EXPECT_EQ(RunCommandGuarded("The lookup", ctx, err, [] { return 7; }), 7);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(RunCommandGuarded("The lookup", ctx, err, []() -> int { throw std::bad_alloc(); }),
+              2);
+    EXPECT_EQ(RunCommandGuarded("The index build", ctx, err,
+                                []() -> int { throw IoError("/x/a.ced", "Read error (EIO)"); }),
+              2);
+    EXPECT_EQ(err.str(),
+              "\nERROR: The lookup failed: Not enough memory\n"
+              "\nERROR: The index build failed: Read error (EIO): /x/a.ced\n");
+    EXPECT_EQ(shown, (std::vector<std::string>{"ERROR: The lookup failed: Not enough memory",
+                                               "ERROR: The index build failed: Read error "
+                                               "(EIO): /x/a.ced"}));
+}
+
 // --- the program itself --------------------------------------------------------------------
 
 struct RunResult {
@@ -262,7 +285,7 @@ TEST_F(EntryProgram, OutputThatCannotBeCreatedIsAFailure) {
 TEST_F(EntryProgram, HelpListsTheCommands) {
     RunResult r = RunProgram(scratch, home.path(), work.path(), {"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, UsageText());
+    EXPECT_EQ(r.out, UsageText({ProgramFolderKind::Environment, home.path(), ""}));
 }
 
 }  // namespace

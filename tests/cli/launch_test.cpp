@@ -22,6 +22,7 @@
 
 #include "app/instance.h"
 #include "app/viewerargs.h"
+#include "support/faults.h"
 #include "support/tempdir.h"
 
 extern char** environ;
@@ -29,6 +30,8 @@ extern char** environ;
 namespace kes {
 namespace {
 
+using test::MakeDict;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
@@ -50,23 +53,31 @@ TEST(MessageBoxRule, OnlyWithoutATerminalAndWithAVisibleDisplay) {
 }
 
 TEST(ViewerArgs, RoundTripAndRefusals) {
-    ViewerRequest r =
-        ParseViewerArguments(ViewerArguments("/a folder/x", {"-platform", "xcb", "--message"}));
+    ViewerRequest r = ParseViewerArguments(
+        ViewerArguments("/a folder/x", "/opt/k/bin/kestrune", {"-platform", "xcb", "--message"}));
     EXPECT_EQ(r.mode, ViewerMode::Viewer);
     EXPECT_EQ(r.programFolder, "/a folder/x");
+    EXPECT_EQ(r.entryPath, "/opt/k/bin/kestrune");
     EXPECT_EQ(r.toolkitArgs, (std::vector<std::string>{"-platform", "xcb", "--message"}));
+    // Without the entry's path, and with "--entry" as the toolkit's own first argument.
+    r = ParseViewerArguments(ViewerArguments("/f", "", {"--entry"}));
+    EXPECT_EQ(r.mode, ViewerMode::Viewer);
+    EXPECT_EQ(r.entryPath, "");
+    EXPECT_EQ(r.toolkitArgs, std::vector<std::string>{"--entry"});
 
     EXPECT_FALSE(r.start);
 
     // A first request travels in front of the toolkit's arguments.
-    r = ParseViewerArguments(
-        ViewerArguments("/f", {"--show", "x"}, InstanceMessage{InstanceCommand::Popup, "学习"}));
+    r = ParseViewerArguments(ViewerArguments("/f", "/bin/k", {"--show", "x"},
+                                             InstanceMessage{InstanceCommand::Popup, "学习"}));
     EXPECT_EQ(r.mode, ViewerMode::Viewer);
     ASSERT_TRUE(r.start);
     EXPECT_EQ(r.start->command, InstanceCommand::Popup);
     EXPECT_EQ(r.start->query, "学习");
+    EXPECT_EQ(r.entryPath, "/bin/k");
     EXPECT_EQ(r.toolkitArgs, (std::vector<std::string>{"--show", "x"}));
-    r = ParseViewerArguments(ViewerArguments("/f", {}, InstanceMessage{InstanceCommand::Show, ""}));
+    r = ParseViewerArguments(
+        ViewerArguments("/f", "", {}, InstanceMessage{InstanceCommand::Show, ""}));
     ASSERT_TRUE(r.start);
     EXPECT_EQ(r.start->command, InstanceCommand::Show);
     EXPECT_EQ(r.start->query, "");
@@ -183,7 +194,7 @@ TEST_F(EntryLaunch, ViewerBranchBecomesTheViewerInTheSameProcess) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(ReadBytes(root.file("pid")), std::to_string(r.pid) + "\n");
     EXPECT_EQ(ReadBytes(root.file("args")),
-              "--program-folder\n" + home.path() + "\n-style\nfusion\n");
+              "--program-folder\n" + home.path() + "\n--entry\n" + entry() + "\n-style\nfusion\n");
 }
 
 // With no viewer running, "show" and "popup" start one with the request as its first.
@@ -194,11 +205,12 @@ TEST_F(EntryLaunch, ShowAndPopupStartTheViewerWithTheirRequest) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(ReadBytes(root.file("pid")), std::to_string(r.pid) + "\n");
     EXPECT_EQ(ReadBytes(root.file("args")),
-              "--program-folder\n" + home.path() + "\n--show\n中 国\n");
+              "--program-folder\n" + home.path() + "\n--entry\n" + entry() + "\n--show\n中 国\n");
     fs::remove(root.file("args"));
     r = Start(io, entry(), {"popup", "-"}, Env());  // standard input is empty here
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(ReadBytes(root.file("args")), "--program-folder\n" + home.path() + "\n--popup\n\n");
+    EXPECT_EQ(ReadBytes(root.file("args")),
+              "--program-folder\n" + home.path() + "\n--entry\n" + entry() + "\n--popup\n\n");
 }
 
 TEST_F(EntryLaunch, InstalledViewerIsFoundRelativeToTheEntry) {
@@ -208,7 +220,8 @@ TEST_F(EntryLaunch, InstalledViewerIsFoundRelativeToTheEntry) {
     PutViewer(installed);
     Outcome r = Start(io, entry(), {}, Env());
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(ReadBytes(root.file("args")), "--program-folder\n" + home.path() + "\n");
+    EXPECT_EQ(ReadBytes(root.file("args")),
+              "--program-folder\n" + home.path() + "\n--entry\n" + entry() + "\n");
 }
 
 TEST_F(EntryLaunch, MissingViewerIsNamed) {
@@ -266,7 +279,50 @@ TEST_F(EntryLaunch, CommandsWithoutAViewerStillWork) {
     EXPECT_EQ(r.err, "File not found: missing.dsl\n");
     r = Start(io, entry(), {"--help"}, Env(":0"));
     EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.out, UsageText());
+    EXPECT_EQ(r.out, UsageText({ProgramFolderKind::Environment, home.path(), ""}));
+}
+
+// An installed layout (bin/kestrune, share/kestrune/) started with an empty home and no
+// KESTRUNE_HOME: the user folder is created and seeded at the first command, its dictionary is
+// found, nothing is written under the install prefix, and the next start reuses the folder.
+TEST_F(EntryLaunch, InstalledEntryUsesTheSeededUserFolder) {
+    const std::string data = root.file("share/kestrune");
+    fs::create_directories(data);
+    WriteBytes(JoinPath(data, "empty.html"), "<html><body></body></html>");
+    WriteBytes(JoinPath(data, "readme.html"), "<p>About</p>");
+    MakeDict(data, "cedict", "CC-CEDICT", {"中國 中国 [Zhong1 guo2] /China/"},
+             IndexBuildOptions{true, true});
+    fs::permissions(data, fs::perms::owner_read | fs::perms::owner_exec);
+    const auto installed = NamesIn(root.path());
+    const std::map<std::string, const char*> env{{"KESTRUNE_HOME", nullptr},
+                                                 {"XDG_DATA_HOME", nullptr},
+                                                 {"HOME", io.path().c_str()},
+                                                 {"DISPLAY", nullptr},
+                                                 {"WAYLAND_DISPLAY", nullptr}};
+    const std::string user = io.file(".local/share/kestrune");
+
+    // --help names the folder without creating it.
+    Outcome r = Start(io, entry(), {"--help"}, env);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, UsageText({ProgramFolderKind::User, user, data}));
+    EXPECT_NE(
+        r.out.find("Program folder: " + user + " (the user folder, seeded from " + data + ")\n"),
+        std::string::npos)
+        << r.out;
+    EXPECT_FALSE(fs::exists(user));
+
+    for (int run = 0; run < 2; ++run) {
+        r = Start(io, entry(), {"lookup", "中国"}, env);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_NE(r.out.find("中國 [中国]"), std::string::npos) << r.out;
+        EXPECT_EQ(NamesIn(user), (std::vector<std::string>{"cedict.ced", "cedict.idx", "empty.html",
+                                                           "readme.html"}));
+    }
+    fs::permissions(data, fs::perms::owner_all);
+    EXPECT_EQ(NamesIn(root.path()), installed);
+    EXPECT_EQ(NamesIn(data),
+              (std::vector<std::string>{"cedict.ced", "cedict.idx", "empty.html", "readme.html"}));
 }
 
 // Every command and argument error of the shipped entry, with the dynamic loader listing what

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 
 #include "gui/duplicateswindow.h"
 #include "gui/editstringwindow.h"
@@ -242,6 +243,63 @@ class DuplicatesWindowTest : public QObject {
         QCOMPARE(w.ScannedFile, missing.toStdString());
         QVERIFY(w.btnSave->isEnabled());
         QCOMPARE(w.ScanState, 0);
+    }
+
+    // CC-CEDICT twice over: every row of the scan is listed once, in the locale's order of
+    // their texts; a Cancel clicked while the list fills stops it after the batch in hand.
+    void bigListIsSortedAndCancelStopsTheFill() {
+        QFile cedict(QStringLiteral(KESTRUNE_SOURCE_DIR "/../shared/data/cedict_ts.u8"));
+        if (!cedict.open(QIODevice::ReadOnly))
+            QSKIP("the full CC-CEDICT (../shared/data/cedict_ts.u8) is not here");
+        QByteArray once;
+        while (!cedict.atEnd()) {
+            QByteArray line = cedict.readLine();
+            while (line.endsWith('\n') || line.endsWith('\r'))
+                line.chop(1);
+            once += Utf16Bytes(QString::fromUtf8(line) + "\r\n");
+        }
+        const QString path = dir_.filePath("twice.ced");
+        WriteBytes(path, once + once);
+        const ScanResult scan = kes::ScanFile(path.toStdString(), {});
+        QVERIFY(scan.outcome.ok);
+        QVERIFY2(scan.Rows.size() > 200000, qPrintable(QString::number(scan.Rows.size())));
+
+        ScriptedDialogs script;
+        TfmDuplicates w({});
+        w.show();
+        w.ScanFile(path.toStdString());
+        QCOMPARE(w.gridMain->count(), int(scan.Rows.size()));
+        const std::vector<DuplicateRow> listed = w.Rows();
+        int unordered = 0;
+        for (std::size_t i = 1; i < listed.size(); ++i) {
+            if (QString::fromStdU16String(listed[i - 1].Text)
+                    .localeAwareCompare(QString::fromStdU16String(listed[i].Text)) > 0)
+                ++unordered;
+        }
+        QCOMPARE(unordered, 0);
+        auto byPosition = [](const DuplicateRow& a, const DuplicateRow& b) {
+            return a.Position < b.Position;
+        };
+        std::vector<DuplicateRow> sorted = listed, expected = scan.Rows;
+        std::sort(sorted.begin(), sorted.end(), byPosition);
+        std::sort(expected.begin(), expected.end(), byPosition);
+        QVERIFY(sorted == expected);
+
+        // Cancel, clicked as the first rows arrive, is taken at the next batch.
+        bool clickQueued = false;
+        connect(w.gridMain->model(), &QAbstractItemModel::rowsInserted, &w, [&] {
+            if (clickQueued) return;
+            clickQueued = true;
+            QVERIFY(w.btnCancel->isEnabled());
+            QMetaObject::invokeMethod(w.btnCancel, "click", Qt::QueuedConnection);
+        });
+        w.ScanFile(path.toStdString());
+        QVERIFY(clickQueued);
+        QVERIFY2(w.gridMain->count() > 0 && w.gridMain->count() < int(scan.Rows.size()) / 10,
+                 qPrintable(QString::number(w.gridMain->count())));
+        QCOMPARE(w.ScanState, 0);
+        QVERIFY(w.btnOpen->isEnabled() && w.btnSave->isEnabled() && !w.btnCancel->isEnabled());
+        QCOMPARE(script.messages(), QStringList({kIntro}));
     }
 };
 

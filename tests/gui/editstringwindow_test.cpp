@@ -1,6 +1,7 @@
 // The entry edit dialog: a line opens split into its fields, OK composes it again (with the
 // memo normalised and "/" escaped), an incomplete entry is refused with the dialog kept open,
 // and Cancel returns nothing.
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -115,6 +116,63 @@ class EditStringWindowTest : public QObject {
         QCOMPARE(script.messages(),
                  QStringList({"ERROR: You must enter something in all fields!"}));
         QCOMPARE(Q(out), QString("a line without brackets [p] /x/"));
+    }
+
+    // The memo holds exactly the characters of the line: U+00A0 stays (no space), U+2028 and
+    // U+2029 inside a sense stay inside it (no extra sense), a lone surrogate stays.
+    void okKeepsEveryCharacterOfTheMemo() {
+        ScriptedDialogs script;
+        TfmEditString w;
+        const std::u16string line = u"詞 [ci2] /a\u00A0b/c\u2028d/e\u2029f/g\xD800h/\u00A0/";
+        std::u16string out =
+            Edit(w, "h", Q(line), [&] { QTest::mouseClick(w.SpeedButton1, Qt::LeftButton); });
+        QCOMPARE(Q(out), Q(line));
+        // A sense edited by the user leaves the untouched senses around it exact, and what the
+        // user typed is taken as typed (U+00A0 included).
+        out = Edit(w, "h", Q(line), [&] {
+            QTextCursor c = w.memNewDesc->textCursor();
+            c.movePosition(QTextCursor::Start);
+            c.movePosition(QTextCursor::NextBlock);
+            c.movePosition(QTextCursor::EndOfBlock);
+            c.insertText(QString(QChar(0x00A0)) + "x");
+            QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+        });
+        QCOMPARE(Q(out), Q(u"詞 [ci2] /a\u00A0b/c\u2028d\u00A0x/e\u2029f/g\xD800h/\u00A0/"));
+        out = Edit(w, "h", Q(line), [&] {
+            w.memNewDesc->setPlainText(Q(u"p\u00A0q\nr\u2028s"));
+            QTest::mouseClick(w.SpeedButton1, Qt::LeftButton);
+        });
+        QCOMPARE(Q(out), Q(u"詞 [ci2] /p\u00A0q/r\u2028s/"));
+    }
+
+    // Every entry of the full CC-CEDICT comes back from OK exactly as it went in. The fields
+    // are filled as EditEntryLine fills them and OK is clicked, without a modal loop per line.
+    void everyCedictLineSurvivesOk() {
+        QFile file(QStringLiteral(KESTRUNE_SOURCE_DIR "/../shared/data/cedict_ts.u8"));
+        if (!file.open(QIODevice::ReadOnly))
+            QSKIP("the full CC-CEDICT (../shared/data/cedict_ts.u8) is not here");
+        ScriptedDialogs script;
+        TfmEditString w;
+        int lines = 0, changed = 0;
+        QStringList firstChanged;
+        while (!file.atEnd()) {
+            QByteArray bytes = file.readLine();
+            if (bytes.endsWith('\n')) bytes.chop(1);
+            if (bytes.endsWith('\r')) bytes.chop(1);
+            if (bytes.isEmpty() || bytes.startsWith('#')) continue;
+            const std::u16string line = U16(QString::fromUtf8(bytes));
+            w.EditedLine.clear();
+            w.LoadEntryLine(u"Edit CEDICT entry", line);
+            w.SpeedButton1->click();
+            ++lines;
+            if (w.EditedLine != line) {
+                if (++changed <= 5) firstChanged << Q(line) + " -> " + Q(w.EditedLine);
+            }
+        }
+        QVERIFY2(lines > 100000, qPrintable(QString::number(lines)));
+        QVERIFY2(changed == 0,
+                 qPrintable(QString::number(changed) + " changed:\n" + firstChanged.join('\n')));
+        QVERIFY2(script.shown().empty(), qPrintable(script.describe()));
     }
 
     void cancelReturnsNothingWhateverTheLastOk() {

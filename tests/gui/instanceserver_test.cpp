@@ -105,8 +105,8 @@ class InstanceServerTest : public QObject {
         MakeDict(home_.path(), "words", "Words", kDict);
         WriteBytes(home_.path() + "/setup.ini", "[Dicts]\nwords.idx=1\n");
         QCOMPARE(::chmod(runtime_.path().toLocal8Bit().constData(), 0700), 0);
-        main_ = std::make_unique<TfmMain>(home_.path().toStdString(), forms_);
-        QVERIFY(main_->pageView()->waitUntilIdle());
+        main_ =
+            std::make_unique<TfmMain>(home_.path().toStdString(), forms_, kes::test::PageFactory());
         listener_ = std::make_unique<InstanceListener>(socketPath());
         QCOMPARE(listener_->status(), InstanceListener::Status::Listening);
         server_ = std::make_unique<InstanceServer>(

@@ -27,6 +27,7 @@
 #include "gui/mainwindow.h"
 #include "gui/userdictwindow.h"
 #include "support/windowtest.h"
+#include "tools/autostart.h"
 #include "ui/dialogs.h"
 #include "ui/pageview.h"
 
@@ -97,12 +98,14 @@ class MainWindowTest : public QObject {
 
     std::unique_ptr<TfmMain> NewWindow() {
         forms_ = Forms{};
-        auto w = std::make_unique<TfmMain>(folder_.toStdString(), forms_);
-        if (!w->pageView()->waitUntilIdle()) qWarning("the page did not settle");
-        return w;
+        return std::make_unique<TfmMain>(folder_.toStdString(), forms_, kes::test::PageFactory());
     }
 
-    static QString Body(TfmMain& w) { return SettledBody(w.pageView()); }
+    // The body as the page view holds it (made now if the window has none yet).
+    static QString Body(TfmMain& w) {
+        if (!w.CreatePageView()) return QStringLiteral("<no view>");
+        return SettledBody(w.pageView());
+    }
 
     static void Type(TfmMain& w, const QString& text) {
         w.edtInp->setText(text);
@@ -139,29 +142,58 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->acShowUnihan->isEnabled(), false);
         QCOMPARE(w->Busy, 0);
         QCOMPARE(w->tvMain->topLevelItemCount(), 0);
-        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        QCOMPARE(QString::fromStdString(w->pageBody()), kHint);
         QVERIFY(Body(*w).contains("<b>To use:</b>"));
         QCOMPARE(w->readmeText(), std::string(" <h3>Readme</h3> <p>Text</p>"));
         QVERIFY(script.shown().empty());
         QCOMPARE(QFile::exists(folder_ + "/setup.ini"), true);  // "Dicts" was written
     }
 
-    void discoveryMessagesAreShownAtStart() {
+    // The data file changes after its index was built: the index is deleted at start, then the
+    // rebuild with the old name and options is offered (default Yes). No keeps it deleted.
+    void staleIndexIsDeletedAndTheRebuildOffered() {
         NewFolder();
-        // The data file changes after its index was built: the index is deleted at start.
         QFile ced(folder_ + "/first.ced");
         QVERIFY(ced.open(QIODevice::Append));
         ced.write(QByteArray("x\0\r\0\n\0", 6));
         ced.close();
+        const QString question =
+            "Rebuild index file first.idx now with the same name and options?\n\nName: First "
+            "dictionary\nTranslation words: yes\nPinyin: no";
+        {
+            ScriptedDialogs script;
+            script.ok().no();
+            auto w = NewWindow();
+            QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+            QCOMPARE(script.messages(),
+                     QStringList("Index file first.idx was deleted because of changes in first.ced "
+                                 "datafile!"));
+            QCOMPARE(script.shown().size(), size_t(2));
+            QCOMPARE(script.shown()[1].kind, ui::DialogKind::Question);
+            QCOMPARE(script.shown()[1].text, question);
+            QCOMPARE(QFile::exists(folder_ + "/first.idx"), false);
+            QCOMPARE(w->tvMain->topLevelItemCount(), 1);
+            QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("Second dictionary"));
+            QCOMPARE(QString::fromStdString(w->pageBody()), kHint);
+        }
+        // Yes: built again under its old name; it keeps its place and answers searches.
+        QFile::remove(folder_ + "/first.idx");
+        MakeDict(folder_, "first", "First dictionary", kFirstDict);
+        QVERIFY(ced.open(QIODevice::Append));
+        ced.write(QByteArray("y\0\r\0\n\0", 6));
+        ced.close();
+        WriteBytes(folder_ + "/setup.ini", "[Dicts]\nfirst.idx=1\nsecond.idx=1\n");
         ScriptedDialogs script;
+        script.ok().yes();
         auto w = NewWindow();
-        QCOMPARE(script.messages(),
-                 QStringList("Index file first.idx was deleted because of changes in first.ced "
-                             "datafile!"));
-        QCOMPARE(QFile::exists(folder_ + "/first.idx"), false);
-        QCOMPARE(w->tvMain->topLevelItemCount(), 1);
-        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("Second dictionary"));
-        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+        QCOMPARE(script.shown().size(), size_t(2));
+        QCOMPARE(script.shown()[1].text, question);
+        QCOMPARE(QFile::exists(folder_ + "/first.idx"), true);
+        QCOMPARE(w->tvMain->topLevelItemCount(), 2);
+        QCOMPARE(w->tvMain->topLevelItem(0)->text(0), QString("First dictionary"));
+        Type(*w, QString::fromUtf8("中國"));
+        QVERIFY(Body(*w).contains("Middle Kingdom"));
     }
 
     void missingReadmeGivesTheNote() {
@@ -233,7 +265,11 @@ class MainWindowTest : public QObject {
         QVERIFY(w->SaveSettingsAndQuit());
         QCOMPARE(ended.count(), 1);
         QVERIFY(QFileInfo(folder_ + "/setup.ini").isDir());
-        QVERIFY(script.shown().empty());  // silently not saved
+        // The program ends, and says that the settings were not kept, and why.
+        QCOMPARE(script.messages(),
+                 QStringList("ERROR: The settings could not be saved to setup.ini!\nCannot open "
+                             "file (not a regular file): " +
+                             folder_ + "/setup.ini"));
     }
 
     void quittingMaximizedWritesOnlyMaximized() {
@@ -303,14 +339,14 @@ class MainWindowTest : public QObject {
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         Type(*w, QString::fromUtf8("中"));
-        const std::string page = w->pageView()->lastBody();
+        const std::string page = w->pageBody();
         w->close();
         QCOMPARE(w->isVisible(), false);
         QCOMPARE(ended.count(), 0);
         w->Show1->trigger();  // "Show" in the tray menu
         QCOMPARE(w->isVisible(), true);
         QCOMPARE(w->edtInp->text(), QString::fromUtf8("中"));
-        QCOMPARE(w->pageView()->lastBody(), page);
+        QCOMPARE(w->pageBody(), page);
         QVERIFY(w->tvMain->topLevelItem(0)->childCount() > 0);
         // A double click on the tray icon shows the window too.
         w->close();
@@ -339,7 +375,8 @@ class MainWindowTest : public QObject {
                                    "Scan s&election|-|&Input field font|Tree font|"
                                    "&Word output font|&Pinyin output font|"
                                    "&Translation output font|-|&Quit"));
-        QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms"));
+        QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms|-|"
+                                   "Start with the &desktop"));
         QCOMPARE(items[2], QString("&Create index for CEDICT file|C&reate index for Unihan|-|"
                                    "&Also add english/russian words to index|"
                                    "A&lso add pinyin to index|-|&Dictionaries|-|"
@@ -366,12 +403,12 @@ class MainWindowTest : public QObject {
             toolbar << a->text();
         QCOMPARE(toolbar, QStringList({"&Refresh", "B&ack", "&Fwd"}));
         // Option toggles change only the checked state: no search, nothing shown.
-        const std::string before = w->pageView()->lastBody();
+        const std::string before = w->pageBody();
         w->acTranslateAllWords->trigger();
         QCOMPARE(w->acTranslateAllWords->isChecked(), true);
-        QCOMPARE(w->pageView()->lastBody(), before);
+        QCOMPARE(w->pageBody(), before);
         w->acHelpFile->trigger();  // has no handler
-        QCOMPARE(w->pageView()->lastBody(), before);
+        QCOMPARE(w->pageBody(), before);
     }
 
     void enterShowsEntriesAndFillsTheTree() {
@@ -417,9 +454,9 @@ class MainWindowTest : public QObject {
         QVERIFY(!Body(*w).contains("Second dictionary"));
 
         // A query of blanks changes nothing.
-        const std::string page = w->pageView()->lastBody();
+        const std::string page = w->pageBody();
         Type(*w, "   ");
-        QCOMPARE(w->pageView()->lastBody(), page);
+        QCOMPARE(w->pageBody(), page);
         QCOMPARE(w->edtInp->text(), QString("   "));
     }
 
@@ -468,7 +505,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->tvMain->topLevelItem(0)->childCount(), 0);
         QCOMPARE(w->registry().Dicts[0].Number, 1);
         QCOMPARE(w->registry().Dicts[1].Number, 2);
-        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        QCOMPARE(QString::fromStdString(w->pageBody()), kHint);
         // The next search follows the new order and skips the disabled dictionary.
         Type(*w, QString::fromUtf8("中"));
         const QString body = Body(*w);
@@ -546,9 +583,9 @@ class MainWindowTest : public QObject {
         QCOMPARE(w->history().H(10), std::u16string(u"中心"));
         QCOMPARE(w->history().H(9), std::u16string(u"中"));
         // A dictionary item runs no search.
-        const std::string page = w->pageView()->lastBody();
+        const std::string page = w->pageBody();
         w->tvMain->setCurrentItem(w->tvMain->topLevelItem(0));
-        QCOMPARE(w->pageView()->lastBody(), page);
+        QCOMPARE(w->pageBody(), page);
     }
 
     void backAndFwdWalkTheHistory() {
@@ -620,7 +657,7 @@ class MainWindowTest : public QObject {
         w->Busy = 1;
         Type(*w, QString::fromUtf8("中"));
         w->acRefresh->trigger();
-        QCOMPARE(QString::fromStdString(w->pageView()->lastBody()), kHint);
+        QCOMPARE(QString::fromStdString(w->pageBody()), kHint);
         QCOMPARE(w->history().P, 0);
         QCOMPARE(w->tvMain->topLevelItem(0)->childCount(), 0);
         w->Busy = 0;
@@ -633,13 +670,13 @@ class MainWindowTest : public QObject {
         ScriptedDialogs script;
         auto w = NewWindow();
         Type(*w, QString::fromUtf8("我"));
-        const std::string page = w->pageView()->lastBody();
+        const std::string page = w->pageBody();
         QVERIFY(QFile::remove(folder_ + "/first.ced"));  // the data file disappears
         Type(*w, QString::fromUtf8("中"));
         QCOMPARE(script.shown().size(), size_t(1));
         QCOMPARE(script.shown()[0].kind, DialogKind::Error);
         QVERIFY2(script.shown()[0].text.contains("first.ced"), qPrintable(script.describe()));
-        QCOMPARE(w->pageView()->lastBody(), page);
+        QCOMPARE(w->pageBody(), page);
         QCOMPARE(w->edtInp->text(), QString::fromUtf8("中"));  // the field is updated
         QCOMPARE(w->history().H(10), std::u16string(u"中"));
     }
@@ -648,8 +685,7 @@ class MainWindowTest : public QObject {
         NewFolder();
         auto w = NewWindow();
         w->acAbout->trigger();
-        QCOMPARE(w->pageView()->lastBody(),
-                 w->registry().StartText + "<br /> <h3>Readme</h3> <p>Text</p>");
+        QCOMPARE(w->pageBody(), w->registry().StartText + "<br /> <h3>Readme</h3> <p>Text</p>");
         QVERIFY(Body(*w).contains("Dictionaries found:"));
     }
 
@@ -730,6 +766,44 @@ class MainWindowTest : public QObject {
         QCOMPARE(QFile::exists(folder_ + "/odd.idx"), false);
         QCOMPARE(w->Busy, 0);
         QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+    }
+
+    // Whatever is thrown inside an action ends that action with its name and the reason, and
+    // leaves Busy and the status panel clear, so the next build is not refused.
+    void thrownFailuresEndTheActionAndClearBusy() {
+        NewFolder();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        // At the file dialog, before the build started.
+        script.then([] { throw std::bad_alloc(); });
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(),
+                 QStringList("ERROR: The index build failed!\nNot enough memory"));
+        QCOMPARE(w->Busy, 0);
+        script.take();
+        // At the name prompt, while the build runs (Busy set, the status showing progress).
+        WriteBytes(folder_ + "/third.ced", Ucs2File(kSecondDict));
+        int busyAtPrompt = -1;
+        script.file(folder_ + "/third.ced").then([&] {
+            busyAtPrompt = w->Busy;
+            throw std::bad_alloc();
+        });
+        w->acMakeIndex->trigger();
+        QCOMPARE(busyAtPrompt, 1);
+        QCOMPARE(script.messages(),
+                 QStringList("ERROR: Unknown error when creating index file!\nNot enough memory "
+                             "to build the index of " +
+                             folder_ + "/third.ced"));
+        QCOMPARE(w->Busy, 0);
+        QCOMPARE(w->statusText(1), QString());
+        QCOMPARE(QDir(folder_).entryList({"third.*"}), QStringList({"third.ced"}));
+        script.take();
+        // The next build runs.
+        script.file(folder_ + "/third.ced").text("Third");
+        w->acMakeIndex->trigger();
+        QCOMPARE(script.messages(), QStringList("Index file created: third.idx"));
+        QVERIFY2(script.unexpected().empty() && script.pending() == 0,
+                 qPrintable(script.describe()));
     }
 
     void quittingDuringABuildAbandonsIt() {
@@ -857,8 +931,7 @@ class MainWindowTest : public QObject {
         script.font("Courier", 22);
         w->acDscFont->trigger();
         Type(*w, QString::fromUtf8("中"));
-        QVERIFY(w->pageView()->lastBody().find("font-family:Courier; font-size:22;") !=
-                std::string::npos);
+        QVERIFY(w->pageBody().find("font-family:Courier; font-size:22;") != std::string::npos);
     }
 
     void contentNeverRunsScript() {
@@ -878,6 +951,78 @@ class MainWindowTest : public QObject {
         QTest::qWait(500);
         QCOMPARE(w->pageView()->evaluate("document.title").toString(), QString("Kestrune"));
         QCOMPARE(w->pageView()->url().fileName(), QString("empty.html"));
+    }
+
+    // "Start with the desktop", chosen in the Settings menu as a user does (the menu opened,
+    // the item picked by its key).
+    void startWithTheDesktopWritesAndRemovesTheAutostartEntry() {
+        NewFolder(true);
+        QTemporaryDir config;
+        const AutostartPlace place{config.filePath("autostart").toStdString(),
+                                   "\"/opt/my apps/kestrune\""};
+        const QString entry = config.filePath("autostart/kestrune.desktop");
+        forms_ = Forms{};
+        auto w = std::make_unique<TfmMain>(folder_.toStdString(), forms_, kes::test::PageFactory(),
+                                           place);
+        QMenu* settings = nullptr;
+        for (QAction* m : w->menuBar()->actions())
+            if (m->text() == "&Settings") settings = m->menu();
+        QVERIFY(settings != nullptr);
+        QVERIFY(settings->actions().contains(w->acStartWithDesktop));
+        auto open = [&] { settings->popup(QPoint(0, 0)); };
+        auto pick = [&] {
+            open();
+            QTRY_VERIFY(settings->isVisible());
+            QTest::keyClick(settings, Qt::Key_D);
+            QTRY_VERIFY(!settings->isVisible());
+        };
+        ScriptedDialogs script;
+        QVERIFY(w->acStartWithDesktop->isCheckable());
+        QVERIFY(w->acStartWithDesktop->isEnabled());
+        QCOMPARE(w->acStartWithDesktop->isChecked(), false);
+
+        // On: the entry is written (its folder created), starting the given command.
+        pick();
+        QCOMPARE(w->acStartWithDesktop->isChecked(), true);
+        QCOMPARE(ReadBytes(entry), QByteArray::fromStdString(AutostartEntryText(place.command)));
+        QVERIFY(ReadBytes(entry).contains("\nExec=\"/opt/my apps/kestrune\"\n"));
+
+        // Off: the entry is gone.
+        pick();
+        QCOMPARE(w->acStartWithDesktop->isChecked(), false);
+        QVERIFY(!QFile::exists(entry));
+
+        // The state is the file's, read again whenever the menu opens.
+        WriteBytes(entry, "[Desktop Entry]\nExec=kestrune\n");
+        open();
+        QTRY_VERIFY(settings->isVisible());
+        QCOMPARE(w->acStartWithDesktop->isChecked(), true);
+        settings->hide();
+        QFile::remove(entry);
+        open();
+        QTRY_VERIFY(settings->isVisible());
+        QCOMPARE(w->acStartWithDesktop->isChecked(), false);
+        settings->hide();
+        QVERIFY(script.shown().empty());
+
+        // A failure is said, with the file and the reason; the item shows the file's state.
+        QDir(config.path()).removeRecursively();
+        QVERIFY(QDir().mkpath(config.path()));
+        WriteBytes(config.filePath("autostart"), "not a folder");
+        script.ok();
+        pick();
+        QCOMPARE(script.shown().size(), size_t(1));
+        QCOMPARE(script.shown()[0].kind, DialogKind::Error);
+        QVERIFY2(
+            script.shown()[0].text.startsWith("Cannot write the autostart entry " + entry + "\n"),
+            qPrintable(script.describe()));
+        QCOMPARE(w->acStartWithDesktop->isChecked(), false);
+
+        // Without an autostart folder (no home) the option cannot be chosen.
+        auto homeless = std::make_unique<TfmMain>(folder_.toStdString(), forms_,
+                                                  kes::test::PageFactory(), AutostartPlace{});
+        QCOMPARE(homeless->acStartWithDesktop->isEnabled(), false);
+        QCOMPARE(homeless->acStartWithDesktop->isChecked(), false);
     }
 };
 

@@ -50,8 +50,7 @@ class PopupWindowTest : public QObject {
             qFatal("no empty.html");
         MakeDict(folder_, "words", "Words", kDict);
         WriteBytes(folder_ + "/setup.ini", setup);
-        auto w = std::make_unique<TfmMain>(folder_.toStdString(), forms_);
-        w->pageView()->waitUntilIdle();
+        auto w = std::make_unique<TfmMain>(folder_.toStdString(), forms_, kes::test::PageFactory());
         return w;
     }
 
@@ -190,7 +189,7 @@ class PopupWindowTest : public QObject {
         const QByteArray ini = ReadBytes(folder_ + "/setup.ini");
         QVERIFY2(ini.contains("\nScanClipboard=1\n"), ini.constData());
         QVERIFY2(ini.contains("\nScanSelection=0\n"), ini.constData());
-        TfmMain again(folder_.toStdString(), forms_);
+        TfmMain again(folder_.toStdString(), forms_, kes::test::PageFactory());
         QCOMPARE(again.acScanClipboard->isChecked(), true);
     }
 

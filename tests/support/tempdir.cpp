@@ -104,4 +104,11 @@ std::string FromHex(std::string_view hex) {
     return out;
 }
 
+std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
 }  // namespace kes::test

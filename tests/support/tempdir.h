@@ -44,6 +44,8 @@ inline void MakeDict(const TempDir& dir, const std::string& base, const std::str
                      const IndexBuildOptions& options = {}) {
     MakeDict(dir.path(), base, description, lines, options);
 }
+// `s` as one word for /bin/sh (in single quotes).
+std::string ShellQuote(const std::string& s);
 // Bytes as "00 01 FF" for readable failure messages.
 std::string Hex(std::string_view bytes);
 // Parses "00 01 ff" (blanks and '·' ignored) into bytes.

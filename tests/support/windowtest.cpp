@@ -68,7 +68,15 @@ void InsideModal(QDialog& dialog, std::function<void()> inside) {
     poll->start();
 }
 
+ui::PageFactory PageFactory() {
+    static const ui::PageFactory factory =
+        ui::PluginPageFactory(ui::PagePluginPath(QStringLiteral(KESTRUNE_PAGE_PLUGIN_DIR)));
+    return factory;
+}
+
 void PrepareWindowTestEnvironment() {
+    // As the viewer does: the page plugin's engine shares the application's contexts.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))

@@ -10,6 +10,8 @@
 #include <QtTest>
 #include <functional>
 
+#include "ui/pageloader.h"
+
 class QDialog;
 
 namespace kes::ui {
@@ -39,6 +41,9 @@ void MakeDict(const QString& folder, const QString& name, const QString& descrip
 // dialog (rejected) if it is still open, so that a failed check never leaves the test waiting
 // on a window.
 void InsideModal(QDialog& dialog, std::function<void()> inside);
+
+// The page views of the program: the page plugin of this build.
+ui::PageFactory PageFactory();
 
 // Prepares the process for window tests before any application object exists: the offscreen
 // platform unless one is set, the page view's engine without sandbox and without GPU.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "support/tempdir.h"
 
 namespace kes {
@@ -114,14 +117,18 @@ TEST(DictSetupAcceptTest, MismatchedRowsChangeNothing) {
     EXPECT_EQ(ReadBytes(ini), before);
 }
 
-TEST(DictSetupAcceptTest, UnwritableSetupKeepsTheNewOrderSilently) {
+TEST(DictSetupAcceptTest, UnwritableSetupKeepsTheNewOrderAndSaysWhy) {
     TempDir dir;
     std::vector<TDic> dicts = Dicts({{"a", true}, {"b", true}});
     DictSetupList list;
     list.FormShow(dicts);
     list.Selected = 1;
     list.MoveUp();
-    EXPECT_EQ(AcceptDictSetup(list, dicts, dir.file("no/such/folder/setup.ini")), "");
+    const std::string ini = dir.file("no/such/folder/setup.ini");
+    EXPECT_EQ(AcceptDictSetup(list, dicts, ini),
+              "ERROR: The list of dictionaries could not be saved to setup.ini!\nCannot create "
+              "file (" +
+                  std::string(std::strerror(ENOENT)) + "): " + ini);
     EXPECT_EQ(Order(dicts), "b.idx+ a.idx+ ");
 }
 

@@ -97,8 +97,9 @@ TEST_F(UserdictTest, MissingFileIsNotLoadedAndCommandsRefuse) {
     dict.LoadUserdict(cb);
     EXPECT_FALSE(dict.Loaded);
     EXPECT_EQ(status, "ERROR: Can't open dictionary file userdict.txt!");
-    EXPECT_EQ(messages,
-              (std::vector<std::string>{"ERROR: Can't open dictionary file userdict.txt!"}));
+    EXPECT_EQ(messages, (std::vector<std::string>{
+                            "ERROR: Can't open dictionary file userdict.txt!\nCannot open file (" +
+                            std::string(std::strerror(ENOENT)) + "): " + dict.path()}));
     messages.clear();
     query("a");
     EXPECT_FALSE(add("a", "p", {"x"}));

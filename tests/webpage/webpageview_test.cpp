@@ -10,9 +10,9 @@
 
 #include "app/resultpage.h"
 #include "support/windowtest.h"
-#include "ui/pageview.h"
+#include "webpage/webpageview.h"
 
-using kes::ui::PageView;
+using PageView = kes::webpage::WebPageView;
 
 namespace {
 
@@ -213,4 +213,4 @@ int main(int argc, char** argv) {
     return kes::test::RunWindowTest<PageViewTest>(argc, argv);
 }
 
-#include "pageview_test.moc"
+#include "webpageview_test.moc"

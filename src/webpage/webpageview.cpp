@@ -1,19 +1,21 @@
-#include "ui/pageview.h"
+#include "webpage/webpageview.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
+#include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
 #include <memory>
 
-namespace kes::ui {
+namespace kes::webpage {
 
 // ---- GuardedPage ----
 
-GuardedPage::GuardedPage(QObject* parent) : QWebEnginePage(parent) {
+GuardedPage::GuardedPage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent) {
     linkHandler_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
 }
 
@@ -52,7 +54,12 @@ void GuardedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
 
 // ---- PageView ----
 
-PageView::PageView(QWidget* parent) : QWebEngineView(parent), page_(new GuardedPage(this)) {
+WebPageView::WebPageView(QWidget* parent)
+    : QWebEngineView(parent),
+      // Off the record (no storage name): nothing is written to disk. The page is deleted
+      // before its profile (see the destructor).
+      profile_(new QWebEngineProfile()),
+      page_(new GuardedPage(profile_)) {
     QWebEngineSettings* s = page_->settings();
     // Content of the page never runs script: descriptions and readme.html are inserted as they
     // are, and an event handler or script element in them must stay inert. The body itself is
@@ -71,17 +78,25 @@ PageView::PageView(QWidget* parent) : QWebEngineView(parent), page_(new GuardedP
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
         loaded_ = true;
         if (pending_) applyBody();
+        applyScroll();
     });
 }
 
-void PageView::loadFile(const QString& path) {
+WebPageView::~WebPageView() {
+    // The profile must outlive its page; the engine keeps no helper process for a profile
+    // without pages once both are gone.
+    delete page_;
+    delete profile_;
+}
+
+void WebPageView::loadFile(const QString& path) {
     const QUrl url = QUrl::fromLocalFile(path);
     loaded_ = false;
     page_->allowNavigationTo(url);
     page_->load(url);
 }
 
-void PageView::setPageBody(const std::string& html) {
+void WebPageView::setPageBody(const std::string& html) {
     lastBody_ = html;
     ++requested_;
     if (!loaded_) {
@@ -93,7 +108,7 @@ void PageView::setPageBody(const std::string& html) {
     applyBody();
 }
 
-void PageView::applyBody() {
+void WebPageView::applyBody() {
     pending_ = false;
     const QString script =
         QStringLiteral(
@@ -104,11 +119,31 @@ void PageView::applyBody() {
         QStringLiteral(";return true;}catch(e){return false;}})()");
     page_->runJavaScript(script, QWebEngineScript::ApplicationWorld, [this](const QVariant&) {
         ++applied_;
-        Q_EMIT bodyApplied();
+        if (bodyApplied_) bodyApplied_();
     });
 }
 
-QString PageView::JsStringLiteral(const QString& text) {
+QPointF WebPageView::scrollPosition() const {
+    return pendingScroll_ ? *pendingScroll_ : page_->scrollPosition();
+}
+
+void WebPageView::setScrollPosition(const QPointF& position) {
+    pendingScroll_ = position;
+    if (loaded_ && !pending_) applyScroll();
+}
+
+void WebPageView::applyScroll() {
+    // Runs after the body script (scripts of one world run in order), so the body's layout
+    // is there to scroll.
+    if (!pendingScroll_ || !loaded_ || pending_) return;
+    const QPointF p = *pendingScroll_;
+    pendingScroll_.reset();
+    page_->runJavaScript(
+        QStringLiteral("window.scrollTo(%1, %2);").arg(p.x(), 0, 'f', 2).arg(p.y(), 0, 'f', 2),
+        QWebEngineScript::ApplicationWorld);
+}
+
+QString WebPageView::JsStringLiteral(const QString& text) {
     QString out;
     out.reserve(text.size() + 16);
     out += QLatin1Char('"');
@@ -127,18 +162,18 @@ QString PageView::JsStringLiteral(const QString& text) {
     return out;
 }
 
-void PageView::copySelection() {
+void WebPageView::copySelection() {
     page_->triggerAction(QWebEnginePage::Copy);
 }
 
-void PageView::copyAll() {
+void WebPageView::copyAll() {
     // Selecting needs the page to have the focus (a right click on it gives it that too).
     setFocus(Qt::OtherFocusReason);
     page_->triggerAction(QWebEnginePage::SelectAll);
     page_->triggerAction(QWebEnginePage::Copy);
 }
 
-QVariant PageView::evaluate(const QString& script, int timeoutMs) {
+QVariant WebPageView::evaluate(const QString& script, int timeoutMs) {
     auto result = std::make_shared<QVariant>();
     auto done = std::make_shared<bool>(false);
     QEventLoop loop;
@@ -154,12 +189,12 @@ QVariant PageView::evaluate(const QString& script, int timeoutMs) {
     return *result;
 }
 
-QString PageView::readBodyHtml(int timeoutMs) {
+QString WebPageView::readBodyHtml(int timeoutMs) {
     return evaluate(QStringLiteral("document.body ? document.body.innerHTML : null"), timeoutMs)
         .toString();
 }
 
-bool PageView::waitUntilIdle(int timeoutMs) {
+bool WebPageView::waitUntilIdle(int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (!(loaded_ && !pending_ && applied_ >= requested_)) {
@@ -171,4 +206,4 @@ bool PageView::waitUntilIdle(int timeoutMs) {
     return true;
 }
 
-}  // namespace kes::ui
+}  // namespace kes::webpage

@@ -1,0 +1,98 @@
+// The page view on the browser engine (Qt WebEngine): the implementation behind
+// ui::PageView, built into the page plugin only.
+//
+// Each view has its own off-the-record profile, deleted with the view, so that deleting the
+// last view leaves the engine nothing to keep its helper processes for. Content of the page
+// never runs script; the program replaces the body from an isolated script world.
+#pragma once
+
+#include <QPointF>
+#include <QString>
+#include <QUrl>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "ui/pageview.h"
+
+class QWebEngineProfile;
+
+namespace kes::webpage {
+
+// The page object behind WebPageView: refuses navigations it was not told to make.
+class GuardedPage : public QWebEnginePage {
+    Q_OBJECT
+  public:
+    explicit GuardedPage(QWebEngineProfile* profile, QObject* parent = nullptr);
+
+    // The next main-frame navigation to exactly this URL is allowed (the program's own load).
+    void allowNavigationTo(const QUrl& url) { allowed_ = url; }
+
+    // Called for a clicked link instead of following it. Default: QDesktopServices::openUrl.
+    void setLinkHandler(std::function<void(const QUrl&)> handler) {
+        linkHandler_ = std::move(handler);
+    }
+
+    int refusedNavigations() const { return refused_; }
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
+    QWebEnginePage* createWindow(WebWindowType type) override;
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int lineNumber, const QString& sourceID) override;
+
+  private:
+    QUrl allowed_;
+    std::function<void(const QUrl&)> linkHandler_;
+    int refused_ = 0;
+};
+
+class WebPageView : public QWebEngineView, public ui::PageView {
+    Q_OBJECT
+  public:
+    explicit WebPageView(QWidget* parent = nullptr);
+    ~WebPageView() override;
+
+    QWidget* widget() override { return this; }
+    void loadFile(const QString& path) override;
+    void setPageBody(const std::string& html) override;
+    const std::string& lastBody() const override { return lastBody_; }
+    bool isLoaded() const override { return loaded_; }
+    int appliedBodies() const override { return applied_; }
+    void setBodyAppliedHandler(std::function<void()> handler) override {
+        bodyApplied_ = std::move(handler);
+    }
+    QPointF scrollPosition() const override;
+    void setScrollPosition(const QPointF& position) override;
+    void copySelection() override;
+    void copyAll() override;
+    void setLinkHandler(std::function<void(const QUrl&)> handler) override {
+        page_->setLinkHandler(std::move(handler));
+    }
+    QUrl url() const override { return QWebEngineView::url(); }
+    int refusedNavigations() const override { return page_->refusedNavigations(); }
+    QVariant evaluate(const QString& script, int timeoutMs = 10000) override;
+    QString readBodyHtml(int timeoutMs = 10000) override;
+    bool waitUntilIdle(int timeoutMs = 10000) override;
+
+    GuardedPage* guardedPage() const { return page_; }
+
+  private:
+    void applyBody();
+    void applyScroll();
+    static QString JsStringLiteral(const QString& text);
+
+    QWebEngineProfile* profile_;
+    GuardedPage* page_;
+    std::string lastBody_;
+    std::optional<QPointF> pendingScroll_;
+    std::function<void()> bodyApplied_;
+    bool loaded_ = false;
+    bool pending_ = false;
+    int requested_ = 0;
+    int applied_ = 0;
+};
+
+}  // namespace kes::webpage

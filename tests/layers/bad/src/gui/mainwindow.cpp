@@ -1,0 +1,2 @@
+#include "ui/pageview.h"
+#include "webpage/webpageview.h"

@@ -1,0 +1,2 @@
+#include <QWebEngineView>
+#include "gui/mainwindow.h"

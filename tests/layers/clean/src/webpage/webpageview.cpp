@@ -1,0 +1,3 @@
+#include <QWebEngineView>
+#include "ui/pageview.h"
+#include "webpage/webpageview.h"
