@@ -72,7 +72,12 @@ ProgramFolderChoice ChooseProgramFolder(const std::string& executableFolder,
     ProgramFolderChoice c;
     if (Set(kestruneHome)) {
         c.kind = ProgramFolderKind::Environment;
-        c.folder = kestruneHome;
+        // Made absolute here: the page view loads its empty.html by a file URL, and a relative
+        // one names no file (the page would stay blank).
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(kestruneHome, ec);
+        c.folder = ec ? std::string(kestruneHome) : absolute.lexically_normal().string();
+        if (c.folder.size() > 1 && c.folder.back() == '/') c.folder.pop_back();
         return c;
     }
     if (FileExists(JoinPath(executableFolder, "empty.html"))) {

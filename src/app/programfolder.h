@@ -2,7 +2,8 @@
 // readme.html, unihan.txt, unihan.idc, userdict.txt, convertlog.txt): the program folder.
 //
 // Contract:
-// - KESTRUNE_HOME, when set and not empty, names the folder; it is used as it is.
+// - KESTRUNE_HOME, when set and not empty, names the folder; a relative one is taken from the
+//   working folder at the start and made absolute.
 // - Otherwise the executable's folder, when it holds empty.html (the build tree, a portable
 //   copy).
 // - Otherwise (an installed program) the user folder: $XDG_DATA_HOME/kestrune when

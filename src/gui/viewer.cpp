@@ -138,9 +138,11 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
         return 1;
     }
 
-    // The page plugin's browser engine, loaded later, shares its graphics contexts with the
-    // application; this must be said before the application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Everything the viewer shows is drawn in software, the page included (see the page
+    // plugin): without this, X11 windows holding a page would be composed through OpenGL,
+    // loading a graphics driver (with no graphics card, a software renderer tens of megabytes
+    // large) for nothing. The user's own choice stands.
+    if (!Set(std::getenv("QT_XCB_GL_INTEGRATION"))) ::setenv("QT_XCB_GL_INTEGRATION", "none", 1);
     // One viewer per user: the first to take the socket; a later one hands its request over.
     std::unique_ptr<InstanceListener> listener;
     if (!ctx.instanceSocket.empty()) {

@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
 #include <QWebEngineProfile>
@@ -90,7 +91,8 @@ WebPageView::~WebPageView() {
 }
 
 void WebPageView::loadFile(const QString& path) {
-    const QUrl url = QUrl::fromLocalFile(path);
+    // A file URL of a relative path names no file: the page would stay blank.
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     loaded_ = false;
     page_->allowNavigationTo(url);
     page_->load(url);

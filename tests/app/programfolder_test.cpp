@@ -31,6 +31,10 @@ TEST(ProgramFolderChoice, EnvironmentThenPortableThenUserFolder) {
     ProgramFolderChoice c = ChooseProgramFolder(exe.path(), "/some/home", "/xdg", "/home/u");
     EXPECT_EQ(c.kind, ProgramFolderKind::Environment);
     EXPECT_EQ(c.folder, "/some/home");
+    // A relative one is made absolute from the working folder (a relative file URL for the
+    // page would leave it blank).
+    c = ChooseProgramFolder(exe.path(), "some/./home/", "/xdg", "/home/u");
+    EXPECT_EQ(c.folder, (fs::current_path() / "some/home").string());
     // A folder with empty.html is its own program folder (build tree, portable copy).
     c = ChooseProgramFolder(exe.path(), "", "/xdg", "/home/u");
     EXPECT_EQ(c.kind, ProgramFolderKind::Portable);

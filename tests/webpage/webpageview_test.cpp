@@ -3,7 +3,9 @@
 // and the page's unitless sizes and margins applied.
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QWebEngineSettings>
 #include <QtTest>
@@ -65,6 +67,27 @@ class PageViewTest : public QObject {
         QVERIFY(view.waitUntilIdle());
         QCOMPARE(view.readBodyHtml(), QString("<i>hint</i>"));
         QCOMPARE(view.lastBody(), std::string("<i>hint</i>"));
+    }
+
+    // A page named by a relative path (a program folder given as a relative KESTRUNE_HOME) is
+    // the same file: a relative file URL would load nothing and leave the page blank.
+    void relativePathLoadsThePage() {
+        QFile::remove(dir_.filePath("empty.html"));
+        QVERIFY(QFile::copy(pagePath_, dir_.filePath("empty.html")));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir_.path()));
+        PageView view;
+        view.resize(400, 300);
+        view.show();
+        view.loadFile(QStringLiteral("./empty.html"));
+        QVERIFY(QDir::setCurrent(before));
+        view.setPageBody("<b>shown</b>");
+        QVERIFY(view.waitUntilIdle());
+        QCOMPARE(view.url(),
+                 QUrl::fromLocalFile(QFileInfo(dir_.filePath("empty.html")).absoluteFilePath()));
+        QCOMPARE(view.evaluate(QStringLiteral("document.title")).toString(), QString("Kestrune"));
+        QCOMPARE(view.evaluate(QStringLiteral("document.body.innerText")).toString(),
+                 QString("shown"));
     }
 
     void bodyReplacedExactly() {
