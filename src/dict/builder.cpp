@@ -619,4 +619,34 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
     return result;
 }
 
+int FinishDictionaryReplacements(const std::string& folder) {
+    std::vector<std::string> stems;
+    auto addStem = [&stems](const std::string& name) {
+        const std::string ext = name.size() > 4 ? name.substr(name.size() - 4) : std::string();
+        if (ext == ".ced" || ext == ".idx") stems.push_back(name.substr(0, name.size() - 4));
+    };
+    for (const std::string& name : PairLeftoverTargets(folder))
+        addStem(name);
+    // A linked dictionary keeps its leftovers beside the real files.
+    for (const char* ext : {".ced", ".idx"}) {
+        for (const std::string& name : ListFiles(folder, ext)) {
+            struct stat st;
+            if (::lstat(JoinPath(folder, name).c_str(), &st) == 0 && S_ISLNK(st.st_mode))
+                addStem(name);
+        }
+    }
+    std::sort(stems.begin(), stems.end());
+    stems.erase(std::unique(stems.begin(), stems.end()), stems.end());
+    int finished = 0;
+    for (const std::string& stem : stems) {
+        try {
+            finished += FinishInterruptedPairs(JoinPath(folder, stem + ".ced"),
+                                               JoinPath(folder, stem + ".idx"));
+        } catch (const IoError&) {
+            // An unreadable link: the pair is left for the next start.
+        }
+    }
+    return finished;
+}
+
 }  // namespace kes
