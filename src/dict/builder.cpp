@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <new>
@@ -627,13 +628,12 @@ int FinishDictionaryReplacements(const std::string& folder) {
     };
     for (const std::string& name : PairLeftoverTargets(folder))
         addStem(name);
-    // A linked dictionary keeps its leftovers beside the real files.
-    for (const char* ext : {".ced", ".idx"}) {
-        for (const std::string& name : ListFiles(folder, ext)) {
-            struct stat st;
-            if (::lstat(JoinPath(folder, name).c_str(), &st) == 0 && S_ISLNK(st.st_mode))
-                addStem(name);
-        }
+    // A linked dictionary keeps its leftovers beside the real files (its link may dangle while
+    // the real file has stepped aside).
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->is_symlink(ec)) addStem(it->path().filename().string());
     }
     std::sort(stems.begin(), stems.end());
     stems.erase(std::unique(stems.begin(), stems.end()), stems.end());

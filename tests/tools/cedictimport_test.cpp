@@ -210,38 +210,52 @@ TEST_F(ImportTest, FailedRenameOfAReplacementKeepsTheOldPair) {
 
 // A kill at each rename of a replacement (the one that puts the new data file beside the old
 // index included): the next start finds the old or the new pair complete, says nothing about
-// a stale index, and uses it.
+// a stale index, and uses it. Also when both names are links to files elsewhere.
 TEST_F(ImportTest, KilledReplacementLeavesOneCompletePair) {
     const std::string newer = kSmall + "人 人 [ren2] /person/\n";
-    int64_t k = 1;
-    for (; k < 100; ++k) {
-        std::filesystem::remove_all(home.path());
-        std::filesystem::create_directory(home.path());
-        WriteBytes(src.file("d.u8"), kSmall);
-        ASSERT_TRUE(Run("d.u8", false, "First").outcome.ok);
-        const std::string oldIndex = ReadBytes(home.file("d.idx"));
-        WriteBytes(src.file("d.u8"), newer);
-        const bool killed = test::RunKilledAt(
-            k, [&] { Run("d.u8", true, "Second"); }, static_cast<unsigned>(FileOp::Rename));
-        const std::string where = "killed at rename " + std::to_string(k);
-        const std::vector<TDic> dicts = Registered();  // fails on any message
-        ASSERT_EQ(dicts.size(), 1u) << where;
-        if (dicts[0].Description == u"First") {
-            EXPECT_EQ(ReadBytes(home.file("d.ced")), Utf16Bytes(kSmall)) << where;
-            EXPECT_EQ(ReadBytes(home.file("d.idx")), oldIndex) << where;
-        } else {
-            EXPECT_EQ(dicts[0].Description, u"Second") << where;
-            EXPECT_EQ(ReadBytes(home.file("d.ced")), Utf16Bytes(newer)) << where;
-            EXPECT_TRUE(HasKey(KeysOf(home.file("d.idx")), u"person")) << where;
+    TempDir elsewhere;
+    for (const bool linked : {false, true}) {
+        const std::string folder = linked ? elsewhere.path() : home.path();
+        int64_t k = 1;
+        for (; k < 100; ++k) {
+            for (const TempDir* d : {&home, &elsewhere}) {
+                std::filesystem::remove_all(d->path());
+                std::filesystem::create_directory(d->path());
+            }
+            WriteBytes(src.file("d.u8"), kSmall);
+            ASSERT_TRUE(Run("d.u8", false, "First").outcome.ok);
+            if (linked) {
+                for (const char* name : {"d.ced", "d.idx"}) {
+                    std::filesystem::rename(home.file(name), elsewhere.file(name));
+                    std::filesystem::create_symlink(elsewhere.file(name), home.file(name));
+                }
+            }
+            const std::string oldIndex = ReadBytes(home.file("d.idx"));
+            WriteBytes(src.file("d.u8"), newer);
+            const bool killed = test::RunKilledAt(
+                k, [&] { Run("d.u8", true, "Second"); }, static_cast<unsigned>(FileOp::Rename));
+            const std::string where =
+                std::string(linked ? "linked, " : "") + "killed at rename " + std::to_string(k);
+            const std::vector<TDic> dicts = Registered();  // fails on any message
+            ASSERT_EQ(dicts.size(), 1u) << where;
+            if (dicts[0].Description == u"First") {
+                EXPECT_EQ(ReadBytes(home.file("d.ced")), Utf16Bytes(kSmall)) << where;
+                EXPECT_EQ(ReadBytes(home.file("d.idx")), oldIndex) << where;
+            } else {
+                EXPECT_EQ(dicts[0].Description, u"Second") << where;
+                EXPECT_EQ(ReadBytes(home.file("d.ced")), Utf16Bytes(newer)) << where;
+                EXPECT_TRUE(HasKey(KeysOf(home.file("d.idx")), u"person")) << where;
+            }
+            EXPECT_EQ(std::filesystem::is_symlink(home.file("d.ced")), linked) << where;
+            for (const std::string& name : NamesIn(folder)) {
+                EXPECT_TRUE(name == "d.ced" || name == "d.idx" ||
+                            name.compare(name.size() - 4, 4, ".tmp") == 0)
+                    << where << ": " << name;
+            }
+            if (!killed) break;
         }
-        for (const std::string& name : NamesIn(home.path())) {
-            EXPECT_TRUE(name == "d.ced" || name == "d.idx" ||
-                        name.compare(name.size() - 4, 4, ".tmp") == 0)
-                << where << ": " << name;
-        }
-        if (!killed) break;
+        EXPECT_EQ(k, 7) << linked;
     }
-    EXPECT_EQ(k, 7);
 }
 
 TEST_F(ImportTest, BadInputIsRefusedAndLeavesNothing) {
