@@ -118,7 +118,8 @@ bool CommitPair(FileReplacement& first, FileReplacement& second, bool replace);
 
 // Completes or undoes every interrupted replacement of the pair `first`, `second` (see
 // CommitPair); returns how many were finished. A replacement whose files are locked (still
-// running) or that cannot be finished now is left for a later call.
+// running) or that cannot be finished now is left for a later call. Throws IoError only when
+// `first` or `second` is a symbolic link that cannot be followed.
 int FinishInterruptedPairs(const std::string& first, const std::string& second);
 
 // The names of the files in `folder` that have leftovers of a pair replacement
