@@ -281,6 +281,9 @@ void DiscoverDictionaries(Registry& reg, const std::string& folder, const Regist
     reg.Dicts.clear();
     reg.StartText.clear();
     reg.Views->clear();
+    // A replacement of a dictionary that was killed half-way is completed or undone first, so
+    // that no data file is met beside the index of other data.
+    FinishDictionaryReplacements(folder);
     for (const std::string& name : ListFiles(folder, ".ced")) {
         if (cb.processMessages) cb.processMessages();
         AddDictionary(reg, name, cb, options);

@@ -18,7 +18,8 @@ class FileReplacement {
     // what gets replaced (the link stays a link); the real file need not exist yet. Removes
     // the stale temporary files of earlier replacements of it (RemoveStaleTemporaries), then
     // creates the temporary file "<real file>.<12 hex digits>.tmp" (O_EXCL, readable by the
-    // owner only until it is committed) and holds an exclusive flock on it while it lives.
+    // owner only until it is committed) and holds an exclusive flock on it while it lives
+    // (through seal(), and after commitAs() under the file's new name).
     // Throws IoError naming `target` with the system's reason.
     explicit FileReplacement(const std::string& target);
     // Removes the temporary file unless it was committed.
@@ -48,15 +49,22 @@ class FileReplacement {
     bool commitNew();
     // Removes the temporary file; the old file stays as it is.
     void discard();
+    // Gives the sealed file the mode and owner commit() gives it and renames it to `path`, a
+    // free name in the real file's folder (never replaced: a taken name fails with EEXIST).
+    // The file stays locked until this object ends. Throws IoError naming the target; the
+    // temporary file is then removed.
+    void commitAs(const std::string& path);
 
   private:
     void prepareCommit();
+    void unlock();
     [[noreturn]] void failCommit(const std::string& what, int err);
 
     std::string target_;
     std::string realPath_;
     std::string tempPath_;
     ByteFile file_;
+    int lockFd_ = -1;  // holds the flock (the write descriptor closes at seal())
     bool oldExists_ = false;
     unsigned oldMode_ = 0;
     unsigned oldUid_ = 0;
@@ -74,6 +82,49 @@ inline constexpr int64_t kStaleTemporaryAge = 60;
 int RemoveStaleTemporaries(const std::string& realPath);
 // The temporary files of replacements of `realPath` in its folder (file names, sorted).
 std::vector<std::string> TemporariesOf(const std::string& realPath);
+
+// Renames `from` to `to` unless something has the name `to` already (then EEXIST, nothing
+// changed). Returns 0 or the errno of the failure.
+int RenameNoReplace(const std::string& from, const std::string& to);
+
+// --- replacing two files as one -------------------------------------------------------------
+//
+// A data file and a file built from it (a dictionary and its index) are replaced together so
+// that a reader never meets the new one of them beside the old other. All names of one
+// replacement share an id <h> of 12 lower-case hex digits and stand beside the real files:
+//   1. The sealed new first file becomes "<first>.<h>.new", then the new second file
+//      "<second>.<h>.new". This second rename is the commit: from it on the new pair is
+//      complete, and the name "<second>.<h>.new" says so.
+//   2. With `replace`, the old second file moves to "<second>.<h>.old", the old first file
+//      to "<first>.<h>.old".
+//   3. "<first>.<h>.new" takes the first file's name, then "<second>.<h>.new" the second's.
+//   4. The old files ("<...>.<h>.old") are removed.
+// A failure in 2 or 3 renames "<second>.<h>.new" to "<second>.<h>.drop" and undoes 3 and 2
+// in reverse order, then removes "<second>.<h>.drop" and last "<first>.<h>.new": the old
+// pair is back under its names, byte for byte and with its times, and the failure is passed
+// on. A failure in 1 removes what 1 made.
+//
+// What a killed replacement leaves is finished by FinishInterruptedPairs, decided by the
+// names alone: "<second>.<h>.new" -> steps 2 to 4 are completed (the new pair); else
+// "<second>.<h>.drop" -> the undoing is completed (the old pair); else the leftovers go (an
+// old file whose real name is free goes back to it). The files of a replacement still
+// running stay locked (flock) throughout, and are left alone.
+//
+// Publishes the sealed (or still open) replacements `first` and `second` together. Without
+// `replace`, nothing that has either name is replaced: false is returned, and everything is
+// as before. With `replace`, an existing first or second file that is not a regular file is
+// refused. Throws IoError naming a target with the system's reason.
+bool CommitPair(FileReplacement& first, FileReplacement& second, bool replace);
+
+// Completes or undoes every interrupted replacement of the pair `first`, `second` (see
+// CommitPair); returns how many were finished. A replacement whose files are locked (still
+// running) or that cannot be finished now is left for a later call. Throws IoError only when
+// `first` or `second` is a symbolic link that cannot be followed.
+int FinishInterruptedPairs(const std::string& first, const std::string& second);
+
+// The names of the files in `folder` that have leftovers of a pair replacement
+// ("<name>.<h>.new", ".old" or ".drop"), sorted, each once.
+std::vector<std::string> PairLeftoverTargets(const std::string& folder);
 
 // Replaces `target` with what `write` puts into the file it is given (see FileReplacement).
 // Any exception of `write` or of the replacement leaves the old file untouched and no

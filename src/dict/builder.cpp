@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <new>
@@ -617,6 +618,35 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         result.outcome.detail = CurrentExceptionDetail();
     }
     return result;
+}
+
+int FinishDictionaryReplacements(const std::string& folder) {
+    std::vector<std::string> stems;
+    auto addStem = [&stems](const std::string& name) {
+        const std::string ext = name.size() > 4 ? name.substr(name.size() - 4) : std::string();
+        if (ext == ".ced" || ext == ".idx") stems.push_back(name.substr(0, name.size() - 4));
+    };
+    for (const std::string& name : PairLeftoverTargets(folder))
+        addStem(name);
+    // A linked dictionary keeps its leftovers beside the real files (its link may dangle while
+    // the real file has stepped aside).
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (it->is_symlink(ec)) addStem(it->path().filename().string());
+    }
+    std::sort(stems.begin(), stems.end());
+    stems.erase(std::unique(stems.begin(), stems.end()), stems.end());
+    int finished = 0;
+    for (const std::string& stem : stems) {
+        try {
+            finished += FinishInterruptedPairs(JoinPath(folder, stem + ".ced"),
+                                               JoinPath(folder, stem + ".idx"));
+        } catch (const IoError&) {
+            // An unreadable link: the pair is left for the next start.
+        }
+    }
+    return finished;
 }
 
 }  // namespace kes

@@ -70,6 +70,12 @@ IndexBuildResult BuildIndexPending(const std::string& dataPath, const std::strin
                                    const IndexBuildCallbacks& callbacks,
                                    std::unique_ptr<FileReplacement>& pending);
 
+// Finishes what interrupted replacements of dictionaries ("<stem>.ced" together with
+// "<stem>.idx", see CommitPair) left in `folder`: each ends as the complete old or the
+// complete new pair, and its leftover files go. Dictionary files that are symbolic links
+// are followed to their real folders. Returns how many replacements were finished.
+int FinishDictionaryReplacements(const std::string& folder);
+
 // Most offsets one key can carry: the offset count of a node record is 16 bits wide.
 constexpr uint32_t kMaxKeyOffsets = 65535;
 

@@ -1,14 +1,12 @@
 #include "tools/cedictimport.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <random>
 
 #include "base/lines.h"
 #include "base/replacefile.h"
@@ -187,15 +185,11 @@ bool NameTaken(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// A free name beside `path` for moving it aside.
-std::string AsideName(const std::string& path) {
-    std::mt19937_64 gen(std::random_device{}() ^ static_cast<unsigned long long>(::getpid()));
-    for (;;) {
-        char suffix[40];
-        std::snprintf(suffix, sizeof suffix, ".%012llx.old",
-                      static_cast<unsigned long long>(gen() & 0xFFFFFFFFFFFFull));
-        if (!NameTaken(path + suffix)) return path + suffix;
-    }
+// The refusal to overwrite an existing dictionary; names the first file of the pair taken.
+std::string TakenMessage(const ImportResult& r, const std::string& folder) {
+    const std::string& taken = NameTaken(r.dataPath) ? r.dataPath : r.indexPath;
+    return "ERROR: " + BaseName(taken) + " already exists in " + folder +
+           "! Use --replace to replace the dictionary.";
 }
 
 std::string OptionsText(const IndexBuildOptions& o) {
@@ -241,20 +235,17 @@ ImportResult ImportCedict(const ImportRequest& request, const IndexBuildCallback
     result.dataPath = JoinPath(request.folder, stem + ".ced");
     result.indexPath = JoinPath(request.folder, stem + ".idx");
     const std::string failed = "ERROR: " + sourceName + " was not imported";
-    if (!request.replace) {
-        for (const std::string& p : {result.dataPath, result.indexPath}) {
-            if (NameTaken(p)) {
-                outcome.message = "ERROR: " + BaseName(p) + " already exists in " + request.folder +
-                                  "! Use --replace to replace the dictionary.";
-                return result;
-            }
-        }
+    // What an earlier import (or any dictionary replacement) left when it was killed.
+    FinishDictionaryReplacements(request.folder);
+    if (!request.replace && (NameTaken(result.dataPath) || NameTaken(result.indexPath))) {
+        outcome.message = TakenMessage(result, request.folder);
+        result.exists = true;
+        return result;
     }
     IndexBuildOptions options;
     options.AddDescToIndex = true;
     options.AddPinToIndex = true;
 
-    bool dataPublished = false;  // a new data file took the name (without --replace)
     try {
         auto data = std::make_unique<FileReplacement>(result.dataPath);
         Conversion c;
@@ -283,53 +274,14 @@ ImportResult ImportCedict(const ImportRequest& request, const IndexBuildCallback
                                                       : failed + ": " + built.outcome.message;
             return result;
         }
-
-        if (!request.replace) {
-            if (!data->commitNew()) {
-                outcome.message = "ERROR: " + BaseName(result.dataPath) + " already exists in " +
-                                  request.folder + "! Use --replace to replace the dictionary.";
-                return result;
-            }
-            dataPublished = true;
-            if (!index->commitNew()) {
-                RemoveFile(result.dataPath);
-                dataPublished = false;
-                outcome.message = "ERROR: " + BaseName(result.indexPath) + " already exists in " +
-                                  request.folder + "! Use --replace to replace the dictionary.";
-                return result;
-            }
-        } else {
-            result.replaced = NameTaken(data->realPath());
-            // The old index steps aside first, so that the new data file never stands next to it.
-            const std::string indexReal = index->realPath();
-            std::string aside;
-            if (NameTaken(indexReal)) {
-                aside = AsideName(indexReal);
-                if (::rename(indexReal.c_str(), aside.c_str()) != 0)
-                    throw IoError(indexReal, std::string("Cannot move the old index aside (") +
-                                                 std::strerror(errno) + ")");
-            }
-            try {
-                data->commit();
-            } catch (...) {
-                if (!aside.empty()) ::rename(aside.c_str(), indexReal.c_str());
-                throw;
-            }
-            try {
-                index->commit();
-            } catch (const IoError& e) {
-                if (!aside.empty()) ::unlink(aside.c_str());
-                outcome.message = "ERROR: " + BaseName(result.dataPath) +
-                                  " was replaced, but its index could not be written. Build it "
-                                  "with: kestrune index " +
-                                  result.dataPath + " --name \"" + result.name + "\" --pinyin";
-                outcome.detail = e.what();
-                return result;
-            }
-            if (!aside.empty()) ::unlink(aside.c_str());
+        result.replaced =
+            request.replace && (NameTaken(data->realPath()) || NameTaken(index->realPath()));
+        if (!CommitPair(*data, *index, request.replace)) {
+            outcome.message = TakenMessage(result, request.folder);
+            result.exists = true;
+            return result;
         }
     } catch (...) {
-        if (dataPublished) RemoveFile(result.dataPath);
         outcome.message = failed;
         outcome.detail = CurrentExceptionDetail();
         return result;

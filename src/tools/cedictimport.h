@@ -10,14 +10,12 @@
 // - Lines are copied character for character (comments, blank lines and line ends included),
 //   without a UTF-8 byte-order mark; nothing is added.
 // - Without `replace`, an existing "<stem>.ced" or "<stem>.idx" (or a link of that name) is
-//   left alone and the import refused. With `replace`, both are replaced: the new pair is
-//   written completely first, then the old index is moved aside, the data file replaced and
-//   the new index put in place; a failure before the data file's rename puts the old index
-//   back, so the old pair stays as it was. At no point is a data file next to an index built
-//   from other data under the index's name (the registry would take that index as valid).
+//   left alone and the import refused. With `replace`, both are replaced as one (CommitPair):
+//   the new pair is written completely first; a failure at any point leaves the old pair as
+//   it was, byte for byte; a kill at any point leaves the old or the new pair complete once
+//   the next import or start has finished the leftovers (FinishDictionaryReplacements). At no
+//   point is a data file used next to an index built from other data.
 // - On failure nothing new is left in the folder: no temporary file, no ".ced", no ".idx".
-//   The one exception is a failure of the very last rename with `replace`: the new data file
-//   is then in place without an index, which the message says, with the command to build it.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +42,7 @@ struct ImportResult {
     std::string indexPath;  // folder + "<stem>.idx"
     std::string name;       // the name stored in the index (UTF-8)
     bool replaced = false;  // an existing dictionary was replaced
+    bool exists = false;    // refused without `replace`: the dictionary's files exist
 };
 
 // The stem of the dictionary files: the source's file name without ".gz" (any case) and then

@@ -2,7 +2,9 @@
 // write, sync, rename or close fails (EIO, then ENOSPC), or the process is killed right there.
 // After each fault the old files hold their old bytes, no temporary file is left, and the
 // failure is reported with the file's name and the system's reason; after a kill the next run
-// removes the dead writer's temporary file and succeeds.
+// removes the dead writer's temporary file and succeeds. A writer of a file pair (a dictionary
+// and its index) is also checked after a kill as the next start finds it: the complete old or
+// the complete new pair, listed and searchable.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/queryflow.h"
 #include "app/registry.h"
 #include "app/settings.h"
 #include "base/bytefile.h"
@@ -23,9 +26,11 @@
 #include "base/replacefile.h"
 #include "charinfo/unihan.h"
 #include "dict/builder.h"
+#include "dict/indexformat.h"
 #include "dsl/converter.h"
 #include "support/faults.h"
 #include "support/tempdir.h"
+#include "tools/cedictimport.h"
 #include "tools/duplicates.h"
 #include "tools/userdict.h"
 
@@ -54,6 +59,13 @@ struct Writer {
     // Files that report on the run (a log): written after a failure too, so only checked to
     // be there.
     std::vector<std::string> reports;
+    // The bytes compared with those of a complete run (a file holding the time of its writing
+    // has it cleared). Empty: the bytes as they are.
+    std::function<std::string(const std::string& name, const std::string& bytes)> comparable;
+    // After a kill (and before the files are compared): what the next start finds, checked.
+    std::function<void(const TempDir& dir, const std::map<std::string, std::string>& done,
+                       const std::string& where)>
+        startAfterKill;
 };
 
 Writer MakeWriter(std::string name, std::map<std::string, std::string> files,
@@ -84,11 +96,16 @@ std::vector<std::string> NamesOf(const Writer& w) {
     return names;
 }
 
-// The folder after a successful run: name -> bytes.
-std::map<std::string, std::string> Snapshot(const TempDir& dir) {
+std::string Comparable(const TempDir& dir, const Writer& w, const std::string& name) {
+    const std::string bytes = ReadBytes(dir.file(name));
+    return w.comparable ? w.comparable(name, bytes) : bytes;
+}
+
+// The folder after a successful run: name -> bytes (as compared).
+std::map<std::string, std::string> Snapshot(const TempDir& dir, const Writer& w) {
     std::map<std::string, std::string> out;
     for (const std::string& name : NamesIn(dir.path()))
-        out[name] = ReadBytes(dir.file(name));
+        out[name] = Comparable(dir, w, name);
     return out;
 }
 
@@ -103,7 +120,7 @@ void ExpectOldOrNew(const TempDir& dir, const Writer& w,
         auto old = w.files.find(name);
         auto fresh = done.find(name);
         const bool isOld = old != w.files.end() && old->second == bytes;
-        const bool isNew = fresh != done.end() && fresh->second == bytes;
+        const bool isNew = fresh != done.end() && fresh->second == Comparable(dir, w, name);
         const bool isTemp = name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
         EXPECT_TRUE(isOld || isNew || (tempsAllowed && isTemp)) << where << ": " << name;
     }
@@ -115,7 +132,7 @@ void WalkErrors(const Writer& w) {
     TempDir dir;
     Reset(dir, w);
     ASSERT_TRUE(w.run(dir).ok) << w.name;
-    const auto done = Snapshot(dir);
+    const auto done = Snapshot(dir, w);
     for (int error : {EIO, ENOSPC}) {
         const std::string reason = "(" + std::string(std::strerror(error)) + ")";
         Outcome last;
@@ -142,7 +159,7 @@ void WalkErrors(const Writer& w) {
             });
         EXPECT_GT(runs, 2) << w.name;
         EXPECT_TRUE(last.ok) << w.name << ": " << MessageWithDetail(last);
-        EXPECT_EQ(Snapshot(dir), done) << w.name;
+        EXPECT_EQ(Snapshot(dir, w), done) << w.name;
     }
 }
 
@@ -150,12 +167,13 @@ void WalkKills(const Writer& w) {
     TempDir dir;
     Reset(dir, w);
     ASSERT_TRUE(w.run(dir).ok) << w.name;
-    const auto done = Snapshot(dir);
+    const auto done = Snapshot(dir, w);
     int64_t n = 1;
     for (; n < 100000; ++n) {
         Reset(dir, w);
         const bool killed = test::RunKilledAt(n, [&] { w.run(dir); });
         const std::string where = w.name + ", killed at call " + std::to_string(n);
+        if (w.startAfterKill) w.startAfterKill(dir, done, where);
         ExpectOldOrNew(dir, w, done, true, where);
         // The dead writer's temporary files, as old as a killed run's would be a while later:
         // the next run removes them and succeeds.
@@ -168,7 +186,7 @@ void WalkKills(const Writer& w) {
         if (w.prepare) w.prepare(dir);
         const Outcome next = w.run(dir);
         EXPECT_TRUE(next.ok) << where << ": " << MessageWithDetail(next);
-        EXPECT_EQ(Snapshot(dir), done) << where;
+        EXPECT_EQ(Snapshot(dir, w), done) << where;
     }
     EXPECT_GT(n, 2) << w.name;
 }
@@ -296,6 +314,104 @@ Writer DslConversion() {
     return w;
 }
 
+// --- the import of a CEDICT file: a dictionary and its index, replaced as one ---------------
+
+const std::string kImportSource =
+    "# CC-CEDICT\n中 [zhong1] /centre newer/\n中國 中国 [Zhong1 guo2] /China/\n";
+
+// An index holds the time its data file was written: cleared for the comparison with the
+// files of a run in another second (the start checks it against the data file).
+std::string WithoutDataTime(const std::string& name, const std::string& bytes) {
+    constexpr std::size_t kDataAgeAt = 2 * kDescriptionUnits + 4;
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".idx") != 0 ||
+        bytes.size() < static_cast<std::size_t>(kIndexHeaderSize))
+        return bytes;
+    return bytes.substr(0, kDataAgeAt) + std::string(4, '\0') + bytes.substr(kDataAgeAt + 4);
+}
+
+// "cedict.ced" and its index as an earlier import left them, with the time Reset gives.
+std::map<std::string, std::string> OlderDictionary() {
+    TempDir dir;
+    const std::string data = Ucs2File({"中 [zhong1] /centre older/"});
+    WriteBytes(dir.file("cedict.ced"), data);
+    SetFileUnixTime(dir.file("cedict.ced"), 1700000000);
+    IndexBuildCallbacks cb;
+    cb.askName = [](const std::u16string&) { return std::optional<std::u16string>(u"Older"); };
+    const IndexBuildResult built = BuildIndex(dir.file("cedict.ced"), {}, cb);
+    if (!built.outcome.ok) throw std::runtime_error(built.outcome.message);
+    return {{"cedict.ced", data}, {"cedict.idx", ReadBytes(dir.file("cedict.idx"))}};
+}
+
+bool IsTemporary(const std::string& name) {
+    return name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
+// The next start in `dir`: no message; either no dictionary (there was none before) or one
+// complete pair, old or new, listed under its own name and found by a search; besides it
+// only the source and temporary files.
+void ExpectOnePairAtStart(const TempDir& dir, const Writer& w,
+                          const std::map<std::string, std::string>& done,
+                          const std::string& where) {
+    Registry reg;
+    RegistryCallbacks cb;
+    std::string said;
+    cb.message = [&said](const std::string& t) { said += t + "\n"; };
+    DiscoverOptions options;
+    options.writeDicts = false;
+    DiscoverDictionaries(reg, dir.path(), cb, options);
+    EXPECT_EQ(said, "") << where;
+    for (const std::string& name : NamesIn(dir.path())) {
+        EXPECT_TRUE(name == "cedict.u8" || name == "cedict.ced" || name == "cedict.idx" ||
+                    IsTemporary(name))
+            << where << ": " << name;
+    }
+    const bool data = FileExists(dir.file("cedict.ced"));
+    EXPECT_EQ(FileExists(dir.file("cedict.idx")), data) << where;
+    if (!data) {
+        EXPECT_EQ(w.files.count("cedict.ced"), 0u) << where << ": the old pair is lost";
+        EXPECT_TRUE(reg.Dicts.empty()) << where;
+        return;
+    }
+    const auto old = w.files.find("cedict.ced");
+    const bool isOld = old != w.files.end() && ReadBytes(dir.file("cedict.ced")) == old->second;
+    if (isOld) {
+        EXPECT_EQ(ReadBytes(dir.file("cedict.idx")), w.files.at("cedict.idx")) << where;
+    } else {
+        EXPECT_EQ(Comparable(dir, w, "cedict.ced"), done.at("cedict.ced")) << where;
+        EXPECT_EQ(Comparable(dir, w, "cedict.idx"), done.at("cedict.idx")) << where;
+    }
+    ASSERT_EQ(reg.Dicts.size(), 1u) << where;
+    EXPECT_EQ(reg.Dicts[0].Description, isOld ? u"Older" : u"Newer") << where;
+    QueryHistory history;
+    const SearchResult found = RunSearch(reg, history, u"中", 0, false, SearchOptions{});
+    EXPECT_NE(found.Page.find(isOld ? "centre older" : "centre newer"), std::string::npos)
+        << where << ": " << found.Page;
+}
+
+Writer Import(const char* name, bool replace) {
+    std::map<std::string, std::string> files = {{"cedict.u8", kImportSource}};
+    if (replace) files.merge(OlderDictionary());
+    Writer w = MakeWriter(name, std::move(files),
+                          [replace](const TempDir& dir) {
+                              ImportRequest request;
+                              request.sourcePath = dir.file("cedict.u8");
+                              request.folder = dir.path();
+                              request.name = "Newer";
+                              request.replace = replace;
+                              ImportResult r = ImportCedict(request, {});
+                              // The new pair, completed by the start after a kill, is there
+                              // already.
+                              if (r.exists && !replace) r.outcome.ok = true;
+                              return r.outcome;
+                          },
+                          // A failure leaves both files of the old pair as they were.
+                          {});
+    w.comparable = WithoutDataTime;
+    w.startAfterKill = [w](const TempDir& dir, const std::map<std::string, std::string>& done,
+                           const std::string& where) { ExpectOnePairAtStart(dir, w, done, where); };
+    return w;
+}
+
 // Every writer of the program. A new one (a command that imports files, say) joins the walks
 // with one entry here.
 std::vector<Writer> AllWriters() {
@@ -306,7 +422,9 @@ std::vector<Writer> AllWriters() {
             DuplicatesSave(),
             IndexBuild(),
             UnihanBuild(),
-            DslConversion()};
+            DslConversion(),
+            Import("import", false),
+            Import("import --replace", true)};
 }
 
 TEST(FileFaults, EveryWriterReportsEveryFaultAndKeepsTheOldBytes) {
@@ -335,6 +453,52 @@ TEST(FileFaults, DslOutputFailureKeepsTheEarlierOutput) {
                             ": Cannot replace file (" + std::strerror(ENOSPC) + ")");
     EXPECT_EQ(ReadBytes(dir.file("dict.ced")), w.files.at("dict.ced"));
     EXPECT_EQ(NamesIn(dir.path()), NamesOf(w));
+}
+
+// A kill during the clean-up of a killed import (at the next start), or during the undoing of
+// a failed one (a replacement marked as undone), still ends as one complete pair; an undone
+// replacement as the old pair.
+TEST(FileFaults, ImportLeftoversSurviveAKillDuringTheirCleanUp) {
+    const Writer w = Import("import --replace", true);
+    TempDir dir;
+    Reset(dir, w);
+    ASSERT_TRUE(w.run(dir).ok);
+    const auto done = Snapshot(dir, w);
+    const std::vector<std::string> oldPair = {"cedict.ced", "cedict.idx"};
+    int64_t n = 1;
+    for (; n < 10000; ++n) {
+        for (const bool undo : {false, true}) {
+            for (int64_t m = 1; m < 100; ++m) {
+                Reset(dir, w);
+                if (!test::RunKilledAt(n, [&] { w.run(dir); })) goto walked;
+                bool marked = false;
+                for (const std::string& name : NamesIn(dir.path())) {
+                    const std::string mark = ".new";
+                    if (undo && name.rfind("cedict.idx.", 0) == 0 &&
+                        name.compare(name.size() - mark.size(), mark.size(), mark) == 0) {
+                        std::filesystem::rename(
+                            dir.file(name),
+                            dir.file(name.substr(0, name.size() - mark.size()) + ".drop"));
+                        marked = true;
+                    }
+                }
+                if (undo && !marked) break;
+                const std::string where = "killed at call " + std::to_string(n) +
+                                          (undo ? ", undone" : "") + ", clean-up killed at " +
+                                          std::to_string(m);
+                const bool killed =
+                    test::RunKilledAt(m, [&] { FinishDictionaryReplacements(dir.path()); });
+                ExpectOnePairAtStart(dir, w, done, where);
+                if (marked) {
+                    for (const std::string& name : oldPair)
+                        EXPECT_EQ(ReadBytes(dir.file(name)), w.files.at(name)) << where;
+                }
+                if (!killed) break;
+            }
+        }
+    }
+walked:
+    EXPECT_GT(n, 10);
 }
 
 // --- stale temporary files -------------------------------------------------------------

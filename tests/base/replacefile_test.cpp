@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -199,6 +200,112 @@ TEST(FileReplacement, CommitNewNeverReplaces) {
     // Dropped without a commit: nothing is left.
     { FileReplacement d(dir.file("z.idx")); }
     EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"x.idx", "y.idx"}));
+}
+
+// --- two files replaced as one ---------------------------------------------------------
+
+// A sealed replacement of `target` holding `text`.
+std::unique_ptr<FileReplacement> Sealed(const std::string& target, const std::string& text) {
+    auto r = std::make_unique<FileReplacement>(target);
+    WriteText(r->file(), text);
+    r->seal();
+    return r;
+}
+
+TEST(PairReplacement, ReplacesBothKeepingLinksAndModesOrNeitherWithoutReplace) {
+    TempDir dir, elsewhere;
+    WriteBytes(elsewhere.file("real.ced"), "old data");
+    ASSERT_EQ(::chmod(elsewhere.file("real.ced").c_str(), 0600), 0);
+    std::filesystem::create_symlink(elsewhere.file("real.ced"), dir.file("d.ced"));
+    WriteBytes(dir.file("d.idx"), "old index");
+    {
+        auto data = Sealed(dir.file("d.ced"), "new data");
+        auto index = Sealed(dir.file("d.idx"), "new index");
+        // Without `replace` nothing changes, and the temporary files go.
+        EXPECT_FALSE(CommitPair(*data, *index, false));
+    }
+    EXPECT_EQ(ReadBytes(dir.file("d.ced")), "old data");
+    EXPECT_EQ(ReadBytes(dir.file("d.idx")), "old index");
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"d.ced", "d.idx"}));
+    EXPECT_EQ(NamesIn(elsewhere.path()), (std::vector<std::string>{"real.ced"}));
+    {
+        auto data = Sealed(dir.file("d.ced"), "new data");
+        auto index = Sealed(dir.file("d.idx"), "new index");
+        EXPECT_TRUE(CommitPair(*data, *index, true));
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("d.ced")));
+    EXPECT_EQ(ReadBytes(elsewhere.file("real.ced")), "new data");
+    EXPECT_EQ(StatOf(elsewhere.file("real.ced")).st_mode & 07777, 0600u);
+    EXPECT_EQ(ReadBytes(dir.file("d.idx")), "new index");
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"d.ced", "d.idx"}));
+    EXPECT_EQ(NamesIn(elsewhere.path()), (std::vector<std::string>{"real.ced"}));
+}
+
+TEST(PairReplacement, SomethingOtherThanAFileIsNotReplaced) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("d.ced"));
+    WriteBytes(dir.file("d.idx"), "old index");
+    auto data = Sealed(dir.file("d.ced"), "new data");
+    auto index = Sealed(dir.file("d.idx"), "new index");
+    try {
+        CommitPair(*data, *index, true);
+        ADD_FAILURE() << "a folder was replaced";
+    } catch (const IoError& e) {
+        EXPECT_EQ(std::string(e.what()), "Not a regular file: " + dir.file("d.ced"));
+    }
+    data.reset();
+    index.reset();
+    EXPECT_EQ(ReadBytes(dir.file("d.idx")), "old index");
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"d.ced", "d.idx"}));
+}
+
+TEST(PairReplacement, LeftoversAreFinishedByTheirNamesAndLiveOnesLeftAlone) {
+    TempDir dir;
+    const std::string data = dir.file("d.ced"), index = dir.file("d.idx");
+    WriteBytes(data, "old data");
+    WriteBytes(index, "old index");
+    // Committed (the second file's pending name) and half-way: completed.
+    WriteBytes(dir.file("d.ced.0123456789ab.new"), "new data");
+    WriteBytes(dir.file("d.idx.0123456789ab.new"), "new index");
+    EXPECT_EQ(PairLeftoverTargets(dir.path()), (std::vector<std::string>{"d.ced", "d.idx"}));
+    EXPECT_EQ(FinishInterruptedPairs(data, index), 1);
+    EXPECT_EQ(ReadBytes(data), "new data");
+    EXPECT_EQ(ReadBytes(index), "new index");
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"d.ced", "d.idx"}));
+
+    // Marked as undone, with the new data file in place already: the old pair comes back.
+    std::filesystem::rename(data, dir.file("d.ced.0123456789ab.old"));
+    std::filesystem::rename(index, dir.file("d.idx.0123456789ab.old"));
+    WriteBytes(data, "newer data");
+    WriteBytes(dir.file("d.idx.0123456789ab.drop"), "newer index");
+    EXPECT_EQ(FinishInterruptedPairs(data, index), 1);
+    EXPECT_EQ(ReadBytes(data), "new data");
+    EXPECT_EQ(ReadBytes(index), "new index");
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"d.ced", "d.idx"}));
+
+    // Not committed: the pending data file goes; an old file whose name is free goes back.
+    std::filesystem::rename(index, dir.file("d.idx.abcdefabcdef.old"));
+    WriteBytes(dir.file("d.ced.abcdefabcdef.new"), "partial");
+    // Names of other files, or not of this naming, are not touched.
+    for (const char* other : {"d.ced.0123456789AB.new", "d.ced.0123456789a.new",
+                              "e.ced.0123456789ab.new", "d.ced.0123456789ab.tmp"})
+        WriteBytes(dir.file(other), "other");
+    EXPECT_EQ(FinishInterruptedPairs(data, index), 1);
+    EXPECT_EQ(ReadBytes(index), "new index");
+    EXPECT_EQ(
+        NamesIn(dir.path()),
+        (std::vector<std::string>{"d.ced", "d.ced.0123456789AB.new", "d.ced.0123456789a.new",
+                                  "d.ced.0123456789ab.tmp", "d.idx", "e.ced.0123456789ab.new"}));
+
+    // A replacement still running holds its files locked: left alone until it ends.
+    auto live = Sealed(data, "live data");
+    live->commitAs(dir.file("d.ced.111111111111.new"));
+    EXPECT_EQ(FinishInterruptedPairs(data, index), 0);
+    EXPECT_TRUE(FileExists(dir.file("d.ced.111111111111.new")));
+    live.reset();
+    EXPECT_EQ(FinishInterruptedPairs(data, index), 1);
+    EXPECT_FALSE(FileExists(dir.file("d.ced.111111111111.new")));
+    EXPECT_EQ(ReadBytes(data), "new data");
 }
 
 }  // namespace

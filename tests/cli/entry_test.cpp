@@ -191,10 +191,11 @@ std::string Quote(const std::string& s) {
 RunResult RunProgram(const TempDir& scratch, const std::string& home, const std::string& cwd,
                      const std::vector<std::string>& args) {
     // No display of any kind: the command-line branches must not open a message box here.
+    // A socket folder of its own: a viewer the same user runs elsewhere is not asked.
     std::string cmd =
         "cd " + Quote(cwd) +
         " && unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM && KESTRUNE_HOME=" + Quote(home) +
-        " timeout 60 " + Quote(KESTRUNE_BINARY);
+        " XDG_RUNTIME_DIR=" + Quote(scratch.path()) + " timeout 60 " + Quote(KESTRUNE_BINARY);
     for (const auto& a : args)
         cmd += " " + Quote(a);
     cmd += " >" + Quote(scratch.file("stdout")) + " 2>" + Quote(scratch.file("stderr")) +

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/registry.h"
@@ -169,6 +171,91 @@ TEST_F(ImportTest, FailedReplaceKeepsTheOldPair) {
     EXPECT_NE(r.outcome.detail.find("d.ced"), std::string::npos) << r.outcome.detail;
     EXPECT_EQ(ReadBytes(home.file("d.idx")), "old index");
     EXPECT_EQ(NamesIn(home.path()), (std::vector<std::string>{"d.ced", "d.idx"}));
+}
+
+// A replacement whose rename fails, at each rename (the last one, which puts the new index in
+// place, included): the old pair stays byte for byte, with its times, and is still used.
+TEST_F(ImportTest, FailedRenameOfAReplacementKeepsTheOldPair) {
+    WriteBytes(src.file("d.u8"), kSmall);
+    ASSERT_TRUE(Run("d.u8", false, "First").outcome.ok);
+    const std::string oldData = ReadBytes(home.file("d.ced"));
+    const std::string oldIndex = ReadBytes(home.file("d.idx"));
+    struct stat before;
+    ASSERT_EQ(::stat(home.file("d.ced").c_str(), &before), 0);
+    WriteBytes(src.file("d.u8"), kSmall + "人 人 [ren2] /person/\n");
+    std::vector<std::string> details;
+    const int64_t runs = test::WalkFileFaults(
+        EIO, [&] { details.push_back(MessageWithDetail(Run("d.u8", true, "Second").outcome)); },
+        [&](int64_t n) {
+            const std::string where = "rename " + std::to_string(n) + ": " + details.back();
+            EXPECT_EQ(details.back().rfind("ERROR: d.u8 was not imported\n", 0), 0u) << where;
+            EXPECT_EQ(ReadBytes(home.file("d.ced")), oldData) << where;
+            EXPECT_EQ(ReadBytes(home.file("d.idx")), oldIndex) << where;
+            struct stat after;
+            ASSERT_EQ(::stat(home.file("d.ced").c_str(), &after), 0);
+            EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec) << where;
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec) << where;
+            EXPECT_EQ(NamesIn(home.path()), (std::vector<std::string>{"d.ced", "d.idx"})) << where;
+            const std::vector<TDic> dicts = Registered();
+            ASSERT_EQ(dicts.size(), 1u) << where;
+            EXPECT_EQ(dicts[0].Description, u"First") << where;
+        },
+        static_cast<unsigned>(FileOp::Rename));
+    // Both files to their pending names, both old files aside, both new files into place.
+    ASSERT_EQ(runs, 7);
+    EXPECT_EQ(details[5], "ERROR: d.u8 was not imported\nCannot replace file (" +
+                              std::string(std::strerror(EIO)) + "): " + home.file("d.idx"));
+    EXPECT_EQ(Registered().at(0).Description, u"Second");
+}
+
+// A kill at each rename of a replacement (the one that puts the new data file beside the old
+// index included): the next start finds the old or the new pair complete, says nothing about
+// a stale index, and uses it. Also when both names are links to files elsewhere.
+TEST_F(ImportTest, KilledReplacementLeavesOneCompletePair) {
+    const std::string newer = kSmall + "人 人 [ren2] /person/\n";
+    TempDir elsewhere;
+    for (const bool linked : {false, true}) {
+        const std::string folder = linked ? elsewhere.path() : home.path();
+        int64_t k = 1;
+        for (; k < 100; ++k) {
+            for (const TempDir* d : {&home, &elsewhere}) {
+                std::filesystem::remove_all(d->path());
+                std::filesystem::create_directory(d->path());
+            }
+            WriteBytes(src.file("d.u8"), kSmall);
+            ASSERT_TRUE(Run("d.u8", false, "First").outcome.ok);
+            if (linked) {
+                for (const char* name : {"d.ced", "d.idx"}) {
+                    std::filesystem::rename(home.file(name), elsewhere.file(name));
+                    std::filesystem::create_symlink(elsewhere.file(name), home.file(name));
+                }
+            }
+            const std::string oldIndex = ReadBytes(home.file("d.idx"));
+            WriteBytes(src.file("d.u8"), newer);
+            const bool killed = test::RunKilledAt(
+                k, [&] { Run("d.u8", true, "Second"); }, static_cast<unsigned>(FileOp::Rename));
+            const std::string where =
+                std::string(linked ? "linked, " : "") + "killed at rename " + std::to_string(k);
+            const std::vector<TDic> dicts = Registered();  // fails on any message
+            ASSERT_EQ(dicts.size(), 1u) << where;
+            if (dicts[0].Description == u"First") {
+                EXPECT_EQ(ReadBytes(home.file("d.ced")), Utf16Bytes(kSmall)) << where;
+                EXPECT_EQ(ReadBytes(home.file("d.idx")), oldIndex) << where;
+            } else {
+                EXPECT_EQ(dicts[0].Description, u"Second") << where;
+                EXPECT_EQ(ReadBytes(home.file("d.ced")), Utf16Bytes(newer)) << where;
+                EXPECT_TRUE(HasKey(KeysOf(home.file("d.idx")), u"person")) << where;
+            }
+            EXPECT_EQ(std::filesystem::is_symlink(home.file("d.ced")), linked) << where;
+            for (const std::string& name : NamesIn(folder)) {
+                EXPECT_TRUE(name == "d.ced" || name == "d.idx" ||
+                            name.compare(name.size() - 4, 4, ".tmp") == 0)
+                    << where << ": " << name;
+            }
+            if (!killed) break;
+        }
+        EXPECT_EQ(k, 7) << linked;
+    }
 }
 
 TEST_F(ImportTest, BadInputIsRefusedAndLeavesNothing) {
