@@ -312,6 +312,28 @@ InstanceListener::InstanceListener(const std::string& socketPath) : path_(socket
     status_ = Status::Listening;
 }
 
+InstanceListener::InstanceListener(const std::string& socketPath, int lockFd, int listenFd)
+    : path_(socketPath) {
+    int listening = 0;
+    socklen_t size = sizeof listening;
+    struct stat lockStat {};
+    if (lockFd >= 0 && listenFd >= 0 && ::fstat(lockFd, &lockStat) == 0 &&
+        S_ISREG(lockStat.st_mode) &&
+        ::getsockopt(listenFd, SOL_SOCKET, SO_ACCEPTCONN, &listening, &size) == 0 && listening) {
+        lockFd_ = lockFd;
+        listenFd_ = listenFd;
+        // Close-on-exec again, as a listener of our own has them, and never blocking.
+        ::fcntl(lockFd_, F_SETFD, FD_CLOEXEC);
+        ::fcntl(listenFd_, F_SETFD, FD_CLOEXEC);
+        ::fcntl(listenFd_, F_SETFL, ::fcntl(listenFd_, F_GETFL) | O_NONBLOCK);
+        status_ = Status::Listening;
+        return;
+    }
+    error_ = "The viewer's socket was not passed on";
+    if (lockFd >= 0) ::close(lockFd);
+    if (listenFd >= 0) ::close(listenFd);
+}
+
 InstanceListener::~InstanceListener() {
     if (listenFd_ >= 0) {
         ::close(listenFd_);

@@ -118,6 +118,10 @@ class InstanceListener {
         Failed,     // no socket (error() says why); the viewer runs alone
     };
     explicit InstanceListener(const std::string& socketPath);
+    // Takes over the lock and listening socket that a viewer passed on when it started itself
+    // afresh (`lockFd` and `listenFd` from lockFd() and listenFd() of its listener): Listening
+    // when both are open and the socket listens, Failed (both closed) otherwise.
+    InstanceListener(const std::string& socketPath, int lockFd, int listenFd);
     ~InstanceListener();
     InstanceListener(const InstanceListener&) = delete;
     InstanceListener& operator=(const InstanceListener&) = delete;
@@ -127,6 +131,8 @@ class InstanceListener {
     // The listening socket (non-blocking, close-on-exec), -1 unless Listening. Stays owned
     // by this object.
     int listenFd() const { return listenFd_; }
+    // The lock held for as long as this viewer runs, -1 unless Listening.
+    int lockFd() const { return lockFd_; }
 
   private:
     std::string path_;

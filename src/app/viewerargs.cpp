@@ -9,17 +9,37 @@ constexpr char kEntryOption[] = "--entry";
 constexpr char kMessageOption[] = "--message";
 constexpr char kShowOption[] = "--show";
 constexpr char kPopupOption[] = "--popup";
+constexpr char kResumeOption[] = "--resume";
+
+// A descriptor number as written by ViewerArguments: -1 or 0..INT_MAX in decimal.
+std::optional<int> Descriptor(const std::string& text) {
+    if (text == "-1") return -1;
+    if (text.empty() || text.size() > 9) return std::nullopt;
+    int n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
 
 }  // namespace
 
 std::vector<std::string> ViewerArguments(const std::string& programFolder,
                                          const std::string& entryPath,
                                          const std::vector<std::string>& entryArgs,
-                                         const std::optional<InstanceMessage>& start) {
+                                         const std::optional<InstanceMessage>& start,
+                                         const std::optional<ViewerResume>& resume) {
     std::vector<std::string> args{kFolderOption, programFolder};
     if (!entryPath.empty()) {
         args.push_back(kEntryOption);
         args.push_back(entryPath);
+    }
+    if (resume) {
+        args.emplace_back(kResumeOption);
+        args.push_back(std::to_string(resume->sessionFd));
+        args.push_back(std::to_string(resume->lockFd));
+        args.push_back(std::to_string(resume->listenFd));
     }
     if (start) {
         args.emplace_back(start->command == InstanceCommand::Popup ? kPopupOption : kShowOption);
@@ -43,6 +63,14 @@ ViewerRequest ParseViewerArguments(const std::vector<std::string>& args) {
         if (args.size() >= next + 2 && args[next] == kEntryOption) {
             r.entryPath = args[next + 1];
             next += 2;
+        }
+        if (args.size() >= next + 4 && args[next] == kResumeOption) {
+            const std::optional<int> session = Descriptor(args[next + 1]);
+            const std::optional<int> lock = Descriptor(args[next + 2]);
+            const std::optional<int> listen = Descriptor(args[next + 3]);
+            if (!session || *session < 0 || !lock || !listen) return ViewerRequest{};
+            r.resume = ViewerResume{*session, *lock, *listen};
+            next += 4;
         }
         if (args.size() >= next + 2 && (args[next] == kShowOption || args[next] == kPopupOption)) {
             r.start = InstanceMessage{

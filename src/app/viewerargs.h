@@ -8,6 +8,11 @@
 //                                                   or `kestrune popup` asks a running one);
 //                                                   PATH is the entry's own executable;
 //                                                   ARG... go to the toolkit
+//   kestrune-viewer --program-folder DIR [--entry PATH] --resume FD LOCK LISTEN [ARG...]
+//                                                   the viewer starting itself afresh: FD
+//                                                   holds the session to take over (see
+//                                                   app/viewersession.h), LOCK and LISTEN are
+//                                                   its viewer lock and socket (-1: none)
 //   kestrune-viewer --message TEXT                  one message box with TEXT, then the end
 #pragma once
 
@@ -28,13 +33,22 @@ enum class ViewerMode {
     Invalid,  // anything else (for example the viewer started by hand)
 };
 
+// The open files a viewer passes on when it starts itself afresh.
+struct ViewerResume {
+    int sessionFd = -1;
+    int lockFd = -1;    // the viewer's lock (app/instance.h), -1 when it had none
+    int listenFd = -1;  // its listening socket, -1 when it had none
+};
+
 struct ViewerRequest {
     ViewerMode mode = ViewerMode::Invalid;
     std::string programFolder;             // Viewer
     std::string entryPath;                 // Viewer: the entry's executable ("" when not given)
     std::vector<std::string> toolkitArgs;  // Viewer: the entry's arguments, as given
     std::optional<InstanceMessage> start;  // Viewer: the first request, if any
+    std::optional<ViewerResume> resume;    // Viewer: started afresh by a viewer
     std::string message;                   // Message
+    std::string programName;               // argv[0], set by the caller (not parsed)
 };
 
 // The arguments (without the program name) that start the viewer for `programFolder`, with
@@ -43,7 +57,8 @@ struct ViewerRequest {
 std::vector<std::string> ViewerArguments(const std::string& programFolder,
                                          const std::string& entryPath,
                                          const std::vector<std::string>& entryArgs,
-                                         const std::optional<InstanceMessage>& start = {});
+                                         const std::optional<InstanceMessage>& start = {},
+                                         const std::optional<ViewerResume>& resume = {});
 
 // The arguments (without the program name) that show `text` in a message box.
 std::vector<std::string> MessageBoxArguments(const std::string& text);

@@ -509,7 +509,7 @@ Settings TfmMain::CollectSettings() const {
 bool TfmMain::SaveSettingsAndQuit() {
     if (Busy != 0 && !ui::AskYesNo(kBusyQuitQuestion, QString(), this)) return false;
     // The program ends either way; the user learns that the settings were not kept.
-    const Outcome saved = SaveSettings(iniPath(), CollectSettings());
+    const Outcome saved = SaveSettingsNow();
     if (!saved.ok)
         ui::ShowMessage(QString::fromStdString(MessageWithDetail(saved)), QString(), this);
     terminating_ = true;
@@ -649,6 +649,68 @@ void TfmMain::ResetView() {
     updatingTree_ = false;
     SetPageBody(std::string(kHintHtml));
     ui::ProcessPendingMessages();
+}
+
+ViewerSession TfmMain::session() const {
+    ViewerSession s;
+    s.Input = U16(edtInp->text());
+    s.History = history_;
+    QTreeWidgetItem* current = tvMain->currentItem();
+    for (const TDic& dic : registry_.Dicts) {
+        const auto* node = static_cast<const QTreeWidgetItem*>(dic.Node);
+        if (!node) continue;
+        ViewerSession::DictItem item;
+        item.Number = dic.Number;
+        item.Expanded = node->isExpanded();
+        for (int i = 0; i < node->childCount(); ++i) {
+            item.Words.push_back(U16(node->child(i)->text(0)));
+            if (node->child(i) == current) {
+                s.CurrentDict = dic.Number;
+                s.CurrentWord = i;
+            }
+        }
+        if (node == current) s.CurrentDict = dic.Number;
+        s.Tree.push_back(std::move(item));
+    }
+    s.PageBody = pageBody_;
+    const QPointF scroll = view_ ? view_->scrollPosition() : scroll_;
+    s.ScrollX = scroll.x();
+    s.ScrollY = scroll.y();
+    return s;
+}
+
+void TfmMain::RestoreSession(const ViewerSession& s) {
+    edtInp->setText(Q(s.Input));
+    edtInp->selectAll();
+    history_ = s.History;
+    updatingTree_ = true;
+    const QIcon wordIcon = MainIcon(kImageWord);
+    for (const ViewerSession::DictItem& item : s.Tree) {
+        for (const TDic& dic : registry_.Dicts) {
+            auto* node = static_cast<QTreeWidgetItem*>(dic.Node);
+            if (dic.Number != item.Number || !node) continue;
+            qDeleteAll(node->takeChildren());
+            QList<QTreeWidgetItem*> children;
+            for (const std::u16string& w : item.Words) {
+                auto* child = new QTreeWidgetItem(QStringList(Q(w)));
+                child->setIcon(0, wordIcon);
+                child->setData(0, kItemDataRole, dic.Number);
+                children << child;
+            }
+            node->addChildren(children);
+            node->setExpanded(item.Expanded);
+            if (dic.Number == s.CurrentDict)
+                tvMain->setCurrentItem(s.CurrentWord < 0 ? node : node->child(s.CurrentWord));
+        }
+    }
+    updatingTree_ = false;
+    SetPageBody(s.PageBody);
+    scroll_ = QPointF(s.ScrollX, s.ScrollY);
+    if (view_) view_->setScrollPosition(scroll_);
+}
+
+Outcome TfmMain::SaveSettingsNow() {
+    return SaveSettings(iniPath(), CollectSettings());
 }
 
 void TfmMain::acAboutExecute() {

@@ -16,6 +16,7 @@
 #include "app/queryflow.h"
 #include "app/registry.h"
 #include "app/settings.h"
+#include "app/viewersession.h"
 #include "gui/forms.h"
 #include "tools/autostart.h"
 #include "ui/pageloader.h"
@@ -78,6 +79,14 @@ class TfmMain : public QMainWindow {
     // the screen where its position is unknown). A blank text takes the selection (where the
     // desktop has one) or else the clipboard; when that is blank too, nothing happens.
     void PopupText(const std::u16string& text);
+    // What the window shows (input, tree, history, page body and scroll position), for a
+    // viewer that starts itself afresh.
+    ViewerSession session() const;
+    // Shows `session` as it was taken, without searching; the page (made at the next show)
+    // gets its body and scroll position. Tree items of dictionaries that are gone are skipped.
+    void RestoreSession(const ViewerSession& session);
+    // Writes setup.ini now (as quitting does); the outcome names the file and the reason.
+    Outcome SaveSettingsNow();
     // Carries out a request of the viewer's socket.
     void HandleRequest(const InstanceMessage& request);
 

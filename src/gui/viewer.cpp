@@ -20,6 +20,7 @@
 #include "gui/forms.h"
 #include "gui/instanceserver.h"
 #include "gui/mainwindow.h"
+#include "gui/popupwindow.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
 #include "ui/pageloader.h"
@@ -145,7 +146,16 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     if (!Set(std::getenv("QT_XCB_GL_INTEGRATION"))) ::setenv("QT_XCB_GL_INTEGRATION", "none", 1);
     // One viewer per user: the first to take the socket; a later one hands its request over.
     std::unique_ptr<InstanceListener> listener;
-    if (!ctx.instanceSocket.empty()) {
+    if (ctx.resume && ctx.resume->listenFd >= 0) {
+        // Started afresh: the lock and the socket stay this viewer's, with no gap in between.
+        listener = std::make_unique<InstanceListener>(ctx.instanceSocket, ctx.resume->lockFd,
+                                                      ctx.resume->listenFd);
+        if (listener->status() != InstanceListener::Status::Listening) {
+            std::cerr << "Kestrune: " << listener->error()
+                      << "; this viewer takes no requests of kestrune show/popup.\n";
+            listener.reset();
+        }
+    } else if (!ctx.instanceSocket.empty()) {
         listener = std::make_unique<InstanceListener>(ctx.instanceSocket);
         if (listener->status() == InstanceListener::Status::Taken) {
             // The owner may still be starting: connecting is retried for a while.
@@ -176,9 +186,16 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     // the tool windows through `forms`, filled as they are created; the tool windows get the
     // main window's dictionary list, the program folder's files and the entry edit dialog.
     Forms forms;
+    bool engineUsed = false;  // a page view was made: the engine runs in this process
     TfmMain fmMain(
         ctx.programFolder, forms,
-        ui::PluginPageFactory(ui::PagePluginPath(QCoreApplication::applicationDirPath())),
+        [&engineUsed, plugin = ui::PluginPageFactory(
+                          ui::PagePluginPath(QCoreApplication::applicationDirPath()))](
+            QWidget* parent, std::string& error) {
+            std::unique_ptr<ui::PageView> view = plugin(parent, error);
+            if (view) engineUsed = true;
+            return view;
+        },
         ctx.autostart);
     forms.fmMain = &fmMain;
     TfmUserdict fmUserdict(JoinPath(ctx.programFolder, kUserdictName), &fmMain);
@@ -231,6 +248,31 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     if (ctx.start)
         QTimer::singleShot(0, &fmMain,
                            [&fmMain, start = *ctx.start] { fmMain.HandleRequest(start); });
+
+    if (ctx.resumeSession) fmMain.RestoreSession(*ctx.resumeSession);
+    // Started afresh once the released engine is no longer needed (see RunViewer's contract).
+    auto restartWhenQuiet = [&] {
+        if (!ctx.restart || !engineUsed || fmMain.pageView() || fmMain.isVisible() ||
+            fmMain.isTerminating() || fmMain.Busy != 0 || fmMain.acScanClipboard->isChecked() ||
+            fmMain.acScanSelection->isChecked() || QApplication::activeModalWidget() ||
+            QApplication::activePopupWidget())
+            return;
+        const QWidget* others[] = {forms.fmUserdict, forms.fmDictSetup, forms.fmDuplicates,
+                                   forms.fmEditString, fmMain.popupIfCreated()};
+        for (const QWidget* w : others)
+            if (w && w->isVisible()) return;
+        const Outcome saved = fmMain.SaveSettingsNow();
+        if (!saved.ok) {
+            std::cerr << "Kestrune: the page engine stays loaded: " << MessageWithDetail(saved)
+                      << "\n";
+            return;
+        }
+        ctx.restart(fmMain.session(), listener ? listener->lockFd() : -1,
+                    listener ? listener->listenFd() : -1);
+    };
+    QObject::connect(&fmMain, &TfmMain::pageViewChanged, &app, [&](bool present) {
+        if (!present) QTimer::singleShot(0, &fmMain, restartWhenQuiet);
+    });
 
     if (StartedHook()) StartedHook()(forms);
     return app.exec();

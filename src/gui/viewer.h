@@ -6,6 +6,8 @@
 #include <string>
 
 #include "app/instance.h"
+#include "app/viewerargs.h"
+#include "app/viewersession.h"
 #include "gui/forms.h"
 #include "tools/autostart.h"
 
@@ -22,6 +24,15 @@ struct ViewerContext {
     // viewer running).
     std::optional<InstanceMessage> start;
     AutostartPlace autostart;  // "Start with the desktop": the folder and the command to write
+    // Set when this viewer was started afresh by a viewer: its lock and socket (taken over
+    // instead of taking the socket anew) and the session to show (absent when it could not be
+    // read; the viewer then starts as usual).
+    std::optional<ViewerResume> resume;
+    std::optional<ViewerSession> resumeSession;
+    // Starts the viewer afresh in this process, passing on the session, the lock and the
+    // socket (-1: none); returns only when that failed (false, the reason on stderr). Empty:
+    // the viewer never restarts.
+    std::function<bool(const ViewerSession& session, int lockFd, int listenFd)> restart;
 };
 
 // Runs the dictionary viewer until "&Quit" or "Exit" (or, without a tray, closing the window).
@@ -29,6 +40,12 @@ struct ViewerContext {
 // owns it already, ctx.start (or "show") is handed to that viewer and RunViewer returns 0 at
 // once (1, with the reason on stderr, when that viewer does not take it). While it runs, the
 // viewer carries out the requests that arrive on the socket.
+// A browser engine, once started, stays in its process with its helper processes. So when
+// the hidden window has released its page view (ReleaseViewMinutes) after the engine was
+// used, the viewer starts itself afresh through ctx.restart, handing over what the window
+// shows, unless something else is open (another window, a dialog, a menu), a build is running,
+// or clipboard or selection scanning is on (the popup then opens at once with the engine kept).
+// setup.ini is written first; when that fails the viewer keeps running as it is.
 // Refuses to start without empty.html in the program folder ("Unable to open file:
 // empty.html" through ctx.showMessage or stderr; returns 1). Returns the exit code.
 //

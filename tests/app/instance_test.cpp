@@ -3,6 +3,7 @@
 // leaves one owner, the peer check, and a request's round trip through a real local socket.
 #include "app/instance.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <thread>
 
 #include "support/tempdir.h"
@@ -302,6 +304,44 @@ TEST(InstanceListenerTest, OneOwnerAStaleSocketIsReplacedAndRequestsGoThrough) {
     const SendResult sent = SendToViewer(path, {}, 5000);
     EXPECT_EQ(sent.status, SendStatus::Failed);
     EXPECT_EQ(sent.message, "The viewer refused the request: busy");
+}
+
+// A viewer that starts itself afresh passes its lock and socket on: requests keep arriving on
+// the same socket, nobody else can take it in between, and descriptors that are not a
+// listening socket and a lock are refused and closed.
+TEST(InstanceListenerTest, PassedOnLockAndSocketKeepServing) {
+    TempDir run;
+    const std::string path = run.file("kestrune.sock");
+    auto first = std::make_unique<InstanceListener>(path);
+    ASSERT_EQ(first->status(), InstanceListener::Status::Listening) << first->error();
+    // What the fresh process gets: the same open files under other numbers.
+    const int lock = ::dup(first->lockFd());
+    const int listen = ::dup(first->listenFd());
+    InstanceListener again(path, lock, listen);
+    ASSERT_EQ(again.status(), InstanceListener::Status::Listening) << again.error();
+    EXPECT_EQ(again.lockFd(), lock);
+    EXPECT_EQ(again.listenFd(), listen);
+    EXPECT_EQ(::fcntl(listen, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
+    EXPECT_EQ(InstanceListener(path).status(), InstanceListener::Status::Taken);
+    {
+        FakeViewer viewer(again.listenFd(), {true, ""});
+        const SendResult sent = SendToViewer(path, {InstanceCommand::Show, "中国"}, 5000);
+        EXPECT_EQ(sent.status, SendStatus::Delivered) << sent.message;
+        ASSERT_EQ(viewer.received().size(), 1u);
+        EXPECT_EQ(viewer.received()[0].query, "中国");
+    }
+
+    // A plain file as the socket, a socket as the lock, closed numbers: refused, and the
+    // descriptors it was given are closed.
+    const int file = ::open(run.file("plain").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int unbound = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    InstanceListener wrong(path, unbound, file);
+    EXPECT_EQ(wrong.status(), InstanceListener::Status::Failed);
+    EXPECT_EQ(wrong.error(), "The viewer's socket was not passed on");
+    EXPECT_EQ(wrong.listenFd(), -1);
+    EXPECT_EQ(::fcntl(file, F_GETFD), -1);
+    EXPECT_EQ(::fcntl(unbound, F_GETFD), -1);
+    EXPECT_EQ(InstanceListener(path, -1, -1).status(), InstanceListener::Status::Failed);
 }
 
 TEST(InstanceListenerTest, ManyStartingAtOnceLeaveOneOwner) {

@@ -83,6 +83,27 @@ TEST(ViewerArgs, RoundTripAndRefusals) {
     EXPECT_EQ(r.start->query, "");
     EXPECT_TRUE(r.toolkitArgs.empty());
 
+    // A viewer started afresh: the session, lock and socket descriptors, then the toolkit's.
+    r = ParseViewerArguments(ViewerArguments("/f", "/bin/k", {"--resume", "1", "2", "3"},
+                                             std::nullopt, ViewerResume{7, -1, 12}));
+    EXPECT_EQ(r.mode, ViewerMode::Viewer);
+    ASSERT_TRUE(r.resume);
+    EXPECT_EQ(r.resume->sessionFd, 7);
+    EXPECT_EQ(r.resume->lockFd, -1);
+    EXPECT_EQ(r.resume->listenFd, 12);
+    EXPECT_FALSE(r.start);
+    EXPECT_EQ(r.toolkitArgs, (std::vector<std::string>{"--resume", "1", "2", "3"}));
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"-1", "3", "4"},
+                                                                 {"x", "3", "4"},
+                                                                 {"5", "3x", "4"},
+                                                                 {"5", "3", ""},
+                                                                 {"5", "3", "99999999999"}}) {
+        std::vector<std::string> args{"--program-folder", "/f", "--resume"};
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(ParseViewerArguments(args).mode, ViewerMode::Invalid)
+            << ::testing::PrintToString(args);
+    }
+
     r = ParseViewerArguments(MessageBoxArguments("Converted: 1 terms\nsecond line"));
     EXPECT_EQ(r.mode, ViewerMode::Message);
     EXPECT_EQ(r.message, "Converted: 1 terms\nsecond line");

@@ -8,12 +8,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "gui/mainwindow.h"
@@ -230,6 +232,54 @@ class PageReleaseTest : public QObject {
         QVERIFY(w->pageView()->readBodyHtml().contains("Chinese language"));
         // A new page starts at its top.
         QCOMPARE(w->pageView()->evaluate(QStringLiteral("window.scrollY")).toInt(), 0);
+    }
+
+    // A viewer that starts itself afresh hands the window's state to a new window: input,
+    // tree with its current item, history, page body and scroll position all come back.
+    void everythingSurvivesAFreshStart() {
+        auto w = NewWindow();
+        w->resize(500, 320);
+        QVERIFY(ShowAndRead(*w).contains("To use:"));
+        Type(*w, QString::fromUtf8("中文"));
+        Type(*w, QString::fromUtf8("中"));
+        std::string page = w->pageBody();
+        for (int i = 0; i < 200; ++i)
+            page += "<p>line " + std::to_string(i) + "</p>";
+        w->SetPageBody(page);
+        QVERIFY(w->pageView()->waitUntilIdle());
+        w->pageView()->evaluate(QStringLiteral("window.scrollTo(0, 987)"));
+        QTRY_COMPARE(w->pageView()->scrollPosition().y(), 987.0);
+        QTreeWidgetItem* dict = w->tvMain->topLevelItem(0);
+        QVERIFY(dict && dict->childCount() >= 2);
+        {
+            // Choosing an item searches it: put the page back afterwards.
+            QSignalBlocker quiet(w->tvMain);
+            w->tvMain->setCurrentItem(dict->child(1));
+        }
+        const QString body = w->pageView()->readBodyHtml();
+        const QStringList tree = TreeTexts(*w->tvMain);
+        QVERIFY(HideUntilReleased(*w));
+
+        std::string error;
+        const std::optional<ViewerSession> passed =
+            DecodeViewerSession(EncodeViewerSession(w->session()), error);
+        QVERIFY2(passed, error.c_str());
+        QCOMPARE(passed->CurrentWord, 1);
+        auto fresh = NewWindow();
+        fresh->resize(500, 320);
+        fresh->RestoreSession(*passed);
+        QVERIFY(fresh->pageView() == nullptr);  // made at the next show, as after a release
+        QVERIFY(fresh->session() == *passed);
+        QCOMPARE(ShowAndRead(*fresh), body);
+        QCOMPARE(fresh->pageView()->evaluate(QStringLiteral("window.scrollY")).toInt(), 987);
+        QCOMPARE(fresh->edtInp->text(), QString::fromUtf8("中"));
+        QCOMPARE(TreeTexts(*fresh->tvMain), tree);
+        QCOMPARE(fresh->tvMain->currentItem()->text(0), dict->child(1)->text(0));
+        QVERIFY(fresh->tvMain->topLevelItem(0)->isExpanded());
+        fresh->acBack->trigger();
+        QVERIFY(fresh->pageView()->waitUntilIdle());
+        QCOMPARE(fresh->edtInp->text(), QString::fromUtf8("中文"));
+        QVERIFY(fresh->pageView()->readBodyHtml().contains("Chinese language"));
     }
 
     void missingOrBrokenPluginLeavesAWorkingWindow() {
