@@ -70,6 +70,8 @@ class PageTimer : public QObject {
 
     void install() {
         window_.installEventFilter(this);
+        // The popup is made at its first use: its show is seen through the application.
+        qApp->installEventFilter(this);
         QObject::connect(&window_, &TfmMain::pageBodyApplied, this, [this] { BodyApplied(); });
         QObject::connect(&window_, &TfmMain::pageViewChanged, this, [](bool present) {
             std::fprintf(stderr, "Kestrune: page view %s %lld ms after the start\n",
@@ -79,6 +81,8 @@ class PageTimer : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && !event->spontaneous() && !popupShown_.isValid())
+            if (auto* popup = qobject_cast<TfmPopup*>(watched)) WatchPopup(*popup);
         if (watched == &window_ && event->type() == QEvent::Show && !event->spontaneous()) {
             shown_.start();
             std::fprintf(stderr, "Kestrune: window shown %lld ms after the start\n",
@@ -88,6 +92,30 @@ class PageTimer : public QObject {
     }
 
   private:
+    // The popup's page counts as painted once a body handed to it after this show has been
+    // applied (it is handed over just before the show) and the popup repainted.
+    void WatchPopup(TfmPopup& popup) {
+        popupShown_.start();
+        const int before = popup.pageView() ? popup.pageView()->appliedBodies() : 0;
+        auto* poll = new QTimer(&popup);
+        poll->setInterval(2);
+        QObject::connect(poll, &QTimer::timeout, &popup, [this, &popup, poll, before] {
+            ui::PageView* view = popup.pageView();
+            if (popupShown_.elapsed() > 20000) {
+                popupShown_.invalidate();
+                poll->deleteLater();
+                return;
+            }
+            if (!view || !view->isLoaded() || view->appliedBodies() <= before) return;
+            popup.repaint();
+            std::fprintf(stderr, "Kestrune: popup painted %lld ms after its show\n",
+                         static_cast<long long>(popupShown_.elapsed()));
+            popupShown_.invalidate();
+            poll->deleteLater();
+        });
+        poll->start();
+    }
+
     void BodyApplied() {
         ui::PageView* view = window_.pageView();
         if (!shown_.isValid() || !view || !view->isLoaded()) return;
@@ -100,6 +128,7 @@ class PageTimer : public QObject {
 
     TfmMain& window_;
     QElapsedTimer shown_;
+    QElapsedTimer popupShown_;
 };
 
 std::function<void(const Forms&)>& StartedHook() {
