@@ -12,7 +12,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick x11-utils trayer
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev
-  time
+  time procps python3
   librsvg2-bin desktop-file-utils appstream dpkg-dev
 )
 

@@ -279,6 +279,9 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
                            [&fmMain, start = *ctx.start] { fmMain.HandleRequest(start); });
 
     if (ctx.resumeSession) fmMain.RestoreSession(*ctx.resumeSession);
+    if (ctx.resume)
+        std::cerr << "Kestrune: started afresh after the page was released"
+                  << (ctx.resumeSession ? "" : " (the window's state was lost)") << "\n";
     // Started afresh once the released engine is no longer needed (see RunViewer's contract).
     auto restartWhenQuiet = [&] {
         if (!ctx.restart || !engineUsed || fmMain.pageView() || fmMain.isVisible() ||
