@@ -35,6 +35,13 @@ for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 trayer --edge top --align right --widthtype pixel --width 48 --heighttype pixel --height 24 \
   --SetDockType true >/dev/null 2>&1 &
 pids+=($!)
+# The viewer looks for a tray when it starts: the host must be up first.
+for _ in $(seq 300); do
+  [ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ] && break
+  sleep 0.1
+done
+[ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ] ||
+  { echo "FAIL: the tray host did not start" >&2; exit 1; }
 sleep 1
 
 log=$scratch/viewer.log
@@ -48,10 +55,18 @@ wait_for() {  # pattern, seconds
 }
 children() { pgrep -P "$viewer" | wc -l; }
 
+sleep 2
+grep -q "window shown" "$log" && fail "the viewer found no tray and showed its window at the start"
 "$bin" show 学习 || fail "kestrune show"
 wait_for "page painted" 60
 [ "$(children)" -ge 1 ] || fail "no helper process while the page is shown"
-window=$(xdotool search --sync --onlyvisible --name '^Kestrune$' | head -1)
+window=""
+for _ in $(seq 300); do
+  window=$(xdotool search --onlyvisible --name '^Kestrune$' 2>/dev/null | head -1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || fail "the main window is not visible"
 python3 "$source_dir/bench/xclose.py" "$window"
 wait_for "page view released" 90
 wait_for "started afresh after the page was released" 20
