@@ -34,6 +34,8 @@ struct QueryHistory {
     // "Fwd": when P < 10, P increases and H(P) is returned (possibly empty: the search then
     // changes nothing, but P has moved); otherwise nothing happens.
     std::optional<std::u16string> Fwd();
+
+    bool operator==(const QueryHistory&) const = default;
 };
 
 // The options a search reads.

@@ -49,21 +49,6 @@ double Real(const Json& j, const char* key) {
 
 }  // namespace
 
-bool ViewerSession::operator==(const ViewerSession& o) const {
-    auto sameTree = [&] {
-        if (Tree.size() != o.Tree.size()) return false;
-        for (std::size_t i = 0; i < Tree.size(); ++i) {
-            if (Tree[i].Number != o.Tree[i].Number || Tree[i].Expanded != o.Tree[i].Expanded ||
-                Tree[i].Words != o.Tree[i].Words)
-                return false;
-        }
-        return true;
-    };
-    return Input == o.Input && History.Slots == o.History.Slots && History.P == o.History.P &&
-           sameTree() && CurrentDict == o.CurrentDict && CurrentWord == o.CurrentWord &&
-           PageBody == o.PageBody && ScrollX == o.ScrollX && ScrollY == o.ScrollY;
-}
-
 std::string EncodeViewerSession(const ViewerSession& s) {
     Json j;
     j["input"] = Units(s.Input);
@@ -99,10 +84,9 @@ std::optional<ViewerSession> DecodeViewerSession(std::string_view bytes, std::st
     bytes.remove_prefix(kMagic.size());
     const std::size_t eol = bytes.find('\n');
     std::size_t length = 0;
-    const auto [end, ec] =
-        eol == std::string_view::npos
-            ? std::from_chars_result{bytes.data(), std::errc::invalid_argument}
-            : std::from_chars(bytes.data(), bytes.data() + eol, length);
+    const auto [end, ec] = eol == std::string_view::npos
+                               ? std::from_chars_result{bytes.data(), std::errc::invalid_argument}
+                               : std::from_chars(bytes.data(), bytes.data() + eol, length);
     if (eol == 0 || ec != std::errc() || end != bytes.data() + eol ||
         length > bytes.size() - eol - 1) {
         error = "the session's description is cut short";

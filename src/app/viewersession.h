@@ -27,6 +27,8 @@ struct ViewerSession {
         int Number = 0;
         bool Expanded = false;
         std::vector<std::u16string> Words;
+
+        bool operator==(const DictItem&) const = default;
     };
     std::vector<DictItem> Tree;
     // The tree's current item: dictionary number (0: none) and word row (-1: the dictionary
@@ -37,7 +39,7 @@ struct ViewerSession {
     double ScrollX = 0;
     double ScrollY = 0;
 
-    bool operator==(const ViewerSession& other) const;
+    bool operator==(const ViewerSession&) const = default;
 };
 
 // The session as bytes ("KESTRUNE-SESSION 1", a JSON description, then the page body).

@@ -684,20 +684,11 @@ void TfmMain::RestoreSession(const ViewerSession& s) {
     edtInp->selectAll();
     history_ = s.History;
     updatingTree_ = true;
-    const QIcon wordIcon = MainIcon(kImageWord);
     for (const ViewerSession::DictItem& item : s.Tree) {
         for (const TDic& dic : registry_.Dicts) {
             auto* node = static_cast<QTreeWidgetItem*>(dic.Node);
             if (dic.Number != item.Number || !node) continue;
-            qDeleteAll(node->takeChildren());
-            QList<QTreeWidgetItem*> children;
-            for (const std::u16string& w : item.Words) {
-                auto* child = new QTreeWidgetItem(QStringList(Q(w)));
-                child->setIcon(0, wordIcon);
-                child->setData(0, kItemDataRole, dic.Number);
-                children << child;
-            }
-            node->addChildren(children);
+            ListWords(node, dic.Number, item.Words);
             node->setExpanded(item.Expanded);
             if (dic.Number == s.CurrentDict)
                 tvMain->setCurrentItem(s.CurrentWord < 0 ? node : node->child(s.CurrentWord));
@@ -754,6 +745,21 @@ SearchOptions TfmMain::CurrentSearchOptions() const {
     return o;
 }
 
+void TfmMain::ListWords(QTreeWidgetItem* node, int dictNumber,
+                        const std::vector<std::u16string>& words) {
+    qDeleteAll(node->takeChildren());
+    QList<QTreeWidgetItem*> children;
+    children.reserve(static_cast<qsizetype>(words.size()));
+    const QIcon wordIcon = MainIcon(kImageWord);
+    for (const std::u16string& w : words) {
+        auto* item = new QTreeWidgetItem(QStringList(Q(w)));
+        item->setIcon(0, wordIcon);
+        item->setData(0, kItemDataRole, dictNumber);
+        children << item;
+    }
+    node->addChildren(children);
+}
+
 void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record) {
     SearchResult r =
         kes::RunSearch(registry_, history_, query, dictNumber, record, CurrentSearchOptions());
@@ -767,17 +773,7 @@ void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record
         const TDic& dic = registry_.Dicts[d.Position];
         auto* node = static_cast<QTreeWidgetItem*>(dic.Node);
         if (!node) continue;
-        qDeleteAll(node->takeChildren());
-        QList<QTreeWidgetItem*> children;
-        children.reserve(static_cast<qsizetype>(d.Words.size()));
-        const QIcon wordIcon = MainIcon(kImageWord);
-        for (const std::u16string& w : d.Words) {
-            auto* item = new QTreeWidgetItem(QStringList(Q(w)));
-            item->setIcon(0, wordIcon);
-            item->setData(0, kItemDataRole, dic.Number);
-            children << item;
-        }
-        node->addChildren(children);
+        ListWords(node, dic.Number, d.Words);
     }
     updatingTree_ = false;
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/instance.h"
 #include "app/queryflow.h"
@@ -202,6 +203,8 @@ class TfmMain : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Makes `words` the word items under the dictionary item `node` (dictionary `dictNumber`).
+    void ListWords(QTreeWidgetItem* node, int dictNumber, const std::vector<std::u16string>& words);
     void CreateControls();
     void CreateActions();
     void CreateMenus();
