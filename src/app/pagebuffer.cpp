@@ -1,5 +1,7 @@
 #include "app/pagebuffer.h"
 
+#include <stdexcept>
+
 namespace kes {
 
 namespace {
@@ -11,21 +13,32 @@ constexpr std::size_t kSlack = 64 * 1024;
 
 }  // namespace
 
-PageBuffer::PageBuffer() {
+PageBuffer::PageBuffer() : pieceBytes_(kPieceBytes) {
     tail_.reserve(4096);
+}
+
+PageBuffer::PageBuffer(PageSink sink, std::size_t pieceBytes)
+    : sink_(std::move(sink)), pieceBytes_(pieceBytes == 0 ? 1 : pieceBytes) {
+    tail_.reserve(pieceBytes_ + kSlack);
 }
 
 void PageBuffer::seal() {
     // A word's page stays in its first piece, which grows as strings do; a long page goes on
     // in pieces of fixed capacity.
-    if (tail_.size() < kPieceBytes) return;
+    if (tail_.size() < pieceBytes_) return;
     done_ += tail_.size();
+    if (sink_) {
+        sink_(tail_);
+        tail_.clear();  // the same buffer takes the next piece
+        return;
+    }
     full_.push_back(std::move(tail_));
     tail_ = std::string();
-    tail_.reserve(kPieceBytes + kSlack);
+    tail_.reserve(pieceBytes_ + kSlack);
 }
 
 void PageBuffer::resize(std::size_t n) {
+    if (sink_ && n < done_) throw std::logic_error("page cut back into bytes already written");
     while (n < done_) {
         done_ -= full_.back().size();
         tail_ = std::move(full_.back());
@@ -44,10 +57,11 @@ std::string PageBuffer::join() && {
     return out;
 }
 
-std::vector<std::string> PageBuffer::pieces() && {
-    std::vector<std::string> out = std::move(full_);
-    if (!tail_.empty()) out.push_back(std::move(tail_));
-    return out;
+void PageBuffer::finish() {
+    if (!sink_ || tail_.empty()) return;
+    done_ += tail_.size();
+    sink_(tail_);
+    tail_.clear();
 }
 
 }  // namespace kes

@@ -174,7 +174,7 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
     r.AllDictionaries = dictNumber <= 0;
     const bool segment = options.TranslateAll && !r.NonChinese;
 
-    PageBuffer page;
+    PageBuffer page = options.PageOut ? PageBuffer(options.PageOut) : PageBuffer();
     ShownOffsets shown;
     // One reader per dictionary asked, open for the whole search.
     std::vector<std::unique_ptr<DicReader>> readers;
@@ -231,15 +231,13 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
         page += Ucs2ViewHtml(q, options.ShowUcs2);
         page += UnihanInfoHtml(q, reg.Unihan, options.ShowUnihan, options.Fonts.ChrFontface,
                                options.Fonts.DscFontface);
+        if (options.TranslateAll && r.NonChinese) page += kNoticeHtml;
+        page.finish();
     } catch (const IoError& e) {
         r.Error = e.what();
         return r;
     }
-    if (options.TranslateAll && r.NonChinese) page += kNoticeHtml;
-    if (options.PageInPieces)
-        r.PagePieces = std::move(page).pieces();
-    else
-        r.Page = std::move(page).join();
+    if (!options.PageOut) r.Page = std::move(page).join();
     return r;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/pagebuffer.h"
 #include "app/registry.h"
 #include "app/resultpage.h"
 #include "app/settings.h"
@@ -48,9 +49,9 @@ struct SearchOptions {
     // False: the entries are found and listed in DictSearchResult::Offsets, but no HTML is
     // made (the Page holds no entry blocks), for callers that print entries their own way.
     bool RenderPage = true;
-    // True: the page is left in SearchResult::PagePieces (for writing it out as it is) and
-    // Page stays empty.
-    bool PageInPieces = false;
+    // When set, the page is written here as it is made, in order, and SearchResult::Page
+    // stays empty; a sink that fails (IoError) ends the search with its error.
+    PageSink PageOut;
 };
 SearchOptions SearchOptionsOf(const Settings& s);
 
@@ -89,8 +90,6 @@ struct SearchResult {
     std::vector<DictSearchResult> Dicts;
     // The complete page body; valid only when Error is empty.
     std::string Page;
-    // With SearchOptions::PageInPieces: the page body in pieces, in order.
-    std::vector<std::string> PagePieces;
     // The text of an input/output error that ended the search: the window shows it and
     // keeps its page; the field and the history are already updated, and Dicts holds what
     // was gathered before the error.

@@ -1,11 +1,14 @@
 #include "cli/cli_lookup.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 #include <optional>
 
 #include <nlohmann/json.hpp>
 
+#include "app/pagebuffer.h"
 #include "app/queryflow.h"
 #include "app/registry.h"
 #include "app/settings.h"
@@ -165,25 +168,43 @@ LookupEntry LookupEntryOf(std::u16string_view line, bool searchBoth) {
     return e;
 }
 
-std::string EntryPlainText(std::u16string_view line, bool searchBoth) {
+void AppendEntryPlainText(std::string& out, std::u16string_view line, bool searchBoth) {
     LookupEntry e = LookupEntryOf(line, searchBoth);
-    std::string out = e.Forms[0];
+    out += e.Forms[0];
     if (e.Forms.size() > 1) {
         out += " [";
-        for (std::size_t i = 1; i < e.Forms.size(); ++i)
-            out += (i > 1 ? ", " : "") + e.Forms[i];
+        for (std::size_t i = 1; i < e.Forms.size(); ++i) {
+            if (i > 1) out += ", ";
+            out += e.Forms[i];
+        }
         out += "]";
     } else if (e.Simplified != e.Traditional) {
-        out += " (" + e.Simplified + ")";
+        out += " (";
+        out += e.Simplified;
+        out += ")";
     }
-    if (!e.Pinyin.empty()) out += "  " + e.Pinyin;
+    if (!e.Pinyin.empty()) {
+        out += "  ";
+        out += e.Pinyin;
+    }
     out += '\n';
     for (const LookupSense& s : e.Senses) {
-        for (const std::string& l : s.Lines)
-            out += "  " + l + '\n';
-        for (const std::string& n : s.Notes)
-            out += "    " + n + '\n';
+        for (const std::string& l : s.Lines) {
+            out += "  ";
+            out += l;
+            out += '\n';
+        }
+        for (const std::string& n : s.Notes) {
+            out += "    ";
+            out += n;
+            out += '\n';
+        }
     }
+}
+
+std::string EntryPlainText(std::u16string_view line, bool searchBoth) {
+    std::string out;
+    AppendEntryPlainText(out, line, searchBoth);
     return out;
 }
 
@@ -270,7 +291,25 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     if (a.ucs2) options.ShowUcs2 = true;
     if (a.unihan) options.ShowUnihan = true;
     options.RenderPage = a.html;  // plain text is made from the entry lines themselves
-    options.PageInPieces = a.html;
+
+    // What the lookup prints goes out as it is made; a write that fails (a full disk behind a
+    // redirect, a closed pipe) ends the lookup with its reason.
+    PageSink writeOut = [&out](std::string_view bytes) {
+        errno = 0;
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out) throw IoError("standard output", errno != 0 ? std::strerror(errno) : "write failed");
+    };
+    auto flushOut = [&out, &err]() {
+        errno = 0;
+        out.flush();
+        if (out) return true;
+        err << "kestrune lookup: "
+            << IoError("standard output", errno != 0 ? std::strerror(errno) : "write failed").what()
+            << '\n'
+            << std::flush;
+        return false;
+    };
+    if (a.html) options.PageOut = writeOut;
 
     Registry reg;
     RegistryCallbacks cb;
@@ -312,17 +351,16 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
         found = found || !d.Pieces.empty();
 
     if (a.html) {
-        for (const std::string& piece : r.PagePieces)
-            out << piece;
-        out << std::flush;
+        if (!flushOut()) return 2;
         return found ? 0 : 1;
     }
     try {
         if (a.json) {
-            out << LookupJson(reg, r, options) << std::flush;
+            writeOut(LookupJson(reg, r, options));
+            if (!flushOut()) return 2;
             return found ? 0 : 1;
         }
-        std::string text;
+        PageBuffer text(writeOut);
         // Per dictionary its description and the entries of the pieces that `wanted` accepts.
         auto appendDicts = [&](const auto& wanted) {
             bool firstDict = true;
@@ -332,15 +370,19 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
                 for (std::size_t p = 0; p < d.Pieces.size(); ++p) {
                     if (!wanted(d.Pieces[p])) continue;
                     if (!data) {
-                        if (!firstDict) text += '\n';
+                        if (!firstDict) text += "\n";
                         firstDict = false;
-                        text += Utf16ToUtf8(dic.Description) + '\n';
-                        data.emplace(DataPathOf(dic, reg.Folder), OpenMode::Read);
+                        text += Utf16ToUtf8(dic.Description);
+                        text += "\n";
+                        data.emplace();
+                        data->openView(reg.Views->get(DataPathOf(dic, reg.Folder)));
                         data->setReadAhead(1024);
                     }
                     for (int32_t off : d.Offsets[p]) {
                         data->seek(off);
-                        text += EntryPlainText(ReadUcs2Line(*data), options.SearchBoth);
+                        AppendEntryPlainText(text.tail(), ReadUcs2Line(*data),
+                                             options.SearchBoth);
+                        text.seal();
                     }
                 }
             }
@@ -349,7 +391,7 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
             appendDicts([](const std::u16string&) { return true; });
         } else {
             for (const std::u16string& key : r.Searched) {
-                text += (text.empty() ? "" : "\n") + PinyinResultsText(key) + "\n\n";
+                text += (text.size() == 0 ? "" : "\n") + PinyinResultsText(key) + "\n\n";
                 appendDicts([&key](const std::u16string& piece) { return piece == key; });
             }
         }
@@ -357,18 +399,19 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
             std::string ucs2 = "UCS-2:";
             for (const std::string& code : Ucs2Codes(r.Query))
                 ucs2 += " " + code;
-            text += (text.empty() ? "" : "\n") + ucs2 + '\n';
+            text += (text.size() == 0 ? "" : "\n") + ucs2 + '\n';
         }
         auto unihan = UnihanLinesOf(r.Query, reg.Unihan, options.ShowUnihan);
         if (!unihan.empty()) {
-            text += (text.empty() ? "" : "\n") + std::string("Unicode: ") +
+            text += (text.size() == 0 ? "" : "\n") + std::string("Unicode: ") +
                     Utf16ToUtf8(r.Query.substr(0, 1)) + '\n';
             for (const UnihanLine& l : unihan)
                 text += "  " + l.Tag + "  " + l.Value + '\n';
         }
         if (options.TranslateAll && r.NonChinese)
-            text += (text.empty() ? "" : "\n") + std::string(kBlockedNotice) + '\n';
-        out << text << std::flush;
+            text += (text.size() == 0 ? "" : "\n") + std::string(kBlockedNotice) + '\n';
+        text.finish();
+        if (!flushOut()) return 2;
     } catch (const IoError& e) {
         err << "kestrune lookup: " << e.what() << '\n' << std::flush;
         return 2;

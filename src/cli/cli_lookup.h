@@ -46,5 +46,7 @@ LookupEntry LookupEntryOf(std::u16string_view line, bool searchBoth);
 
 // The plain-text form of one entry line, ending with a line feed.
 std::string EntryPlainText(std::u16string_view line, bool searchBoth);
+// The same text appended to `out`.
+void AppendEntryPlainText(std::string& out, std::u16string_view line, bool searchBoth);
 
 }  // namespace kes

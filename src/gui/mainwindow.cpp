@@ -73,8 +73,8 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
     : QMainWindow(parent),
       folder_(programFolder),
       forms_(forms),
-      pageFactory_(std::move(pageFactory)),
-      autostart_(autostart) {
+      autostart_(autostart),
+      pageFactory_(std::move(pageFactory)) {
     setObjectName(QStringLiteral("fmMain"));
     setWindowTitle(QStringLiteral("Kestrune"));
     setWindowIcon(AppIcon());

@@ -334,6 +334,21 @@ std::string LiteralPage(const Registry& reg, const std::u16string& q, const Sear
     return page;
 }
 
+std::u16string RandomText(const std::u16string& alphabet, std::size_t n, std::mt19937& rng) {
+    std::u16string text;
+    while (text.size() < n)
+        text += alphabet[rng() % alphabet.size()];
+    return text;
+}
+
+// "Translate text" with or without both forms.
+SearchOptions CutOptions(bool both) {
+    SearchOptions o;
+    o.TranslateAll = true;
+    o.SearchBoth = both;
+    return o;
+}
+
 TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
     // Characters with traditional/simplified pairs, so both settings of the option matter;
     // the large alphabet gives nodes with many children (those are looked up by index).
@@ -363,14 +378,9 @@ TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
         Registry reg = Discover(dir);
         ASSERT_EQ(reg.Dicts.size(), 2u);
         for (int t = 0; t < 8; ++t) {
-            std::u16string text;
-            int len = 1 + static_cast<int>(rng() % 24);
-            for (int k = 0; k < len; ++k)
-                text += alphabet[rng() % alphabet.size()];
+            const std::u16string text = RandomText(alphabet, 1 + rng() % 24, rng);
             for (bool both : {true, false}) {
-                SearchOptions o;
-                o.TranslateAll = true;
-                o.SearchBoth = both;
+                SearchOptions o = CutOptions(both);
                 QueryHistory h;
                 SearchResult r = RunSearch(reg, h, text, 0, true, o);
                 ASSERT_TRUE(r.ok()) << r.Error;
@@ -394,6 +404,60 @@ TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
         }
     }
     EXPECT_GT(found, 10);  // the comparison saw real hits
+}
+
+// A page written out as it is made (the command line's --html) is the page the window gets,
+// byte for byte, over many pieces; a write that fails ends the search with its error.
+TEST(SearchSegmentation, PageWrittenOutEqualsThePageKept) {
+    std::u16string alphabet = W("国國学學生中人大");
+    for (char16_t c = 0x4E00; alphabet.size() < 60; ++c)
+        alphabet += c;
+    std::mt19937 rng(99);
+    TempDir dir;
+    for (int d = 0; d < 2; ++d) {
+        std::vector<std::string> lines;
+        for (int e = 0; e < 400; ++e) {
+            std::u16string word;
+            for (int k = 0, len = 1 + static_cast<int>(rng() % 3); k < len; ++k)
+                word += alphabet[rng() % alphabet.size()];
+            lines.push_back(Utf16ToUtf8(word) + " [pin" + std::to_string(e) + "] /sense " +
+                            std::to_string(e) + "/other [bs]x[be]|note/");
+        }
+        MakeDict(dir, "d" + std::to_string(d), "D" + std::to_string(d), lines);
+    }
+    Registry reg = Discover(dir);
+    const std::u16string text = RandomText(alphabet, 6000, rng);
+    for (bool both : {true, false}) {
+        SearchOptions o = CutOptions(both);
+        QueryHistory h;
+        const SearchResult kept = RunSearch(reg, h, text, 0, true, o);
+        ASSERT_TRUE(kept.ok()) << kept.Error;
+        ASSERT_GT(kept.Page.size(), 3 * PageBuffer::kSinkPieceBytes);
+        std::string written;
+        int writes = 0;
+        o.PageOut = [&](std::string_view bytes) {
+            written += bytes;
+            ++writes;
+        };
+        const SearchResult streamed = RunSearch(reg, h, text, 0, true, o);
+        ASSERT_TRUE(streamed.ok()) << streamed.Error;
+        EXPECT_EQ(streamed.Page, "");
+        EXPECT_GT(writes, 3);
+        EXPECT_TRUE(written == kept.Page) << "both " << both;
+        ASSERT_EQ(streamed.Dicts.size(), kept.Dicts.size());
+        for (std::size_t i = 0; i < kept.Dicts.size(); ++i) {
+            EXPECT_EQ(streamed.Dicts[i].Pieces, kept.Dicts[i].Pieces);
+            EXPECT_EQ(streamed.Dicts[i].Words, kept.Dicts[i].Words);
+        }
+        // The second write fails: the search ends with that error, nothing more is written.
+        writes = 0;
+        o.PageOut = [&](std::string_view) {
+            if (++writes == 2) throw IoError("standard output", "No space left on device");
+        };
+        const SearchResult failed = RunSearch(reg, h, text, 0, true, o);
+        EXPECT_EQ(failed.Error, "No space left on device: standard output");
+        EXPECT_EQ(writes, 2);
+    }
 }
 
 TEST(SearchSegmentation, SegmentTextGivesThePieces) {

@@ -38,21 +38,22 @@ struct Outcome {
     std::string err;
 };
 
-// Runs the program binary with KESTRUNE_HOME = home.
+// Runs the program binary with KESTRUNE_HOME = home; standard output goes to `outPath` when
+// given (then Outcome::out stays empty).
 Outcome Lookup(const TempDir& home, const std::vector<std::string>& args,
-               const std::string& stdinText = "") {
+               const std::string& stdinText = "", const std::string& outPath = "") {
     std::string cmd =
         "KESTRUNE_HOME=" + Quote(home.path()) + " " + Quote(KESTRUNE_BINARY) + " lookup";
     for (const std::string& a : args)
         cmd += " " + Quote(a);
     TempDir io;
     WriteBytes(io.file("in"), stdinText);
-    cmd +=
-        " <" + Quote(io.file("in")) + " >" + Quote(io.file("out")) + " 2>" + Quote(io.file("err"));
+    cmd += " <" + Quote(io.file("in")) + " >" + Quote(outPath.empty() ? io.file("out") : outPath) +
+           " 2>" + Quote(io.file("err"));
     int status = std::system(cmd.c_str());
     Outcome r;
     r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadBytes(io.file("out"));
+    if (outPath.empty()) r.out = ReadBytes(io.file("out"));
     r.err = ReadBytes(io.file("err"));
     return r;
 }
@@ -283,6 +284,34 @@ TEST_F(LookupCommand, ErrorsExitWithTwo) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err.rfind("kestrune lookup: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("main.idx"), std::string::npos) << r.err;
+}
+
+// Output that cannot be written (a full disk behind the redirect) is an error, in every
+// form, also when a long page has been written in part.
+TEST_F(LookupCommand, OutputThatCannotBeWrittenExitsWithTwo) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    std::string longText;
+    for (int i = 0; i < 20000; ++i)
+        longText += i % 3 == 0 ? "中國" : (i % 3 == 1 ? "我是" : "學生");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> runs = {
+        {{"中"}, ""},
+        {{"--html", "中"}, ""},
+        {{"--json", "中"}, ""},
+        {{"--translate-all", "-"}, longText},
+        {{"--translate-all", "--html", "-"}, longText},
+    };
+    for (const auto& [args, input] : runs) {
+        Outcome r = Lookup(home, args, input, "/dev/full");
+        EXPECT_EQ(r.code, 2) << args[0];
+        EXPECT_EQ(r.err, "kestrune lookup: No space left on device: standard output\n") << args[0];
+    }
+    // The same long page written where there is room is complete.
+    Outcome ok = Lookup(home, {"--translate-all", "--html", "-"}, longText);
+    EXPECT_EQ(ok.code, 0);
+    SearchOptions o;
+    o.TranslateAll = true;
+    EXPECT_GT(ok.out.size(), 2 * PageBuffer::kSinkPieceBytes);
+    EXPECT_TRUE(ok.out == PageOf(longText.c_str(), o));
 }
 
 TEST(EntryPlainTextForm, FormsSensesNotesAndTokens) {
