@@ -289,5 +289,15 @@ TEST_F(EntryProgram, HelpListsTheCommands) {
     EXPECT_EQ(r.out, UsageText({ProgramFolderKind::Environment, home.path(), ""}));
 }
 
+TEST_F(EntryProgram, HelpThatCannotBeWrittenIsAnError) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    const std::string cmd = "KESTRUNE_HOME=" + Quote(home.path()) + " " + Quote(KESTRUNE_BINARY) +
+                            " --help >/dev/full 2>" + Quote(scratch.file("stderr"));
+    const int rc = std::system(cmd.c_str());
+    EXPECT_EQ(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, 2);
+    EXPECT_EQ(ReadBytes(scratch.file("stderr")),
+              "kestrune: No space left on device: standard output\n");
+}
+
 }  // namespace
 }  // namespace kes
