@@ -3,10 +3,12 @@
 #include <QOpenGLContext>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
 #include "ui/pageloader.h"
+#include "webpage/engineflags.h"
 #include "webpage/webpageview.h"
 
 // The toolkit's context that the engine's contexts share with (exported by QtGui, not in its
@@ -19,7 +21,8 @@ namespace {
 
 // The engine draws its pages in software: a dictionary page needs no graphics card, and the
 // viewer then never loads a graphics driver (with a software one, the largest library of the
-// whole process) nor keeps graphics contexts for the page. Said once, before the engine starts.
+// whole process) nor keeps graphics contexts for the page. Said once, before the engine starts,
+// with the engine's other flags.
 void ChooseSoftwareDrawing() {
     static bool done = false;
     if (done) return;
@@ -28,12 +31,11 @@ void ChooseSoftwareDrawing() {
     // The engine reads the shared context's format as it starts and fails without one; one
     // that is never created serves, as nothing draws through it.
     if (!qt_gl_global_share_context()) qt_gl_set_global_share_context(new QOpenGLContext());
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (!flags.contains("--disable-gpu")) {
-        if (!flags.isEmpty()) flags += ' ';
-        flags += "--disable-gpu";
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-    }
+    const std::string flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").toStdString();
+    const bool sandboxOff =
+        kes::webpage::SandboxTurnedOff(std::getenv("QTWEBENGINE_DISABLE_SANDBOX"), flags);
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            QByteArray::fromStdString(kes::webpage::EngineFlags(flags, sandboxOff)));
 }
 
 }  // namespace

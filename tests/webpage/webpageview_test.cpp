@@ -12,6 +12,7 @@
 
 #include "app/resultpage.h"
 #include "support/windowtest.h"
+#include "webpage/engineflags.h"
 #include "webpage/webpageview.h"
 
 using PageView = kes::webpage::WebPageView;
@@ -53,6 +54,29 @@ class PageViewTest : public QObject {
         QFile f(plainPath_);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(kEmptyPage);
+    }
+
+    // The engine's flags: the user's kept, software drawing always, the direct start of the
+    // helper process only with the sandbox off (the engine refuses it otherwise).
+    void engineFlagsAddOnlyWhatIsMissing() {
+        using kes::webpage::EngineFlags;
+        using kes::webpage::SandboxTurnedOff;
+        QCOMPARE(EngineFlags("", false), std::string("--disable-gpu"));
+        QCOMPARE(EngineFlags("", true), std::string("--disable-gpu --no-zygote"));
+        QCOMPARE(EngineFlags("--lang=de --disable-gpu", true),
+                 std::string("--lang=de --disable-gpu --no-zygote"));
+        QCOMPARE(EngineFlags("--no-zygote --disable-gpu", true),
+                 std::string("--no-zygote --disable-gpu"));
+        QCOMPARE(EngineFlags("--zygote-cmd-prefix=x", true),
+                 std::string("--zygote-cmd-prefix=x --disable-gpu --no-zygote"));
+        QCOMPARE(EngineFlags("--disable-gpu-compositing", false),
+                 std::string("--disable-gpu-compositing --disable-gpu"));
+        QVERIFY(SandboxTurnedOff("1", ""));
+        QVERIFY(SandboxTurnedOff("yes", ""));
+        QVERIFY(!SandboxTurnedOff("0", ""));
+        QVERIFY(!SandboxTurnedOff("", ""));
+        QVERIFY(!SandboxTurnedOff(nullptr, "--no-sandboxes"));
+        QVERIFY(SandboxTurnedOff(nullptr, "--lang=de --no-sandbox"));
     }
 
     void bodySetBeforeLoadIsApplied() {
