@@ -80,6 +80,7 @@ std::string ParseArgs(const std::vector<std::string>& args, LookupArgs& a) {
 
 // Drops the markup tokens that only style the page.
 std::u16string WithoutStyleTokens(std::u16string s) {
+    if (s.find(u'[') == std::u16string::npos) return s;
     for (const char* token : {"[bs]", "[be]", "[cs]", "[ce]"})
         s = ReplaceAllNoCase(s, U(token), u"");
     return s;
@@ -87,6 +88,7 @@ std::u16string WithoutStyleTokens(std::u16string s) {
 
 // Splits at every "[br]" (letter case ignored).
 std::vector<std::u16string> SplitBreaks(const std::u16string& s) {
+    if (s.find(u'[') == std::u16string::npos && s.find(u'\n') == std::u16string::npos) return {s};
     std::u16string marked = ReplaceAllNoCase(s, u"[br]", u"\n");
     std::vector<std::u16string> parts;
     std::size_t start = 0;
