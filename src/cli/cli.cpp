@@ -85,4 +85,33 @@ std::string UsageText(const ProgramFolderChoice& folder) {
            "XDG_RUNTIME_DIR (or in /tmp/kestrune-UID when that is not set).\n";
 }
 
+std::string ParseFileCommandArgs(const std::vector<std::string>& args,
+                                 const std::function<bool(const std::string& option)>& flag,
+                                 const std::string& tooMany, const std::string& missing,
+                                 FileCommandArgs& out) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!optionsEnded && a.size() > 1 && a[0] == '-') {
+            if (a == "--") {
+                optionsEnded = true;
+            } else if (a == "--help" || a == "-h") {
+                out.help = true;
+            } else if (a == "--name") {
+                if (i + 1 >= args.size()) return "Option --name needs a text";
+                out.name = args[++i];
+            } else if (a.rfind("--name=", 0) == 0) {
+                out.name = a.substr(7);
+            } else if (!flag(a)) {
+                return "Unknown option: " + a;
+            }
+            continue;
+        }
+        if (!out.file.empty()) return tooMany + a;
+        out.file = a;
+    }
+    if (out.help || !out.file.empty()) return {};
+    return missing;
+}
+
 }  // namespace kes

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,22 @@ class ProgressLine {
     bool shown_ = false;
     int last_ = -1;
 };
+
+// The arguments of a command that takes one file and options. "--" ends the options, "--help"
+// or "-h" asks for the usage, "--name TEXT" or "--name=TEXT" gives the name; every other option
+// goes to `flag`, which returns false for one it does not know.
+struct FileCommandArgs {
+    std::string file;
+    std::optional<std::string> name;
+    bool help = false;
+};
+// Returns an error text, empty when the arguments are sound. `tooMany` begins the error for a
+// second file (the file follows it); `missing` is the error when no file is given (and no
+// help asked for).
+std::string ParseFileCommandArgs(const std::vector<std::string>& args,
+                                 const std::function<bool(const std::string& option)>& flag,
+                                 const std::string& tooMany, const std::string& missing,
+                                 FileCommandArgs& out);
 
 // Writes `text` and a line feed to stderr and flushes it.
 void PrintLine(const std::string& text);

@@ -13,32 +13,19 @@ constexpr const char* kImportUsage = "Usage: kestrune import FILE [--name TEXT] 
 
 // Parses the arguments; returns an error text, or an empty string when they are sound.
 std::string ParseImportArgs(const std::vector<std::string>& args, ImportRequest& out, bool& help) {
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (!optionsEnded && a.size() > 1 && a[0] == '-') {
-            if (a == "--") {
-                optionsEnded = true;
-            } else if (a == "--help" || a == "-h") {
-                help = true;
-            } else if (a == "--replace") {
-                out.replace = true;
-            } else if (a == "--name") {
-                if (i + 1 >= args.size()) return "Option --name needs a text";
-                out.name = args[++i];
-            } else if (a.rfind("--name=", 0) == 0) {
-                out.name = a.substr(7);
-            } else {
-                return "Unknown option: " + a;
-            }
-            continue;
-        }
-        if (!out.sourcePath.empty()) return "Only one file can be imported at a time: " + a;
-        out.sourcePath = a;
-    }
-    if (help) return {};
-    if (out.sourcePath.empty()) return "No file given";
-    return {};
+    FileCommandArgs a;
+    const std::string error = ParseFileCommandArgs(
+        args,
+        [&out](const std::string& option) {
+            if (option != "--replace") return false;
+            out.replace = true;
+            return true;
+        },
+        "Only one file can be imported at a time: ", "No file given", a);
+    out.sourcePath = a.file;
+    out.name = a.name;
+    help = a.help;
+    return error;
 }
 
 }  // namespace

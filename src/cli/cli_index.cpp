@@ -17,46 +17,24 @@ constexpr const char* kIndexUsage =
     "[--pinyin|--no-pinyin]\n";
 
 struct IndexArgs {
-    std::string dataPath;
-    std::optional<std::string> name;
+    FileCommandArgs file;
     IndexBuildOptions options;
-    bool help = false;
 };
 
 // Parses the arguments; returns an error text, or an empty string when they are sound.
 std::string ParseIndexArgs(const std::vector<std::string>& args, IndexArgs& out) {
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (!optionsEnded && a.size() > 1 && a[0] == '-') {
-            if (a == "--") {
-                optionsEnded = true;
-            } else if (a == "--help" || a == "-h") {
-                out.help = true;
-            } else if (a == "--words") {
-                out.options.AddDescToIndex = true;
-            } else if (a == "--no-words") {
-                out.options.AddDescToIndex = false;
-            } else if (a == "--pinyin") {
-                out.options.AddPinToIndex = true;
-            } else if (a == "--no-pinyin") {
-                out.options.AddPinToIndex = false;
-            } else if (a == "--name") {
-                if (i + 1 >= args.size()) return "Option --name needs a text";
-                out.name = args[++i];
-            } else if (a.rfind("--name=", 0) == 0) {
-                out.name = a.substr(7);
-            } else {
-                return "Unknown option: " + a;
-            }
-            continue;
-        }
-        if (!out.dataPath.empty()) return "Only one data file can be indexed at a time: " + a;
-        out.dataPath = a;
-    }
-    if (out.help) return {};
-    if (out.dataPath.empty()) return "No data file given";
-    return {};
+    return ParseFileCommandArgs(
+        args,
+        [&out](const std::string& option) {
+            if (option == "--words" || option == "--no-words")
+                out.options.AddDescToIndex = option == "--words";
+            else if (option == "--pinyin" || option == "--no-pinyin")
+                out.options.AddPinToIndex = option == "--pinyin";
+            else
+                return false;
+            return true;
+        },
+        "Only one data file can be indexed at a time: ", "No data file given", out.file);
 }
 
 }  // namespace
@@ -69,7 +47,7 @@ int RunIndexCommand(const std::vector<std::string>& args, const CommandContext& 
         std::fputs(kIndexUsage, stderr);
         return 2;
     }
-    if (a.help) {
+    if (a.file.help) {
         std::fputs(kIndexUsage, stdout);
         return 0;
     }
@@ -82,11 +60,11 @@ int RunIndexCommand(const std::vector<std::string>& args, const CommandContext& 
         PrintLine(Utf16ToUtf8(text));
     };
     callbacks.askName = [&a](const std::u16string& initial) -> std::optional<std::u16string> {
-        if (a.name) return Utf8ToUtf16(*a.name);
+        if (a.file.name) return Utf8ToUtf16(*a.file.name);
         return initial;
     };
 
-    const Outcome r = BuildIndex(a.dataPath, a.options, callbacks).outcome;
+    const Outcome r = BuildIndex(a.file.file, a.options, callbacks).outcome;
     progress.Clear();
     const std::string message = MessageWithDetail(r);
     PrintLine(message);

@@ -75,14 +75,24 @@ TEST(ImportCommand, ExitCodesAndReports) {
                   src.file("bad.txt") + "\n");
     EXPECT_EQ(NamesIn(home.path()), (std::vector<std::string>{"cedict_ts.ced", "cedict_ts.idx"}));
 
-    // Usage errors: exit 2.
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--name"}, {"--frob", "x.u8"}, {"a.u8", "b.u8"}}) {
+    // Usage errors: exit 2, the reason and the usage.
+    const std::string usage = "Usage: kestrune import FILE [--name TEXT] [--replace]\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> usageErrors = {
+        {{}, "No file given\n"},
+        {{"--name"}, "Option --name needs a text\n"},
+        {{"--frob", "x.u8"}, "Unknown option: --frob\n"},
+        {{"--words", "x.u8"}, "Unknown option: --words\n"},  // an index option
+        {{"a.u8", "b.u8"}, "Only one file can be imported at a time: b.u8\n"},
+        {{"--", "a.u8", "--replace"}, "Only one file can be imported at a time: --replace\n"},
+    };
+    for (const auto& [args, error] : usageErrors) {
         r = Import(home, args);
         EXPECT_EQ(r.code, 2) << ::testing::PrintToString(args);
-        EXPECT_NE(r.err.find("Usage: kestrune import FILE [--name TEXT] [--replace]\n"),
-                  std::string::npos);
+        EXPECT_EQ(r.err, error + usage) << ::testing::PrintToString(args);
     }
+    r = Import(home, {"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, usage);
 }
 
 }  // namespace
