@@ -1,6 +1,7 @@
 // The whole search with a fuzzed query (UTF-8 as typed or read from standard input), over a
 // small real dictionary with translation words and pinyin: every option combination the
-// first input byte chooses, a page or an error, never a crash.
+// first input byte chooses, a page or an error, never a crash; the page written out as it is
+// made equals the page kept.
 #include <cstdint>
 #include <string>
 
@@ -39,5 +40,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     QueryHistory history;
     SearchResult r = RunSearch(*reg, history, Utf8ToUtf16(query), dictNumber, true, o);
     if (!r.ok()) __builtin_trap();  // the dictionary is sound: no search may fail
+    if (data[0] & 32) {
+        // Written out as it is made, the page is the same, byte for byte.
+        std::string written;
+        o.PageOut = [&written](std::string_view bytes) { written += bytes; };
+        SearchResult streamed = RunSearch(*reg, history, Utf8ToUtf16(query), dictNumber, true, o);
+        if (!streamed.ok() || !streamed.Page.empty() || written != r.Page) __builtin_trap();
+    }
     return 0;
 }
