@@ -1,5 +1,7 @@
 #include "app/viewerargs.h"
 
+#include <charconv>
+
 namespace kes {
 
 namespace {
@@ -13,13 +15,10 @@ constexpr char kResumeOption[] = "--resume";
 
 // A descriptor number as written by ViewerArguments: -1 or 0..INT_MAX in decimal.
 std::optional<int> Descriptor(const std::string& text) {
-    if (text == "-1") return -1;
-    if (text.empty() || text.size() > 9) return std::nullopt;
     int n = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        n = n * 10 + (c - '0');
-    }
+    const char* end = text.data() + text.size();
+    const auto [stop, ec] = std::from_chars(text.data(), end, n);
+    if (ec != std::errc() || stop != end || n < -1) return std::nullopt;
     return n;
 }
 

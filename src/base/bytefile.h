@@ -139,6 +139,8 @@ void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to);
 std::string ReadSmallFile(const std::string& path, int64_t maxBytes);
 
 bool FileExists(const std::string& path);
+// True when anything (a file, a folder, a dangling link) has this name.
+bool NameExists(const std::string& path);
 // True when both paths name one existing file (the same device and inode).
 bool SameFileAs(const std::string& a, const std::string& b);
 // Byte size of a file; throws IoError when it cannot be read.

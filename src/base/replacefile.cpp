@@ -283,11 +283,6 @@ void ReplaceFileContents(const std::string& target, const std::function<void(Byt
 
 namespace {
 
-bool NameExists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 // The names of one pair replacement (see CommitPair).
 struct PairNames {
     std::string first;   // the real first file
@@ -478,8 +473,12 @@ int FinishInterruptedPairs(const std::string& first, const std::string& second) 
 }
 
 std::vector<std::string> PairLeftoverTargets(const std::string& folder) {
+    return PairLeftoverTargets(NamesInFolder(folder));
+}
+
+std::vector<std::string> PairLeftoverTargets(const std::vector<std::string>& names) {
     std::vector<std::string> targets;
-    for (const std::string& name : NamesInFolder(folder)) {
+    for (const std::string& name : names) {
         for (const char* suffix : {".new", ".old", ".drop"}) {
             const std::size_t tail = 1 + kIdDigits + std::strlen(suffix);
             if (name.size() <= tail) continue;

@@ -125,6 +125,8 @@ int FinishInterruptedPairs(const std::string& first, const std::string& second);
 // The names of the files in `folder` that have leftovers of a pair replacement
 // ("<name>.<h>.new", ".old" or ".drop"), sorted, each once.
 std::vector<std::string> PairLeftoverTargets(const std::string& folder);
+// The same of the file names `names` of one folder.
+std::vector<std::string> PairLeftoverTargets(const std::vector<std::string>& names);
 
 // Replaces `target` with what `write` puts into the file it is given (see FileReplacement).
 // Any exception of `write` or of the replacement leaves the old file untouched and no

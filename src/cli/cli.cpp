@@ -3,9 +3,12 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "base/bytefile.h"
 #include "cli/launch.h"
 
 namespace kes {
@@ -112,6 +115,26 @@ std::string ParseFileCommandArgs(const std::vector<std::string>& args,
     }
     if (out.help || !out.file.empty()) return {};
     return missing;
+}
+
+namespace {
+
+[[noreturn]] void OutputFailed() {
+    throw IoError("standard output", errno != 0 ? std::strerror(errno) : "write failed");
+}
+
+}  // namespace
+
+void WriteOutput(std::ostream& out, std::string_view bytes) {
+    errno = 0;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) OutputFailed();
+}
+
+void FlushOutput(std::ostream& out) {
+    errno = 0;
+    out.flush();
+    if (!out) OutputFailed();
 }
 
 }  // namespace kes

@@ -4,7 +4,9 @@
 
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/programfolder.h"
@@ -53,6 +55,12 @@ std::string ParseFileCommandArgs(const std::vector<std::string>& args,
                                  const std::function<bool(const std::string& option)>& flag,
                                  const std::string& tooMany, const std::string& missing,
                                  FileCommandArgs& out);
+
+// Writes `bytes` to a command's standard output `out`, or flushes it; a write that fails (a
+// full disk behind a redirect, a closed pipe) throws IoError naming "standard output" with
+// the system's reason.
+void WriteOutput(std::ostream& out, std::string_view bytes);
+void FlushOutput(std::ostream& out);
 
 // Writes `text` and a line feed to stderr and flushes it.
 void PrintLine(const std::string& text);

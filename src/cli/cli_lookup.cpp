@@ -1,8 +1,6 @@
 #include "cli/cli_lookup.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <iterator>
 #include <optional>
 
@@ -294,23 +292,9 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     if (a.unihan) options.ShowUnihan = true;
     options.RenderPage = a.html;  // plain text is made from the entry lines themselves
 
-    // What the lookup prints goes out as it is made; a write that fails (a full disk behind a
-    // redirect, a closed pipe) ends the lookup with its reason.
-    PageSink writeOut = [&out](std::string_view bytes) {
-        errno = 0;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        if (!out) throw IoError("standard output", errno != 0 ? std::strerror(errno) : "write failed");
-    };
-    auto flushOut = [&out, &err]() {
-        errno = 0;
-        out.flush();
-        if (out) return true;
-        err << "kestrune lookup: "
-            << IoError("standard output", errno != 0 ? std::strerror(errno) : "write failed").what()
-            << '\n'
-            << std::flush;
-        return false;
-    };
+    // What the lookup prints goes out as it is made; a write that fails ends the lookup with
+    // its reason.
+    const PageSink writeOut = [&out](std::string_view bytes) { WriteOutput(out, bytes); };
     if (a.html) options.PageOut = writeOut;
 
     Registry reg;
@@ -352,14 +336,14 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     for (const DictSearchResult& d : r.Dicts)
         found = found || !d.Pieces.empty();
 
-    if (a.html) {
-        if (!flushOut()) return 2;
-        return found ? 0 : 1;
-    }
     try {
+        if (a.html) {
+            FlushOutput(out);
+            return found ? 0 : 1;
+        }
         if (a.json) {
-            writeOut(LookupJson(reg, r, options));
-            if (!flushOut()) return 2;
+            WriteOutput(out, LookupJson(reg, r, options));
+            FlushOutput(out);
             return found ? 0 : 1;
         }
         PageBuffer text(writeOut);
@@ -413,7 +397,7 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
         if (options.TranslateAll && r.NonChinese)
             text += (text.size() == 0 ? "" : "\n") + std::string(kBlockedNotice) + '\n';
         text.finish();
-        if (!flushOut()) return 2;
+        FlushOutput(out);
     } catch (const IoError& e) {
         err << "kestrune lookup: " << e.what() << '\n' << std::flush;
         return 2;

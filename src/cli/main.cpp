@@ -2,12 +2,11 @@
 // "--help") end here without loading the toolkit; "show", "popup" and the start without a
 // command go to the viewer of this user that runs already, or else become the viewer
 // executable (same process).
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "base/bytefile.h"
 #include "cli/cli.h"
 #include "cli/cli_import.h"
 #include "cli/cli_index.h"
@@ -24,13 +23,14 @@ int main(int argc, char** argv) {
     const std::string executableFolder = kes::ExecutableFolder();
     const kes::ProgramFolderChoice folder = kes::ChooseThisProgramFolder(executableFolder);
     if (decision.branch == kes::EntryBranch::Help) {
-        errno = 0;
-        std::cout << kes::UsageText(folder) << std::flush;
-        if (std::cout) return 0;
-        std::cerr << "kestrune: " << (errno != 0 ? std::strerror(errno) : "write failed")
-                  << ": standard output\n"
-                  << std::flush;
-        return 2;
+        try {
+            kes::WriteOutput(std::cout, kes::UsageText(folder));
+            kes::FlushOutput(std::cout);
+            return 0;
+        } catch (const kes::IoError& e) {
+            std::cerr << "kestrune: " << e.what() << '\n' << std::flush;
+            return 2;
+        }
     }
     kes::CommandContext ctx;
     ctx.programFolder = folder.folder;

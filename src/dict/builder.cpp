@@ -65,12 +65,6 @@ constexpr std::array<char, kLastFolded - kFirstFolded + 1> MakePinyinFoldTable()
 constexpr std::array<char, kLastFolded - kFirstFolded + 1> PinyinFoldTable = MakePinyinFoldTable();
 static_assert(PinyinFoldTable.size() == 384);
 
-// True when anything (a file, a folder, a dangling link) has this name.
-bool PathExists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 // Files the keys of one entry line. The parts of the line are views into the line itself
 // or into buffers that are reused from line to line.
 class LineFiler {
@@ -597,7 +591,7 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
     const std::string indexPath = ChangeExtension(dataPath, ".idx");
     IndexBuildResult result;
     result.indexPath = indexPath;
-    if (PathExists(indexPath)) {
+    if (NameExists(indexPath)) {
         result.alreadyExists = true;
         result.outcome.message = ExistsMessage(indexPath);
         return result;
@@ -626,15 +620,18 @@ int FinishDictionaryReplacements(const std::string& folder) {
         const std::string ext = name.size() > 4 ? name.substr(name.size() - 4) : std::string();
         if (ext == ".ced" || ext == ".idx") stems.push_back(name.substr(0, name.size() - 4));
     };
-    for (const std::string& name : PairLeftoverTargets(folder))
-        addStem(name);
-    // A linked dictionary keeps its leftovers beside the real files (its link may dangle while
-    // the real file has stepped aside).
+    // One reading of the folder. A linked dictionary keeps its leftovers beside the real
+    // files (its link may dangle while the real file has stepped aside).
+    std::vector<std::string> names;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
-        if (it->is_symlink(ec)) addStem(it->path().filename().string());
+        names.push_back(it->path().filename().string());
+        std::error_code linkError;  // an entry that went meanwhile ends nothing
+        if (it->is_symlink(linkError)) addStem(names.back());
     }
+    for (const std::string& name : PairLeftoverTargets(names))
+        addStem(name);
     std::sort(stems.begin(), stems.end());
     stems.erase(std::unique(stems.begin(), stems.end()), stems.end());
     int finished = 0;

@@ -180,14 +180,9 @@ class Converter {
     std::string bytes_;
 };
 
-bool NameTaken(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 // The refusal to overwrite an existing dictionary; names the first file of the pair taken.
 std::string TakenMessage(const ImportResult& r, const std::string& folder) {
-    const std::string& taken = NameTaken(r.dataPath) ? r.dataPath : r.indexPath;
+    const std::string& taken = NameExists(r.dataPath) ? r.dataPath : r.indexPath;
     return "ERROR: " + BaseName(taken) + " already exists in " + folder +
            "! Use --replace to replace the dictionary.";
 }
@@ -237,7 +232,7 @@ ImportResult ImportCedict(const ImportRequest& request, const IndexBuildCallback
     const std::string failed = "ERROR: " + sourceName + " was not imported";
     // What an earlier import (or any dictionary replacement) left when it was killed.
     FinishDictionaryReplacements(request.folder);
-    if (!request.replace && (NameTaken(result.dataPath) || NameTaken(result.indexPath))) {
+    if (!request.replace && (NameExists(result.dataPath) || NameExists(result.indexPath))) {
         outcome.message = TakenMessage(result, request.folder);
         result.exists = true;
         return result;
@@ -275,7 +270,7 @@ ImportResult ImportCedict(const ImportRequest& request, const IndexBuildCallback
             return result;
         }
         result.replaced =
-            request.replace && (NameTaken(data->realPath()) || NameTaken(index->realPath()));
+            request.replace && (NameExists(data->realPath()) || NameExists(index->realPath()));
         if (!CommitPair(*data, *index, request.replace)) {
             outcome.message = TakenMessage(result, request.folder);
             result.exists = true;

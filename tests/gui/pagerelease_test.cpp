@@ -131,6 +131,23 @@ class PageReleaseTest : public QObject {
         return w.pageView()->readBodyHtml();
     }
 
+    // A shown window after two searches (中文, then 中), its page made long and scrolled down
+    // to `y`; false when a step failed.
+    static bool ShowLongPageScrolled(TfmMain& w, int y) {
+        w.resize(500, 320);
+        if (!ShowAndRead(w).contains("To use:")) return false;
+        Type(w, QString::fromUtf8("中文"));
+        Type(w, QString::fromUtf8("中"));
+        if (!w.pageView()->waitUntilIdle()) return false;
+        std::string page = w.pageBody();
+        for (int i = 0; i < 200; ++i)
+            page += "<p>line " + std::to_string(i) + "</p>";
+        w.SetPageBody(page);
+        if (!w.pageView()->waitUntilIdle()) return false;
+        w.pageView()->evaluate(QStringLiteral("window.scrollTo(0, %1)").arg(y));
+        return QTest::qWaitFor([&] { return w.pageView()->scrollPosition().y() == y; }, 5000);
+    }
+
     // Hides the window and waits for the release.
     static bool HideUntilReleased(TfmMain& w) {
         w.setReleaseDelayMs(50);
@@ -211,19 +228,7 @@ class PageReleaseTest : public QObject {
 
     void everythingSurvivesARelease() {
         auto w = NewWindow();
-        w->resize(500, 320);
-        QVERIFY(ShowAndRead(*w).contains("To use:"));
-        Type(*w, QString::fromUtf8("中文"));
-        Type(*w, QString::fromUtf8("中"));
-        // A long page, scrolled down.
-        QVERIFY(w->pageView()->waitUntilIdle());
-        std::string page = w->pageBody();
-        for (int i = 0; i < 200; ++i)
-            page += "<p>line " + std::to_string(i) + "</p>";
-        w->SetPageBody(page);
-        QVERIFY(w->pageView()->waitUntilIdle());
-        w->pageView()->evaluate(QStringLiteral("window.scrollTo(0, 1234)"));
-        QTRY_COMPARE(w->pageView()->scrollPosition().y(), 1234.0);
+        QVERIFY(ShowLongPageScrolled(*w, 1234));
         const QString body = w->pageView()->readBodyHtml();
         const QString query = w->edtInp->text();
         const QStringList tree = TreeTexts(*w->tvMain);
@@ -247,17 +252,7 @@ class PageReleaseTest : public QObject {
     // tree with its current item, history, page body and scroll position all come back.
     void everythingSurvivesAFreshStart() {
         auto w = NewWindow();
-        w->resize(500, 320);
-        QVERIFY(ShowAndRead(*w).contains("To use:"));
-        Type(*w, QString::fromUtf8("中文"));
-        Type(*w, QString::fromUtf8("中"));
-        std::string page = w->pageBody();
-        for (int i = 0; i < 200; ++i)
-            page += "<p>line " + std::to_string(i) + "</p>";
-        w->SetPageBody(page);
-        QVERIFY(w->pageView()->waitUntilIdle());
-        w->pageView()->evaluate(QStringLiteral("window.scrollTo(0, 987)"));
-        QTRY_COMPARE(w->pageView()->scrollPosition().y(), 987.0);
+        QVERIFY(ShowLongPageScrolled(*w, 987));
         QTreeWidgetItem* dict = w->tvMain->topLevelItem(0);
         QVERIFY(dict && dict->childCount() >= 2);
         {
