@@ -192,10 +192,10 @@ bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbac
     }
 
     IndexHeader header;
-    int32_t age = 0;
+    int64_t dataTime = 0;
     int64_t size = 0;
     try {
-        age = FileDosTime(dataPath);
+        dataTime = FileUnixTime(dataPath);
         size = FileSizeOf(dataPath);
         header = ReadIndexHeaderOf(indexPath);
     } catch (const IoError& e) {
@@ -205,7 +205,9 @@ bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbac
                     dataName + " wasn't used!");
         return false;
     }
-    if (header.DataSize != size || header.DataAge != age) {
+    // The index records the data file's time on the clock of the zone it was built in; a
+    // move to another zone (a packaged index, a traveller) must not make it stale.
+    if (header.DataSize != size || !DosTimeMatches(header.DataAge, dataTime)) {
         const std::u16string oldName = DescriptionText(header.Description);
         IndexBuildOptions oldOptions;  // the builder's defaults when the keys cannot be read
         try {

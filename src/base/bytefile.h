@@ -149,6 +149,14 @@ int64_t FileSizeOf(const std::string& path);
 int32_t FileDosTime(const std::string& path);
 // Converts a Unix time to a DOS date-time in local time (seconds rounded down to even).
 int32_t UnixToDosTime(int64_t unixTime);
+// The same on the clock `offsetSeconds` east of UTC, whatever the local zone.
+int32_t UnixToDosTimeAt(int64_t unixTime, int offsetSeconds);
+// True when `dosTime` is `unixTime` as a DOS date-time on the local clock or on the clock of
+// any UTC offset a zone can have (whole quarter hours within +-14 h). A DOS time names no
+// zone, so an index written in one zone is judged by this, not by the local clock alone.
+bool DosTimeMatches(int32_t dosTime, int64_t unixTime);
+// Last-write time as Unix seconds; throws IoError.
+int64_t FileUnixTime(const std::string& path);
 // Sets a file's last-write time (used by tests and tools); throws IoError.
 void SetFileUnixTime(const std::string& path, int64_t unixTime);
 bool RemoveFile(const std::string& path);

@@ -4,7 +4,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <optional>
 
 #include "app/inifile.h"
 #include "base/replacefile.h"
@@ -144,6 +147,51 @@ TEST(Registry, StaleIndexIsDeletedWithTheMessage) {
     f = Discover(dir);
     ASSERT_EQ(f.messages.size(), 1u);
     EXPECT_EQ(f.messages[0], "Index file t.idx was deleted because of changes in t.ced datafile!");
+}
+
+// Sets the local zone for one scope (a POSIX zone string, so no zone database is needed).
+class LocalZone {
+public:
+    explicit LocalZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) old_ = old;
+        ::setenv("TZ", zone, 1);
+        ::tzset();
+    }
+    ~LocalZone() {
+        if (old_) ::setenv("TZ", old_->c_str(), 1);
+        else ::unsetenv("TZ");
+        ::tzset();
+    }
+
+private:
+    std::optional<std::string> old_;
+};
+
+// An index built in one zone stays valid in every other; an edit of the same size that moves
+// the data file's time by other than whole quarter hours is still caught.
+TEST(Registry, IndexBuiltInOneZoneIsValidInEvery) {
+    TempDir dir;
+    {
+        LocalZone built("UTC0");
+        MakeDict(dir, "d", "D");
+    }
+    const std::string index = ReadBytes(dir.file("d.idx"));
+    for (const char* zone : {"<-12>12", "<+0545>-5:45", "<+14>-14", "EST5EDT,M3.2.0,M11.1.0"}) {
+        LocalZone here(zone);
+        Found f = Discover(dir);
+        EXPECT_TRUE(f.messages.empty()) << zone << ": " << (f.messages.empty() ? "" : f.messages[0]);
+        EXPECT_EQ(Order(f.reg), "d.idx=1#1 ") << zone;
+        EXPECT_EQ(ReadBytes(dir.file("d.idx")), index) << zone;
+    }
+
+    // Rewritten with the same size 37 minutes later: stale in every zone.
+    const int64_t built = FileUnixTime(dir.file("d.ced"));
+    SetFileUnixTime(dir.file("d.ced"), built + 37 * 60);
+    LocalZone here("<+0545>-5:45");
+    Found f = Discover(dir);
+    ASSERT_EQ(f.messages.size(), 1u);
+    EXPECT_EQ(f.messages[0], "Index file d.idx was deleted because of changes in d.ced datafile!");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("d.idx")));
 }
 
 // The options of an index, read from its keys, for each combination the builder offers.
