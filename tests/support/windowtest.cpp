@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QThread>
 #include <QTimer>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,32 @@ void MakeDict(const QString& folder, const QString& name, const QString& descrip
     for (const QString& line : lines)
         utf8.push_back(line.toStdString());
     MakeDict(folder.toStdString(), name.toStdString(), description.toStdString(), utf8);
+}
+
+bool BuildHasBundledCedict() {
+#ifdef KESTRUNE_CEDICT_DATA
+    return true;
+#else
+    return false;
+#endif
+}
+
+QStringList BundledCedictLines() {
+#ifdef KESTRUNE_CEDICT_DATA
+    const QByteArray bytes = ReadBytes(QStringLiteral(KESTRUNE_CEDICT_DATA));
+    if (bytes.isEmpty() || bytes.size() % 2 != 0)
+        throw std::runtime_error(
+            "the bundled CC-CEDICT is missing or damaged: " KESTRUNE_CEDICT_DATA);
+    QStringList lines =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2)
+            .split(u'\n');
+    if (lines.last().isEmpty()) lines.removeLast();
+    for (QString& line : lines)
+        if (line.endsWith(u'\r')) line.chop(1);
+    return lines;
+#else
+    throw std::runtime_error("this build does not import the bundled CC-CEDICT");
+#endif
 }
 
 void InsideModal(QDialog& dialog, std::function<void()> inside) {
