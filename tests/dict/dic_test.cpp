@@ -314,13 +314,14 @@ TEST_F(DicTest, DamagedIndexesNeverCrash) {
         wholeLookups.push_back(Lookup(q));
         wholeLists.push_back(List(W(q)));
     }
-    // Each call answers as the whole index does, answers otherwise, or throws IoError.
-    int same = 0, changed = 0, errors = 0;
-    auto count = [&](const auto& call, const auto& wholeAnswer) {
+    // Each call answers as the whole index does, answers otherwise, or throws IoError; counted
+    // apart for lookups (0) and word lists (1, which read only the index).
+    int same[2] = {}, changed[2] = {}, errors[2] = {};
+    auto count = [&](int kind, const auto& call, const auto& wholeAnswer) {
         try {
-            ++(call() == wholeAnswer ? same : changed);
+            ++(call() == wholeAnswer ? same : changed)[kind];
         } catch (const IoError&) {
-            ++errors;
+            ++errors[kind];
         }
     };
     std::mt19937 rng(12345);
@@ -333,13 +334,21 @@ TEST_F(DicTest, DamagedIndexesNeverCrash) {
         }
         WriteBytes(IndexPath(), bytes);
         for (std::size_t q = 0; q < queries.size(); ++q) {
-            count([&] { return Lookup(queries[q]); }, wholeLookups[q]);
-            count([&] { return List(W(queries[q])); }, wholeLists[q]);
+            count(
+                0, [&] { return Lookup(queries[q]); }, wholeLookups[q]);
+            count(
+                1, [&] { return List(W(queries[q])); }, wholeLists[q]);
         }
     }
-    EXPECT_GT(errors, 0) << same << " same, " << changed << " changed";
-    EXPECT_GT(same + changed, 0) << errors << " errors";
-    EXPECT_GT(changed, 0) << same << " same, " << errors << " errors";
+    for (int kind : {0, 1}) {
+        const std::string counts = std::string(kind == 0 ? "lookups: " : "word lists: ") +
+                                   std::to_string(same[kind]) + " same, " +
+                                   std::to_string(changed[kind]) + " changed, " +
+                                   std::to_string(errors[kind]) + " errors";
+        EXPECT_GT(errors[kind], 0) << counts;
+        EXPECT_GT(same[kind] + changed[kind], 0) << counts;
+        EXPECT_GT(changed[kind], 0) << counts;
+    }
 }
 
 // A chain of nodes far deeper than any call stack could follow by recursion.
