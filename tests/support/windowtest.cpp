@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QThread>
 #include <QTimer>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -61,21 +60,17 @@ bool BuildHasBundledCedict() {
 }
 
 QStringList BundledCedictLines() {
+    QStringList lines;
 #ifdef KESTRUNE_CEDICT_DATA
     const QByteArray bytes = ReadBytes(QStringLiteral(KESTRUNE_CEDICT_DATA));
-    if (bytes.isEmpty() || bytes.size() % 2 != 0)
-        throw std::runtime_error(
-            "the bundled CC-CEDICT is missing or damaged: " KESTRUNE_CEDICT_DATA);
-    QStringList lines =
+    lines =
         QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2)
             .split(u'\n');
     if (lines.last().isEmpty()) lines.removeLast();
     for (QString& line : lines)
         if (line.endsWith(u'\r')) line.chop(1);
-    return lines;
-#else
-    throw std::runtime_error("this build does not import the bundled CC-CEDICT");
 #endif
+    return lines;
 }
 
 void InsideModal(QDialog& dialog, std::function<void()> inside) {

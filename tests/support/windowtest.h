@@ -40,7 +40,7 @@ void MakeDict(const QString& folder, const QString& name, const QString& descrip
 // Whether this build imports the bundled CC-CEDICT into its program folder (KESTRUNE_DICTIONARY).
 bool BuildHasBundledCedict();
 // The lines of that import (bin/cedict.ced, UTF-16LE), comments included, without their line
-// ends; throws when the build has none or the file cannot be read.
+// ends; none when the build has none or the file cannot be read.
 QStringList BundledCedictLines();
 
 // Runs `inside` once `dialog` runs its modal loop (the test opens it next), then closes the
