@@ -17,11 +17,13 @@
 #include <memory>
 #include <thread>
 
+#include "support/program.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::StandInViewer;
 using test::TempDir;
 namespace fs = std::filesystem;
 
@@ -222,44 +224,6 @@ TEST(InstancePeer, TheUserIdOfThePeerIsChecked) {
     EXPECT_FALSE(PeerHasUid(-1, ::getuid()));
 }
 
-// A server thread standing in for the viewer: answers each request with `reply` and keeps
-// what it got.
-class FakeViewer {
-  public:
-    FakeViewer(int listenFd, InstanceReply reply)
-        : thread_([this, listenFd, reply] {
-              while (!stop_) {
-                  const int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-                  if (fd < 0) {
-                      ::usleep(10 * 1000);
-                      continue;
-                  }
-                  InstanceFrameReader reader;
-                  char buf[4096];
-                  while (reader.state() == InstanceFrameReader::State::NeedMore) {
-                      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-                      if (n <= 0) break;
-                      reader.feed(buf, static_cast<std::size_t>(n));
-                  }
-                  std::string error;
-                  if (auto m = DecodeInstanceMessage(reader.payload(), error))
-                      received_.push_back(*m);
-                  WriteInstanceReply(fd, reply);
-                  ::close(fd);
-              }
-          }) {}
-    ~FakeViewer() {
-        stop_ = true;
-        thread_.join();
-    }
-    const std::vector<InstanceMessage>& received() const { return received_; }
-
-  private:
-    std::atomic<bool> stop_{false};
-    std::vector<InstanceMessage> received_;
-    std::thread thread_;
-};
-
 TEST(InstanceListenerTest, OneOwnerAStaleSocketIsReplacedAndRequestsGoThrough) {
     TempDir run;
     const std::string path = run.file("kestrune.sock");
@@ -289,7 +253,7 @@ TEST(InstanceListenerTest, OneOwnerAStaleSocketIsReplacedAndRequestsGoThrough) {
         EXPECT_EQ(second.status(), InstanceListener::Status::Taken);
         EXPECT_EQ(second.listenFd(), -1);
 
-        FakeViewer viewer(first.listenFd(), {true, ""});
+        StandInViewer viewer(first.listenFd(), {true, ""});
         const SendResult sent = SendToViewer(path, {InstanceCommand::Popup, "学习"}, 5000);
         EXPECT_EQ(sent.status, SendStatus::Delivered) << sent.message;
         ASSERT_EQ(viewer.received().size(), 1u);
@@ -300,7 +264,7 @@ TEST(InstanceListenerTest, OneOwnerAStaleSocketIsReplacedAndRequestsGoThrough) {
     EXPECT_FALSE(fs::exists(path));
     InstanceListener next(path);
     EXPECT_EQ(next.status(), InstanceListener::Status::Listening);
-    FakeViewer refusing(next.listenFd(), {false, "busy"});
+    StandInViewer refusing(next.listenFd(), {false, "busy"});
     const SendResult sent = SendToViewer(path, {}, 5000);
     EXPECT_EQ(sent.status, SendStatus::Failed);
     EXPECT_EQ(sent.message, "The viewer refused the request: busy");
@@ -324,7 +288,7 @@ TEST(InstanceListenerTest, PassedOnLockAndSocketKeepServing) {
     EXPECT_EQ(::fcntl(listen, F_GETFD) & FD_CLOEXEC, FD_CLOEXEC);
     EXPECT_EQ(InstanceListener(path).status(), InstanceListener::Status::Taken);
     {
-        FakeViewer viewer(again.listenFd(), {true, ""});
+        StandInViewer viewer(again.listenFd(), {true, ""});
         const SendResult sent = SendToViewer(path, {InstanceCommand::Show, "中国"}, 5000);
         EXPECT_EQ(sent.status, SendStatus::Delivered) << sent.message;
         ASSERT_EQ(viewer.received().size(), 1u);

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "app/queryflow.h"
 #include "base/text.h"
 #include "support/tempdir.h"
 
@@ -204,12 +205,29 @@ TEST(ShownOffsets, HundredSlotsThenUnrecorded) {
     EXPECT_TRUE(shown.contains(0));
 }
 
+// The fixed texts as the search writes them on the page: each dictionary's part ends with the
+// spacer, and a text blocked by non-Chinese characters gives the notice alone. (The hint is
+// the main window's, checked there.)
 TEST(ResultPageTexts, FixedTexts) {
-    EXPECT_EQ(kHintHtml,
-              "<font face=\"Tahoma\"><b>To use:</b> Enter (chinese) text/word in the \"Input\" "
-              "field and press \"Search\"</font>");
-    EXPECT_EQ(kDictSpacerHtml, "<table height=\"20\"><tr><td></td></tr></table>");
-    EXPECT_EQ(kNoticeHtml,
+    TempDir dir;
+    test::MakeDict(dir, "d", "Test", {"中 [zhong1] /middle/"});
+    Registry reg;
+    DiscoverDictionaries(reg, dir.path(), RegistryCallbacks{});
+    ASSERT_EQ(reg.Dicts.size(), 1u);
+    QueryHistory history;
+    SearchOptions options;
+    SearchResult r = RunSearch(reg, history, u"中", 0, false, options);
+    ASSERT_TRUE(r.ok()) << r.Error;
+    const std::string heading =
+        "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>Test</i></p>";
+    const std::string spacer = "<table height=\"20\"><tr><td></td></tr></table>";
+    ASSERT_GT(r.Page.size(), heading.size() + spacer.size());
+    EXPECT_EQ(r.Page.substr(0, heading.size()), heading);
+    EXPECT_EQ(r.Page.substr(r.Page.size() - spacer.size()), spacer);
+    options.TranslateAll = true;
+    r = RunSearch(reg, history, u"中a", 0, false, options);
+    ASSERT_TRUE(r.ok()) << r.Error;
+    EXPECT_EQ(r.Page,
               "<p><font color=\"#777777\"><i>NOTICE: </font><font color=\"#000000\">'Translate "
               "text (instead of word)'</font><font color=\"#777777\"> option was blocked by "
               "non-chinese characters in input.</i></font></p>");

@@ -1,12 +1,12 @@
 // The "import" command as users run it: exit codes, where the report goes, what is left.
 #include "cli/cli_import.h"
 
-#include <sys/wait.h>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
 
 #include "support/faults.h"
+#include "support/program.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -14,26 +14,17 @@ namespace {
 
 using test::NamesIn;
 using test::ReadBytes;
-using test::ShellQuote;
 using test::TempDir;
 using test::Utf16Bytes;
 using test::WriteBytes;
 
-struct CommandRun {
-    int code = -1;
-    std::string out, err;
-};
+using CommandRun = test::ProgramRun;
 
 CommandRun Import(const TempDir& home, const std::vector<std::string>& args) {
-    TempDir io;
-    std::string cmd =
-        "KESTRUNE_HOME=" + ShellQuote(home.path()) + " " + ShellQuote(KESTRUNE_BINARY) + " import";
-    for (const std::string& a : args)
-        cmd += " " + ShellQuote(a);
-    cmd += " </dev/null >" + ShellQuote(io.file("out")) + " 2>" + ShellQuote(io.file("err"));
-    const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadBytes(io.file("out")),
-            ReadBytes(io.file("err"))};
+    std::vector<std::string> all{"import"};
+    all.insert(all.end(), args.begin(), args.end());
+    return test::RunProgram(KESTRUNE_BINARY, all,
+                            {.env = {{"KESTRUNE_HOME", home.path().c_str()}}});
 }
 
 TEST(ImportCommand, ExitCodesAndReports) {

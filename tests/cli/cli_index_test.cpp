@@ -9,6 +9,7 @@
 
 #include "base/text.h"
 #include "dict/indexformat.h"
+#include "support/program.h"
 #include "support/reference.h"
 #include "support/tempdir.h"
 
@@ -16,42 +17,16 @@ namespace kes {
 namespace {
 
 using test::ReadBytes;
+using test::ShellQuote;
 using test::TempDir;
 using test::Ucs2File;
 using test::WriteBytes;
 
-struct RunResult {
-    int exitCode;
-    std::string err;
-    std::string out;
-};
+using RunResult = test::ProgramRun;
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
-
-// Runs the program with the arguments in `folder`, stdin empty, stdout and stderr to files.
+// Runs the program with the arguments in `folder`, stdin empty.
 RunResult RunProgram(const TempDir& folder, const std::vector<std::string>& args) {
-    std::string cmd = "cd " + Quote(folder.path()) + " && " + Quote(KESTRUNE_BINARY);
-    for (const auto& a : args)
-        cmd += " " + Quote(a);
-    cmd += " </dev/null >" + Quote(folder.file("stdout.txt")) + " 2>" +
-           Quote(folder.file("stderr.txt"));
-    int status = std::system(cmd.c_str());
-    RunResult r;
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = ReadBytes(folder.file("stderr.txt"));
-    r.out = ReadBytes(folder.file("stdout.txt"));
-    std::filesystem::remove(folder.file("stderr.txt"));
-    std::filesystem::remove(folder.file("stdout.txt"));
-    return r;
+    return test::RunProgram(KESTRUNE_BINARY, args, {.cwd = folder.path()});
 }
 
 // The keys of an index that carry entries (each as stored: both forms off).
@@ -73,7 +48,7 @@ class IndexCommandTest : public ::testing::Test {
 
 TEST_F(IndexCommandTest, DefaultsBuildHeadwordsAndWords) {
     RunResult r = RunProgram(dir, {"index", "d.ced"});
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.err, "Index file created: d.idx\n");
     EXPECT_EQ(r.out, "");
     ASSERT_TRUE(FileExists(dir.file("d.idx")));
@@ -85,14 +60,14 @@ TEST_F(IndexCommandTest, DefaultsBuildHeadwordsAndWords) {
 TEST_F(IndexCommandTest, OptionsAndName) {
     RunResult r = RunProgram(dir, {" Index ", dir.file("d.ced"), "--name", "Mein Wörterbuch 词典",
                                    "--pinyin", "--no-words"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(DescriptionText(ReadIndexHeaderOf(dir.file("d.idx")).Description),
               u"Mein Wörterbuch 词典");
     EXPECT_EQ(KeysOf(dir.file("d.idx")), (std::set<std::u16string>{u"你好", u"ni hao"}));
 
     std::filesystem::remove(dir.file("d.idx"));
     r = RunProgram(dir, {"index", "--pinyin", "--no-pinyin", "--words", "--name=", "d.ced"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(DescriptionText(ReadIndexHeaderOf(dir.file("d.idx")).Description), u"");
     EXPECT_EQ(KeysOf(dir.file("d.idx")), (std::set<std::u16string>{u"你好", u"hello"}));
 }
@@ -100,14 +75,14 @@ TEST_F(IndexCommandTest, OptionsAndName) {
 TEST_F(IndexCommandTest, ExistingIndexIsRefused) {
     WriteBytes(dir.file("d.idx"), "keep me");
     RunResult r = RunProgram(dir, {"index", "d.ced"});
-    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "Index file d.idx already exists! Delete it before creating a new one!\n");
     EXPECT_EQ(ReadBytes(dir.file("d.idx")), "keep me");
 }
 
 TEST_F(IndexCommandTest, FailuresExitNonZeroWithAMessage) {
     RunResult missing = RunProgram(dir, {"index", "none.ced"});
-    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.code, 1);
     EXPECT_EQ(missing.err.rfind("ERROR: Unknown error when creating index file!\n", 0), 0u)
         << missing.err;
     EXPECT_NE(missing.err.find("none.ced"), std::string::npos) << missing.err;
@@ -115,7 +90,7 @@ TEST_F(IndexCommandTest, FailuresExitNonZeroWithAMessage) {
 
     WriteBytes(dir.file("odd.ced"), "abc");
     RunResult odd = RunProgram(dir, {"index", "odd.ced"});
-    EXPECT_EQ(odd.exitCode, 1);
+    EXPECT_EQ(odd.code, 1);
     EXPECT_NE(odd.err.find("odd byte size"), std::string::npos) << odd.err;
     EXPECT_FALSE(FileExists(dir.file("odd.idx")));
 }
@@ -133,7 +108,7 @@ TEST_F(IndexCommandTest, UsageErrors) {
     };
     for (const Case& c : cases) {
         RunResult r = RunProgram(dir, c.args);
-        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.code, 2);
         EXPECT_EQ(r.err, c.firstLine +
                              "Usage: kestrune index FILE.ced [--name TEXT] [--words|--no-words] "
                              "[--pinyin|--no-pinyin]\n");
@@ -145,7 +120,7 @@ TEST_F(IndexCommandTest, WarningsGoToStderrWithoutProgressWhenNotATerminal) {
     std::string form(31, 'x');
     WriteBytes(dir.file("w.ced"), Ucs2File({form + " [x] /y/", "ok [x] /y/"}));
     RunResult r = RunProgram(dir, {"index", "w.ced"});
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.err, "WARNING: A string with word [" + form +
                          " ] can't be added to index because of size limitations (word <= 30, "
                          "pinyin <=90, translation <=10000 chars)\n"
@@ -156,9 +131,9 @@ TEST_F(IndexCommandTest, ProgressIsShownOnATerminal) {
     if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
     // script(1) runs the command with a terminal as its stdout and stderr.
     std::string inner =
-        "cd " + Quote(dir.path()) + " && " + Quote(KESTRUNE_BINARY) + " index d.ced";
-    std::string cmd = "script -qec " + Quote(inner) + " /dev/null </dev/null >" +
-                      Quote(dir.file("tty.txt")) + " 2>&1";
+        "cd " + ShellQuote(dir.path()) + " && " + ShellQuote(KESTRUNE_BINARY) + " index d.ced";
+    std::string cmd = "script -qec " + ShellQuote(inner) + " /dev/null </dev/null >" +
+                      ShellQuote(dir.file("tty.txt")) + " 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     std::string tty = ReadBytes(dir.file("tty.txt"));
     EXPECT_EQ(tty.rfind("\r Creating index file... 0%", 0), 0u) << tty;

@@ -4,18 +4,17 @@
 #include "cli/cli_instance.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <sstream>
-#include <thread>
 
 #include "cli/entry.h"
+#include "support/program.h"
 #include "support/tempdir.h"
 
 namespace kes {
 namespace {
 
+using test::StandInViewer;
 using test::TempDir;
 
 TEST(InstanceCommands, TheEntryKnowsShowAndPopup) {
@@ -84,34 +83,20 @@ TEST(InstanceCommands, ARunningViewerTakesItOrSaysWhyNot) {
     const std::string path = run.file("kestrune.sock");
     InstanceListener listener(path);
     ASSERT_EQ(listener.status(), InstanceListener::Status::Listening);
-    auto serveOnce = [&](InstanceReply reply) {
-        return std::thread([&listener, reply] {
-            int fd = -1;
-            while ((fd = ::accept(listener.listenFd(), nullptr, nullptr)) < 0)
-                ::usleep(5000);
-            InstanceFrameReader reader;
-            char buf[256];
-            while (reader.state() == InstanceFrameReader::State::NeedMore) {
-                const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-                if (n <= 0) break;
-                reader.feed(buf, static_cast<std::size_t>(n));
-            }
-            WriteInstanceReply(fd, reply);
-            ::close(fd);
-        });
-    };
     int calls = 0;
     auto starter = [&](const std::optional<InstanceMessage>&) { return ++calls, 7; };
     std::ostringstream err;
-    std::thread t = serveOnce({true, ""});
-    EXPECT_EQ(ReachViewer(path, "", {}, std::nullopt, starter, err), 0);
-    t.join();
+    {
+        StandInViewer viewer(listener.listenFd(), {true, ""});
+        EXPECT_EQ(ReachViewer(path, "", {}, std::nullopt, starter, err), 0);
+    }
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(err.str(), "");
 
-    t = serveOnce({false, "unknown command \"x\""});
-    EXPECT_EQ(ReachViewer(path, "", {}, std::nullopt, starter, err), 1);
-    t.join();
+    {
+        StandInViewer viewer(listener.listenFd(), {false, "unknown command \"x\""});
+        EXPECT_EQ(ReachViewer(path, "", {}, std::nullopt, starter, err), 1);
+    }
     EXPECT_EQ(calls, 0);
     EXPECT_EQ(err.str(), "Kestrune: The viewer refused the request: unknown command \"x\"\n");
 }

@@ -1,9 +1,7 @@
 #include "cli/cli_lookup.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 
 #include <nlohmann/json.hpp>
@@ -12,6 +10,7 @@
 #include "base/text.h"
 #include "dict/builder.h"
 #include "support/faults.h"
+#include "support/program.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -25,37 +24,18 @@ using test::TempDir;
 using test::Ucs2File;
 using test::WriteBytes;
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct Outcome {
-    int code = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = test::ProgramRun;
 
 // Runs the program binary with KESTRUNE_HOME = home; standard output goes to `outPath` when
 // given (then Outcome::out stays empty).
 Outcome Lookup(const TempDir& home, const std::vector<std::string>& args,
                const std::string& stdinText = "", const std::string& outPath = "") {
-    std::string cmd =
-        "KESTRUNE_HOME=" + Quote(home.path()) + " " + Quote(KESTRUNE_BINARY) + " lookup";
-    for (const std::string& a : args)
-        cmd += " " + Quote(a);
-    TempDir io;
-    WriteBytes(io.file("in"), stdinText);
-    cmd += " <" + Quote(io.file("in")) + " >" + Quote(outPath.empty() ? io.file("out") : outPath) +
-           " 2>" + Quote(io.file("err"));
-    int status = std::system(cmd.c_str());
-    Outcome r;
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (outPath.empty()) r.out = ReadBytes(io.file("out"));
-    r.err = ReadBytes(io.file("err"));
-    return r;
+    std::vector<std::string> all{"lookup"};
+    all.insert(all.end(), args.begin(), args.end());
+    return test::RunProgram(KESTRUNE_BINARY, all,
+                            {.env = {{"KESTRUNE_HOME", home.path().c_str()}},
+                             .input = stdinText,
+                             .outputPath = outPath});
 }
 
 class LookupCommand : public ::testing::Test {

@@ -12,6 +12,7 @@
 
 #include "base/bytefile.h"
 #include "support/faults.h"
+#include "support/program.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -175,37 +176,19 @@ TEST(EntryGuard, ThrownFailuresEndTheCommandWithItsNameAndReason) {
 
 // --- the program itself --------------------------------------------------------------------
 
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
+using RunResult = test::ProgramRun;
 
 // Runs the program with KESTRUNE_HOME = home in the folder `cwd`.
 RunResult RunProgram(const TempDir& scratch, const std::string& home, const std::string& cwd,
                      const std::vector<std::string>& args) {
     // No display of any kind: the command-line branches must not open a message box here.
-    // A socket folder of its own: a viewer the same user runs elsewhere is not asked.
-    std::string cmd =
-        "cd " + Quote(cwd) +
-        " && unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM && KESTRUNE_HOME=" + Quote(home) +
-        " XDG_RUNTIME_DIR=" + Quote(scratch.path()) + " timeout 60 " + Quote(KESTRUNE_BINARY);
-    for (const auto& a : args)
-        cmd += " " + Quote(a);
-    cmd += " >" + Quote(scratch.file("stdout")) + " 2>" + Quote(scratch.file("stderr")) +
-           " </dev/null";
-    int rc = std::system(cmd.c_str());
-    RunResult r;
-    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-    r.out = ReadBytes(scratch.file("stdout"));
-    r.err = ReadBytes(scratch.file("stderr"));
-    return r;
+    // The viewer's socket is looked for in `scratch`: a viewer of the same user is not asked.
+    return test::RunProgram(scratch, KESTRUNE_BINARY, args,
+                            {.env = {{"KESTRUNE_HOME", home.c_str()},
+                                     {"DISPLAY", nullptr},
+                                     {"WAYLAND_DISPLAY", nullptr},
+                                     {"QT_QPA_PLATFORM", nullptr}},
+                             .cwd = cwd});
 }
 
 class EntryProgram : public ::testing::Test {
@@ -217,7 +200,7 @@ TEST_F(EntryProgram, PaddedUpperCaseDslConvertsWithoutEmptyHtml) {
     ASSERT_FALSE(FileExists(home.file("empty.html")));
     WriteBytes(work.file("Dict.dsl"), OneCard());
     RunResult r = RunProgram(scratch, home.path(), work.path(), {" DSL ", " Dict.dsl ", "extra"});
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "Converted: 1 terms\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(ReadBytes(work.file("Dict.ced")), OneCardOutput());
@@ -230,19 +213,19 @@ TEST_F(EntryProgram, PaddedUpperCaseDslConvertsWithoutEmptyHtml) {
 
 TEST_F(EntryProgram, DslAloneStartsTheViewerBranch) {
     RunResult r = RunProgram(scratch, home.path(), work.path(), {"dsl"});
-    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.code, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Unable to open file: empty.html\n");
     EXPECT_FALSE(FileExists(home.file("convertlog.txt")));
 
     r = RunProgram(scratch, home.path(), work.path(), {});
-    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.code, 0);
     EXPECT_EQ(r.err, "Unable to open file: empty.html\n");
 }
 
 TEST_F(EntryProgram, MissingFileFailsWithItsPath) {
     RunResult r = RunProgram(scratch, home.path(), work.path(), {"dsl", "  nothing here.dsl "});
-    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.code, 0);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "File not found: nothing here.dsl\n");
     EXPECT_FALSE(FileExists(home.file("convertlog.txt")));
@@ -251,7 +234,7 @@ TEST_F(EntryProgram, MissingFileFailsWithItsPath) {
 TEST_F(EntryProgram, CedInputIsRefusedAndKept) {
     WriteBytes(work.file("dict.CED"), OneCard());
     RunResult r = RunProgram(scratch, home.path(), work.path(), {"dsl", "dict.CED"});
-    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.code, 0);
     EXPECT_EQ(r.out, "Converted: 0 terms\n");
     EXPECT_EQ(r.err, "Refused: the output file dict.ced would overwrite the input file dict.CED\n");
     EXPECT_EQ(ReadBytes(work.file("dict.CED")), OneCard());
@@ -263,7 +246,7 @@ TEST_F(EntryProgram, LogFolderMissingIsAFailure) {
     WriteBytes(work.file("a.dsl"), OneCard());
     std::string missing = home.file("gone");
     RunResult r = RunProgram(scratch, missing, work.path(), {"dsl", "a.dsl"});
-    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.code, 0);
     EXPECT_EQ(r.out, "Converted: 0 terms\n");
     EXPECT_EQ(r.err, "Conversion failed: log file " + missing +
                          "/convertlog.txt: Cannot create file (No such file or directory)\n");
@@ -273,7 +256,7 @@ TEST_F(EntryProgram, OutputThatCannotBeCreatedIsAFailure) {
     WriteBytes(work.file("a.dsl"), OneCard());
     std::filesystem::create_directory(work.file("a.ced"));
     RunResult r = RunProgram(scratch, home.path(), work.path(), {"dsl", "a.dsl"});
-    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.code, 0);
     // The card is converted, but the finished output cannot take the folder's place.
     EXPECT_EQ(r.out, "Converted: 1 terms\n");
     EXPECT_EQ(r.err,
@@ -283,18 +266,41 @@ TEST_F(EntryProgram, OutputThatCannotBeCreatedIsAFailure) {
     EXPECT_EQ(NamesIn(work.path()), (std::vector<std::string>{"a.ced", "a.dsl"}));
 }
 
+// The help names every command, in this order, each at the start of its own line; each is one
+// the entry runs; and the help names the program folder in use.
 TEST_F(EntryProgram, HelpListsTheCommands) {
     RunResult r = RunProgram(scratch, home.path(), work.path(), {"--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, UsageText({ProgramFolderKind::Environment, home.path(), ""}));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "");
+    // The word right after "  kestrune " on the lines naming a command ("" for the bare start).
+    std::vector<std::string> commands;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("  kestrune ", 0) != 0) continue;
+        const std::string rest = line.substr(11);
+        commands.push_back(rest[0] == ' ' ? "" : rest.substr(0, rest.find(' ')));
+    }
+    EXPECT_EQ(commands, (std::vector<std::string>{"", "show", "popup", "dsl", "import", "index",
+                                                  "lookup", "unihan", "--help"}))
+        << r.out;
+    for (std::size_t i = 1; i < commands.size(); ++i)
+        EXPECT_NE(DecideEntry({commands[i], "x"}).branch, EntryBranch::Viewer) << commands[i];
+    EXPECT_EQ(r.out.rfind("Usage:\n  kestrune                 start the dictionary viewer (or show "
+                          "the one running)\n",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_NE(r.out.find("\nProgram folder: " + home.path() + " (from KESTRUNE_HOME)\n"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(EntryProgram, HelpThatCannotBeWrittenIsAnError) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    const std::string cmd = "KESTRUNE_HOME=" + Quote(home.path()) + " " + Quote(KESTRUNE_BINARY) +
-                            " --help >/dev/full 2>" + Quote(scratch.file("stderr"));
-    const int rc = std::system(cmd.c_str());
-    EXPECT_EQ(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, 2);
+    const RunResult r = test::RunProgram(
+        scratch, KESTRUNE_BINARY, {"--help"},
+        {.env = {{"KESTRUNE_HOME", home.path().c_str()}}, .outputPath = "/dev/full"});
+    EXPECT_EQ(r.code, 2);
     EXPECT_EQ(ReadBytes(scratch.file("stderr")),
               "kestrune: No space left on device: standard output\n");
 }

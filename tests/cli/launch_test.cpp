@@ -3,29 +3,23 @@
 // boxes come from the viewer executable, and no command loads the toolkit.
 #include "cli/launch.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <sys/socket.h>
-
-#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/instance.h"
 #include "app/viewerargs.h"
 #include "support/faults.h"
+#include "support/program.h"
 #include "support/tempdir.h"
-
-extern char** environ;
 
 namespace kes {
 namespace {
@@ -119,63 +113,17 @@ TEST(ViewerArgs, RoundTripAndRefusals) {
             << ::testing::PrintToString(args);
 }
 
-struct Outcome {
-    pid_t pid = -1;
-    int code = -1;
-    std::string out, err;
-};
+using Outcome = test::ProgramRun;
 
 // Runs `exe` with `args` in a changed environment (a value of nullptr removes the variable),
-// stdin from /dev/null and stdout/stderr into files of `io`. Spawn returns at once; Start
-// waits for the end.
+// its output into files of `io`. Spawn returns at once; Start waits for the end.
 pid_t Spawn(const TempDir& io, const std::string& exe, const std::vector<std::string>& args,
-            const std::map<std::string, const char*>& env) {
-    std::vector<std::string> envStrings;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry(*e);
-        if (env.count(entry.substr(0, entry.find('='))) == 0) envStrings.push_back(entry);
-    }
-    for (const auto& [name, value] : env)
-        if (value != nullptr) envStrings.push_back(name + "=" + value);
-    // The socket of a viewer of this user is looked for in a private folder, never in the
-    // real one: a viewer the user (or another test) runs must not take the test's requests.
-    if (env.count("XDG_RUNTIME_DIR") == 0) envStrings.push_back("XDG_RUNTIME_DIR=" + io.path());
-    std::vector<std::string> argStrings{"kestrune"};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv, envp;
-    for (std::string& a : argStrings)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (std::string& e : envStrings)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    const std::string outPath = io.file("stdout"), errPath = io.file("stderr");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::execve(exe.c_str(), argv.data(), envp.data());
-        ::_exit(127);
-    }
-    return pid;
+            const test::EnvChanges& env) {
+    return test::SpawnProgram(io, exe, args, {.env = env});
 }
-
 Outcome Start(const TempDir& io, const std::string& exe, const std::vector<std::string>& args,
-              const std::map<std::string, const char*>& env) {
-    const std::string outPath = io.file("stdout"), errPath = io.file("stderr");
-    Outcome r;
-    r.pid = Spawn(io, exe, args, env);
-    int status = 0;
-    ::waitpid(r.pid, &status, 0);
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadBytes(outPath);
-    r.err = ReadBytes(errPath);
-    return r;
+              const test::EnvChanges& env) {
+    return test::RunProgram(io, exe, args, {.env = env});
 }
 
 // A copy of the program entry in bin/ of a scratch folder, with a stand-in viewer that
@@ -351,38 +299,25 @@ TEST_F(EntryLaunch, InstalledEntryUsesTheSeededUserFolder) {
 TEST(EntryLibraries, CommandsLoadNoToolkit) {
     TempDir home, io;
     WriteBytes(home.file("u.txt"), "");
-    const std::vector<std::vector<std::string>> commands{{"--help"},
-                                                         {"lookup", "中国"},
-                                                         {"lookup", "--no-such-flag"},
-                                                         {"index"},
-                                                         {"index", home.file("x.ced")},
-                                                         {"dsl", home.file("x.dsl")},
-                                                         {"unihan"},
-                                                         {"unihan", home.file("u.txt")}};
-    // "show" and "popup" talk to a running viewer (here a stand-in that takes every request).
+    // Each run with the exit code it must end with.
+    const std::vector<std::pair<std::vector<std::string>, int>> runs{
+        {{"--help"}, 0},
+        {{"lookup", "中国"}, 1},  // nothing found: no dictionary here
+        {{"lookup", "--no-such-flag"}, 2},
+        {{"index"}, 2},
+        {{"index", home.file("x.ced")}, 1},
+        {{"dsl", home.file("x.dsl")}, 1},
+        {{"unihan"}, 2},
+        {{"unihan", home.file("u.txt")}, 0},
+        // "show", "popup" and the start without a command talk to a running viewer (here a
+        // stand-in that takes every request).
+        {{"show", "中国"}, 0},
+        {{"popup", "学习"}, 0},
+        {{}, 0}};
     InstanceListener viewer(io.file("kestrune.sock"));
     ASSERT_EQ(viewer.status(), InstanceListener::Status::Listening);
-    std::atomic<bool> stop{false};
-    std::atomic<int> served{0};
-    std::thread server([&] {
-        while (!stop) {
-            const int fd = ::accept4(viewer.listenFd(), nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0) {
-                ::usleep(5000);
-                continue;
-            }
-            char buf[512];
-            (void)!::recv(fd, buf, sizeof buf, 0);  // one small request
-            WriteInstanceReply(fd, {true, ""});
-            ::close(fd);
-            ++served;
-        }
-    });
-    std::vector<std::vector<std::string>> all = commands;
-    all.push_back({"show", "中国"});
-    all.push_back({"popup", "学习"});
-    all.push_back({});
-    for (const auto& args : all) {
+    test::StandInViewer server(viewer.listenFd(), {true, ""});
+    for (const auto& [args, code] : runs) {
         Outcome r = Start(io, KESTRUNE_BINARY, args,
                           {{"KESTRUNE_HOME", home.path().c_str()},
                            {"LD_DEBUG", "libs"},
@@ -391,15 +326,9 @@ TEST(EntryLibraries, CommandsLoadNoToolkit) {
         // The loader did report (the check below would pass vacuously otherwise).
         EXPECT_NE(r.err.find("libc.so"), std::string::npos) << what;
         EXPECT_EQ(r.err.find("libQt"), std::string::npos) << what << "\n" << r.err;
-        EXPECT_EQ(r.code,
-                  args.empty() || args[0] == "show" || args[0] == "popup" || args[0] == "--help"
-                      ? 0
-                      : r.code)
-            << what;
+        EXPECT_EQ(r.code, code) << what;
     }
-    stop = true;
-    server.join();
-    EXPECT_EQ(served, 3);
+    EXPECT_EQ(server.served(), 3);
 }
 
 #ifdef KESTRUNE_VIEWER_BINARY

@@ -22,6 +22,7 @@ namespace {
 using test::FileSizeLimit;
 using test::FromHex;
 using test::Hex;
+using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
 using test::Ucs2File;
@@ -57,14 +58,6 @@ Walked WalkIndex(const std::string& indexPath) {
             stack.emplace_back(it->Pos, key + it->Ch);
     }
     return w;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 IndexBuildOptions Opts(bool words, bool pinyin) {
@@ -127,7 +120,7 @@ TEST_F(BuilderTest, TwoEntryIndexByteForByte) {
               Hex(FromHex("00 00 · 01 00 00 00 · 2D 4E 1C 01 00 00"
                           "01 00 · 34 00 00 00 · 01 00 00 00 · FD 56 2C 01 00 00"
                           "01 00 · 00 00 00 00 · 00 00 00 00")));
-    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"two.ced", "two.idx"}));
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"two.ced", "two.idx"}));
 }
 
 TEST_F(BuilderTest, EmptyAndCommentOnlyFilesGiveTheBareRoot) {
@@ -409,7 +402,7 @@ TEST_F(BuilderTest, ExistingIndexIsLeftAlone) {
     struct stat st;
     ASSERT_EQ(::stat(idx().c_str(), &st), 0);
     EXPECT_EQ(st.st_mtime, 1600000000);
-    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"dict.ced", "dict.idx"}));
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"dict.ced", "dict.idx"}));
 
     // A folder of that name counts as an existing index as well.
     TempDir d2;
@@ -426,7 +419,7 @@ TEST_F(BuilderTest, IndexAppearingDuringTheBuildIsNotReplaced) {
     IndexBuildResult r = Build({"A [a] /x/"}, Opts(true, false));
     EXPECT_TRUE(r.alreadyExists);
     EXPECT_EQ(ReadBytes(idx()), "someone else's");
-    EXPECT_EQ(FilesIn(dir.path()), (std::vector<std::string>{"dict.ced", "dict.idx"}));
+    EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"dict.ced", "dict.idx"}));
 }
 
 void ExpectFailedWithoutTrace(const IndexBuildResult& r, const std::string& folder,
@@ -436,7 +429,7 @@ void ExpectFailedWithoutTrace(const IndexBuildResult& r, const std::string& fold
     EXPECT_FALSE(r.alreadyExists);
     EXPECT_EQ(r.outcome.message, "ERROR: Unknown error when creating index file!");
     EXPECT_FALSE(r.outcome.detail.empty());
-    EXPECT_EQ(FilesIn(folder), files);
+    EXPECT_EQ(NamesIn(folder), files);
 }
 
 TEST_F(BuilderTest, OddSizedDataFileFails) {
@@ -511,7 +504,7 @@ TEST_F(BuilderTest, CancelledBuildStopsAndLeavesNothingBehind) {
         EXPECT_EQ(r.outcome.message, "Index file was not created: the build was cancelled");
         EXPECT_EQ(lines, stopAt - 1);
         EXPECT_FALSE(asked);
-        EXPECT_EQ(FilesIn(d.path()), (std::vector<std::string>{"dict.ced"}));
+        EXPECT_EQ(NamesIn(d.path()), (std::vector<std::string>{"dict.ced"}));
     }
 }
 

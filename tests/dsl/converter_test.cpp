@@ -24,17 +24,10 @@ using test::Hex;
 using test::NamesIn;
 using test::ReadBytes;
 using test::TempDir;
+using test::Ucs2File;
 using test::Utf16Bytes;
 using test::W;
 using test::WriteBytes;
-
-// UTF-16LE bytes of lines, each ended with CR LF (the shape of every file the converter writes).
-std::string CrLfLines(const std::vector<std::string>& lines) {
-    std::string out;
-    for (const auto& l : lines)
-        out += Utf16Bytes(l + "\r\n");
-    return out;
-}
 
 // UTF-16LE bytes of a DSL source; lines end with LF only, as many editors write them.
 std::string DslSource(const std::vector<std::string>& lines) {
@@ -78,10 +71,10 @@ class DslConvert : public ::testing::Test {
         lines.push_back("words/terms count:" + std::to_string(count));
         lines.push_back("--- end of conversion ---");
         lines.push_back("");
-        return CrLfLines(lines);
+        return Ucs2File(lines);
     }
     void expectOutput(const std::vector<std::string>& lines) {
-        EXPECT_EQ(Hex(ReadBytes(output())), Hex(CrLfLines(lines)));
+        EXPECT_EQ(Hex(ReadBytes(output())), Hex(Ucs2File(lines)));
     }
 
     TempDir dir;
@@ -291,7 +284,7 @@ TEST_F(DslConvert, OutputNameAndPathsInTheLog) {
     DslResult r = ConvertDsl(in, dir.path());
     ASSERT_TRUE(r.outcome.ok);
     EXPECT_EQ(r.outputPath, dir.file("src.v2.ced"));
-    EXPECT_EQ(ReadBytes(dir.file("src.v2.ced")), CrLfLines({kWorkedLine}));
+    EXPECT_EQ(ReadBytes(dir.file("src.v2.ced")), Ucs2File({kWorkedLine}));
 
     std::string bare = dir.file("noext");
     WriteBytes(bare, DslSource(kWorkedExample));
@@ -300,9 +293,9 @@ TEST_F(DslConvert, OutputNameAndPathsInTheLog) {
     EXPECT_EQ(r.outputPath, bare + ".ced");
     EXPECT_EQ(r.logPath, dir.file("convertlog.txt"));
     EXPECT_EQ(ReadBytes(r.logPath),
-              CrLfLines({"--- conversion started ---", "input file: " + bare,
-                         "output file: " + bare + ".ced", "words/terms count:1",
-                         "--- end of conversion ---", ""}));
+              Ucs2File({"--- conversion started ---", "input file: " + bare,
+                        "output file: " + bare + ".ced", "words/terms count:1",
+                        "--- end of conversion ---", ""}));
 }
 
 TEST_F(DslConvert, OutputIsTruncatedAndLogRewritten) {
@@ -332,13 +325,13 @@ TEST_F(DslConvert, VeryLongCard) {
     DslResult r = convert(all);
     ASSERT_TRUE(r.outcome.ok) << r.outcome.detail;
     EXPECT_EQ(r.count, 2);
-    std::string expected = CrLfLines({"長 [cháng] " + senses + "/", "短 [duǎn] /short/"});
+    std::string expected = Ucs2File({"長 [cháng] " + senses + "/", "短 [duǎn] /short/"});
     ASSERT_GT(expected.size(), 200000u);
     EXPECT_TRUE(ReadBytes(output()) == expected);
 
     // The same card at the end of the input, and behind body lines without a headword.
     r = convert(lines);
-    EXPECT_EQ(ReadBytes(output()), CrLfLines({"長 [cháng] " + senses + "/"}));
+    EXPECT_EQ(ReadBytes(output()), Ucs2File({"長 [cháng] " + senses + "/"}));
     lines.erase(lines.begin() + 1);
     r = convert(lines);
     EXPECT_EQ(r.count, 0);
@@ -347,7 +340,7 @@ TEST_F(DslConvert, VeryLongCard) {
 }
 
 TEST_F(DslConvert, FailureInsideAVeryLongCardKeepsTheEarlierOutput) {
-    const std::string earlier = CrLfLines({"舊 [jiù] /the dictionary of last year/"});
+    const std::string earlier = Ucs2File({"舊 [jiù] /the dictionary of last year/"});
     WriteBytes(output(), earlier);
     ASSERT_EQ(::chmod(output().c_str(), 0600), 0);
     std::vector<std::string> lines = {"短", "[m1]duǎn", "[m2]short", "長", "[m1]cháng"};
@@ -373,7 +366,7 @@ TEST_F(DslConvert, FailureInsideAVeryLongCardKeepsTheEarlierOutput) {
 }
 
 TEST_F(DslConvert, CancelledOrFailedWriteKeepsTheEarlierOutput) {
-    const std::string earlier = CrLfLines({"舊 [jiù] /old/"});
+    const std::string earlier = Ucs2File({"舊 [jiù] /old/"});
     WriteBytes(output(), earlier);
     WriteBytes(input(), DslSource(kWorkedExample));
     DslResult r = ConvertDsl(input(), dir.path(), [] { return true; });
@@ -501,8 +494,8 @@ TEST_F(DslConvert, OddSizedInputFailsWithTheCountReached) {
                   ": Read beyond end of file (odd byte count: the file is not UTF-16)");
     // No output is published; the log has no count or end lines.
     EXPECT_FALSE(FileExists(output()));
-    EXPECT_EQ(ReadBytes(log()), CrLfLines({"--- conversion started ---", "input file: " + input(),
-                                           "output file: " + output()}));
+    EXPECT_EQ(ReadBytes(log()), Ucs2File({"--- conversion started ---", "input file: " + input(),
+                                          "output file: " + output()}));
 }
 
 TEST_F(DslConvert, CancelStopsBeforeTheNextLine) {

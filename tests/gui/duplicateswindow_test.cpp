@@ -245,19 +245,13 @@ class DuplicatesWindowTest : public QObject {
         QCOMPARE(w.ScanState, 0);
     }
 
-    // CC-CEDICT twice over: every row of the scan is listed once, in the locale's order of
-    // their texts; a Cancel clicked while the list fills stops it after the batch in hand.
+    // CC-CEDICT (as the build imports it) twice over: every row of the scan is listed once, in
+    // the locale's order of their texts; a Cancel clicked while the list fills stops it after the
+    // batch in hand.
     void bigListIsSortedAndCancelStopsTheFill() {
-        QFile cedict(QStringLiteral(KESTRUNE_SOURCE_DIR "/../shared/data/cedict_ts.u8"));
-        if (!cedict.open(QIODevice::ReadOnly))
-            QSKIP("the full CC-CEDICT (../shared/data/cedict_ts.u8) is not here");
-        QByteArray once;
-        while (!cedict.atEnd()) {
-            QByteArray line = cedict.readLine();
-            while (line.endsWith('\n') || line.endsWith('\r'))
-                line.chop(1);
-            once += Utf16Bytes(QString::fromUtf8(line) + "\r\n");
-        }
+        if (!BuildHasBundledCedict())
+            QSKIP("this build does not import the bundled CC-CEDICT (KESTRUNE_DICTIONARY is OFF)");
+        const QByteArray once = Ucs2File(BundledCedictLines());
         const QString path = dir_.filePath("twice.ced");
         WriteBytes(path, once + once);
         const ScanResult scan = kes::ScanFile(path.toStdString(), {});

@@ -59,6 +59,13 @@ std::u16string W(std::string_view utf8) {
     return Utf8ToUtf16(utf8);
 }
 
+std::vector<std::u16string> Ws(std::initializer_list<const char*> utf8) {
+    std::vector<std::u16string> out;
+    for (const char* s : utf8)
+        out.push_back(W(s));
+    return out;
+}
+
 void MakeDict(const std::string& folder, const std::string& base, const std::string& description,
               const std::vector<std::string>& lines, const IndexBuildOptions& options) {
     const std::string ced = folder + "/" + base + ".ced";

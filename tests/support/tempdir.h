@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +34,8 @@ std::string Utf16Bytes(std::string_view utf8);
 std::string Ucs2File(const std::vector<std::string>& utf8Lines);
 // A wide string from a UTF-8 literal.
 std::u16string W(std::string_view utf8);
+// Wide strings from UTF-8 literals, one for each (lines of a memo, senses, word lists).
+std::vector<std::u16string> Ws(std::initializer_list<const char*> utf8);
 // Builds BASE.ced (the lines, UTF-16LE, CR LF) and its index BASE.idx in `folder` with the
 // index builder's options (its defaults unless given) and the given description; throws when
 // no index results (a failure in every test framework).

@@ -51,6 +51,28 @@ void MakeDict(const QString& folder, const QString& name, const QString& descrip
     MakeDict(folder.toStdString(), name.toStdString(), description.toStdString(), utf8);
 }
 
+bool BuildHasBundledCedict() {
+#ifdef KESTRUNE_CEDICT_DATA
+    return true;
+#else
+    return false;
+#endif
+}
+
+QStringList BundledCedictLines() {
+    QStringList lines;
+#ifdef KESTRUNE_CEDICT_DATA
+    const QByteArray bytes = ReadBytes(QStringLiteral(KESTRUNE_CEDICT_DATA));
+    lines =
+        QString::fromUtf16(reinterpret_cast<const char16_t*>(bytes.constData()), bytes.size() / 2)
+            .split(u'\n');
+    if (lines.last().isEmpty()) lines.removeLast();
+    for (QString& line : lines)
+        if (line.endsWith(u'\r')) line.chop(1);
+#endif
+    return lines;
+}
+
 void InsideModal(QDialog& dialog, std::function<void()> inside) {
     // Events processed while the dialog is still being shown (a window that loads a file on
     // showing) come before its loop: closing it then would leave exec() waiting for ever.

@@ -37,6 +37,12 @@ QByteArray ReadBytes(const QString& path);
 void MakeDict(const QString& folder, const QString& name, const QString& description,
               const QStringList& lines);
 
+// Whether this build imports the bundled CC-CEDICT into its program folder (KESTRUNE_DICTIONARY).
+bool BuildHasBundledCedict();
+// The lines of that import (bin/cedict.ced, UTF-16LE), comments included, without their line
+// ends; none when the build has none or the file cannot be read.
+QStringList BundledCedictLines();
+
 // Runs `inside` once `dialog` runs its modal loop (the test opens it next), then closes the
 // dialog (rejected) if it is still open, so that a failed check never leaves the test waiting
 // on a window.

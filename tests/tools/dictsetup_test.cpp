@@ -101,18 +101,17 @@ TEST(DictSetupAcceptTest, MismatchedRowsChangeNothing) {
     const std::string before = "[Dicts]\na.idx=1\nb.idx=1\n";
     WriteBytes(ini, before);
     std::vector<TDic> dicts = Dicts({{"a", true}, {"b", true}});
+    const std::string refused = "ERROR: Damn! How it can be?!! (List wasn't saved)";
     DictSetupList list;
     list.FormShow(dicts);
     list.Rows.pop_back();
-    EXPECT_EQ(AcceptDictSetup(list, dicts, ini), kDictSetupCountError);
+    EXPECT_EQ(AcceptDictSetup(list, dicts, ini), refused);
     list.FormShow(dicts);
     list.Rows[1].Data = 0;  // one dictionary twice
     list.Rows[0].Checked = false;
-    EXPECT_EQ(AcceptDictSetup(list, dicts, ini), kDictSetupCountError);
+    EXPECT_EQ(AcceptDictSetup(list, dicts, ini), refused);
     list.Rows[1].Data = 2;  // no such dictionary
-    EXPECT_EQ(AcceptDictSetup(list, dicts, ini), kDictSetupCountError);
-    EXPECT_EQ(std::string(kDictSetupCountError),
-              "ERROR: Damn! How it can be?!! (List wasn't saved)");
+    EXPECT_EQ(AcceptDictSetup(list, dicts, ini), refused);
     EXPECT_EQ(Order(dicts), "a.idx+ b.idx+ ");
     EXPECT_EQ(ReadBytes(ini), before);
 }

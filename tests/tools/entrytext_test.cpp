@@ -9,13 +9,7 @@ namespace kes {
 namespace {
 
 using test::W;
-
-std::vector<std::u16string> Lines(std::initializer_list<const char*> l) {
-    std::vector<std::u16string> out;
-    for (const char* s : l)
-        out.push_back(W(s));
-    return out;
-}
+using test::Ws;
 
 TEST(UserdictKeyTest, DropsBlanksBeforeTheBracketAndTrims) {
     EXPECT_EQ(UserdictKey(u"a b [p] /x/"), u"ab");
@@ -79,33 +73,33 @@ TEST(ParseEntryForEditTest, ImagePathTagsAndTextAfterTheEndTag) {
 }
 
 TEST(ShowTranslationTest, OneTrimmedLinePerSense) {
-    EXPECT_EQ(ShowTranslation(u"a / b"), Lines({"a", "b"}));
-    EXPECT_EQ(ShowTranslation(u"  China / Middle Kingdom "), Lines({"China", "Middle Kingdom"}));
-    EXPECT_EQ(ShowTranslation(u"/a/b"), Lines({"a", "b"}));
-    EXPECT_EQ(ShowTranslation(u"a /  / b"), Lines({"a", "b"}));
-    EXPECT_EQ(ShowTranslation(u""), Lines({}));
-    EXPECT_EQ(ShowTranslation(u" / "), Lines({}));
-    EXPECT_EQ(ShowTranslation(u"a&sl;b"), Lines({"a&sl;b"}));
+    EXPECT_EQ(ShowTranslation(u"a / b"), Ws({"a", "b"}));
+    EXPECT_EQ(ShowTranslation(u"  China / Middle Kingdom "), Ws({"China", "Middle Kingdom"}));
+    EXPECT_EQ(ShowTranslation(u"/a/b"), Ws({"a", "b"}));
+    EXPECT_EQ(ShowTranslation(u"a /  / b"), Ws({"a", "b"}));
+    EXPECT_EQ(ShowTranslation(u""), Ws({}));
+    EXPECT_EQ(ShowTranslation(u" / "), Ws({}));
+    EXPECT_EQ(ShowTranslation(u"a&sl;b"), Ws({"a&sl;b"}));
 }
 
 TEST(ShowTranslationTest, LastSenseBeforeAClosingSlashIsKept) {
     // "x / a /" arises from the translation "/x/a/ /"; the sense "a" must not be lost.
-    EXPECT_EQ(ShowTranslation(u"x / a /"), Lines({"x", "a"}));
+    EXPECT_EQ(ShowTranslation(u"x / a /"), Ws({"x", "a"}));
     EditableEntry e = ParseEntryForEdit(u"w [p] /x/a/ /");
-    EXPECT_EQ(ShowTranslation(e.Translation), Lines({"x", "a"}));
+    EXPECT_EQ(ShowTranslation(e.Translation), Ws({"x", "a"}));
 }
 
 TEST(CollectTranslationTest, NormalisesMemoAndEscapesSlash) {
-    CollectedTranslation c = CollectTranslation(Lines({" a/b ", "", "c"}));
-    EXPECT_EQ(c.Lines, Lines({"a&sl;b", "c"}));
+    CollectedTranslation c = CollectTranslation(Ws({" a/b ", "", "c"}));
+    EXPECT_EQ(c.Lines, Ws({"a&sl;b", "c"}));
     EXPECT_EQ(c.NewDesc, u"a&sl;b/c");
 
-    c = CollectTranslation(Lines({"either/or"}));
+    c = CollectTranslation(Ws({"either/or"}));
     EXPECT_EQ(c.NewDesc, u"either&sl;or");
-    c = CollectTranslation(Lines({"  ", "\t", ""}));
+    c = CollectTranslation(Ws({"  ", "\t", ""}));
     EXPECT_TRUE(c.Lines.empty());
     EXPECT_EQ(c.NewDesc, u"");
-    c = CollectTranslation(Lines({"//"}));
+    c = CollectTranslation(Ws({"//"}));
     EXPECT_EQ(c.NewDesc, u"&sl;&sl;");
 }
 
@@ -115,7 +109,7 @@ TEST(EntryFormTest, CedictLineRoundTrip) {
     LoadEntryForm(form, line);
     EXPECT_EQ(form.Word, W("中國 中国"));
     EXPECT_EQ(form.Pin, u"Zhong1 guo2");
-    EXPECT_EQ(form.Memo, Lines({"China", "Middle Kingdom"}));
+    EXPECT_EQ(form.Memo, Ws({"China", "Middle Kingdom"}));
     std::u16string out;
     ASSERT_TRUE(CollectEntryForm(form, &out));
     EXPECT_EQ(out, line);
@@ -125,13 +119,13 @@ TEST(EntryFormTest, CollectTrimsEscapesAndComposes) {
     EntryForm form;
     form.Word = u"  w ";
     form.Pin = u" p\t";
-    form.Memo = Lines({" either/or ", "", "  ", "b"});
+    form.Memo = Ws({" either/or ", "", "  ", "b"});
     std::u16string out;
     ASSERT_TRUE(CollectEntryForm(form, &out));
     EXPECT_EQ(out, u"w [p] /either&sl;or/b/");
     EXPECT_EQ(form.Word, u"w");
     EXPECT_EQ(form.Pin, u"p");
-    EXPECT_EQ(form.Memo, Lines({"either&sl;or", "b"}));
+    EXPECT_EQ(form.Memo, Ws({"either&sl;or", "b"}));
     EXPECT_EQ(form.NewDesc, u"either&sl;or/b");
 }
 
@@ -149,10 +143,10 @@ TEST(EntryFormTest, ImagePathIsDroppedAndMissingFieldsRefused) {
     EXPECT_FALSE(CollectEntryForm(form, &out));
     EXPECT_EQ(out, u"unchanged");
 
-    form = EntryForm{u"w", u"p", Lines({" ", ""}), u""};
+    form = EntryForm{u"w", u"p", Ws({" ", ""}), u""};
     EXPECT_FALSE(CollectEntryForm(form, &out));
     EXPECT_TRUE(form.Memo.empty());  // normalised even when refused
-    form = EntryForm{u" ", u"p", Lines({"a"}), u""};
+    form = EntryForm{u" ", u"p", Ws({"a"}), u""};
     EXPECT_FALSE(CollectEntryForm(form, &out));
     EXPECT_EQ(form.Word, u"");
 }

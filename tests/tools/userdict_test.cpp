@@ -26,13 +26,7 @@ using test::Ucs2File;
 using test::Utf16Bytes;
 using test::W;
 using test::WriteBytes;
-
-std::vector<std::u16string> Lines(std::initializer_list<const char*> l) {
-    std::vector<std::u16string> out;
-    for (const char* s : l)
-        out.push_back(W(s));
-    return out;
-}
+using test::Ws;
 
 // A user dictionary in a scratch folder with every callback recorded.
 class UserdictTest : public ::testing::Test {
@@ -54,7 +48,7 @@ class UserdictTest : public ::testing::Test {
         messages.clear();
     }
     bool add(const char* word, const char* pin, std::initializer_list<const char*> memo) {
-        form = EntryForm{W(word), W(pin), Lines(memo), u""};
+        form = EntryForm{W(word), W(pin), Ws(memo), u""};
         return dict.AddOrChange(form, cb).ok;
     }
     EntryForm query(const char* word) {
@@ -84,7 +78,7 @@ TEST_F(UserdictTest, LoadRecordsKeysOffsetsAndStatus) {
     EXPECT_TRUE(dict.Loaded);
     EXPECT_FALSE(dict.LimitReached);
     ASSERT_EQ(dict.WordCount, 4);
-    EXPECT_EQ(dict.Words, Lines({"中国", "", "ab", "last"}));  // "  " is a record with key ""
+    EXPECT_EQ(dict.Words, Ws({"中国", "", "ab", "last"}));  // "  " is a record with key ""
     EXPECT_EQ(dict.WordPos, (std::vector<int64_t>{0, 2 + 2 * 26 + 2 * 2, 58 + 2 * 4, 66 + 2 * 12}));
     EXPECT_EQ(statuses, (std::vector<std::string>{"Start reading file userdict.txt",
                                                   "Readed: 1 records", "Readed: 2 records",
@@ -129,20 +123,20 @@ TEST_F(UserdictTest, QueryShowsTheFirstRecordWithTheKey) {
     EntryForm f = query("  中国 ");
     EXPECT_EQ(f.Word, W("中国"));
     EXPECT_EQ(f.Pin, u"zhong1 guo2");
-    EXPECT_EQ(f.Memo, Lines({"China", "Middle Kingdom"}));
+    EXPECT_EQ(f.Memo, Ws({"China", "Middle Kingdom"}));
 
     f = query("ab");  // the key has no blank; the field gets the stored word
     EXPECT_EQ(f.Word, u"a b");
     EXPECT_EQ(f.Pin, u"p");
-    EXPECT_EQ(f.Memo, Lines({"x"}));
+    EXPECT_EQ(f.Memo, Ws({"x"}));
 
-    form = EntryForm{u"a b", u"old", Lines({"old"}), u""};
+    form = EntryForm{u"a b", u"old", Ws({"old"}), u""};
     dict.Query(form, cb);  // not found: pinyin and memo emptied, the word stays
     EXPECT_EQ(form.Word, u"a b");
     EXPECT_EQ(form.Pin, u"");
     EXPECT_TRUE(form.Memo.empty());
 
-    form = EntryForm{u"  ", u"keep", Lines({"keep"}), u""};
+    form = EntryForm{u"  ", u"keep", Ws({"keep"}), u""};
     dict.Query(form, cb);
     EXPECT_EQ(messages, (std::vector<std::string>{"ERROR: You must enter a word!"}));
     EXPECT_EQ(form.Pin, u"keep");
@@ -153,7 +147,7 @@ TEST_F(UserdictTest, AddAppendsAfterAProperLineEnd) {
     write(original);
     load();
     ASSERT_TRUE(add("w", "p", {" a/b ", "", "c"}));
-    EXPECT_EQ(form.Memo, Lines({"a&sl;b", "c"}));
+    EXPECT_EQ(form.Memo, Ws({"a&sl;b", "c"}));
     EXPECT_EQ(bytes(), original + Ucs2File({"w [p] /a&sl;b/c/"}));
     EXPECT_EQ(messages, (std::vector<std::string>{kDone}));
     EXPECT_TRUE(questions.empty());
@@ -263,7 +257,7 @@ TEST_F(UserdictTest, ChangeDropsTheImagePath) {
     write(Ucs2File({"w [p] /a/ [is]pic.png[ie]"}));
     load();
     EntryForm f = query("w");
-    EXPECT_EQ(f.Memo, Lines({"a"}));
+    EXPECT_EQ(f.Memo, Ws({"a"}));
     ASSERT_TRUE(dict.AddOrChange(form, cb).ok);
     EXPECT_EQ(bytes(), Ucs2File({"w [p] /a/"}));
 }
