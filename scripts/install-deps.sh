@@ -12,7 +12,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick x11-utils trayer
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev
-  time procps python3
+  time procps python3 python3-jieba
   librsvg2-bin desktop-file-utils appstream dpkg-dev
 )
 

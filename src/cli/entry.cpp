@@ -48,8 +48,18 @@ EntryDecision DecideEntry(const std::vector<std::string>& args) {
         d.args.assign(args.begin() + 1, args.end());
         return d;
     }
-    if (word == "--help" || word == "-h") d.branch = EntryBranch::Help;
+    if (word == "--help" || word == "-h") {
+        d.branch = EntryBranch::Help;
+    } else if (!word.empty() && word[0] != '-') {
+        d.branch = EntryBranch::Unknown;
+        d.word = args[0];
+    }
     return d;
+}
+
+int RunUnknownCommand(const std::string& word, const std::string& usage, std::ostream& err) {
+    err << "Unknown command: " << word << '\n' << usage << std::flush;
+    return 2;
 }
 
 int RunDslCommand(const std::string& path, const CommandContext& ctx, std::ostream& out,

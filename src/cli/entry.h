@@ -11,7 +11,7 @@
 namespace kes {
 
 enum class EntryBranch {
-    Viewer,   // no arguments, or any first word that is not a command
+    Viewer,   // no arguments, an empty first word, or toolkit options ("-platform", ...)
     Convert,  // "dsl" + a non-empty source path
     Index,    // "index" + its arguments
     Lookup,   // "lookup" + its arguments
@@ -20,19 +20,27 @@ enum class EntryBranch {
     Popup,    // "popup" + the query words or "-" (to the running viewer)
     Import,   // "import" + its arguments
     Help,     // "--help" or "-h"
+    Unknown,  // a first word that is neither a command nor a toolkit option ("-..." or "")
 };
 
 struct EntryDecision {
     EntryBranch branch = EntryBranch::Viewer;
     std::string path;  // Convert: the source path, trimmed, letter case kept
+    std::string word;  // Unknown: the first argument as given
     // Index, Lookup, Unihan, Import, Show, Popup: the arguments after the command word
     std::vector<std::string> args;
 };
 
 // The command word is the first argument trimmed (code units up to U+0020) and lowercased.
 // "dsl" converts only with a non-empty second argument; "dsl" alone, an empty path, no
-// argument and any other first word start the viewer. Arguments after the path are ignored.
+// argument, an empty first word and a first word that begins with "-" (the toolkit's own
+// options, which the viewer takes) start the viewer. Arguments after the path are ignored.
+// Any other first word is an unknown command.
 EntryDecision DecideEntry(const std::vector<std::string>& args);
+
+// The answer to an unknown command word: "Unknown command: " + word, then the usage
+// (`usage`), on `err`. Returns the exit code of a usage error, 2.
+int RunUnknownCommand(const std::string& word, const std::string& usage, std::ostream& err);
 
 // The "dsl" branch: "File not found: " + path when the file does not exist, else the
 // conversion. The closing text goes to `out`, failures to `err`, and both also to

@@ -1,7 +1,7 @@
 // Entry point: the command-line branches ("dsl", "index", "import", "lookup", "unihan",
-// "--help") end here without loading the toolkit; "show", "popup" and the start without a
-// command go to the viewer of this user that runs already, or else become the viewer
-// executable (same process).
+// "--help", an unknown command word) end here without loading the toolkit; "show", "popup"
+// and the start without a command go to the viewer of this user that runs already, or else
+// become the viewer executable (same process).
 #include <iostream>
 #include <string>
 #include <vector>
@@ -32,6 +32,9 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    // A mistyped command is a usage error: nothing is started or filled in.
+    if (decision.branch == kes::EntryBranch::Unknown)
+        return kes::RunUnknownCommand(decision.word, kes::UsageText(folder), std::cerr);
     kes::CommandContext ctx;
     ctx.programFolder = folder.folder;
     // A message box as well when stdout is not a terminal and a display is available.
@@ -75,6 +78,8 @@ int main(int argc, char** argv) {
             });
         case kes::EntryBranch::Help:
             return 0;  // answered above
+        case kes::EntryBranch::Unknown:
+            return 2;  // answered above
         case kes::EntryBranch::Show:
         case kes::EntryBranch::Popup:
             return kes::RunCommandGuarded("The request to the viewer", ctx, std::cerr, [&] {

@@ -81,6 +81,10 @@ bool IsEntryLine(std::u16string_view trimmed) {
     return rest.size() >= 2 && rest.front() == u'/' && rest.back() == u'/';
 }
 
+// The first line of an imported file whose source does not begin with a comment: the file
+// then still begins with one, which marks it as a CEDICT file (dict/senserefs.h).
+constexpr std::u16string_view kImportedHeader = u"# CEDICT file imported by kestrune import\n";
+
 struct Conversion {
     int64_t entries = 0;
     int64_t comments = 0;
@@ -156,7 +160,9 @@ class Converter {
                     "is not a CEDICT entry (\"TRADITIONAL SIMPLIFIED [pin1 yin1] /translation/\")");
             ++c.entries;
         }
+        const bool header = lineNumber_ == 0 && (trimmed.empty() || trimmed.front() != u'#');
         if (ended) units_.push_back(u'\n');
+        if (header) units_.insert(0, kImportedHeader);
         outBytes_ += 2 * static_cast<int64_t>(units_.size());
         if (outBytes_ > std::numeric_limits<int32_t>::max())
             throw IoError(path_,

@@ -8,7 +8,10 @@
 //   a line that is neither empty, a comment ("#" first) nor an entry ("FORMS [pinyin] /.../")
 //   is refused. A file without entries (or without any byte) is refused.
 // - Lines are copied character for character (comments, blank lines and line ends included),
-//   without a UTF-8 byte-order mark; nothing is added.
+//   without a UTF-8 byte-order mark. Only a source that does not begin with a comment line
+//   gets one added before its first line, "# CEDICT file imported by kestrune import" and LF,
+//   so that every imported file begins with "#" and is read as a CEDICT file, whose "|"
+//   separates the two forms of a reference (dict/senserefs.h).
 // - Without `replace`, an existing "<stem>.ced" or "<stem>.idx" (or a link of that name) is
 //   left alone and the import refused. With `replace`, both are replaced as one (CommitPair):
 //   the new pair is written completely first; a failure at any point leaves the old pair as

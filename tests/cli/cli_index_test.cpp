@@ -9,6 +9,7 @@
 
 #include "base/text.h"
 #include "dict/indexformat.h"
+#include "support/faults.h"
 #include "support/program.h"
 #include "support/reference.h"
 #include "support/tempdir.h"
@@ -88,11 +89,45 @@ TEST_F(IndexCommandTest, FailuresExitNonZeroWithAMessage) {
     EXPECT_NE(missing.err.find("none.ced"), std::string::npos) << missing.err;
     EXPECT_FALSE(FileExists(dir.file("none.idx")));
 
-    WriteBytes(dir.file("odd.ced"), "abc");
+    WriteBytes(dir.file("odd.ced"), std::string("a\0b", 3));
     RunResult odd = RunProgram(dir, {"index", "odd.ced"});
     EXPECT_EQ(odd.code, 1);
     EXPECT_NE(odd.err.find("odd byte size"), std::string::npos) << odd.err;
     EXPECT_FALSE(FileExists(dir.file("odd.idx")));
+}
+
+TEST_F(IndexCommandTest, WhatIsNotUtf16LeTextIsRefusedAndNothingWritten) {
+    using std::string_literals::operator""s;
+    struct Case {
+        std::string file, bytes, reason;
+    };
+    const Case cases[] = {
+        {"passwd", "root:x:0:0:root:/root:/bin/bash\n", "it reads as UTF-8"},
+        {"cedict_ts.u8", "# CC-CEDICT\n中國 中国 [Zhong1 guo2] /China/\n", "it reads as UTF-8"},
+        {"odd.txt", "abc", "it reads as UTF-8"},
+        {"bom.ced", "\xEF\xBB\xBF" + Ucs2File({"a [b] /c/"}), "it reads as UTF-8"},
+        {"be.ced", "\xFE\xFF\x4E\x2D\x00\x20\x00\x5B"s, "it reads as UTF-16 big-endian"},
+        {"a.out", "\x7F" "ELF\x02\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00"s,
+         "it holds binary data"},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(dir.file(c.file), c.bytes);
+        RunResult r = RunProgram(dir, {"index", c.file});
+        EXPECT_EQ(r.code, 1) << c.file;
+        EXPECT_EQ(r.err, "Refused: " + c.file + " is not UTF-16LE text (" + c.reason +
+                             "); nothing was written.\nA CEDICT file in UTF-8 is added with: "
+                             "kestrune import " +
+                             c.file + "\n");
+        EXPECT_EQ(r.out, "");
+    }
+    // An existing index beside a refused file stays as it was.
+    WriteBytes(dir.file("passwd.idx"), "keep me");
+    EXPECT_EQ(RunProgram(dir, {"index", "passwd"}).code, 1);
+    EXPECT_EQ(ReadBytes(dir.file("passwd.idx")), "keep me");
+    std::filesystem::remove(dir.file("passwd.idx"));
+    for (const Case& c : cases) std::filesystem::remove(dir.file(c.file));
+    std::filesystem::remove(dir.file("d.ced"));
+    EXPECT_TRUE(test::NamesIn(dir.path()).empty());
 }
 
 TEST_F(IndexCommandTest, UsageErrors) {

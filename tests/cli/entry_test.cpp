@@ -46,13 +46,22 @@ TEST(EntryDecide, ConverterNeedsDslAndANonEmptyPath) {
                                                                   {" DSL "},
                                                                   {"dsl", ""},
                                                                   {"dsl", " \t "},
-                                                                  {"dslx", "a.dsl"},
+                                                                  {"", "a.dsl"},
+                                                                  {"-platform", "offscreen"},
+                                                                  {" --reverse"}}) {
+        d = DecideEntry(args);
+        EXPECT_EQ(d.branch, EntryBranch::Viewer) << ::testing::PrintToString(args);
+        EXPECT_EQ(d.path, "");
+    }
+    // Any other first word is a command that does not exist, kept as given for the message.
+    for (const auto& args : std::vector<std::vector<std::string>>{{"dslx", "a.dsl"},
                                                                   {"d sl", "a.dsl"},
                                                                   {"a.dsl", "dsl"},
                                                                   {"cedict.ced"},
-                                                                  {"", "a.dsl"}}) {
+                                                                  {" Lokup ", "中国"}}) {
         d = DecideEntry(args);
-        EXPECT_EQ(d.branch, EntryBranch::Viewer) << ::testing::PrintToString(args);
+        EXPECT_EQ(d.branch, EntryBranch::Unknown) << ::testing::PrintToString(args);
+        EXPECT_EQ(d.word, args[0]);
         EXPECT_EQ(d.path, "");
     }
 }
@@ -221,6 +230,23 @@ TEST_F(EntryProgram, DslAloneStartsTheViewerBranch) {
     r = RunProgram(scratch, home.path(), work.path(), {});
     EXPECT_NE(r.code, 0);
     EXPECT_EQ(r.err, "Unable to open file: empty.html\n");
+}
+
+TEST_F(EntryProgram, UnknownCommandGivesTheUsageAndStartsNothing) {
+    // Without empty.html a start of the viewer would say so.
+    RunResult r = RunProgram(scratch, home.path(), work.path(), {"lokup", "中国"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    const std::string begins =
+        "Unknown command: lokup\n"
+        "Usage:\n"
+        "  kestrune                 start the dictionary viewer (or show the one running)\n";
+    EXPECT_EQ(r.err.substr(0, begins.size()), begins);
+    EXPECT_NE(r.err.find("\nProgram folder: " + home.path() + " (from KESTRUNE_HOME)\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("Unable to open file"), std::string::npos) << r.err;
+    EXPECT_TRUE(test::NamesIn(home.path()).empty());
 }
 
 TEST_F(EntryProgram, MissingFileFailsWithItsPath) {

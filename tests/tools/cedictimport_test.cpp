@@ -95,6 +95,25 @@ TEST_F(ImportTest, SmallFileBecomesDataFileAndIndex) {
     EXPECT_EQ(dicts[0].Description, u"CEDICT file words.ced");
 }
 
+TEST_F(ImportTest, ASourceWithoutLeadingCommentGetsTheImportHeader) {
+    struct Case {
+        std::string source, written;
+    };
+    const Case cases[] = {
+        {"書 书 [shu1] /book/\n", "# CEDICT file imported by kestrune import\n書 书 [shu1] /book/\n"},
+        {"\r\n書 书 [shu1] /book/", "# CEDICT file imported by kestrune import\n\r\n書 书 [shu1] /book/"},
+        {"\xEF\xBB\xBF  # mine\n書 书 [shu1] /book/\n", "  # mine\n書 书 [shu1] /book/\n"},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(src.file("h.u8"), c.source);
+        const ImportResult r = Run("h.u8", true);
+        ASSERT_TRUE(r.outcome.ok) << MessageWithDetail(r.outcome);
+        EXPECT_EQ(r.comments, c.source.find('#') == std::string::npos ? 0 : 1);
+        EXPECT_EQ(ReadBytes(home.file("h.ced")), Utf16Bytes(c.written)) << c.source;
+        EXPECT_TRUE(HasKey(KeysOf(home.file("h.idx")), W("書")));
+    }
+}
+
 TEST_F(ImportTest, GzipIsKnownByItsMagicAndCcCedictByItsHeader) {
     const std::string text = "# CC-CEDICT\n# Community maintained\n" + kSmall;
     WriteGzip(src.file("cedict_ts.u8.gz"), text);
