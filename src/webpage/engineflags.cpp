@@ -27,6 +27,7 @@ std::string EngineFlags(std::string userFlags, bool sandboxOff) {
     if (!HasFlag(userFlags, "--disable-gpu")) Add(userFlags, "--disable-gpu");
     if (sandboxOff && !HasFlag(userFlags, "--no-zygote") && !HasFlag(userFlags, "--zygote"))
         Add(userFlags, "--no-zygote");
+    if (!HasFlag(userFlags, "--js-flags")) Add(userFlags, "--js-flags=--expose-gc");
     return userFlags;
 }
 
