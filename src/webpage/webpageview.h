@@ -9,8 +9,8 @@
 // that carried the new one. The engine collects it only as its script heap fills, which a page
 // that runs no script of its own never does, so without help the process grows by about 17 KB
 // with every search and never gives it back. The view therefore asks for a collection itself
-// (the engine's gc(), see engineflags.h) after every kCollectEveryBodies bodies and once no body
-// has come for kCollectQuietMs.
+// (the engine's gc(); the engine keeps no compiled scripts, see engineflags.h) after every
+// kCollectEveryBodies bodies and once no body has come for kCollectQuietMs.
 #pragma once
 
 #include <QPointF>

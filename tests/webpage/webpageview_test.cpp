@@ -62,7 +62,7 @@ class PageViewTest : public QObject {
     void engineFlagsAddOnlyWhatIsMissing() {
         using kes::webpage::EngineFlags;
         using kes::webpage::SandboxTurnedOff;
-        const std::string gc = " --js-flags=--expose-gc";
+        const std::string gc = " --js-flags=\"--expose-gc --no-compilation-cache\"";
         QCOMPARE(EngineFlags("", false), "--disable-gpu" + gc);
         QCOMPARE(EngineFlags("", true), "--disable-gpu --no-zygote" + gc);
         QCOMPARE(EngineFlags("--lang=de --disable-gpu", true),
