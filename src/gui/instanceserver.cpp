@@ -105,6 +105,14 @@ void InstanceServer::readFrom(int fd) {
             drop(fd, error);
             return;
         }
+        // A caller that has closed its end gave up waiting (the viewer was stopped or the
+        // machine asleep): it has said that the viewer did not answer, so the request is not
+        // carried out after all.
+        char probe;
+        if (::recv(fd, &probe, 1, MSG_DONTWAIT | MSG_PEEK) == 0) {
+            drop(fd, "the caller gave up waiting");
+            return;
+        }
         if (queue_.size() >= kMaxQueuedRequests) {
             ++refused_;
             const std::string why =
