@@ -72,29 +72,9 @@ export XDG_RUNTIME_DIR=$work/run KESTRUNE_HOME=$home QTWEBENGINE_DISABLE_SANDBOX
 export KESTRUNE_NO_MESSAGE_BOX=1 KESTRUNE_PAGE_TIMING=1
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY QTWEBENGINE_CHROMIUM_FLAGS KESTRUNE_RELEASE_VIEW_MS
 n=${SOAK_DISPLAY:-117}
-n=${n#:}
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-export DISPLAY=:$n
-pids=()
 viewer=""
-cleanup() {
-  [ -n "$viewer" ] && kill "$viewer" 2>/dev/null || true
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  sleep 0.5
-  for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done
-}
-trap cleanup EXIT
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-trayer --edge top --align right --widthtype pixel --width 64 --heighttype pixel --height 24 \
-  --SetDockType true >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do
-  [ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ] && break
-  sleep 0.1
-done
-sleep 1
+. "$root/tests/support/xdisplay.sh"
+start_x_with_tray "${n#:}" 1280x800 || { echo "The tray host did not start." >&2; exit 1; }
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }

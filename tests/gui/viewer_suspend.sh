@@ -11,6 +11,7 @@
 # monotonic clock, which a change of the wall clock does not move; stopped processes see the
 # time they slept at once when they go on, as after a suspend.
 set -euo pipefail
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND" >&2' ERR
 bin=$1
 source_dir=$2
 scratch=$3
@@ -29,30 +30,9 @@ KESTRUNE_HOME=$home "$bin" import "$scratch/small.u8" --name Small >/dev/null
 export XDG_RUNTIME_DIR=$scratch/run KESTRUNE_HOME=$home QTWEBENGINE_DISABLE_SANDBOX=1
 export KESTRUNE_NO_MESSAGE_BOX=1 KESTRUNE_PAGE_TIMING=1 KESTRUNE_RELEASE_VIEW_MS=10000
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY QTWEBENGINE_CHROMIUM_FLAGS
-n=150
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-export DISPLAY=:$n
-pids=()
 viewer=""
-cleanup() {
-  [ -n "$viewer" ] && { kill -CONT "$viewer" $(pgrep -P "$viewer") 2>/dev/null || true; }
-  [ -n "$viewer" ] && { kill "$viewer" 2>/dev/null || true; }
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  sleep 0.5
-  for p in "${pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done
-}
-trap cleanup EXIT
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-trayer --edge top --align right --widthtype pixel --width 48 --heighttype pixel --height 24 \
-  --SetDockType true >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 300); do
-  [ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ] && break
-  sleep 0.1
-done
-sleep 1
+. "$source_dir/tests/support/xdisplay.sh"
+start_x_with_tray 150 1024x768 || { echo "FAIL: the tray host did not start" >&2; exit 1; }
 
 log=$scratch/viewer.log
 "$bin" 2>"$log" &
