@@ -105,8 +105,8 @@ QIcon PaintMainIcon(int index) {
 
 QIcon MainIcon(int index) {
     // Painted once: every new icon would leave its own pixmaps in the toolkit's pixmap cache
-    // (the tree gets its word icon at every search).
-    // Kept to the end of the process (never destroyed after the application object).
+    // (the tree gets its word icon at every search). Kept to the end of the process, so that
+    // no icon is destroyed after the application object.
     static auto* painted = new std::map<int, QIcon>;
     auto it = painted->find(index);
     if (it == painted->end()) it = painted->emplace(index, PaintMainIcon(index)).first;
