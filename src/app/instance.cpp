@@ -303,7 +303,7 @@ InstanceListener::InstanceListener(const std::string& socketPath) : path_(socket
     const mode_t old = ::umask(0177);
     const int bound = ::bind(listenFd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
     ::umask(old);
-    if (bound != 0 || ::chmod(path_.c_str(), 0600) != 0 || ::listen(listenFd_, 16) != 0) {
+    if (bound != 0 || ::chmod(path_.c_str(), 0600) != 0 || ::listen(listenFd_, kInstanceBacklog) != 0) {
         error_ = Errno("Cannot listen on " + path_);
         ::close(listenFd_);
         listenFd_ = -1;
@@ -360,9 +360,12 @@ SendResult SendToViewer(const std::string& socketPath, const InstanceMessage& me
         return r;
     }
     const long long connectDeadline = NowMs() + connectRetryMs;
+    // A viewer whose queue of waiting connections is full (it is busy, or stopped) is waited
+    // for as long as for its reply; a blocking connect would wait for ever.
+    const long long busyDeadline = NowMs() + replyTimeoutMs;
     int fd = -1;
     for (;;) {
-        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
         if (fd < 0) {
             r.status = SendStatus::Failed;
             r.message = Errno("Cannot create a socket");
@@ -372,7 +375,16 @@ SendResult SendToViewer(const std::string& socketPath, const InstanceMessage& me
         const int e = errno;
         ::close(fd);
         fd = -1;
-        if (e != ENOENT && e != ECONNREFUSED && e != EAGAIN) {
+        if (e == EAGAIN) {
+            if (NowMs() >= busyDeadline) {
+                r.status = SendStatus::Failed;
+                r.message = "The viewer did not take the request";
+                return r;
+            }
+            ::usleep(20 * 1000);
+            continue;
+        }
+        if (e != ENOENT && e != ECONNREFUSED) {
             r.status = SendStatus::Failed;
             r.message = socketPath + ": " + std::strerror(e);
             return r;

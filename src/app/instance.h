@@ -34,6 +34,8 @@ inline constexpr std::size_t kMaxInstanceQueryBytes = 16 * 1024;
 // How long the viewer waits for the rest of a started request.
 inline constexpr int kInstanceReadTimeoutMs = 2000;
 inline constexpr char kInstanceSocketName[] = "kestrune.sock";
+// Connections the listening socket keeps while the viewer has not accepted them yet.
+inline constexpr int kInstanceBacklog = 128;
 
 enum class InstanceCommand {
     Show,   // show the main window; with a query, search it as typed into the field
@@ -154,7 +156,8 @@ struct SendResult {
 
 // Sends one request to the viewer at `socketPath` and waits for its reply (at most
 // `replyTimeoutMs`). While nobody listens, connecting is retried for `connectRetryMs`
-// (0: one attempt). A server of another user id is refused.
+// (0: one attempt); while the viewer's queue of connections is full, for `replyTimeoutMs`.
+// Never blocks longer. A server of another user id is refused.
 SendResult SendToViewer(const std::string& socketPath, const InstanceMessage& message,
                         int replyTimeoutMs, int connectRetryMs = 0);
 

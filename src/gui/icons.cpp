@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <map>
 
 namespace kes {
 
@@ -49,9 +50,7 @@ void Arrow(QPainter& p, bool left) {
     p.drawPath(path);
 }
 
-}  // namespace
-
-QIcon MainIcon(int index) {
+QIcon PaintMainIcon(int index) {
     switch (index) {
         case kImageRefresh:
             return Paint([](QPainter& p) {
@@ -100,6 +99,18 @@ QIcon MainIcon(int index) {
         default:
             return QIcon();
     }
+}
+
+}  // namespace
+
+QIcon MainIcon(int index) {
+    // Painted once: every new icon would leave its own pixmaps in the toolkit's pixmap cache
+    // (the tree gets its word icon at every search). Kept to the end of the process, so that
+    // no icon is destroyed after the application object.
+    static auto* painted = new std::map<int, QIcon>;
+    auto it = painted->find(index);
+    if (it == painted->end()) it = painted->emplace(index, PaintMainIcon(index)).first;
+    return it->second;
 }
 
 QIcon AppIcon() {

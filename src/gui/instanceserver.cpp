@@ -26,9 +26,14 @@ InstanceServer::InstanceServer(int listenFd, uid_t uid, Handler handler, Log log
     if (!log_) log_ = [](const std::string& line) { std::cerr << line << '\n' << std::flush; };
     listenNotifier_ = new QSocketNotifier(listenFd_, QSocketNotifier::Read, this);
     connect(listenNotifier_, &QSocketNotifier::activated, this, [this] { acceptPending(); });
+    runTimer_ = new QTimer(this);
+    runTimer_->setSingleShot(true);
+    runTimer_->setInterval(0);
+    connect(runTimer_, &QTimer::timeout, this, [this] { runNext(); });
 }
 
 InstanceServer::~InstanceServer() {
+    destroying_ = true;
     while (!connections_.empty())
         close(connections_.begin()->first);
 }
@@ -59,8 +64,12 @@ void InstanceServer::acceptPending() {
         connect(c->notifier.get(), &QSocketNotifier::activated, this, [this, fd] { readFrom(fd); });
         c->timer = std::make_unique<QTimer>();
         c->timer->setSingleShot(true);
-        connect(c->timer.get(), &QTimer::timeout, this,
-                [this, fd] { drop(fd, "no complete request in time"); });
+        connect(c->timer.get(), &QTimer::timeout, this, [this, fd] {
+            // The loop may have been kept from reading by the work before (or the process
+            // was stopped): what has arrived counts.
+            readFrom(fd);
+            if (connections_.count(fd)) drop(fd, "no complete request in time");
+        });
         c->timer->start(kInstanceReadTimeoutMs);
         connections_[fd] = std::move(c);
     }
@@ -96,11 +105,29 @@ void InstanceServer::readFrom(int fd) {
             drop(fd, error);
             return;
         }
+        // A caller that has closed its end gave up waiting (the viewer was stopped or the
+        // machine asleep): it has said that the viewer did not answer, so the request is not
+        // carried out after all.
+        char probe;
+        if (::recv(fd, &probe, 1, MSG_DONTWAIT | MSG_PEEK) == 0) {
+            drop(fd, "the caller gave up waiting");
+            return;
+        }
+        if (queue_.size() >= kMaxQueuedRequests) {
+            ++refused_;
+            const std::string why =
+                "the viewer is busy: " + std::to_string(queue_.size()) + " requests are waiting";
+            log_("Kestrune: refused a request: " + why);
+            WriteInstanceReply(fd, InstanceReply{false, why});
+            close(fd);
+            return;
+        }
         ++accepted_;
         WriteInstanceReply(fd, InstanceReply{true, {}});
+        queue_.push_back(*request);
         close(fd);
         // Carried out from the message loop, after this notification has returned.
-        QTimer::singleShot(0, this, [this, message = *request] { handler_(message); });
+        if (!running_) runTimer_->start();
         return;
     }
 }
@@ -121,6 +148,23 @@ void InstanceServer::close(int fd) {
     it->second->timer.release()->deleteLater();
     connections_.erase(it);
     ::close(fd);
+    checkIdle();
+}
+
+void InstanceServer::runNext() {
+    if (queue_.empty() || running_) return;
+    const InstanceMessage message = std::move(queue_.front());
+    queue_.pop_front();
+    running_ = true;
+    // The handler may run a nested loop (a message box): the next request waits for it.
+    handler_(message);
+    running_ = false;
+    if (!queue_.empty()) runTimer_->start();
+    checkIdle();
+}
+
+void InstanceServer::checkIdle() {
+    if (!destroying_ && idle()) Q_EMIT becameIdle();
 }
 
 }  // namespace kes

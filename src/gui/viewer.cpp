@@ -227,6 +227,9 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
         },
         ctx.autostart);
     forms.fmMain = &fmMain;
+    // For tests and benchmarks of the release: the delay in milliseconds instead of minutes.
+    if (const char* ms = std::getenv("KESTRUNE_RELEASE_VIEW_MS"); Set(ms))
+        fmMain.setReleaseDelayMs(std::atoi(ms));
     TfmUserdict fmUserdict(JoinPath(ctx.programFolder, kUserdictName), &fmMain);
     forms.fmUserdict = &fmUserdict;
     TfmDictSetup fmDictSetup(fmMain.registry().Dicts, fmMain.iniPath(), &fmMain);
@@ -285,7 +288,8 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     // Started afresh once the released engine is no longer needed (see RunViewer's contract).
     auto restartWhenQuiet = [&] {
         if (!ctx.restart || !engineUsed || fmMain.pageView() || fmMain.isVisible() ||
-            fmMain.isTerminating() || fmMain.Busy != 0 || fmMain.acScanClipboard->isChecked() ||
+            fmMain.isTerminating() || fmMain.Busy != 0 || (server && !server->idle()) ||
+            fmMain.acScanClipboard->isChecked() ||
             fmMain.acScanSelection->isChecked() || QApplication::activeModalWidget() ||
             QApplication::activePopupWidget())
             return;
@@ -305,6 +309,11 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     QObject::connect(&fmMain, &TfmMain::pageViewChanged, &app, [&](bool present) {
         if (!present) QTimer::singleShot(0, &fmMain, restartWhenQuiet);
     });
+    // A request read or waiting when the page was released would be lost by the fresh start:
+    // it waits until they are done.
+    if (server)
+        QObject::connect(server.get(), &InstanceServer::becameIdle, &app,
+                         [&] { QTimer::singleShot(0, &fmMain, restartWhenQuiet); });
 
     if (StartedHook()) StartedHook()(forms);
     return app.exec();

@@ -27,6 +27,8 @@ std::string EngineFlags(std::string userFlags, bool sandboxOff) {
     if (!HasFlag(userFlags, "--disable-gpu")) Add(userFlags, "--disable-gpu");
     if (sandboxOff && !HasFlag(userFlags, "--no-zygote") && !HasFlag(userFlags, "--zygote"))
         Add(userFlags, "--no-zygote");
+    if (!HasFlag(userFlags, "--js-flags"))
+        Add(userFlags, "--js-flags=\"--expose-gc --no-compilation-cache\"");
     return userFlags;
 }
 

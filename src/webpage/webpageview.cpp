@@ -9,6 +9,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInfo>
 #include <memory>
 
 namespace kes::webpage {
@@ -53,6 +54,12 @@ void GuardedPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
     // The page has no script of its own; messages from the isolated world are not shown.
 }
 
+// ---- PageRequestGuard ----
+
+void PageRequestGuard::interceptRequest(QWebEngineUrlRequestInfo& info) {
+    if (info.requestUrl().adjusted(QUrl::RemoveFragment) != page_) info.block(true);
+}
+
 // ---- PageView ----
 
 WebPageView::WebPageView(QWidget* parent)
@@ -60,7 +67,9 @@ WebPageView::WebPageView(QWidget* parent)
       // Off the record (no storage name): nothing is written to disk. The page is deleted
       // before its profile (see the destructor).
       profile_(new QWebEngineProfile()),
+      requestGuard_(new PageRequestGuard(profile_)),
       page_(new GuardedPage(profile_)) {
+    profile_->setUrlRequestInterceptor(requestGuard_);
     QWebEngineSettings* s = page_->settings();
     // Content of the page never runs script: descriptions and readme.html are inserted as they
     // are, and an event handler or script element in them must stay inert. The body itself is
@@ -69,6 +78,7 @@ WebPageView::WebPageView(QWidget* parent)
     s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
     s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     s->setAttribute(QWebEngineSettings::AutoLoadIconsForPage, false);
@@ -76,6 +86,10 @@ WebPageView::WebPageView(QWidget* parent)
     setPage(page_);
     // The view's own context menu never appears; the window shows its menu on this signal.
     setContextMenuPolicy(Qt::CustomContextMenu);
+    collectTimer_ = new QTimer(this);
+    collectTimer_->setSingleShot(true);
+    collectTimer_->setInterval(kCollectQuietMs);
+    connect(collectTimer_, &QTimer::timeout, this, [this] { collectGarbage(); });
     connect(page_, &QWebEnginePage::loadFinished, this, [this](bool) {
         loaded_ = true;
         if (pending_) applyBody();
@@ -94,6 +108,7 @@ void WebPageView::loadFile(const QString& path) {
     // A file URL of a relative path names no file: the page would stay blank.
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     loaded_ = false;
+    requestGuard_->allow(url);
     page_->allowNavigationTo(url);
     page_->load(url);
 }
@@ -119,10 +134,27 @@ void WebPageView::applyBody() {
         JsStringLiteral(
             QString::fromUtf8(lastBody_.data(), static_cast<qsizetype>(lastBody_.size()))) +
         QStringLiteral(";return true;}catch(e){return false;}})()");
-    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld, [this](const QVariant&) {
-        ++applied_;
-        if (bodyApplied_) bodyApplied_();
-    });
+    page_->runJavaScript(script, QWebEngineScript::ApplicationWorld,
+                         [this](const QVariant&) { bodyApplied(); });
+}
+
+void WebPageView::bodyApplied() {
+    ++applied_;
+    if (++uncollected_ >= kCollectEveryBodies)
+        collectGarbage();
+    else
+        collectTimer_->start();
+    if (bodyApplied_) bodyApplied_();
+}
+
+void WebPageView::collectGarbage() {
+    collectTimer_->stop();
+    if (uncollected_ == 0) return;
+    uncollected_ = 0;
+    // A full collection of a dictionary page takes a few milliseconds. Without the engine's
+    // gc() (the user gave other script engine flags) nothing happens.
+    page_->runJavaScript(QStringLiteral("if (typeof gc === 'function') gc();"),
+                         QWebEngineScript::ApplicationWorld);
 }
 
 QPointF WebPageView::scrollPosition() const {

@@ -2,9 +2,16 @@
 // refused whole when damaged.
 #include "app/viewersession.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
+
+#include "support/tempdir.h"
 
 namespace kes {
 namespace {
@@ -92,6 +99,73 @@ TEST(ViewerSession, DamagedBytesAreRefusedWhole) {
     EXPECT_FALSE(DecodeViewerSession("KESTRUNE-SESSION 1\n99999999999999999999999\n{}", error));
     EXPECT_EQ(error, "the session's description is cut short");
 }
+
+#ifdef KESTRUNE_VIEWER_BINARY
+// The real viewer started afresh with a damaged session (cut inside the page body, foreign
+// bytes, nothing at all) in its memory file: it says why, starts with an empty window and
+// shows its first page, never crashes.
+TEST(ViewerSession, ADamagedSessionStartsAnEmptyWindow) {
+    using test::ReadBytes;
+    using test::TempDir;
+    using test::WriteBytes;
+    const std::string good = EncodeViewerSession(Sample());
+    const struct {
+        std::string bytes;
+        const char* why;
+    } cases[] = {
+        {good.substr(0, good.size() - 5),
+         "the session is damaged: the page body is not of its recorded size"},
+        {"\x7f" "ELF\x02\x01\x01", "not a saved viewer session"},
+        {"", "not a saved viewer session"},
+    };
+    for (const auto& c : cases) {
+        TempDir home, run, io;
+        WriteBytes(home.file("empty.html"), ReadBytes(KESTRUNE_SOURCE_DIR "/data/empty.html"));
+        const int session = ::memfd_create("kestrune-session", 0);
+        ASSERT_GE(session, 0);
+        ASSERT_EQ(::write(session, c.bytes.data(), c.bytes.size()),
+                  static_cast<ssize_t>(c.bytes.size()));
+        const std::string err = io.file("stderr");
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(fd, 2);
+            ::setenv("KESTRUNE_HOME", home.path().c_str(), 1);
+            ::setenv("XDG_RUNTIME_DIR", run.path().c_str(), 1);
+            ::setenv("KESTRUNE_EXIT_WHEN_IDLE", "1", 1);
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+            ::setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu", 1);
+            const std::string fdText = std::to_string(session);
+            ::execl(KESTRUNE_VIEWER_BINARY, KESTRUNE_VIEWER_BINARY, "--program-folder",
+                    home.path().c_str(), "--resume", fdText.c_str(), "-1", "-1",
+                    static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(session);
+        int status = -1;
+        for (int i = 0; i < 1200 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
+            ::usleep(50 * 1000);
+        if (::waitpid(pid, &status, WNOHANG) == 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            FAIL() << c.why << ": the viewer did not end";
+        }
+        const std::string said = ReadBytes(err);
+        ASSERT_TRUE(WIFEXITED(status)) << c.why << "\n" << said;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << said;
+        EXPECT_NE(said.find(std::string("Kestrune: the window's state was not taken over: ") +
+                            c.why + "\n"),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find("Kestrune: started afresh after the page was released (the window's "
+                            "state was lost)\n"),
+                  std::string::npos)
+            << said;
+        EXPECT_NE(said.find("Kestrune: first page shown"), std::string::npos) << said;
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace kes

@@ -12,7 +12,10 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QElapsedTimer>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 #include <cstring>
 #include <memory>
@@ -193,6 +196,93 @@ class InstanceServerTest : public QObject {
         QCOMPARE(RunEntry({"show", QString::fromUtf8("学习")}), 0);
         QTRY_COMPARE(main_->edtInp->text(), QString::fromUtf8("学习"));
         main_->hide();
+    }
+
+    // 50 `show` and 10 `popup` started at the same moment: each is answered (none waits for
+    // the searches and the popup's first page before it), all are carried out in the order
+    // they were taken, and the viewer goes on serving.
+    void manyCallersAtOnceAreAllAnswered() {
+        log_.clear();
+        const int before = server_->acceptedRequests();
+        std::vector<std::unique_ptr<QProcess>> callers;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime_.path());
+        env.insert("KESTRUNE_HOME", home_.path());
+        env.insert("KESTRUNE_NO_MESSAGE_BOX", "1");
+        for (int i = 0; i < 60; ++i) {
+            auto p = std::make_unique<QProcess>();
+            p->setProcessEnvironment(env);
+            const bool popup = i % 6 == 5;
+            p->start(KESTRUNE_BINARY, {popup ? "popup" : "show",
+                                       QString::fromUtf8(i % 2 ? "学习" : "中国")});
+            callers.push_back(std::move(p));
+        }
+        QElapsedTimer clock;
+        clock.start();
+        for (auto& p : callers) {
+            QTRY_VERIFY_WITH_TIMEOUT(p->state() == QProcess::NotRunning, 30000);
+            QCOMPARE(log_, QStringList());
+            QCOMPARE(p->readAllStandardError(), QByteArray());
+            QCOMPARE(p->exitCode(), 0);
+        }
+        qInfo("60 callers answered in %lld ms", static_cast<long long>(clock.elapsed()));
+        QCOMPARE(server_->acceptedRequests(), before + 60);
+        QTRY_VERIFY_WITH_TIMEOUT(server_->idle(), 20000);
+        QCOMPARE(log_, QStringList());
+        QCOMPARE(RunEntry({"show", QString::fromUtf8("学习")}), 0);
+        QTRY_COMPARE(main_->edtInp->text(), QString::fromUtf8("学习"));
+        main_->hide();
+        if (main_->popupIfCreated()) main_->popupIfCreated()->hide();
+    }
+
+    // Beyond the queue's length a request is refused at once with the reason, none hangs, and
+    // what was taken is carried out in order.
+    void aFullQueueRefusesWithTheReason() {
+        QTemporaryDir runtime;
+        QCOMPARE(::chmod(runtime.path().toLocal8Bit().constData(), 0700), 0);
+        InstanceListener listener((runtime.path() + "/kestrune.sock").toStdString());
+        QCOMPARE(listener.status(), InstanceListener::Status::Listening);
+        QStringList done, lines;
+        InstanceServer server(
+            listener.listenFd(), ::getuid(),
+            [&](const InstanceMessage& m) {
+                done << QString::fromStdString(m.query);
+                QThread::msleep(100);  // a slow search: the loop is kept from reading
+            },
+            [&](const std::string& line) { lines << QString::fromStdString(line); });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("KESTRUNE_HOME", home_.path());
+        env.insert("KESTRUNE_NO_MESSAGE_BOX", "1");
+        std::vector<std::unique_ptr<QProcess>> callers;
+        for (int i = 0; i < 90; ++i) {
+            auto p = std::make_unique<QProcess>();
+            p->setProcessEnvironment(env);
+            p->start(KESTRUNE_BINARY, {"show", QString::number(i)});
+            callers.push_back(std::move(p));
+        }
+        int answered = 0, refused = 0;
+        for (auto& p : callers) {
+            QTRY_VERIFY_WITH_TIMEOUT(p->state() == QProcess::NotRunning, 30000);
+            const QByteArray err = p->readAllStandardError();
+            if (p->exitCode() == 0) {
+                QCOMPARE(err, QByteArray());
+                ++answered;
+            } else {
+                QCOMPARE(p->exitCode(), 1);
+                QCOMPARE(err, QByteArray("Kestrune: The viewer refused the request: the viewer is "
+                                         "busy: 64 requests are waiting\n"));
+                ++refused;
+            }
+        }
+        QCOMPARE(answered + refused, 90);
+        QVERIFY(refused > 0);
+        QCOMPARE(server.refusedRequests(), refused);
+        QTRY_VERIFY_WITH_TIMEOUT(server.idle(), 30000);
+        QCOMPARE(done.size(), answered);
+        // Carried out in the order taken: the order the callers' requests were read, which is
+        // what the log of acceptance would give; here every query is a distinct number.
+        QCOMPARE(QSet<QString>(done.begin(), done.end()).size(), answered);
     }
 
     void aPeerOfAnotherUserIsRefused() {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QWebEngineSettings>
 #include <QtTest>
@@ -61,16 +62,20 @@ class PageViewTest : public QObject {
     void engineFlagsAddOnlyWhatIsMissing() {
         using kes::webpage::EngineFlags;
         using kes::webpage::SandboxTurnedOff;
-        QCOMPARE(EngineFlags("", false), std::string("--disable-gpu"));
-        QCOMPARE(EngineFlags("", true), std::string("--disable-gpu --no-zygote"));
+        const std::string gc = " --js-flags=\"--expose-gc --no-compilation-cache\"";
+        QCOMPARE(EngineFlags("", false), "--disable-gpu" + gc);
+        QCOMPARE(EngineFlags("", true), "--disable-gpu --no-zygote" + gc);
         QCOMPARE(EngineFlags("--lang=de --disable-gpu", true),
-                 std::string("--lang=de --disable-gpu --no-zygote"));
+                 "--lang=de --disable-gpu --no-zygote" + gc);
         QCOMPARE(EngineFlags("--no-zygote --disable-gpu", true),
-                 std::string("--no-zygote --disable-gpu"));
+                 "--no-zygote --disable-gpu" + gc);
         QCOMPARE(EngineFlags("--zygote-cmd-prefix=x", true),
-                 std::string("--zygote-cmd-prefix=x --disable-gpu --no-zygote"));
+                 "--zygote-cmd-prefix=x --disable-gpu --no-zygote" + gc);
         QCOMPARE(EngineFlags("--disable-gpu-compositing", false),
-                 std::string("--disable-gpu-compositing --disable-gpu"));
+                 "--disable-gpu-compositing --disable-gpu" + gc);
+        // The user's own script engine flags stay alone.
+        QCOMPARE(EngineFlags("--js-flags=--max-old-space-size=64", false),
+                 std::string("--js-flags=--max-old-space-size=64 --disable-gpu"));
         QVERIFY(SandboxTurnedOff("1", ""));
         QVERIFY(SandboxTurnedOff("yes", ""));
         QVERIFY(!SandboxTurnedOff("0", ""));
@@ -231,6 +236,23 @@ class PageViewTest : public QObject {
         QTest::qWait(300);
         QCOMPARE(view->url(), before);
         QCOMPARE(view->readBodyHtml().contains("example.invalid"), true);
+    }
+
+    // A page body naming another local file (an image beside it, a frame of /etc/passwd) gets
+    // nothing of it: the page reads no file but its own.
+    void otherLocalFilesAreNotLoaded() {
+        const QString picture = dir_.filePath("pic.png");
+        QImage(4, 3, QImage::Format_RGB32).save(picture);
+        auto view = loadedView();
+        view->setPageBody("<img id=\"i\" src=\"" + QUrl::fromLocalFile(picture).toString().toStdString() +
+                          "\"><iframe id=\"f\" src=\"file:///etc/passwd\"></iframe>");
+        QVERIFY(view->waitUntilIdle());
+        QTest::qWait(500);
+        QCOMPARE(view->evaluate("document.getElementById('i').naturalWidth").toInt(), 0);
+        QCOMPARE(view->evaluate("var d = document.getElementById('f').contentDocument;"
+                                "d && d.body ? d.body.innerText.indexOf('root') : -1")
+                     .toInt(),
+                 -1);
     }
 
     void copyAllPutsThePageTextOnTheClipboard() {
