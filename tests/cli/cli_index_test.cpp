@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <set>
 
-#include "base/text.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "dict/indexformat.h"
 #include "support/reference.h"
 #include "support/tempdir.h"
@@ -26,24 +27,14 @@ struct RunResult {
     std::string out;
 };
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
-
 // Runs the program with the arguments in `folder`, stdin empty, stdout and stderr to files.
 RunResult RunProgram(const TempDir& folder, const std::vector<std::string>& args) {
-    std::string cmd = "cd " + Quote(folder.path()) + " && " + Quote(KESTRUNE_BINARY);
+    std::string cmd =
+        "cd " + test::ShellQuote(folder.path()) + " && " + test::ShellQuote(KESTRUNE_BINARY);
     for (const auto& a : args)
-        cmd += " " + Quote(a);
-    cmd += " </dev/null >" + Quote(folder.file("stdout.txt")) + " 2>" +
-           Quote(folder.file("stderr.txt"));
+        cmd += " " + test::ShellQuote(a);
+    cmd += " </dev/null >" + test::ShellQuote(folder.file("stdout.txt")) + " 2>" +
+           test::ShellQuote(folder.file("stderr.txt"));
     int status = std::system(cmd.c_str());
     RunResult r;
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -155,10 +146,10 @@ TEST_F(IndexCommandTest, WarningsGoToStderrWithoutProgressWhenNotATerminal) {
 TEST_F(IndexCommandTest, ProgressIsShownOnATerminal) {
     if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
     // script(1) runs the command with a terminal as its stdout and stderr.
-    std::string inner =
-        "cd " + Quote(dir.path()) + " && " + Quote(KESTRUNE_BINARY) + " index d.ced";
-    std::string cmd = "script -qec " + Quote(inner) + " /dev/null </dev/null >" +
-                      Quote(dir.file("tty.txt")) + " 2>&1";
+    std::string inner = "cd " + test::ShellQuote(dir.path()) + " && " +
+                        test::ShellQuote(KESTRUNE_BINARY) + " index d.ced";
+    std::string cmd = "script -qec " + test::ShellQuote(inner) + " /dev/null </dev/null >" +
+                      test::ShellQuote(dir.file("tty.txt")) + " 2>&1";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
     std::string tty = ReadBytes(dir.file("tty.txt"));
     EXPECT_EQ(tty.rfind("\r Creating index file... 0%", 0), 0u) << tty;

@@ -22,6 +22,7 @@
 
 #include "app/instance.h"
 #include "app/viewerargs.h"
+#include "base/paths.h"
 #include "support/faults.h"
 #include "support/tempdir.h"
 
