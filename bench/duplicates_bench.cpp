@@ -12,7 +12,9 @@
 #include <string>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "base/lines.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "tools/duplicates.h"
 

@@ -23,12 +23,12 @@ fi
 . "$root/bench/build.sh"
 bench_build duplicates_bench
 
-DUPLICATES_BENCH_DIR=$work "$bench_bin/duplicates_bench" \
+DUPLICATES_BENCH_DIR=$work "$bench_programs/duplicates_bench" \
   --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
   --benchmark_display_aggregates_only=true "${@:2}"
 
 rm -f "$work/cedict.new"
-DUPLICATES_BENCH_DIR=$work "$bench_bin/duplicates_bench" --benchmark_filter='Save/full/unchanged' \
+DUPLICATES_BENCH_DIR=$work "$bench_programs/duplicates_bench" --benchmark_filter='Save/full/unchanged' \
   --benchmark_min_time=0.01 >/dev/null
 if cmp -s "$work/cedict.ced" "$work/cedict.new"; then
   echo "saved copy: byte-identical to the source ($(stat -c %s "$work/cedict.new") bytes)"

@@ -21,5 +21,5 @@ fi
 bench_build duplicates_window_bench
 
 DUPLICATES_WINDOW_BENCH_FILE=$work/twice.ced QT_QPA_PLATFORM=offscreen \
-  "$bench_bin/duplicates_window_bench" --benchmark_repetitions="$reps" \
+  "$bench_programs/duplicates_window_bench" --benchmark_repetitions="$reps" \
   --benchmark_report_aggregates_only=true "${@:2}"

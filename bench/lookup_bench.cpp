@@ -10,6 +10,8 @@
 
 #include "app/queryflow.h"
 #include "app/registry.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "dict/builder.h"
 

@@ -21,6 +21,6 @@ fi
 . "$root/bench/build.sh"
 bench_build lookup_bench
 
-LOOKUP_BENCH_DIR=$work "$bench_bin/lookup_bench" \
+LOOKUP_BENCH_DIR=$work "$bench_programs/lookup_bench" \
   --benchmark_repetitions="$reps" --benchmark_report_aggregates_only=true \
   --benchmark_display_aggregates_only=true "${@:2}"

@@ -3,8 +3,10 @@
 #   cmake -DSOURCE_DIR=<tree>/src -P check_layers.cmake
 #
 # Every file in SOURCE_DIR/<folder>/ may include "x/..." only for x its own folder or a folder
-# below it; only ui/ and gui/ may include the toolkit (<Q...>). Each violation is printed as
-# "<folder>/<file>:<line>: <what>"; the script then fails. A folder without a rule fails too.
+# below it; only ui/ and gui/ may include the toolkit (<Q...>). Within a folder, no two modules
+# (a header and its source file, "x/a.h" with "x/a.cpp") may include each other, directly or
+# through others. Each violation is printed as "<folder>/<file>:<line>: <what>" (a cycle as
+# "<folder>/<module>: ..."); the script then fails. A folder without a rule fails too.
 cmake_minimum_required(VERSION 3.20)
 
 # Folder -> the folders it may include (besides itself).
@@ -64,11 +66,64 @@ foreach(folder IN LISTS folders)
         if(NOT to IN_LIST allowed)
           list(APPEND violations "${file}:${n}: ${folder}/ may not include ${target}")
         endif()
+        if(to STREQUAL folder)
+          string(REGEX REPLACE "\\.[^./]*$" "" from_module "${file}")
+          string(REGEX REPLACE "\\.[^./]*$" "" to_module "${target}")
+          if(NOT from_module STREQUAL to_module)
+            list(APPEND modules ${from_module} ${to_module})
+            list(APPEND DEPS_${from_module} ${to_module})
+          endif()
+        endif()
       elseif(kind STREQUAL "<" AND target MATCHES "^Q" AND NOT folder IN_LIST TOOLKIT_FOLDERS)
         list(APPEND violations "${file}:${n}: ${folder}/ may not include the toolkit (<${target}>)")
       endif()
     endforeach()
   endforeach()
+endforeach()
+
+# Include cycles between the modules of a folder: take away, again and again, every module
+# that includes none of the modules left or that none of them includes; what stays is in (or
+# between) cycles.
+if(modules)
+  list(REMOVE_DUPLICATES modules)
+  list(SORT modules)
+endif()
+set(left ${modules})
+set(changed TRUE)
+while(changed)
+  set(changed FALSE)
+  set(kept "")
+  foreach(m IN LISTS left)
+    set(out FALSE)
+    foreach(d IN LISTS DEPS_${m})
+      if(d IN_LIST left)
+        set(out TRUE)
+      endif()
+    endforeach()
+    set(in FALSE)
+    foreach(o IN LISTS left)
+      if(m IN_LIST DEPS_${o})
+        set(in TRUE)
+      endif()
+    endforeach()
+    if(out AND in)
+      list(APPEND kept ${m})
+    else()
+      set(changed TRUE)
+    endif()
+  endforeach()
+  set(left ${kept})
+endwhile()
+foreach(m IN LISTS left)
+  set(through "")
+  foreach(d IN LISTS DEPS_${m})
+    if(d IN_LIST left AND NOT d IN_LIST through)
+      list(APPEND through ${d})
+    endif()
+  endforeach()
+  list(SORT through)
+  list(JOIN through ", " through)
+  list(APPEND violations "${m}: in an include cycle (includes ${through})")
 endforeach()
 
 if(violations)

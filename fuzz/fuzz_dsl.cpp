@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "dsl/converter.h"
 #include "fuzz_support.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "charinfo/unihan.h"
 #include "fuzz_support.h"
 

@@ -38,7 +38,7 @@ for t in "${targets[@]}"; do
   echo "== $t: ${seconds}s" >&2
   if ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 \
      UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-     "$build/bin/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+     "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
        -malloc_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
        ${KESTRUNE_FUZZ_SEED:+-seed=$KESTRUNE_FUZZ_SEED} \
        "$corpus" "${inputs[@]}" >"$log" 2>&1; then

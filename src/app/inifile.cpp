@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "base/replacefile.h"
 #include "base/text.h"
 

@@ -1,11 +1,10 @@
 #include "app/pinyin.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <unordered_set>
 
-#include "dict/builder.h"
+#include "charinfo/pinyinfold.h"
 
 namespace kes {
 

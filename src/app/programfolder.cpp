@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
+#include "base/paths.h"
 #include "base/replacefile.h"
 
 namespace kes {

@@ -1,79 +1,23 @@
 #include "app/registry.h"
 
-#include <cctype>
 #include <optional>
 #include <utility>
 
 #include "app/inifile.h"
 #include "app/pinyin.h"
+#include "app/registrytexts.h"
 #include "app/settings.h"
 #include "base/bytefile.h"
+#include "base/dostime.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
+#include "base/paths.h"
 #include "base/replacefile.h"
 #include "base/text.h"
+#include "dict/dictpairs.h"
 #include "dict/indexformat.h"
 
 namespace kes {
-
-std::string LimitMessage(const std::string& name) {
-    return "Limit of dictionaries count (" + std::to_string(kMaxDictionaries) +
-           ") was exceeded! File " + name + " wasn't used!";
-}
-
-std::string StaleIndexMessage(const std::string& indexName, const std::string& dataName) {
-    return "Index file " + indexName + " was deleted because of changes in " + dataName +
-           " datafile!";
-}
-
-std::string UnfinishedIndexMessage(const std::string& indexName, const std::string& dataName) {
-    return "Index file " + indexName +
-           " is still being created (or its build was stopped "
-           "less than a minute ago)! File " +
-           dataName + " wasn't used!";
-}
-
-namespace {
-
-std::string YesNo(bool on) {
-    return on ? "yes" : "no";
-}
-
-// A shell word: single quotes unless it is plain.
-std::string ShellWord(const std::string& s) {
-    bool plain = !s.empty();
-    for (char c : s) {
-        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '/' || c == '.' || c == '_' ||
-              c == '-' || c == '+' || c == ',' || c == ':' || (c & 0x80)))
-            plain = false;
-    }
-    if (plain) return s;
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += "'\\''";
-        else
-            q += c;
-    }
-    return q + "'";
-}
-
-}  // namespace
-
-std::string RebuildQuestion(const std::string& indexName, const std::u16string& name,
-                            const IndexBuildOptions& options) {
-    return "Rebuild index file " + indexName +
-           " now with the same name and options?\n\nName: " + Utf16ToUtf8(name) +
-           "\nTranslation words: " + YesNo(options.AddDescToIndex) +
-           "\nPinyin: " + YesNo(options.AddPinToIndex);
-}
-
-std::string StaleIndexHint(const std::string& indexPath, const std::string& dataPath,
-                           const std::u16string& name, const IndexBuildOptions& options) {
-    return "Index file " + BaseName(indexPath) + " is out of date: " + BaseName(dataPath) +
-           " changed after it was built. It was not used; rebuild it with:\n  rm " +
-           ShellWord(indexPath) + " && kestrune index " + ShellWord(dataPath) + " --name " +
-           ShellWord(Utf16ToUtf8(name)) + (options.AddDescToIndex ? " --words" : " --no-words") +
-           (options.AddPinToIndex ? " --pinyin" : " --no-pinyin");
-}
 
 namespace {
 
@@ -175,7 +119,7 @@ IndexBuildOptions IndexOptionsOf(const std::string& indexPath) {
 bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbacks& cb,
                    const DiscoverOptions& options) {
     if (reg.Dicts.size() >= static_cast<std::size_t>(kMaxDictionaries)) {
-        Say(cb, LimitMessage(name));
+        Say(cb, LimitMessage(name, kMaxDictionaries));
         return false;
     }
     const std::string indexName = TrimA(ChangeExtension(name, ".idx"));
@@ -201,8 +145,7 @@ bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbac
     } catch (const IoError& e) {
         // A damaged index (shorter than its header) or an unreadable file: this dictionary
         // is left out, the others are still used.
-        Say(cb, "Index file " + indexName + " could not be read (" + e.what() + ")! File " +
-                    dataName + " wasn't used!");
+        Say(cb, UnreadableIndexMessage(indexName, dataName, e.what()));
         return false;
     }
     // The index records the data file's time on the clock of the zone it was built in; a
@@ -260,21 +203,6 @@ void WriteDicts(IniFile& ini, const std::vector<TDic>& dicts) {
 Outcome WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts) {
     return EditIniFile(
         iniPath, [&](IniFile& ini) { WriteDicts(ini, dicts); }, kDictsNotSavedMessage);
-}
-
-std::string StartTextOf(const std::vector<TDic>& dicts) {
-    std::string text =
-        "<p style=\"margin:2;\"><font face=\"Tahoma\" color=\"#102060\">Dictionaries "
-        "found:</font></p>";
-    for (std::size_t i = 0; i < dicts.size(); ++i) {
-        text += "<p style=\"margin:2;\"><font face=\"Tahoma\"><i><b>" + std::to_string(i + 1) +
-                ".</b> " + DescriptionHtml(dicts[i].Description) + "</i></font></p>";
-    }
-    return text;
-}
-
-std::string AboutPageHtml(const std::string& startText, const std::string& readmeText) {
-    return startText + "<br />" + readmeText;
 }
 
 void DiscoverDictionaries(Registry& reg, const std::string& folder, const RegistryCallbacks& cb,

@@ -1,15 +1,14 @@
 // The dictionary list: every ".ced" file of the program folder with a valid index, in the
 // order and with the on/off flags of setup.ini section "Dicts"; the start text listing them;
-// the Unihan index; and the texts of the tree's dictionary items.
+// the Unihan index; and the texts of the tree's dictionary items. The texts it shows (the
+// start text, the About page, the messages) are in app/registrytexts.h.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "app/resultpage.h"
 #include "base/result.h"
 #include "charinfo/unihan.h"
 #include "dict/builder.h"
@@ -87,32 +86,13 @@ void ApplyDictsPairs(std::vector<TDic>& dicts,
 
 // Erases section "Dicts" of the INI file and writes one key per dictionary in list order,
 // FileName=1 when enabled, else 0; other sections stay. Fails with kDictsNotSavedMessage
-// (the detail naming the file and the reason) when the file could not be written (or exists
-// and could not be read).
-inline constexpr std::string_view kDictsNotSavedMessage =
-    "ERROR: The list of dictionaries could not be saved to setup.ini!";
+// (app/registrytexts.h; the detail naming the file and the reason) when the file could not be
+// written (or exists and could not be read).
 Outcome WriteDictsSection(const std::string& iniPath, const std::vector<TDic>& dicts);
-
-// The start text of the list (without the Unihan line).
-std::string StartTextOf(const std::vector<TDic>& dicts);
-
-// The About page: the start text, "<br />", the readme text.
-std::string AboutPageHtml(const std::string& startText, const std::string& readmeText);
 
 // ResetView's pure part: the tree item text of a dictionary (Description, + " (disabled)"
 // when not enabled) and the numbering (Number = position from 1).
 std::u16string DictItemText(const TDic& dic);
 void NumberDictionaries(std::vector<TDic>& dicts);
-
-// The messages of the registry.
-std::string LimitMessage(const std::string& name);
-std::string StaleIndexMessage(const std::string& indexName, const std::string& dataName);
-std::string RebuildQuestion(const std::string& indexName, const std::u16string& name,
-                            const IndexBuildOptions& options);
-// The command line's note: which index is stale, and the commands that rebuild it.
-std::string StaleIndexHint(const std::string& indexPath, const std::string& dataPath,
-                           const std::u16string& name, const IndexBuildOptions& options);
-// A data file without its index whose index is still being written (a temporary file).
-std::string UnfinishedIndexMessage(const std::string& indexName, const std::string& dataName);
 
 }  // namespace kes

@@ -1,9 +1,9 @@
 #include "base/bytefile.h"
 
 #include "base/faultpoint.h"
+#include "base/ioerror.h"
 #include "base/mappedfile.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 namespace kes {
 
@@ -20,14 +19,7 @@ namespace {
 
 constexpr std::size_t kBufferSize = 64 * 1024;
 
-std::string ErrnoText(int err) {
-    return std::strerror(err);
-}
-
 }  // namespace
-
-IoError::IoError(const std::string& fileName, const std::string& what)
-    : std::runtime_error(what + ": " + fileName), fileName_(fileName), reason_(what) {}
 
 ByteFile::~ByteFile() {
     if (fd_ >= 0) {
@@ -339,141 +331,6 @@ std::string ReadSmallFile(const std::string& path, int64_t maxBytes) {
     if (!bytes.empty()) f.read(bytes.data(), bytes.size());
     f.close();
     return bytes;
-}
-
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool NameExists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-bool SameFileAs(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
-int64_t FileSizeOf(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        throw IoError(path, "Cannot read file size (" + ErrnoText(errno) + ")");
-    return st.st_size;
-}
-
-namespace {
-
-// Packs a broken-down time into a DOS date-time (seconds rounded down to even); a year
-// before 1980, which the format cannot hold, gives 1980-01-01 00:00.
-int32_t PackDosTime(const struct tm& t) {
-    int year = t.tm_year + 1900;
-    if (year < 1980) return (0 << 25) | (1 << 21) | (1 << 16);
-    uint32_t date = (static_cast<uint32_t>(year - 1980) << 9) |
-                    (static_cast<uint32_t>(t.tm_mon + 1) << 5) | static_cast<uint32_t>(t.tm_mday);
-    uint32_t time = (static_cast<uint32_t>(t.tm_hour) << 11) |
-                    (static_cast<uint32_t>(t.tm_min) << 5) | static_cast<uint32_t>(t.tm_sec / 2);
-    return static_cast<int32_t>((date << 16) | time);
-}
-
-// The widest UTC offsets a zone can have, and their step.
-constexpr int kMaxZoneOffset = 14 * 3600;
-constexpr int kZoneOffsetStep = 15 * 60;
-
-}  // namespace
-
-int32_t UnixToDosTime(int64_t unixTime) {
-    auto t = static_cast<time_t>(unixTime);
-    struct tm lt;
-    if (::localtime_r(&t, &lt) == nullptr) return 0;
-    return PackDosTime(lt);
-}
-
-int32_t UnixToDosTimeAt(int64_t unixTime, int offsetSeconds) {
-    auto t = static_cast<time_t>(unixTime + offsetSeconds);
-    struct tm ut;
-    if (::gmtime_r(&t, &ut) == nullptr) return 0;
-    return PackDosTime(ut);
-}
-
-bool DosTimeMatches(int32_t dosTime, int64_t unixTime) {
-    if (UnixToDosTime(unixTime) == dosTime) return true;
-    for (int offset = -kMaxZoneOffset; offset <= kMaxZoneOffset; offset += kZoneOffsetStep)
-        if (UnixToDosTimeAt(unixTime, offset) == dosTime) return true;
-    return false;
-}
-
-int64_t FileUnixTime(const std::string& path) {
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        throw IoError(path, "Cannot read file time (" + ErrnoText(errno) + ")");
-    return st.st_mtime;
-}
-
-int32_t FileDosTime(const std::string& path) { return UnixToDosTime(FileUnixTime(path)); }
-
-void SetFileUnixTime(const std::string& path, int64_t unixTime) {
-    struct timespec ts[2];
-    ts[0].tv_sec = ts[1].tv_sec = static_cast<time_t>(unixTime);
-    ts[0].tv_nsec = ts[1].tv_nsec = 0;
-    if (::utimensat(AT_FDCWD, path.c_str(), ts, 0) != 0)
-        throw IoError(path, "Cannot set file time (" + ErrnoText(errno) + ")");
-}
-
-bool RemoveFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
-}
-
-std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) return names;
-    while (struct dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.size() < suffix.size()) continue;
-        bool match = true;
-        for (std::size_t i = 0; i < suffix.size(); ++i) {
-            char a = name[name.size() - suffix.size() + i];
-            char b = suffix[i];
-            if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
-            if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
-            if (a != b) {
-                match = false;
-                break;
-            }
-        }
-        if (match && FileExists(JoinPath(folder, name))) names.push_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    if (folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
-
-std::string BaseName(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string DirName(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string ChangeExtension(const std::string& path, const std::string& ext) {
-    auto slash = path.find_last_of('/');
-    auto dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + ext;
-    return path.substr(0, dot) + ext;
 }
 
 }  // namespace kes

@@ -7,22 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/ioerror.h"
+
 namespace kes {
-
-class IoError : public std::runtime_error {
-  public:
-    IoError(const std::string& fileName, const std::string& what);
-    const std::string& fileName() const { return fileName_; }
-    const std::string& reason() const { return reason_; }
-
-  private:
-    std::string fileName_;
-    std::string reason_;
-};
 
 enum class OpenMode {
     Read,       // existing file, read only
@@ -137,38 +127,5 @@ void CopyBytes(ByteFile& src, ByteFile& dst, int64_t from, int64_t to);
 // The whole of a small file. Refuses (IoError naming the file) a file larger than `maxBytes`
 // before reading anything, so a huge or sparse file cannot exhaust the memory.
 std::string ReadSmallFile(const std::string& path, int64_t maxBytes);
-
-bool FileExists(const std::string& path);
-// True when anything (a file, a folder, a dangling link) has this name.
-bool NameExists(const std::string& path);
-// True when both paths name one existing file (the same device and inode).
-bool SameFileAs(const std::string& a, const std::string& b);
-// Byte size of a file; throws IoError when it cannot be read.
-int64_t FileSizeOf(const std::string& path);
-// Last-write time as a 32-bit DOS date-time in local time; throws IoError.
-int32_t FileDosTime(const std::string& path);
-// Converts a Unix time to a DOS date-time in local time (seconds rounded down to even).
-int32_t UnixToDosTime(int64_t unixTime);
-// The same on the clock `offsetSeconds` east of UTC, whatever the local zone.
-int32_t UnixToDosTimeAt(int64_t unixTime, int offsetSeconds);
-// True when `dosTime` is `unixTime` as a DOS date-time on the local clock or on the clock of
-// any UTC offset a zone can have (whole quarter hours within +-14 h). A DOS time names no
-// zone, so an index written in one zone is judged by this, not by the local clock alone.
-bool DosTimeMatches(int32_t dosTime, int64_t unixTime);
-// Last-write time as Unix seconds; throws IoError.
-int64_t FileUnixTime(const std::string& path);
-// Sets a file's last-write time (used by tests and tools); throws IoError.
-void SetFileUnixTime(const std::string& path, int64_t unixTime);
-bool RemoveFile(const std::string& path);
-// The names of the files in a folder whose name ends with `suffix` (letter case ignored),
-// sorted by name so that the listing order is stable.
-std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix);
-
-// Path helpers for 8-bit paths.
-std::string JoinPath(const std::string& folder, const std::string& name);
-std::string BaseName(const std::string& path);
-std::string DirName(const std::string& path);
-// Replaces the extension (the part from the last '.' of the file name on) or appends it.
-std::string ChangeExtension(const std::string& path, const std::string& ext);
 
 }  // namespace kes

@@ -12,7 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "base/bytefile.h"
+#include "base/ioerror.h"
 
 namespace kes {
 

@@ -1,6 +1,10 @@
 #include "base/replacefile.h"
 
+#include "base/bytefile.h"
 #include "base/faultpoint.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
+#include "base/paths.h"
 
 #include <dirent.h>
 #include <fcntl.h>

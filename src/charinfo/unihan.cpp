@@ -3,7 +3,10 @@
 #include <limits>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
 #include "base/lines.h"
+#include "base/paths.h"
 #include "base/replacefile.h"
 #include "base/text.h"
 

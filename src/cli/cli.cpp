@@ -8,8 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/bytefile.h"
-#include "cli/launch.h"
+#include "base/ioerror.h"
 
 namespace kes {
 

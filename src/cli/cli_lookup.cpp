@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "base/bytefile.h"
 #include "base/lines.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "charinfo/s2t.h"
 #include "charinfo/unihan.h"

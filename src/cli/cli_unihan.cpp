@@ -2,7 +2,8 @@
 
 #include <unistd.h>
 
-#include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "charinfo/unihan.h"
 
 namespace kes {

@@ -1,6 +1,7 @@
 #include "cli/entry.h"
 
-#include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "dsl/converter.h"
 

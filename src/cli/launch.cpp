@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "app/viewerargs.h"
-#include "base/bytefile.h"
+#include "base/paths.h"
 
 extern char** environ;
 

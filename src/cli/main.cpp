@@ -3,10 +3,11 @@
 // and the start without a command go to the viewer of this user that runs already, or else
 // become the viewer executable (same process).
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/bytefile.h"
+#include "base/ioerror.h"
 #include "cli/cli.h"
 #include "cli/cli_import.h"
 #include "cli/cli_index.h"
@@ -16,26 +17,22 @@
 #include "cli/entry.h"
 #include "cli/launch.h"
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    kes::EntryDecision decision = kes::DecideEntry(args);
+namespace {
 
-    const std::string executableFolder = kes::ExecutableFolder();
-    const kes::ProgramFolderChoice folder = kes::ChooseThisProgramFolder(executableFolder);
-    if (decision.branch == kes::EntryBranch::Help) {
-        try {
-            kes::WriteOutput(std::cout, kes::UsageText(folder));
-            kes::FlushOutput(std::cout);
-            return 0;
-        } catch (const kes::IoError& e) {
-            std::cerr << "kestrune: " << e.what() << '\n' << std::flush;
-            return 2;
-        }
+int WriteHelp(const kes::ProgramFolderChoice& folder) {
+    try {
+        kes::WriteOutput(std::cout, kes::UsageText(folder));
+        kes::FlushOutput(std::cout);
+        return 0;
+    } catch (const kes::IoError& e) {
+        std::cerr << "kestrune: " << e.what() << '\n' << std::flush;
+        return 2;
     }
-    // A mistyped command is a usage error: nothing is started or filled in.
-    if (decision.branch == kes::EntryBranch::Unknown)
-        return kes::RunUnknownCommand(decision.word, kes::UsageText(folder), std::cerr);
-    kes::CommandContext ctx;
+}
+
+// The context of every command; false when the program has no folder to keep its files in.
+bool PrepareContext(const kes::ProgramFolderChoice& folder, const std::string& executableFolder,
+                    kes::CommandContext& ctx) {
     ctx.programFolder = folder.folder;
     // A message box as well when stdout is not a terminal and a display is available.
     ctx.showMessage = kes::DesktopMessageSink(executableFolder);
@@ -44,18 +41,15 @@ int main(int argc, char** argv) {
         const kes::Outcome seeded = kes::SeedUserFolder(folder.folder, folder.installedData);
         if (!seeded.ok) {
             std::cerr << kes::MessageWithDetail(seeded) << '\n' << std::flush;
-            if (folder.folder.empty()) return 1;
+            if (folder.folder.empty()) return false;
         }
     }
+    return true;
+}
 
-    // Starts the viewer in this process, with a first request.
-    auto startViewer = [&](const std::vector<std::string>& toolkitArgs) {
-        return [&, toolkitArgs](const std::optional<kes::InstanceMessage>& start) {
-            if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
-            return kes::ExecViewer(executableFolder, argv[0], toolkitArgs, ctx, std::cerr, start);
-        };
-    };
-
+// The exit code of a command branch; nothing for the viewer branch.
+std::optional<int> RunBranch(const kes::EntryDecision& decision, kes::CommandContext& ctx,
+                             const kes::ViewerStarter& startViewer) {
     switch (decision.branch) {
         case kes::EntryBranch::Convert:
             return kes::RunCommandGuarded("The conversion", ctx, std::cerr, [&] {
@@ -77,9 +71,9 @@ int main(int argc, char** argv) {
                 return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
             });
         case kes::EntryBranch::Help:
-            return 0;  // answered above
+            return 0;  // answered before
         case kes::EntryBranch::Unknown:
-            return 2;  // answered above
+            return 2;  // answered before
         case kes::EntryBranch::Show:
         case kes::EntryBranch::Popup:
             return kes::RunCommandGuarded("The request to the viewer", ctx, std::cerr, [&] {
@@ -88,12 +82,38 @@ int main(int argc, char** argv) {
                                                               : kes::InstanceCommand::Popup,
                     decision.args, std::cin);
                 const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();
-                return kes::ReachViewer(socket.path, socket.error, request, request,
-                                        startViewer({}), std::cerr);
+                return kes::ReachViewer(socket.path, socket.error, request, request, startViewer,
+                                        std::cerr);
             });
         case kes::EntryBranch::Viewer:
             break;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    kes::EntryDecision decision = kes::DecideEntry(args);
+
+    const std::string executableFolder = kes::ExecutableFolder();
+    const kes::ProgramFolderChoice folder = kes::ChooseThisProgramFolder(executableFolder);
+    if (decision.branch == kes::EntryBranch::Help) return WriteHelp(folder);
+    // A mistyped command is a usage error: nothing is started or filled in.
+    if (decision.branch == kes::EntryBranch::Unknown)
+        return kes::RunUnknownCommand(decision.word, kes::UsageText(folder), std::cerr);
+    kes::CommandContext ctx;
+    if (!PrepareContext(folder, executableFolder, ctx)) return 1;
+
+    // Starts the viewer in this process, with a first request.
+    auto startViewer = [&](const std::vector<std::string>& toolkitArgs) -> kes::ViewerStarter {
+        return [&, toolkitArgs](const std::optional<kes::InstanceMessage>& start) {
+            if (!kes::CheckViewerFiles(ctx, std::cerr)) return 1;
+            return kes::ExecViewer(executableFolder, argv[0], toolkitArgs, ctx, std::cerr, start);
+        };
+    };
+    if (std::optional<int> code = RunBranch(decision, ctx, startViewer({}))) return *code;
     // A running viewer is shown; otherwise this process becomes the viewer.
     return kes::RunCommandGuarded("The viewer start", ctx, std::cerr, [&] {
         const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();

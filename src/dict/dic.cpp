@@ -4,7 +4,10 @@
 #include <optional>
 #include <unordered_set>
 
+#include "base/bytefile.h"
+#include "base/ioerror.h"
 #include "base/lines.h"
+#include "base/paths.h"
 
 namespace kes {
 

@@ -1,5 +1,8 @@
 #include "dict/indexformat.h"
 
+#include "base/bytefile.h"
+#include "base/ioerror.h"
+
 namespace kes {
 
 std::array<uint16_t, kDescriptionUnits> MakeDescription(std::u16string_view name) {
@@ -56,14 +59,15 @@ void NodeReader::corrupt(const std::string& what) const {
 void NodeReader::readOffsets(int32_t pos, std::vector<int32_t>& offsets) {
     current_ = pos;
     if (pos < walkedUpTo_) corrupt("record out of order");
-    if (static_cast<int64_t>(pos) + 6 > size_) corrupt("record past end of file");
+    if (static_cast<int64_t>(pos) + NodeRecordSize(0, 0) > size_)
+        corrupt("record past end of file");
     f_.seek(pos);
     uint16_t n = f_.readU16();
-    int64_t end = static_cast<int64_t>(pos) + 2 + 4 * static_cast<int64_t>(n) + 4;
+    int64_t end = static_cast<int64_t>(pos) + NodeRecordSize(n, 0);
     if (end > size_) corrupt("offsets past end of file");
     offsets.resize(n);
     if (n > 0) {
-        buf_.resize(4u * n);
+        buf_.resize(static_cast<std::size_t>(kOffsetBytes) * n);
         f_.read(buf_.data(), buf_.size());
         for (uint32_t i = 0; i < n; ++i) {
             const uint8_t* b = &buf_[4u * i];
@@ -78,11 +82,11 @@ void NodeReader::readOffsets(int32_t pos, std::vector<int32_t>& offsets) {
 void NodeReader::readChildren(std::vector<ChildEntry>& children) {
     int32_t m = f_.readI32();
     if (m < 0) corrupt("negative child count");
-    int64_t end = f_.position() + 6 * static_cast<int64_t>(m);
+    int64_t end = f_.position() + kChildEntryBytes * static_cast<int64_t>(m);
     if (end > size_) corrupt("child entries past end of file");
     children.resize(static_cast<std::size_t>(m));
     if (m > 0) {
-        buf_.resize(6u * static_cast<uint32_t>(m));
+        buf_.resize(static_cast<std::size_t>(kChildEntryBytes) * static_cast<uint32_t>(m));
         f_.read(buf_.data(), buf_.size());
         for (int32_t i = 0; i < m; ++i) {
             const uint8_t* b = &buf_[6u * static_cast<uint32_t>(i)];
@@ -95,6 +99,21 @@ void NodeReader::readChildren(std::vector<ChildEntry>& children) {
         }
     }
     walkedUpTo_ = end;
+}
+
+NodeWriter::NodeWriter(ByteFile& f) : f_(f) {
+    buf_.reserve(kFlushAt + 64);
+}
+
+void NodeWriter::beginRecord(uint32_t offsetCount) {
+    if (offsetCount > kMaxNodeOffsets)
+        throw IoError(f_.name(), "Index key with more than 65535 entries");
+    put16(offsetCount);
+}
+
+void NodeWriter::flush() {
+    f_.write(buf_.data(), buf_.size());
+    buf_.clear();
 }
 
 }  // namespace kes

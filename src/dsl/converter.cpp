@@ -9,7 +9,9 @@
 #include <system_error>
 
 #include "base/bytefile.h"
+#include "base/ioerror.h"
 #include "base/lines.h"
+#include "base/paths.h"
 #include "base/replacefile.h"
 #include "base/text.h"
 #include "dsl/ucs2reader.h"
@@ -478,6 +480,68 @@ std::string ConvertedText(int64_t count) {
     return "Converted: " + std::to_string(count) + " terms";
 }
 
+namespace {
+
+// Why a conversion is refused before anything is created (the output or the log would empty
+// the input, or be the same file), or "".
+std::string RefusalOf(const std::string& inputPath, const std::string& outputPath,
+                      const std::string& logPath) {
+    if (HasCedExtension(inputPath) || SameFile(inputPath, outputPath))
+        return "Refused: the output file " + outputPath + " would overwrite the input file " +
+               inputPath;
+    if (SameFile(inputPath, logPath))
+        return "Refused: the log file " + logPath + " would overwrite the input file " + inputPath;
+    if (SameFile(outputPath, logPath))
+        return "Refused: the output file " + outputPath + " is the log file " + logPath;
+    return {};
+}
+
+// Converts every line of `in` into `out`, logging into `log`; `count` is the number of
+// terms written so far, also when this throws.
+void ConvertLines(ByteFile& in, ByteFile& out, ByteFile& log, const CancelPoll& cancelRequested,
+                  int64_t& count) {
+    CardConverter cards(out, log);
+    try {
+        Ucs2LineReader reader(in);
+        std::u16string line;
+        while (!reader.atEnd()) {
+            if (CancelRequested(cancelRequested)) throw ConversionCancelled();
+            reader.next(line);
+            cards.line(line);
+        }
+        cards.finish();
+    } catch (...) {
+        count = cards.count();
+        throw;
+    }
+    count = cards.count();
+}
+
+// The failure text of an IoError, naming the file by its role.
+std::string FailureText(const IoError& e, ByteFile& in, const std::string& inputPath,
+                        const DslResult& r) {
+    const std::string& name = e.fileName();
+    std::string what;
+    if (name == inputPath)
+        what = "input file";
+    else if (name == r.outputPath)
+        what = "output file";
+    else if (name == r.logPath)
+        what = "log file";
+    else
+        what = "file";
+    std::string error = "Conversion failed: " + what + " " + name + ": " + e.reason();
+    if (name == inputPath && in.isOpen()) {
+        try {
+            if (in.size() % 2 != 0) error += " (odd byte count: the file is not UTF-16)";
+        } catch (const IoError&) {
+        }
+    }
+    return error;
+}
+
+}  // namespace
+
 DslResult ConvertDsl(const std::string& inputPath, const std::string& programFolder,
                      const CancelPoll& cancelRequested) {
     DslResult r;
@@ -485,22 +549,8 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
     r.logPath = JoinPath(programFolder, "convertlog.txt");
     r.outcome.message = ConvertedText(0);
     std::string& error = r.outcome.detail;
-
-    // Refusals, before anything is created: the output or the log would empty the input.
-    if (HasCedExtension(inputPath) || SameFile(inputPath, r.outputPath)) {
-        error = "Refused: the output file " + r.outputPath + " would overwrite the input file " +
-                inputPath;
-        return r;
-    }
-    if (SameFile(inputPath, r.logPath)) {
-        error =
-            "Refused: the log file " + r.logPath + " would overwrite the input file " + inputPath;
-        return r;
-    }
-    if (SameFile(r.outputPath, r.logPath)) {
-        error = "Refused: the output file " + r.outputPath + " is the log file " + r.logPath;
-        return r;
-    }
+    error = RefusalOf(inputPath, r.outputPath, r.logPath);
+    if (!error.empty()) return r;
 
     ByteFile in;
     // The output and the log are written into temporary files beside them: an earlier
@@ -516,22 +566,7 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
         WriteUcs2Line(logFile, u"--- conversion started ---");
         WriteUcs2Line(logFile, u"input file: " + Wide(inputPath));
         WriteUcs2Line(logFile, u"output file: " + Wide(r.outputPath));
-
-        CardConverter cards(out->file(), logFile);
-        try {
-            Ucs2LineReader reader(in);
-            std::u16string line;
-            while (!reader.atEnd()) {
-                if (CancelRequested(cancelRequested)) throw ConversionCancelled();
-                reader.next(line);
-                cards.line(line);
-            }
-            cards.finish();
-        } catch (...) {
-            count = cards.count();
-            throw;
-        }
-        count = cards.count();
+        ConvertLines(in, out->file(), logFile, cancelRequested, count);
         in.close();
         out->commit();
         WriteUcs2Line(logFile, u"words/terms count:" + Wide(std::to_string(count)));
@@ -543,23 +578,7 @@ DslResult ConvertDsl(const std::string& inputPath, const std::string& programFol
         r.outcome.cancelled = true;
         error = "Conversion cancelled";
     } catch (const IoError& e) {
-        const std::string& name = e.fileName();
-        std::string what;
-        if (name == inputPath)
-            what = "input file";
-        else if (name == r.outputPath)
-            what = "output file";
-        else if (name == r.logPath)
-            what = "log file";
-        else
-            what = "file";
-        error = "Conversion failed: " + what + " " + name + ": " + e.reason();
-        if (e.fileName() == inputPath && in.isOpen()) {
-            try {
-                if (in.size() % 2 != 0) error += " (odd byte count: the file is not UTF-16)";
-            } catch (const IoError&) {
-            }
-        }
+        error = FailureText(e, in, inputPath, r);
     } catch (...) {
         error = "Conversion failed: " + CurrentExceptionDetail();
     }

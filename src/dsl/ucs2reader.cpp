@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/bytefile.h"
 #include "base/lines.h"
 
 namespace kes {

@@ -27,7 +27,9 @@
 #include <climits>
 #include <exception>
 
+#include "app/registrytexts.h"
 #include "base/bytefile.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "charinfo/unihan.h"
 #include "dict/builder.h"

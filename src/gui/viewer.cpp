@@ -14,6 +14,8 @@
 #include <memory>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "gui/dictsetupwindow.h"
 #include "gui/duplicateswindow.h"
 #include "gui/editstringwindow.h"

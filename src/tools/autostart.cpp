@@ -10,6 +10,9 @@
 #include <system_error>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
+#include "base/paths.h"
 #include "base/replacefile.h"
 
 namespace kes {

@@ -8,9 +8,14 @@
 #include <limits>
 #include <memory>
 
+#include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
 #include "base/lines.h"
+#include "base/paths.h"
 #include "base/replacefile.h"
 #include "base/text.h"
+#include "dict/dictpairs.h"
 
 namespace kes {
 
@@ -197,6 +202,27 @@ std::string OptionsText(const IndexBuildOptions& o) {
     return o.AddPinToIndex ? "translation words and pinyin" : "translation words";
 }
 
+// An imported dictionary is indexed with translation words and pinyin.
+IndexBuildOptions ImportIndexOptions() {
+    IndexBuildOptions options;
+    options.AddDescToIndex = true;
+    options.AddPinToIndex = true;
+    return options;
+}
+
+// Builds the index of the converted data file (not yet committed) under the dictionary's
+// name, leaving it sealed in `index`.
+IndexBuildResult BuildImportIndex(const FileReplacement& data, const ImportResult& result,
+                                  const std::string& stem, const IndexBuildCallbacks& callbacks,
+                                  std::unique_ptr<FileReplacement>& index) {
+    IndexBuildCallbacks build = callbacks;
+    const std::u16string name = Utf8ToUtf16(result.name);
+    build.askName = [&name](const std::u16string&) { return std::optional<std::u16string>(name); };
+    build.currentOptions = nullptr;
+    return BuildIndexPending(data.tempPath(), result.indexPath, stem + ".ced", ImportIndexOptions(),
+                             build, index);
+}
+
 }  // namespace
 
 std::string ImportStem(const std::string& sourcePath) {
@@ -243,10 +269,6 @@ ImportResult ImportCedict(const ImportRequest& request, const IndexBuildCallback
         result.exists = true;
         return result;
     }
-    IndexBuildOptions options;
-    options.AddDescToIndex = true;
-    options.AddPinToIndex = true;
-
     try {
         auto data = std::make_unique<FileReplacement>(result.dataPath);
         Conversion c;
@@ -260,15 +282,8 @@ ImportResult ImportCedict(const ImportRequest& request, const IndexBuildCallback
         result.comments = c.comments;
         result.name = ImportName(request.name, c.ccCedict, stem);
 
-        IndexBuildCallbacks build = callbacks;
-        const std::u16string name = Utf8ToUtf16(result.name);
-        build.askName = [&name](const std::u16string&) {
-            return std::optional<std::u16string>(name);
-        };
-        build.currentOptions = nullptr;
         std::unique_ptr<FileReplacement> index;
-        const IndexBuildResult built = BuildIndexPending(data->tempPath(), result.indexPath,
-                                                         stem + ".ced", options, build, index);
+        const IndexBuildResult built = BuildImportIndex(*data, result, stem, callbacks, index);
         if (!index) {
             outcome = built.outcome;
             outcome.message = built.outcome.cancelled ? failed + ": the import was cancelled"
@@ -291,7 +306,7 @@ ImportResult ImportCedict(const ImportRequest& request, const IndexBuildCallback
     outcome.message = std::string(result.replaced ? "Replaced" : "Imported") + " " +
                       std::to_string(result.entries) + " entries from " + sourceName + " into " +
                       result.dataPath + "\nIndex file created: " + result.indexPath + " (\"" +
-                      result.name + "\", " + OptionsText(options) + ")";
+                      result.name + "\", " + OptionsText(ImportIndexOptions()) + ")";
     return result;
 }
 

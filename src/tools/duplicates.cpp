@@ -4,7 +4,10 @@
 #include <unordered_map>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
 #include "base/lines.h"
+#include "base/paths.h"
 #include "base/replacefile.h"
 #include "base/text.h"
 
@@ -42,14 +45,61 @@ struct WordChain {
     int Last;
 };
 
+// The rows met so far, for finding the earlier rows that a new line duplicates.
+class DuplicateIndex {
+  public:
+    DuplicateIndex() { seen_.reserve(10000); }
+
+    // Adds the line at `position` of the file: when it duplicates earlier rows (the same
+    // word, and when cb.comparePinyin says so, asked once for a line with a word, the same
+    // pinyin), appends to `rows` each such row not listed yet (read again through `back`)
+    // followed by the line, once per row matched.
+    void Add(std::u16string line, int64_t position, const ScanCallbacks& cb, ByteFile& back,
+             std::vector<DuplicateRow>& rows) {
+        DuplicateKeys keys = DuplicateKeysOf(line);
+        if (keys.Word.empty()) return;
+        const bool comparePinyin = cb.comparePinyin ? cb.comparePinyin() : false;
+        // Every row this line duplicates, in ascending row order: only rows with the same
+        // word can match, and they are chained in the order they were added.
+        matches_.clear();
+        auto it = byWord_.find(keys.Word);
+        if (it != byWord_.end()) {
+            for (int j = it->second.First; j >= 0; j = seen_[static_cast<std::size_t>(j)].Next) {
+                if (!comparePinyin || seen_[static_cast<std::size_t>(j)].Pinyin == keys.Pinyin)
+                    matches_.push_back(j);
+            }
+        }
+        for (int j : matches_) {
+            SeenRow& row = seen_[static_cast<std::size_t>(j)];
+            if (!row.Listed) {
+                back.seek(row.Position);
+                rows.push_back({Trim(ReadUcs2Line(back)), row.Position, false});
+                row.Listed = true;
+            }
+            rows.push_back({line, position, false});
+        }
+        if (!matches_.empty()) return;
+        const int index = static_cast<int>(seen_.size());
+        seen_.push_back({std::move(keys.Pinyin), position, false, -1});
+        if (it == byWord_.end()) {
+            byWord_.emplace(std::move(keys.Word), WordChain{index, index});
+        } else {
+            seen_[static_cast<std::size_t>(it->second.Last)].Next = index;
+            it->second.Last = index;
+        }
+    }
+
+  private:
+    std::vector<SeenRow> seen_;
+    std::unordered_map<std::u16string, WordChain> byWord_;
+    std::vector<int> matches_;
+};
+
 }  // namespace
 
 ScanResult ScanFile(const std::string& path, const ScanCallbacks& cb) {
     ScanResult result;
-    std::vector<SeenRow> seen;
-    seen.reserve(10000);
-    std::unordered_map<std::u16string, WordChain> byWord;
-    std::vector<int> matches;
+    DuplicateIndex index;
     try {
         ByteFile reader(path, OpenMode::Read);
         ByteFile back(path, OpenMode::Read);
@@ -64,39 +114,7 @@ ScanResult ScanFile(const std::string& path, const ScanCallbacks& cb) {
             }
             std::u16string line = Trim(ReadUcs2Line(reader));
             if (line.empty() || line[0] == u'#' || line[0] == 0xFEFF) continue;
-            DuplicateKeys keys = DuplicateKeysOf(line);
-            if (keys.Word.empty()) continue;
-            const bool comparePinyin = cb.comparePinyin ? cb.comparePinyin() : false;
-
-            // Every row this line duplicates, in ascending row order: only rows with the
-            // same word can match, and they are chained in the order they were added.
-            matches.clear();
-            auto it = byWord.find(keys.Word);
-            if (it != byWord.end()) {
-                for (int j = it->second.First; j >= 0; j = seen[static_cast<std::size_t>(j)].Next) {
-                    if (!comparePinyin || seen[static_cast<std::size_t>(j)].Pinyin == keys.Pinyin)
-                        matches.push_back(j);
-                }
-            }
-            for (int j : matches) {
-                SeenRow& row = seen[static_cast<std::size_t>(j)];
-                if (!row.Listed) {
-                    back.seek(row.Position);
-                    result.Rows.push_back({Trim(ReadUcs2Line(back)), row.Position, false});
-                    row.Listed = true;
-                }
-                result.Rows.push_back({line, p, false});
-            }
-            if (matches.empty()) {
-                const int index = static_cast<int>(seen.size());
-                seen.push_back({std::move(keys.Pinyin), p, false, -1});
-                if (it == byWord.end()) {
-                    byWord.emplace(std::move(keys.Word), WordChain{index, index});
-                } else {
-                    seen[static_cast<std::size_t>(it->second.Last)].Next = index;
-                    it->second.Last = index;
-                }
-            }
+            index.Add(std::move(line), p, cb, back, result.Rows);
         }
         result.outcome.ok = true;
     } catch (...) {
@@ -105,6 +123,30 @@ ScanResult ScanFile(const std::string& path, const ScanCallbacks& cb) {
     }
     return result;
 }
+
+namespace {
+
+// (position, text) with the text of a checked row empty: that line is removed.
+struct LineChange {
+    int64_t Position;
+    const std::u16string* Text;
+};
+
+const std::u16string kRemovedLine;
+
+// The changes of the rows in the order of their lines (rows of one line keep their order).
+std::vector<LineChange> ChangesOf(const std::vector<DuplicateRow>& rows) {
+    std::vector<LineChange> changes;
+    changes.reserve(rows.size());
+    for (const auto& r : rows)
+        changes.push_back({r.Position, r.Checked ? &kRemovedLine : &r.Text});
+    std::stable_sort(changes.begin(), changes.end(), [](const LineChange& a, const LineChange& b) {
+        return a.Position < b.Position;
+    });
+    return changes;
+}
+
+}  // namespace
 
 std::string DuplicatesOutputPath(const std::string& scannedFile) {
     return ChangeExtension(scannedFile, ".new");
@@ -115,18 +157,7 @@ SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<Dupl
     SaveResult result;
     result.OutputPath = DuplicatesOutputPath(scannedFile);
 
-    // (position, text) with the text of a checked row empty: that line is removed.
-    struct Change {
-        int64_t Position;
-        const std::u16string* Text;
-    };
-    static const std::u16string kRemoved;
-    std::vector<Change> changes;
-    changes.reserve(rows.size());
-    for (const auto& r : rows)
-        changes.push_back({r.Position, r.Checked ? &kRemoved : &r.Text});
-    std::stable_sort(changes.begin(), changes.end(),
-                     [](const Change& a, const Change& b) { return a.Position < b.Position; });
+    const std::vector<LineChange> changes = ChangesOf(rows);
 
     try {
         if (result.OutputPath == scannedFile)
@@ -139,7 +170,7 @@ SaveResult SaveDuplicates(const std::string& scannedFile, const std::vector<Dupl
         ByteFile& out = replacement.file();
         int64_t cur = 0;
         for (std::size_t i = 0; i < changes.size(); ++i) {
-            const Change& c = changes[i];
+            const LineChange& c = changes[i];
             if (i > 0 && c.Position == changes[i - 1].Position) continue;  // applied once
             if (cb.processEvents) cb.processEvents();
             if (CancelRequested(cb.cancelRequested)) {

@@ -1,9 +1,7 @@
 #include "tools/userdict.h"
 
-#include <algorithm>
-#include <vector>
-
 #include "base/bytefile.h"
+#include "base/ioerror.h"
 #include "base/lines.h"
 #include "base/replacefile.h"
 #include "base/text.h"

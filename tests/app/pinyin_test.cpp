@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/queryflow.h"
+#include "app/resultpage.h"
 #include "base/text.h"
 #include "support/reference.h"
 #include "support/tempdir.h"

@@ -9,7 +9,8 @@
 #include <stdexcept>
 
 #include "app/registry.h"
-#include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "dict/dic.h"
 #include "support/faults.h"
 #include "support/tempdir.h"

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <random>
 
+#include "base/filesystem.h"
 #include "base/text.h"
 #include "charinfo/ucs2view.h"
 #include "dict/builder.h"

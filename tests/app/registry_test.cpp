@@ -5,11 +5,12 @@
 #include <cerrno>
 #include <cstring>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <optional>
 
 #include "app/inifile.h"
+#include "app/registrytexts.h"
+#include "base/filesystem.h"
 #include "base/replacefile.h"
 #include "base/text.h"
 #include "dict/builder.h"

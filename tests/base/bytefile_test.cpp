@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
-
+#include "base/ioerror.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -99,68 +98,6 @@ TEST(ByteFile, InterleavedReadsAndWritesSeeTheirOwnData) {
     EXPECT_EQ(all, "aXYdefgh");
     f.write("!", 1);
     EXPECT_EQ(f.size(), 9);
-}
-
-TEST(ByteFile, DosTimeOfAKnownLocalTime) {
-    struct tm t = {};
-    t.tm_year = 2021 - 1900;
-    t.tm_mon = 2;  // March
-    t.tm_mday = 4;
-    t.tm_hour = 13;
-    t.tm_min = 45;
-    t.tm_sec = 31;
-    t.tm_isdst = -1;
-    time_t unix = mktime(&t);
-    int32_t expected = static_cast<int32_t>((41u << 25) | (3u << 21) | (4u << 16) | (13u << 11) |
-                                            (45u << 5) | 15u);
-    EXPECT_EQ(UnixToDosTime(unix), expected);
-    TempDir dir;
-    WriteBytes(dir.file("t"), "x");
-    SetFileUnixTime(dir.file("t"), unix);
-    EXPECT_EQ(FileDosTime(dir.file("t")), expected);
-    EXPECT_EQ(FileSizeOf(dir.file("t")), 1);
-    EXPECT_THROW(FileDosTime(dir.file("none")), IoError);
-}
-
-// 1700000000 is 2023-11-14 22:13:20 UTC. An index records its data file's time as a DOS
-// date-time on the clock of the zone it was built in; any zone's clock is accepted, nothing else.
-TEST(ByteFile, DosTimeMatchesTheClockOfAnyZone) {
-    const int64_t unix = 1700000000;
-    struct Row {
-        const char* clock;
-        int32_t dos;
-        bool matches;
-    };
-    const Row rows[] = {
-        {"UTC 2023-11-14 22:13:20", 0x576eb1aa, true},
-        {"-12:00 2023-11-14 10:13:20", 0x576e51aa, true},
-        {"+05:45 2023-11-15 03:58:20", 0x576f1f4a, true},
-        {"+14:00 2023-11-15 12:13:20", 0x576f61aa, true},
-        {"+05:50 is no zone's offset", 0x576f206a, false},
-        {"+14:15 is beyond every zone", 0x576f638a, false},
-        {"UTC two seconds later", 0x576eb1ab, false},
-    };
-    for (const Row& r : rows) EXPECT_EQ(DosTimeMatches(r.dos, unix), r.matches) << r.clock;
-    EXPECT_EQ(UnixToDosTimeAt(unix, 5 * 3600 + 45 * 60), 0x576f1f4a);
-    EXPECT_EQ(UnixToDosTimeAt(unix, -12 * 3600), 0x576e51aa);
-}
-
-TEST(ByteFile, PathHelpers) {
-    EXPECT_EQ(ChangeExtension("/a/b/dict.ced", ".idx"), "/a/b/dict.idx");
-    EXPECT_EQ(ChangeExtension("/a.b/dict", ".ced"), "/a.b/dict.ced");
-    EXPECT_EQ(ChangeExtension("x.tar.dsl", ".ced"), "x.tar.ced");
-    EXPECT_EQ(BaseName("/a/b/c.ced"), "c.ced");
-    EXPECT_EQ(DirName("/a/b/c.ced"), "/a/b");
-    EXPECT_EQ(DirName("c.ced"), ".");
-    EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
-}
-
-TEST(ByteFile, ListFilesMatchesSuffixIgnoringCase) {
-    TempDir dir;
-    WriteBytes(dir.file("b.ced"), "");
-    WriteBytes(dir.file("a.CED"), "");
-    WriteBytes(dir.file("c.idx"), "");
-    EXPECT_EQ(ListFiles(dir.path(), ".ced"), (std::vector<std::string>{"a.CED", "b.ced"}));
 }
 
 TEST(ByteFile, SmallReadAheadReadsTheSameBytes) {

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 
 #include "base/bytefile.h"
+#include "base/ioerror.h"
 #include "base/lines.h"
 #include "support/tempdir.h"
 

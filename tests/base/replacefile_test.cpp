@@ -7,9 +7,11 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
+#include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
 #include "support/faults.h"
 #include "support/tempdir.h"
 

@@ -5,8 +5,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "base/bytefile.h"
-#include "base/text.h"
+#include "base/ioerror.h"
 #include "support/faults.h"
 #include "support/tempdir.h"
 

@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <set>
 
-#include "base/text.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "dict/indexformat.h"
 #include "support/faults.h"
 #include "support/program.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "support/faults.h"
 #include "support/program.h"
 #include "support/tempdir.h"

@@ -17,6 +17,7 @@
 
 #include "app/instance.h"
 #include "app/viewerargs.h"
+#include "base/paths.h"
 #include "support/faults.h"
 #include "support/program.h"
 #include "support/tempdir.h"

@@ -11,6 +11,10 @@
 #include <map>
 #include <utility>
 
+#include "base/bytefile.h"
+#include "base/dostime.h"
+#include "base/filesystem.h"
+#include "base/ioerror.h"
 #include "base/text.h"
 #include "dict/indexformat.h"
 #include "support/faults.h"
@@ -250,27 +254,6 @@ TEST_F(BuilderTest, PinyinKeys) {
             expected[key] = {0};
         EXPECT_EQ(k, expected) << c.pinyin;
     }
-}
-
-TEST_F(BuilderTest, PinyinFoldTable) {
-    for (char16_t c : {u'Æ', u'Ç', u'Ñ', u'Ø', u'ß', u'×', u'÷', u'Ð', u'Ŀ'})
-        EXPECT_EQ(PinyinFoldLetter(c), '*') << static_cast<int>(c);
-    EXPECT_EQ(PinyinFoldLetter(u'À'), 'a');
-    EXPECT_EQ(PinyinFoldLetter(u'ǎ'), 'a');
-    EXPECT_EQ(PinyinFoldLetter(u'ě'), 'e');
-    EXPECT_EQ(PinyinFoldLetter(u'ı'), 'i');
-    EXPECT_EQ(PinyinFoldLetter(u'ĺ'), 'i');
-    EXPECT_EQ(PinyinFoldLetter(u'ȱ'), 'o');
-    EXPECT_EQ(PinyinFoldLetter(u'ü'), 'u');
-    EXPECT_EQ(PinyinFoldLetter(u'ǜ'), 'u');
-    EXPECT_EQ(PinyinFoldLetter(u'Ʋ'), 'v');
-    EXPECT_EQ(PinyinFoldLetter(u'ȳ'), 'y');
-    EXPECT_EQ(PinyinFoldLetter(0x0240), '*');
-    EXPECT_EQ(PinyinFoldLetter(0x00BF), '*');
-    int kept = 0;
-    for (char16_t c = 0x00C0; c <= 0x023F; ++c)
-        kept += PinyinFoldLetter(c) != '*';
-    EXPECT_EQ(kept, 159);
 }
 
 TEST_F(BuilderTest, ChildrenKeepFirstFilingOrder) {

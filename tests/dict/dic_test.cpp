@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <random>
 
+#include "base/filesystem.h"
 #include "base/text.h"
 #include "dict/builder.h"
 #include "support/reference.h"

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "base/text.h"
+#include "base/bytefile.h"
+#include "base/ioerror.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -84,6 +85,32 @@ TEST_F(NodeReaderTest, WalksTheTwoEntryExample) {
     EXPECT_EQ(offsets, std::vector<int32_t>{0});
     r.readChildren(children);
     EXPECT_TRUE(children.empty());
+}
+
+// The writer's records of the two-entry example are the documented bytes, with the record
+// sizes it lays them out by; a record of more offsets than the count can carry is refused.
+TEST_F(NodeReaderTest, WriterMakesTheTwoEntryExample) {
+    EXPECT_EQ(NodeRecordSize(0, 1), 12);
+    EXPECT_EQ(NodeRecordSize(1, 1), 16);
+    EXPECT_EQ(NodeRecordSize(1, 0), 10);
+    {
+        ByteFile f(dir.file("w.idx"), OpenMode::Create);
+        NodeWriter w(f);
+        w.beginRecord(0);
+        w.childCount(1);
+        w.child(u'\x4E2D', 284);
+        w.beginRecord(1);
+        w.offset(52);
+        w.childCount(1);
+        w.child(u'\x56FD', 300);
+        w.beginRecord(1);
+        w.offset(0);
+        w.childCount(0);
+        w.finish();
+        EXPECT_THROW(w.beginRecord(kMaxNodeOffsets + 1), IoError);
+        f.close();
+    }
+    EXPECT_EQ(test::ReadBytes(dir.file("w.idx")), FromHex(kTwoEntryNodes));
 }
 
 TEST_F(NodeReaderTest, TruncatedRecordsAreRefused) {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "base/text.h"
 #include "support/faults.h"
 #include "support/tempdir.h"

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "base/bytefile.h"
+#include "base/ioerror.h"
 #include "base/lines.h"
-#include "base/text.h"
 #include "support/tempdir.h"
 
 namespace kes {

@@ -1,10 +1,9 @@
 #include "support/reference.h"
 
-#include <algorithm>
 #include <unordered_set>
 
+#include "app/resultpage.h"
 #include "base/bytefile.h"
-#include "base/lines.h"
 #include "charinfo/s2t.h"
 #include "dict/indexformat.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "support/faults.h"
 #include "support/tempdir.h"
 

@@ -11,7 +11,8 @@
 #include <filesystem>
 
 #include "app/registry.h"
-#include "base/text.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "dict/indexformat.h"
 #include "support/faults.h"
 #include "support/reference.h"

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "base/lines.h"
 #include "base/text.h"
 #include "support/faults.h"

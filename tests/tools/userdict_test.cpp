@@ -8,7 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "base/text.h"
 #include "support/faults.h"
 #include "support/tempdir.h"

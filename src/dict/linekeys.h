@@ -1,0 +1,48 @@
+// The keys of one entry line of a dictionary data file, filed into the index tree of a build.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "dict/indextree.h"
+
+namespace kes {
+
+// Files the keys of one entry line. The parts of the line are views into the line itself
+// or into buffers that are reused from line to line.
+class LineFiler {
+  public:
+    // `warning` (may be empty) gets the size-limit warning of a line that is left out.
+    LineFiler(IndexTree& tree, std::function<void(const std::u16string& text)> warning)
+        : tree_(tree), warning_(std::move(warning)) {}
+
+    // Files one line of the data file (read at `offset`): nothing for an empty line, a
+    // comment ("#") or a byte-order mark; the size-limit warning and nothing else for a line
+    // whose raw parts are too long (word > 30, pinyin > 90, translation without notes > 10000
+    // units); else its headword key (the first form of the word part), with `addWords` its
+    // translation words (runs of at least 4 Latin or Cyrillic letters, lowercased, Ё read as
+    // е), and with `addPinyin` its pinyin keys (no tone digits, accents folded, lowercased,
+    // ";" and "," between keys).
+    void FileLine(std::u16string_view rawLine, int32_t offset, bool addWords, bool addPinyin);
+
+  private:
+    void AddLineKey(std::u16string_view key, std::size_t minLength);
+    // Headwords are mostly unique; translation words repeat often.
+    void FileLineKeys(int32_t offset, bool repeated);
+    void AddTranslationWords(std::u16string_view translation);
+    void FilePinyinKeys(std::u16string_view pinyin, int32_t offset);
+
+    IndexTree& tree_;
+    std::function<void(const std::u16string& text)> warning_;
+    std::u16string withoutNotes_;  // the translation part when the line has notes
+    std::u16string folded_;        // the translation part lowercased, Ё/ё read as е
+    std::u16string pinyinKey_;
+    // The line's key list; the views point into the line or into folded_.
+    std::vector<std::u16string_view> keys_;
+};
+
+}  // namespace kes

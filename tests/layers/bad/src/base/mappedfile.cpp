@@ -1,0 +1,2 @@
+#include "base/mappedfile.h"
+#include "base/bytefile.h"

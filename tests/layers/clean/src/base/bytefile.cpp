@@ -1,0 +1,3 @@
+#include "base/bytefile.h"
+
+#include "base/text.h"
