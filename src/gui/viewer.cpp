@@ -285,9 +285,8 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     // Started afresh once the released engine is no longer needed (see RunViewer's contract).
     auto restartWhenQuiet = [&] {
         if (!ctx.restart || !engineUsed || fmMain.pageView() || fmMain.isVisible() ||
-            fmMain.isTerminating() || fmMain.Busy != 0 || fmMain.acScanClipboard->isChecked() ||
-            fmMain.acScanSelection->isChecked() || QApplication::activeModalWidget() ||
-            QApplication::activePopupWidget())
+            fmMain.isTerminating() || fmMain.busy() != 0 || fmMain.isScanning() ||
+            QApplication::activeModalWidget() || QApplication::activePopupWidget())
             return;
         const QWidget* others[] = {forms.fmUserdict, forms.fmDictSetup, forms.fmDuplicates,
                                    forms.fmEditString, fmMain.popupIfCreated()};
