@@ -20,6 +20,30 @@ QAction* ActionSet::operator[](const QString& name) const {
     return a;
 }
 
+namespace {
+
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace
+
+void ActionSet::AddOptions(Settings& settings) {
+    for (const SettingRow* row : OptionRows()) {
+        // Its handler only inverts the checked state, which QAction does itself.
+        QAction* a = Add(Q(row->Action), Q(row->Caption), true);
+        QObject::connect(a, &QAction::toggled, a,
+                         [&settings, field = row->FlagField](bool on) { settings.*field = on; });
+    }
+}
+
+void ActionSet::ShowOptions(const Settings& settings) const {
+    for (const SettingRow* row : OptionRows()) {
+        QAction* a = (*this)[Q(row->Action)];
+        if (a->isEnabled()) a->setChecked(settings.*row->FlagField);
+    }
+}
+
 void ActionSet::Fill(QWidget* widget, std::initializer_list<const char*> names) const {
     for (const char* name : names) {
         if (std::strcmp(name, "-") == 0) {

@@ -7,6 +7,8 @@
 #include <QString>
 #include <initializer_list>
 
+#include "app/settings.h"
+
 class QAction;
 class QWidget;
 
@@ -21,6 +23,12 @@ class ActionSet {
     QAction* Add(const QString& name, const QString& caption, bool checkable = false);
     // The action `name`; a name never added is a programming error (the program ends).
     QAction* operator[](const QString& name) const;
+    // One checkable action per option of setup.ini (OptionRows()), named and captioned by its
+    // row; checking or unchecking it sets its field of `settings`, which must outlive it.
+    void AddOptions(Settings& settings);
+    // Checks each option action as `settings` says. An action that is disabled (an option the
+    // desktop cannot offer) is left alone, so its field keeps the value of the file.
+    void ShowOptions(const Settings& settings) const;
     // Adds the named actions to `widget` (a menu or a toolbar) in order; "-" is a separator.
     void Fill(QWidget* widget, std::initializer_list<const char*> names) const;
 

@@ -1,5 +1,7 @@
 #include "gui/indexjobs.h"
 
+#include <QLabel>
+#include <QStatusBar>
 #include <QWidget>
 #include <exception>
 
@@ -23,12 +25,32 @@ QString Q(const std::string& s) {
 
 }  // namespace
 
-IndexJobs::IndexJobs(QWidget* window, std::string programFolder, Hooks hooks)
+IndexJobs::IndexJobs(QWidget* window, QStatusBar* statusBar, std::string programFolder,
+                     Hooks hooks)
     : QObject(window),
       window_(window),
       folder_(std::move(programFolder)),
       hooks_(std::move(hooks)) {
     setObjectName(QStringLiteral("indexJobs"));
+    panel0_ = new QLabel(statusBar);
+    panel0_->setFixedWidth(80);
+    panel0_->setAlignment(Qt::AlignCenter);
+    panel1_ = new QLabel(statusBar);
+    panel1_->setMinimumWidth(50);
+    statusBar->addWidget(panel0_);
+    statusBar->addWidget(panel1_, 1);
+}
+
+QString IndexJobs::statusText(int index) const {
+    return index == 0 ? panel0_->text() : panel1_->text();
+}
+
+void IndexJobs::ShowStatus(const QString& text) {
+    panel1_->setText(text);
+}
+
+void IndexJobs::ClearStatusUnlessBusy() {
+    if (Busy == 0) ShowStatus(QString());
 }
 
 void IndexJobs::Discover(Registry& registry) {
@@ -49,7 +71,7 @@ void IndexJobs::Discover(Registry& registry) {
         // The rest of the start-up is skipped; the window still exists.
         ui::ShowError(Q(std::string(e.what())), QString(), window_);
     }
-    hooks_.showStatus(QString());
+    ShowStatus(QString());
 }
 
 QString IndexJobs::BeginIndexBuild(const QString& description, const QString& mask) {
@@ -67,7 +89,7 @@ QString IndexJobs::BeginIndexBuild(const QString& description, const QString& ma
 void IndexJobs::ShowBuildProgress(int percent) {
     if (percent == lastPercent_) return;
     lastPercent_ = percent;
-    hooks_.showStatus(kProgressText.arg(percent));
+    ShowStatus(kProgressText.arg(percent));
 }
 
 void IndexJobs::RunIndexBuild(const QString& description, const QString& mask,
@@ -82,7 +104,7 @@ void IndexJobs::RunIndexBuild(const QString& description, const QString& mask,
         // Busy and the status panel are cleared whatever ended the build.
         message = std::string(failMessage) + "\n" + CurrentExceptionDetail();
     }
-    hooks_.showStatus(QString());
+    ShowStatus(QString());
     Busy = 0;
     if (!hooks_.ending()) ui::ShowMessage(Q(message), QString(), window_);
 }

@@ -3,18 +3,13 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeySequence>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
@@ -23,10 +18,13 @@
 #include "base/text.h"
 #include "gui/dictsetupwindow.h"
 #include "gui/duplicateswindow.h"
+#include "gui/fontchoice.h"
 #include "gui/guarded.h"
 #include "gui/icons.h"
 #include "gui/indexjobs.h"
+#include "gui/inputrow.h"
 #include "gui/pagehost.h"
+#include "gui/placement.h"
 #include "gui/scanner.h"
 #include "gui/tray.h"
 #include "gui/userdictwindow.h"
@@ -44,15 +42,6 @@ QString Q(const std::u16string& s) {
 }
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
-}
-QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-QFont MakeFont(const std::string& face, int size) {
-    QFont f(Q(face));
-    if (size > 0) f.setPointSize(size);
-    return f;
 }
 
 }  // namespace
@@ -81,12 +70,14 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
     connect(scanner_, &Scanner::openInMainWindow, this,
             [this](const QString& query) { ShowQuery(query.toStdU16String()); });
     IndexJobs::Hooks hooks;
-    hooks.showStatus = [this](const QString& text) { ShowStatus(text); };
     hooks.options = [this] {
         return IndexBuildOptions{settings_.AddDescToIndex, settings_.AddPinToIndex};
     };
     hooks.ending = [this] { return terminating_; };
-    jobs_ = new IndexJobs(this, folder_, std::move(hooks));
+    QStatusBar* stMain = statusBar();
+    stMain->setObjectName(QStringLiteral("stMain"));
+    stMain->setSizeGripEnabled(true);
+    jobs_ = new IndexJobs(this, stMain, folder_, std::move(hooks));
     tray_ =
         new Tray(this, {actions_["acScanClipboard"], actions_["acScanSelection"]}, trayAvailable_);
     connect(tray_, &Tray::showRequested, this,
@@ -100,11 +91,8 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
 
 TfmMain::~TfmMain() = default;
 
-// ---------------------------------------------------------------------------------------
-// Actions, controls and menus
-
 void TfmMain::CreateActions() {
-    CreateOptionActions();
+    actions_.AddOptions(settings_);
     CreateCommands();
     // "Start with the desktop": its state is whether the entry exists, read now and whenever
     // the menu opens (the file may be changed by other programs).
@@ -115,25 +103,6 @@ void TfmMain::CreateActions() {
     connect(autostart, &QAction::triggered, this, [this] {
         RunGuarded("Start with the desktop", [this] { acStartWithDesktopExecute(); });
     });
-    const std::pair<const char*, int> toolbarIcons[] = {
-        {"acRefresh", kImageRefresh}, {"acBack", kImageBack}, {"acFwd", kImageFwd}};
-    for (const auto& [name, image] : toolbarIcons) {
-        QAction* a = actions_[QString::fromLatin1(name)];
-        a->setIcon(MainIcon(image));
-        // The toolbar shows icons, so the captions' mnemonics (Alt+R, Alt+A, Alt+F) are given
-        // as shortcuts of the window; the input field does not take Alt+letter for itself.
-        a->setShortcut(QKeySequence::mnemonic(a->text()));
-    }
-}
-
-// One checkable action per option of setup.ini; it keeps its field of settings_ (its handler
-// only inverts the checked state, which QAction does itself).
-void TfmMain::CreateOptionActions() {
-    for (const SettingRow* row : OptionRows()) {
-        QAction* a = actions_.Add(Q(row->Action), Q(row->Caption), true);
-        connect(a, &QAction::toggled, this,
-                [this, field = row->FlagField](bool on) { settings_.*field = on; });
-    }
 }
 
 // The commands of the menus and the toolbar. Every one runs guarded: whatever it throws ends
@@ -144,17 +113,19 @@ void TfmMain::CreateCommands() {
         const char* caption;
         const char* what;  // for the error box: "ERROR: " what " failed!"
         std::function<void()> run;
+        int icon = -1;  // an image of MainIcon, for the toolbar
     };
     const char* const font = "The font choice";
     const Command commands[] = {
-        {"acInpFont", "&Input field font", font, [this] { acInpFontExecute(); }},
-        {"acTreeFont", "Tree font", font, [this] { acTreeFontExecute(); }},
+        {"acInpFont", "&Input field font", font,
+         [this] { ChooseInputFont(this, settings_, edtInp_, tvMain_); }},
+        {"acTreeFont", "Tree font", font, [this] { ChooseTreeFont(this, settings_, tvMain_); }},
         {"acChrFont", "&Word output font", font,
-         [this] { PickFont(settings_.ChrFontface, settings_.ChrFontsize); }},
+         [this] { PickFont(this, settings_.ChrFontface, settings_.ChrFontsize); }},
         {"acPinFont", "&Pinyin output font", font,
-         [this] { PickFont(settings_.PinFontface, settings_.PinFontsize); }},
+         [this] { PickFont(this, settings_.PinFontface, settings_.PinFontsize); }},
         {"acDscFont", "&Translation output font", font,
-         [this] { PickFont(settings_.DscFontface, settings_.DscFontsize); }},
+         [this] { PickFont(this, settings_.DscFontface, settings_.DscFontsize); }},
         {"acExit", "&Quit", "Quitting", [this] { SaveSettingsAndQuit(); }},
         {"acMakeIndex", "&Create index for CEDICT file", "The index build",
          [this] { jobs_->MakeIndex(); }},
@@ -176,12 +147,18 @@ void TfmMain::CreateCommands() {
         {"acHelpFile", "&Help file", "", nullptr},  // no handler: choosing it does nothing
         {"acAbout", "&About", "The About page",
          [this] { SetPageBody(AboutPageHtml(registry_.StartText, readme_)); }},
-        {"acRefresh", "&Refresh", "The search", [this] { acRefreshExecute(); }},
-        {"acBack", "B&ack", "The search", [this] { acBackExecute(); }},
-        {"acFwd", "&Fwd", "The search", [this] { acFwdExecute(); }},
+        {"acRefresh", "&Refresh", "The search", [this] { acRefreshExecute(); }, kImageRefresh},
+        {"acBack", "B&ack", "The search", [this] { acBackExecute(); }, kImageBack},
+        {"acFwd", "&Fwd", "The search", [this] { acFwdExecute(); }, kImageFwd},
     };
     for (const Command& c : commands) {
         QAction* a = actions_.Add(QString::fromLatin1(c.name), QString::fromUtf8(c.caption));
+        if (c.icon >= 0) {
+            a->setIcon(MainIcon(c.icon));
+            // The toolbar shows icons, so the captions' mnemonics (Alt+R, Alt+A, Alt+F) are
+            // shortcuts of the window; the input field does not take Alt+letter for itself.
+            a->setShortcut(QKeySequence::mnemonic(a->text()));
+        }
         if (!c.run) continue;
         connect(a, &QAction::triggered, this,
                 [this, what = c.what, run = c.run] { RunGuarded(what, run); });
@@ -193,24 +170,24 @@ void TfmMain::CreateControls() {
     auto* outer = new QVBoxLayout(central);
     outer->setContentsMargins(2, 2, 2, 0);
     outer->setSpacing(2);
-    outer->addLayout(CreateInputRow(central));
+    auto* input =
+        new InputRow(central, {actions_["acRefresh"], actions_["acBack"], actions_["acFwd"]},
+                     actions_["acRefresh"]);
+    edtInp_ = input->field();
+    connect(input, &InputRow::confirmed, this,
+            [this] { RunGuarded("The search", [this] { acRefreshExecute(); }); });
+    outer->addWidget(input);
 
     // The tree panel, the splitter and the page panel.
     splitter_ = new QSplitter(Qt::Horizontal, central);
     splitter_->setObjectName(QStringLiteral("Splitter1"));
     splitter_->setHandleWidth(4);
     splitter_->setChildrenCollapsible(false);
-    auto* pnlLeft = new QWidget(splitter_);
-    pnlLeft->setObjectName(QStringLiteral("pnlLeft"));
-    pnlLeft->setMinimumWidth(kMinPnlLeft);
-    auto* leftLayout = new QVBoxLayout(pnlLeft);
-    leftLayout->setContentsMargins(0, 0, 0, 0);
-    tvMain_ = new WordTree(pnlLeft);
-    leftLayout->addWidget(tvMain_);
+    tvMain_ = new WordTree(splitter_);
     connect(tvMain_, &WordTree::wordChosen, this, [this](const std::u16string& word, int dict) {
         RunGuarded("The search", [&] { RunSearch(word, dict, true); });
     });
-    splitter_->addWidget(pnlLeft);
+    splitter_->addWidget(tvMain_->panel());
     splitter_->addWidget(pages_->panel());  // the page view comes on the first show
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
@@ -218,47 +195,6 @@ void TfmMain::CreateControls() {
             [this](int, int) { pnlLeftWidth_ = splitter_->sizes().value(0, pnlLeftWidth_); });
     outer->addWidget(splitter_, 1);
     setCentralWidget(central);
-    CreateStatusBar();
-}
-
-// The input row: the label, the field and the toolbar beside it.
-QLayout* TfmMain::CreateInputRow(QWidget* central) {
-    auto* row = new QHBoxLayout;
-    row->setSpacing(2);
-    auto* label = new QLabel(QStringLiteral("Input "), central);
-    label->setObjectName(QStringLiteral("lblInput"));
-    label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setFixedWidth(37);
-    edtInp_ = new QLineEdit(central);
-    edtInp_->setObjectName(QStringLiteral("edtInp"));
-    edtInp_->installEventFilter(this);
-    connect(edtInp_, &QLineEdit::returnPressed, this,
-            [this] { RunGuarded("The search", [this] { acRefreshExecute(); }); });
-    toolbar_ = new QToolBar(central);
-    toolbar_->setObjectName(QStringLiteral("ActionToolBar1"));
-    toolbar_->setIconSize(QSize(16, 16));
-    toolbar_->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    actions_.Fill(toolbar_, {"acRefresh", "acBack", "acFwd"});
-    if (auto* b = qobject_cast<QToolButton*>(toolbar_->widgetForAction(actions_["acRefresh"])))
-        b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    row->addWidget(label);
-    row->addWidget(edtInp_, 1);
-    row->addWidget(toolbar_);
-    return row;
-}
-
-// The status bar: two panels, the first 80 pixels and centred, the second for progress.
-void TfmMain::CreateStatusBar() {
-    QStatusBar* stMain = statusBar();
-    stMain->setObjectName(QStringLiteral("stMain"));
-    stMain->setSizeGripEnabled(true);
-    stPanel0_ = new QLabel(stMain);
-    stPanel0_->setFixedWidth(80);
-    stPanel0_->setAlignment(Qt::AlignCenter);
-    stPanel1_ = new QLabel(stMain);
-    stPanel1_->setMinimumWidth(50);
-    stMain->addWidget(stPanel0_);
-    stMain->addWidget(stPanel1_, 1);
 }
 
 void TfmMain::CreateMenus() {
@@ -288,13 +224,8 @@ void TfmMain::FormCreate() {
         std::min<int64_t>(int64_t{settings_.ReleaseViewMinutes} * 60000, INT_MAX)));
     pnlLeftWidth_ = std::max(settings_.pnlLeft, kMinPnlLeft);
     splitter_->setSizes({pnlLeftWidth_, std::max(settings_.DX - pnlLeftWidth_, 100)});
-    // An option the desktop cannot offer (the selection scan without a selection) keeps its
-    // value in the file for the desktops that can.
-    for (const SettingRow* row : OptionRows()) {
-        QAction* a = actions_[Q(row->Action)];
-        if (a->isEnabled()) a->setChecked(settings_.*row->FlagField);
-    }
-    LoadWindowPlacement();
+    actions_.ShowOptions(settings_);
+    PlaceWindowAsSaved(*this, settings_);
     edtInp_->setFont(MakeFont(settings_.InpFontface, settings_.InpFontsize));
     tvMain_->setFont(MakeFont(settings_.TreFontface, settings_.TreFontsize));
     readme_ = ReadReadmeText(JoinPath(folder_, "readme.html"));
@@ -306,27 +237,10 @@ void TfmMain::FormCreate() {
     ResetView();
 }
 
-void TfmMain::LoadWindowPlacement() {
-    QSize screen(1024, 768);
-    if (QScreen* s = QGuiApplication::primaryScreen()) screen = s->geometry().size();
-    const WindowPlacement p = PlaceWindow(settings_, screen.width(), screen.height());
-    move(p.Left, p.Top);
-    resize(p.Width, p.Height);
-    if (p.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
-}
-
 Settings TfmMain::CollectSettings() const {
     Settings s = settings_;
     s.pnlLeft = pnlLeftWidth();
-    if (isMaximized()) {
-        s.Maximized = 1;  // the last normal bounds stay in the file
-    } else {
-        s.Maximized = 0;
-        s.X = x();
-        s.Y = y();
-        s.DX = width();
-        s.DY = height();
-    }
+    TakePlacement(*this, s);
     return s;
 }
 
@@ -387,71 +301,12 @@ void TfmMain::hideEvent(QHideEvent* event) {
     pages_->WindowHidden();
 }
 
-bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == edtInp_ && event->type() == QEvent::MouseButtonDblClick) {
-        edtInp_->selectAll();  // edtInpDblClick
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void TfmMain::ShowStatus(const QString& text) {
-    stPanel1_->setText(text);
-}
-
-QString TfmMain::statusText(int index) const {
-    return index == 0 ? stPanel0_->text() : stPanel1_->text();
-}
-
 void TfmMain::RunGuarded(const char* action, const std::function<void()>& run) {
     RunGuardedAction(this, action, run, [this] {
         // The status panel belongs to a running build while one runs (this may be an action
         // taken meanwhile); otherwise nothing runs that it could still describe.
-        if (busy() == 0) ShowStatus(QString());
+        jobs_->ClearStatusUnlessBusy();
     });
-}
-
-// ---------------------------------------------------------------------------------------
-// The parts
-
-int TfmMain::busy() const {
-    return jobs_->Busy;
-}
-ui::PageView* TfmMain::pageView() const {
-    return pages_->pageView();
-}
-const std::string& TfmMain::pageBody() const {
-    return pages_->pageBody();
-}
-QString TfmMain::pageError() const {
-    return pages_->pageError();
-}
-void TfmMain::SetPageBody(const std::string& html) {
-    pages_->SetPageBody(html);
-}
-bool TfmMain::CreatePageView() {
-    return pages_->CreatePageView();
-}
-void TfmMain::ReleasePageView() {
-    pages_->ReleasePageView();
-}
-int TfmMain::releaseDelayMs() const {
-    return pages_->releaseDelayMs();
-}
-void TfmMain::setReleaseDelayMs(int ms) {
-    pages_->setReleaseDelayMs(ms);
-}
-TfmPopup* TfmMain::popup() {
-    return scanner_->popup();
-}
-TfmPopup* TfmMain::popupIfCreated() const {
-    return scanner_->popupIfCreated();
-}
-bool TfmMain::isScanning() const {
-    return scanner_->isScanning();
-}
-void TfmMain::PopupText(const std::u16string& text) {
-    scanner_->PopupText(text);
 }
 
 void TfmMain::HandleRequest(const InstanceMessage& request) {
@@ -528,31 +383,6 @@ void TfmMain::acBackExecute() {
 
 void TfmMain::acFwdExecute() {
     if (auto q = history_.Fwd()) RunSearch(*q, 0, false);
-}
-
-// ---------------------------------------------------------------------------------------
-// Fonts and the desktop start
-
-bool TfmMain::PickFont(std::string& face, int32_t& size) {
-    auto chosen = ui::AskFont({Q(face), size}, this);
-    if (!chosen) return false;
-    face = chosen->face.toStdString();
-    size = chosen->size;
-    return true;
-}
-
-void TfmMain::acInpFontExecute() {
-    if (!PickFont(settings_.InpFontface, settings_.InpFontsize)) return;
-    edtInp_->setFont(MakeFont(settings_.InpFontface, settings_.InpFontsize));
-    // The tree takes the input face (not its size) until the tree font is chosen again.
-    QFont tree = tvMain_->font();
-    tree.setFamily(Q(settings_.InpFontface));
-    tvMain_->setFont(tree);
-}
-
-void TfmMain::acTreeFontExecute() {
-    PickFont(settings_.TreFontface, settings_.TreFontsize);
-    tvMain_->setFont(MakeFont(settings_.TreFontface, settings_.TreFontsize));
 }
 
 void TfmMain::acStartWithDesktopExecute() {

@@ -22,19 +22,17 @@
 #include "app/viewersession.h"
 #include "gui/actionset.h"
 #include "gui/forms.h"
+#include "gui/indexjobs.h"
+#include "gui/pagehost.h"
+#include "gui/scanner.h"
 #include "tools/autostart.h"
 #include "ui/pageloader.h"
 
-class QLabel;
 class QLineEdit;
 class QSplitter;
-class QToolBar;
 
 namespace kes {
 
-class IndexJobs;
-class PageHost;
-class Scanner;
 class TfmPopup;
 class Tray;
 class WordTree;
@@ -63,13 +61,13 @@ class TfmMain : public QMainWindow {
     // Rebuilds the dictionary items of the tree and shows the hint.
     void ResetView();
     // Makes `html` the page body (kept by the window while there is no page view).
-    void SetPageBody(const std::string& html);
+    void SetPageBody(const std::string& html) { pages_->SetPageBody(html); }
     // Makes the page view now unless it exists (showing the window does this); it gets the
     // page body and the scroll position kept by the window. False when the factory failed.
-    bool CreatePageView();
+    bool CreatePageView() { return pages_->CreatePageView(); }
     // Deletes the page view, keeping its body and scroll position for the next one (done when
     // the window has been hidden for ReleaseViewMinutes).
-    void ReleasePageView();
+    void ReleasePageView() { pages_->ReleasePageView(); }
     // "&Quit" and "Exit": asks first while Busy; writes setup.ini and ends the program (emits
     // terminated()). Returns false when the user chose to keep running.
     bool SaveSettingsAndQuit();
@@ -79,7 +77,7 @@ class TfmMain : public QMainWindow {
     // `kestrune popup` and the scans: the popup for `text` near the mouse pointer (centred on
     // the screen where its position is unknown). A blank text takes the selection (where the
     // desktop has one) or else the clipboard; when that is blank too, nothing happens.
-    void PopupText(const std::u16string& text);
+    void PopupText(const std::u16string& text) { scanner_->PopupText(text); }
     // What the window shows (input, tree, history, page body and scroll position), for a
     // viewer that starts itself afresh.
     ViewerSession session() const;
@@ -96,7 +94,7 @@ class TfmMain : public QMainWindow {
     // ---- State ----
     // The index builds and their busy flag (Busy: 1 while an index is being built).
     IndexJobs& indexJobs() const { return *jobs_; }
-    int busy() const;
+    int busy() const { return jobs_->Busy; }
     const std::string& programFolder() const { return folder_; }
     std::string iniPath() const;
     // The settings as they would be saved now (options as checked, fonts as chosen; the
@@ -108,23 +106,23 @@ class TfmMain : public QMainWindow {
     // The width of pnlLeft as it is saved.
     int pnlLeftWidth() const { return pnlLeftWidth_; }
     // The page view; null before the first show, after a release and when it could not be made.
-    ui::PageView* pageView() const;
+    ui::PageView* pageView() const { return pages_->pageView(); }
     // The popup, created at its first use.
-    TfmPopup* popup();
+    TfmPopup* popup() { return scanner_->popup(); }
     // The popup if it has been created.
-    TfmPopup* popupIfCreated() const;
+    TfmPopup* popupIfCreated() const { return scanner_->popupIfCreated(); }
     // True while the clipboard or the selection is scanned.
-    bool isScanning() const;
+    bool isScanning() const { return scanner_->isScanning(); }
     // The page body the window shows (or will show once it has a page view).
-    const std::string& pageBody() const;
+    const std::string& pageBody() const { return pages_->pageBody(); }
     // The message shown instead of the page when the page view could not be made.
-    QString pageError() const;
+    QString pageError() const { return pages_->pageError(); }
     // How long the window stays hidden before the page view is released; 0: never. Set from
     // ReleaseViewMinutes at start; tests may set it shorter.
-    int releaseDelayMs() const;
-    void setReleaseDelayMs(int ms);
+    int releaseDelayMs() const { return pages_->releaseDelayMs(); }
+    void setReleaseDelayMs(int ms) { pages_->setReleaseDelayMs(ms); }
     // The text of status panel `index` (0 or 1).
-    QString statusText(int index) const;
+    QString statusText(int index) const { return jobs_->statusText(index); }
     // True once SaveSettingsAndQuit has decided to end the program.
     bool isTerminating() const { return terminating_; }
     // Whether the desktop has a tray. Without one the window is shown at start and closing it
@@ -144,29 +142,20 @@ class TfmMain : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;  // FormClose
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void CreateActions();
-    void CreateOptionActions();
     void CreateCommands();
     void CreateControls();
-    QLayout* CreateInputRow(QWidget* central);
-    void CreateStatusBar();
     void CreateMenus();
     void FormCreate();
-    void LoadWindowPlacement();
     Settings CollectSettings() const;
-    void ShowStatus(const QString& text);
     // Runs a user action; whatever it throws ends it with an error box naming the action and
     // the reason (the status panel cleared unless a build runs), never the program.
     void RunGuarded(const char* action, const std::function<void()>& run);
     void acRefreshExecute();
     void acBackExecute();
     void acFwdExecute();
-    void acInpFontExecute();
-    void acTreeFontExecute();
-    bool PickFont(std::string& face, int32_t& size);
     void acStartWithDesktopExecute();
 
     std::string folder_;
@@ -180,9 +169,6 @@ class TfmMain : public QMainWindow {
     QLineEdit* edtInp_ = nullptr;
     WordTree* tvMain_ = nullptr;
     QSplitter* splitter_ = nullptr;
-    QToolBar* toolbar_ = nullptr;
-    QLabel* stPanel0_ = nullptr;
-    QLabel* stPanel1_ = nullptr;
     PageHost* pages_ = nullptr;
     Scanner* scanner_ = nullptr;
     IndexJobs* jobs_ = nullptr;

@@ -1,6 +1,9 @@
 #include "gui/wordtree.h"
 
+#include <QVBoxLayout>
+
 #include "app/registry.h"
+#include "app/settings.h"
 #include "base/text.h"
 #include "gui/icons.h"
 
@@ -17,7 +20,12 @@ QTreeWidgetItem* NodeOf(const TDic& dic) {
 
 }  // namespace
 
-WordTree::WordTree(QWidget* parent) : QTreeWidget(parent) {
+WordTree::WordTree(QWidget* parent) : QTreeWidget(nullptr), panel_(new QWidget(parent)) {
+    panel_->setObjectName(QStringLiteral("pnlLeft"));
+    panel_->setMinimumWidth(kMinPnlLeft);
+    auto* layout = new QVBoxLayout(panel_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(this);
     setObjectName(QStringLiteral("tvMain"));
     setHeaderHidden(true);
     setColumnCount(1);

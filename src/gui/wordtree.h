@@ -16,7 +16,11 @@ namespace kes {
 class WordTree : public QTreeWidget {
     Q_OBJECT
   public:
+    // The tree fills its panel pnlLeft (at least kMinPnlLeft wide), made as a child of
+    // `parent`.
     explicit WordTree(QWidget* parent);
+
+    QWidget* panel() const { return panel_; }
 
     // Makes one item per dictionary (renumbering them; each TDic::Node is its item).
     void Reset(std::vector<TDic>& dicts);
@@ -37,6 +41,7 @@ class WordTree : public QTreeWidget {
                           const std::vector<std::u16string>& words);
     void CurrentChanged(QTreeWidgetItem* current);
 
+    QWidget* panel_;
     bool updating_ = false;  // items change: no search for the current item
 };
 
