@@ -5,6 +5,12 @@
 // scans (Scanner), the index builds (IndexJobs) and the tray (Tray). The options are the
 // rows of SettingRows(), each shown by a checkable action that keeps its field of settings().
 //
+// A new command is one row of the table in CreateCommands (name, caption, what its error box
+// calls it, what it runs, an icon for the toolbar); it then goes where its name is listed: a
+// menu in CreateMenus, the tray menu's items (the Tray in the constructor) or the buttons
+// beside the input field (the InputRow in CreateControls). A new option is one row of the
+// settings table (SettingRows) and its action's name in a menu list.
+//
 // Controls and actions are found by their object names (the names of the window design:
 // edtInp, tvMain, pnlLeft, pnlShow, ActionToolBar1, stMain, popupWeb, trayPopup, trayIcon,
 // Show1, Close1, nwCopy, nwCopyAll and every action, ac...).
