@@ -50,6 +50,14 @@ PageHost::PageHost(QWidget* parent, ui::PageFactory factory, std::string emptyHt
     });
 }
 
+PageHost::~PageHost() {
+    // The view goes first, while the host exists: a page being deleted still answers the
+    // scripts it was given, and its body-applied handler must not reach a host that is gone.
+    if (!view_) return;
+    view_->setBodyAppliedHandler({});
+    delete view_->widget();
+}
+
 void PageHost::SetPageBody(const std::string& html) {
     // A new page starts at its top, in a kept view as in one made later.
     body_ = html;

@@ -30,6 +30,7 @@ class PageHost : public QObject {
     // and loads `emptyHtmlPath`. `menuExtras` are added to the context menu after "Copy All".
     PageHost(QWidget* parent, ui::PageFactory factory, std::string emptyHtmlPath,
              const QList<QAction*>& menuExtras);
+    ~PageHost() override;
 
     QWidget* panel() const { return panel_; }
     // The view's own factory, for the popup's page.
