@@ -7,38 +7,158 @@
 
 namespace kes {
 
+namespace {
+
+using Row = SettingRow;
+
+constexpr Row Base(Row::Kind kind, std::string_view section, std::string_view key) {
+    Row r;
+    r.Type = kind;
+    r.Section = section;
+    r.Key = key;
+    return r;
+}
+
+constexpr Row Text(std::string_view key, std::string Settings::*field, std::string_view def) {
+    Row r = Base(Row::Kind::Text, kSetupSection, key);
+    r.TextField = field;
+    r.DefaultText = def;
+    return r;
+}
+
+constexpr Row Integer(std::string_view section, std::string_view key, int32_t Settings::*field,
+                      int32_t def, int32_t minimum = INT32_MIN,
+                      Row::Write how = Row::Write::Value) {
+    Row r = Base(Row::Kind::Integer, section, key);
+    r.IntegerField = field;
+    r.DefaultInteger = def;
+    r.Minimum = minimum;
+    r.How = how;
+    return r;
+}
+
+// An option of section "Setup" shown by the checkable menu action `action`.
+constexpr Row Option(std::string_view key, bool Settings::*field, bool def, std::string_view action,
+                     std::string_view caption) {
+    Row r = Base(Row::Kind::Flag, kSetupSection, key);
+    r.FlagField = field;
+    r.DefaultInteger = def ? 1 : 0;
+    r.Action = action;
+    r.Caption = caption;
+    return r;
+}
+
+constexpr Row Bound(std::string_view key, int32_t Settings::*field, int32_t def) {
+    return Integer(kFormSection, key, field, def, INT32_MIN, Row::Write::UnlessMaximized);
+}
+
+using S = Settings;
+constexpr std::string_view kSetup = kSetupSection;
+
+// The order of this table is the order of writing, kept from the first versions of the file.
+constexpr Row kRows[] = {
+    Text("InpFontface", &S::InpFontface, "Arial"),
+    Integer(kSetup, "InpFontsize", &S::InpFontsize, 14),
+    Text("ChrFontface", &S::ChrFontface, "Arial"),
+    Integer(kSetup, "ChrFontsize", &S::ChrFontsize, 12),
+    Text("PinFontface", &S::PinFontface, "Times"),
+    Integer(kSetup, "PinFontsize", &S::PinFontsize, 12),
+    Text("DscFontface", &S::DscFontface, "Times"),
+    Integer(kSetup, "DscFontsize", &S::DscFontsize, 12),
+    Text("TreFontface", &S::TreFontface, "Times"),
+    Integer(kSetup, "TreFontsize", &S::TreFontsize, 12),
+    Integer(kFormSection, "pnlLeft", &S::pnlLeft, 60, kMinPnlLeft),
+    Option("TranslateAll", &S::TranslateAll, false, "acTranslateAllWords",
+           "&Translate text (instead of word)"),
+    Option("AddDescToIndex", &S::AddDescToIndex, true, "acAddDescIndex",
+           "&Also add english/russian words to index"),
+    Option("AddPinToIndex", &S::AddPinToIndex, false, "acAddPinIndex", "A&lso add pinyin to index"),
+    Option("ShowUcs2", &S::ShowUcs2, false, "acShowUcs2", "&Show UCS-2"),
+    Option("ShowUnihan", &S::ShowUnihan, false, "acShowUnihan", "S&how Unihan info"),
+    Option("SearchBoth", &S::SearchBoth, true, "acSearchBoth", "&Search both chinese forms"),
+    Integer(kSetup, "ReleaseViewMinutes", &S::ReleaseViewMinutes, 10, 0),
+    Option("ScanClipboard", &S::ScanClipboard, false, "acScanClipboard", "Scan &clipboard"),
+    Option("ScanSelection", &S::ScanSelection, false, "acScanSelection", "Scan s&election"),
+    Integer(kFormSection, "Maximized", &S::Maximized, 0, INT32_MIN, Row::Write::OneOrZero),
+    Bound("X", &S::X, 10),
+    Bound("Y", &S::Y, 10),
+    Bound("DX", &S::DX, 710),
+    Bound("DY", &S::DY, 400),
+};
+
+void SetDefault(const Row& r, Settings& s) {
+    switch (r.Type) {
+        case Row::Kind::Text:
+            s.*r.TextField = std::string(r.DefaultText);
+            break;
+        case Row::Kind::Integer:
+            s.*r.IntegerField = r.DefaultInteger;
+            break;
+        case Row::Kind::Flag:
+            s.*r.FlagField = r.DefaultInteger != 0;
+            break;
+    }
+}
+
+// Reads the key of `r` into `s`, whose field holds the default.
+void Read(const IniFile& ini, const Row& r, Settings& s) {
+    switch (r.Type) {
+        case Row::Kind::Text:
+            s.*r.TextField = ini.readString(r.Section, r.Key, s.*r.TextField);
+            break;
+        case Row::Kind::Integer:
+            s.*r.IntegerField =
+                std::max(ini.readInteger(r.Section, r.Key, s.*r.IntegerField), r.Minimum);
+            break;
+        case Row::Kind::Flag:
+            s.*r.FlagField = ini.readBool(r.Section, r.Key, s.*r.FlagField);
+            break;
+    }
+}
+
+void Write(IniFile& ini, const Row& r, const Settings& s) {
+    switch (r.Type) {
+        case Row::Kind::Text:
+            ini.writeString(r.Section, r.Key, s.*r.TextField);
+            break;
+        case Row::Kind::Flag:
+            ini.writeBool(r.Section, r.Key, s.*r.FlagField);
+            break;
+        case Row::Kind::Integer:
+            if (r.How == Row::Write::OneOrZero) {
+                ini.writeInteger(r.Section, r.Key, s.*r.IntegerField != 0 ? 1 : 0);
+            } else if (r.How == Row::Write::Value || s.Maximized == 0) {
+                // The last normal bounds stay in the file while the window is maximized.
+                ini.writeInteger(r.Section, r.Key, s.*r.IntegerField);
+            }
+            break;
+    }
+}
+
+}  // namespace
+
+Settings::Settings() {
+    for (const Row& r : kRows)
+        SetDefault(r, *this);
+}
+
+std::span<const SettingRow> SettingRows() {
+    return kRows;
+}
+
+std::vector<const SettingRow*> OptionRows() {
+    std::vector<const SettingRow*> out;
+    for (const Row& r : kRows)
+        if (r.Type == Row::Kind::Flag && !r.Action.empty()) out.push_back(&r);
+    return out;
+}
+
 Settings LoadSettings(const std::string& iniPath) {
     IniFile ini;
     ini.load(iniPath);
-    Settings d;  // defaults
-    Settings s;
-    const char* S = kSetupSection;
-    s.InpFontface = ini.readString(S, "InpFontface", d.InpFontface);
-    s.InpFontsize = ini.readInteger(S, "InpFontsize", d.InpFontsize);
-    s.ChrFontface = ini.readString(S, "ChrFontface", d.ChrFontface);
-    s.ChrFontsize = ini.readInteger(S, "ChrFontsize", d.ChrFontsize);
-    s.PinFontface = ini.readString(S, "PinFontface", d.PinFontface);
-    s.PinFontsize = ini.readInteger(S, "PinFontsize", d.PinFontsize);
-    s.DscFontface = ini.readString(S, "DscFontface", d.DscFontface);
-    s.DscFontsize = ini.readInteger(S, "DscFontsize", d.DscFontsize);
-    s.TreFontface = ini.readString(S, "TreFontface", d.TreFontface);
-    s.TreFontsize = ini.readInteger(S, "TreFontsize", d.TreFontsize);
-    s.pnlLeft = std::max(ini.readInteger(kFormSection, "pnlLeft", d.pnlLeft), kMinPnlLeft);
-    s.TranslateAll = ini.readBool(S, "TranslateAll", d.TranslateAll);
-    s.AddDescToIndex = ini.readBool(S, "AddDescToIndex", d.AddDescToIndex);
-    s.AddPinToIndex = ini.readBool(S, "AddPinToIndex", d.AddPinToIndex);
-    s.ShowUcs2 = ini.readBool(S, "ShowUcs2", d.ShowUcs2);
-    s.ShowUnihan = ini.readBool(S, "ShowUnihan", d.ShowUnihan);
-    s.SearchBoth = ini.readBool(S, "SearchBoth", d.SearchBoth);
-    s.ScanClipboard = ini.readBool(S, "ScanClipboard", d.ScanClipboard);
-    s.ScanSelection = ini.readBool(S, "ScanSelection", d.ScanSelection);
-    s.ReleaseViewMinutes =
-        std::max(ini.readInteger(S, "ReleaseViewMinutes", d.ReleaseViewMinutes), 0);
-    s.Maximized = ini.readInteger(kFormSection, "Maximized", d.Maximized);
-    s.X = ini.readInteger(kFormSection, "X", d.X);
-    s.Y = ini.readInteger(kFormSection, "Y", d.Y);
-    s.DX = ini.readInteger(kFormSection, "DX", d.DX);
-    s.DY = ini.readInteger(kFormSection, "DY", d.DY);
+    Settings s;  // the defaults
+    for (const Row& r : kRows)
+        Read(ini, r, s);
     return s;
 }
 
@@ -46,37 +166,8 @@ Outcome SaveSettings(const std::string& iniPath, const Settings& s) {
     return EditIniFile(
         iniPath,
         [&](IniFile& ini) {
-            const char* S = kSetupSection;
-            ini.writeString(S, "InpFontface", s.InpFontface);
-            ini.writeInteger(S, "InpFontsize", s.InpFontsize);
-            ini.writeString(S, "ChrFontface", s.ChrFontface);
-            ini.writeInteger(S, "ChrFontsize", s.ChrFontsize);
-            ini.writeString(S, "PinFontface", s.PinFontface);
-            ini.writeInteger(S, "PinFontsize", s.PinFontsize);
-            ini.writeString(S, "DscFontface", s.DscFontface);
-            ini.writeInteger(S, "DscFontsize", s.DscFontsize);
-            ini.writeString(S, "TreFontface", s.TreFontface);
-            ini.writeInteger(S, "TreFontsize", s.TreFontsize);
-            ini.writeInteger(kFormSection, "pnlLeft", s.pnlLeft);
-            ini.writeBool(S, "TranslateAll", s.TranslateAll);
-            ini.writeBool(S, "AddDescToIndex", s.AddDescToIndex);
-            ini.writeBool(S, "AddPinToIndex", s.AddPinToIndex);
-            ini.writeBool(S, "ShowUcs2", s.ShowUcs2);
-            ini.writeBool(S, "ShowUnihan", s.ShowUnihan);
-            ini.writeBool(S, "SearchBoth", s.SearchBoth);
-            ini.writeInteger(S, "ReleaseViewMinutes", s.ReleaseViewMinutes);
-            ini.writeBool(S, "ScanClipboard", s.ScanClipboard);
-            ini.writeBool(S, "ScanSelection", s.ScanSelection);
-            if (s.Maximized != 0) {
-                // The last normal bounds stay in the file for the next start.
-                ini.writeInteger(kFormSection, "Maximized", 1);
-            } else {
-                ini.writeInteger(kFormSection, "Maximized", 0);
-                ini.writeInteger(kFormSection, "X", s.X);
-                ini.writeInteger(kFormSection, "Y", s.Y);
-                ini.writeInteger(kFormSection, "DX", s.DX);
-                ini.writeInteger(kFormSection, "DY", s.DY);
-            }
+            for (const Row& r : kRows)
+                Write(ini, r, s);
         },
         kSettingsNotSavedMessage);
 }

@@ -3,67 +3,106 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/result.h"
 
 namespace kes {
 
-// Every key of the sections "Setup" and "Form" with its default. Field names are the keys.
+// Every key of the sections "Setup" and "Form". Field names are the keys; the defaults, the
+// order of writing and the menu actions of the options are declared once, in SettingRows(),
+// and a new Settings holds the defaults.
 struct Settings {
+    Settings();
+
     // Section "Setup": five fonts (face, size).
-    std::string InpFontface = "Arial";
-    int32_t InpFontsize = 14;
-    std::string ChrFontface = "Arial";
-    int32_t ChrFontsize = 12;
-    std::string PinFontface = "Times";
-    int32_t PinFontsize = 12;
-    std::string DscFontface = "Times";
-    int32_t DscFontsize = 12;
-    std::string TreFontface = "Times";
-    int32_t TreFontsize = 12;
+    std::string InpFontface;
+    int32_t InpFontsize{};
+    std::string ChrFontface;
+    int32_t ChrFontsize{};
+    std::string PinFontface;
+    int32_t PinFontsize{};
+    std::string DscFontface;
+    int32_t DscFontsize{};
+    std::string TreFontface;
+    int32_t TreFontsize{};
     // Section "Form": width of the tree panel, at least kMinPnlLeft after loading.
-    int32_t pnlLeft = 60;
+    int32_t pnlLeft{};
     // Section "Setup": the six options.
-    bool TranslateAll = false;
-    bool AddDescToIndex = true;
-    bool AddPinToIndex = false;
-    bool ShowUcs2 = false;
-    bool ShowUnihan = false;
-    bool SearchBoth = true;
+    bool TranslateAll{};
+    bool AddDescToIndex{};
+    bool AddPinToIndex{};
+    bool ShowUcs2{};
+    bool ShowUnihan{};
+    bool SearchBoth{};
     // Section "Setup": copied (ScanClipboard) or, on X11, selected (ScanSelection) Chinese
     // text pops up.
-    bool ScanClipboard = false;
-    bool ScanSelection = false;
+    bool ScanClipboard{};
+    bool ScanSelection{};
     // Section "Setup": minutes the main window stays hidden before its page view (and the
     // browser engine's processes) is released; 0: never. A negative value counts as 0.
-    int32_t ReleaseViewMinutes = 10;
+    int32_t ReleaseViewMinutes{};
     // Section "Form": the window placement (left, top, width, height of the normal window).
-    int32_t Maximized = 0;  // 1: the window is maximized
-    int32_t X = 10;
-    int32_t Y = 10;
-    int32_t DX = 710;
-    int32_t DY = 400;
+    int32_t Maximized{};  // 1: the window is maximized
+    int32_t X{};
+    int32_t Y{};
+    int32_t DX{};
+    int32_t DY{};
 };
 
 constexpr int32_t kMinPnlLeft = 20;
 constexpr int32_t kMinWindowWidth = 418;
 constexpr int32_t kMinWindowHeight = 306;
 
-inline const char* const kSetupSection = "Setup";
-inline const char* const kFormSection = "Form";
+inline constexpr const char* kSetupSection = "Setup";
+inline constexpr const char* kFormSection = "Form";
 inline const char* const kSetupIniName = "setup.ini";
 inline const char* const kReadmeMissingText = "<i>NOTE: readme.html is missing or invalid!</i>";
 
+// One key of setup.ini: its section and name, the field of Settings it is read into and
+// written from, and its default. An option also names the menu action that shows it (a
+// checkable action of the main window) and that action's caption.
+struct SettingRow {
+    enum class Kind { Text, Integer, Flag };
+    // How the key is written.
+    enum class Write {
+        Value,            // the field's value
+        OneOrZero,        // 1 when the field is non-zero, else 0 (Maximized)
+        UnlessMaximized,  // the value, but nothing while Maximized is non-zero (the bounds)
+    };
+    Kind Type = Kind::Text;
+    std::string_view Section;
+    std::string_view Key;
+    std::string Settings::*TextField = nullptr;
+    int32_t Settings::*IntegerField = nullptr;
+    bool Settings::*FlagField = nullptr;
+    std::string_view DefaultText;
+    int32_t DefaultInteger = 0;  // also a flag's default (0 or 1)
+    // An integer read below it is raised to it.
+    int32_t Minimum = INT32_MIN;
+    Write How = Write::Value;
+    std::string_view Action;   // an option's menu action (its object name); empty otherwise
+    std::string_view Caption;  // that action's caption
+};
+
+// Every key of the sections "Setup" and "Form", in the order SaveSettings writes them.
+std::span<const SettingRow> SettingRows();
+// The rows that are options of the menus (a flag with an action), in the same order.
+std::vector<const SettingRow*> OptionRows();
+
 // Reads setup.ini; a missing or unreadable file, a missing key and a value that is no
-// integer give the defaults. pnlLeft below 20 is raised to 20.
+// integer give the defaults. pnlLeft below 20 is raised to 20, ReleaseViewMinutes below 0
+// to 0.
 Settings LoadSettings(const std::string& iniPath);
 
 // Writes the sections "Setup" (ten font values, six options,
 // ReleaseViewMinutes, the two scan options) and "Form" (pnlLeft, then the
 // placement: Maximized=1 alone when Maximized is non-zero, otherwise Maximized=0, X, Y, DX,
-// DY) in one atomic write; every other section and line of the file stays as it was.
+// DY) in one atomic write, key by key in the order of SettingRows(); every other section and
+// line of the file stays as it was.
 // Fails with kSettingsNotSavedMessage (the detail naming the file and the reason) when the
 // file could not be written (or exists but could not be read, so that its other sections
 // would be lost); the previous file is then untouched.

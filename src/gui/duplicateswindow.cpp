@@ -89,6 +89,18 @@ TfmDuplicates::TfmDuplicates(EntryLineEditor editEntryLine, QWidget* parent)
         b->setDefault(false);
     }
 
+    Arrange();
+
+    connect(btnOpen, &QPushButton::clicked, this, [this] { btnOpenClick(); });
+    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
+    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
+    connect(gridMain, &QListWidget::itemDoubleClicked, this, [this] {
+        RunGuardedAction(this, "Editing the entry", [this] { gridMainDblClick(); });
+    });
+}
+
+// The controls in their panels: the scan's row, the list, the save row.
+void TfmDuplicates::Arrange() {
     auto* top = new QHBoxLayout(Panel1);
     top->setContentsMargins(0, 0, 0, 0);
     top->addWidget(btnOpen);
@@ -106,13 +118,6 @@ TfmDuplicates::TfmDuplicates(EntryLineEditor editEntryLine, QWidget* parent)
     layout->addWidget(Panel1);
     layout->addWidget(Panel2, 1);
     layout->addWidget(Panel3);
-
-    connect(btnOpen, &QPushButton::clicked, this, [this] { btnOpenClick(); });
-    connect(btnCancel, &QPushButton::clicked, this, [this] { btnCancelClick(); });
-    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(); });
-    connect(gridMain, &QListWidget::itemDoubleClicked, this, [this] {
-        RunGuardedAction(this, "Editing the entry", [this] { gridMainDblClick(); });
-    });
 }
 
 int TfmDuplicates::showModal() {

@@ -64,6 +64,7 @@ class TfmDuplicates : public QDialog {
     void reject() override;
 
   private:
+    void Arrange();
     void SetRunning(bool running);
     // Lists the rows of a scan, sorted; stops early when Cancel is asked for.
     void FillList(const std::vector<DuplicateRow>& rows);

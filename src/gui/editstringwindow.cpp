@@ -59,6 +59,14 @@ TfmEditString::TfmEditString(QWidget* parent) : QDialog(parent) {
     memNewDesc->setObjectName(QStringLiteral("memNewDesc"));
     memNewDesc->setTabChangesFocus(true);
 
+    Arrange();
+
+    connect(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
+    connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
+}
+
+// The controls in their panels: the caption, the fields beside their labels, the buttons.
+void TfmEditString::Arrange() {
     auto* fields = new QGridLayout(Panel2);
     fields->setContentsMargins(0, 0, 0, 0);
     fields->addWidget(TntLabel1, 0, 0);
@@ -82,9 +90,6 @@ TfmEditString::TfmEditString(QWidget* parent) : QDialog(parent) {
     layout->addWidget(pnlCaption);
     layout->addWidget(Panel2, 1);
     layout->addWidget(Panel1);
-
-    connect(SpeedButton1, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
-    connect(SpeedButton2, &QPushButton::clicked, this, [this] { SpeedButton2Click(); });
 }
 
 int TfmEditString::showModal() {

@@ -48,6 +48,9 @@ class TfmEditString : public QDialog {
 
     std::u16string NewDesc;
     std::u16string EditedLine;  // the line composed by the last OK
+
+  private:
+    void Arrange();
 };
 
 }  // namespace kes

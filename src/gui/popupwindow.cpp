@@ -54,49 +54,9 @@ TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& make
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(1, 1, 1, 1);
     outer->setSpacing(1);
-    auto* head = new QHBoxLayout;
-    head->setContentsMargins(4, 0, 0, 0);
-    lblQuery = new QLabel(this);
-    lblQuery->setObjectName(QStringLiteral("lblQuery"));
-    lblQuery->setTextFormat(Qt::PlainText);
-    QFont bold = lblQuery->font();
-    bold.setBold(true);
-    lblQuery->setFont(bold);
-    btnOpen = new QToolButton(this);
-    btnOpen->setObjectName(QStringLiteral("btnOpen"));
-    btnOpen->setText(QStringLiteral("&Open in Kestrune"));
-    btnOpen->setAutoRaise(true);
-    connect(btnOpen, &QToolButton::clicked, this, [this] {
-        hide();
-        Q_EMIT openInMainWindow(query_);
-    });
-    head->addWidget(lblQuery, 1);
-    head->addWidget(btnOpen);
-    outer->addLayout(head);
+    outer->addLayout(CreateHead());
 
-    std::string error;
-    view_ = makeView ? makeView(this, error) : nullptr;
-    QWidget* page = nullptr;
-    if (view_) {
-        page = view_->widget();
-        page->setObjectName(QStringLiteral("popupBrowser"));
-        view_->loadFile(QString::fromStdString(emptyHtmlPath));
-    } else {
-        auto* note = new QLabel(
-            QStringLiteral("Cannot show the page: ") + QString::fromStdString(error), this);
-        note->setWordWrap(true);
-        page = note;
-    }
-    outer->addWidget(page, 1);
-    // The page's menu: copying the selection.
-    auto* menu = new QMenu(this);
-    QAction* copy = menu->addAction(QStringLiteral("Copy"));
-    connect(copy, &QAction::triggered, this, [this] {
-        if (view_) view_->copySelection();
-    });
-    page->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(page, &QWidget::customContextMenuRequested, this,
-            [page, menu](const QPoint& pos) { menu->popup(page->mapToGlobal(pos)); });
+    outer->addWidget(CreatePage(emptyHtmlPath, makeView), 1);
 
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setContext(Qt::WindowShortcut);
@@ -115,6 +75,56 @@ TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& make
             hide();
         }
     });
+}
+
+// The head row: the text shown and the button to the main window.
+QLayout* TfmPopup::CreateHead() {
+    auto* head = new QHBoxLayout;
+    head->setContentsMargins(4, 0, 0, 0);
+    lblQuery = new QLabel(this);
+    lblQuery->setObjectName(QStringLiteral("lblQuery"));
+    lblQuery->setTextFormat(Qt::PlainText);
+    QFont bold = lblQuery->font();
+    bold.setBold(true);
+    lblQuery->setFont(bold);
+    btnOpen = new QToolButton(this);
+    btnOpen->setObjectName(QStringLiteral("btnOpen"));
+    btnOpen->setText(QStringLiteral("&Open in Kestrune"));
+    btnOpen->setAutoRaise(true);
+    connect(btnOpen, &QToolButton::clicked, this, [this] {
+        hide();
+        Q_EMIT openInMainWindow(query_);
+    });
+    head->addWidget(lblQuery, 1);
+    head->addWidget(btnOpen);
+    return head;
+}
+
+// The page view (or, when it cannot be made, the reason) with its menu: copying the selection.
+QWidget* TfmPopup::CreatePage(const std::string& emptyHtmlPath, const ui::PageFactory& makeView) {
+    std::string error;
+    view_ = makeView ? makeView(this, error) : nullptr;
+    QWidget* page = nullptr;
+    if (view_) {
+        page = view_->widget();
+        page->setObjectName(QStringLiteral("popupBrowser"));
+        view_->loadFile(QString::fromStdString(emptyHtmlPath));
+    } else {
+        auto* note = new QLabel(
+            QStringLiteral("Cannot show the page: ") + QString::fromStdString(error), this);
+        note->setWordWrap(true);
+        page = note;
+    }
+    // The page's menu: copying the selection.
+    auto* menu = new QMenu(this);
+    QAction* copy = menu->addAction(QStringLiteral("Copy"));
+    connect(copy, &QAction::triggered, this, [this] {
+        if (view_) view_->copySelection();
+    });
+    page->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(page, &QWidget::customContextMenuRequested, this,
+            [page, menu](const QPoint& pos) { menu->popup(page->mapToGlobal(pos)); });
+    return page;
 }
 
 void TfmPopup::ShowText(const std::u16string& text, std::optional<QPoint> pointer) {

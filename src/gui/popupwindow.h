@@ -18,6 +18,7 @@
 #include "ui/pageloader.h"
 
 class QLabel;
+class QLayout;
 class QToolButton;
 
 namespace kes {
@@ -60,6 +61,9 @@ class TfmPopup : public QFrame {
     void openInMainWindow(const QString& query);
 
   private:
+    QLayout* CreateHead();
+    QWidget* CreatePage(const std::string& emptyHtmlPath, const ui::PageFactory& makeView);
+
     Search search_;
     std::unique_ptr<ui::PageView> view_;
     QString query_;

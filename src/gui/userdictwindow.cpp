@@ -62,6 +62,20 @@ TfmUserdict::TfmUserdict(const std::string& userdictPath, QWidget* parent)
         b->setDefault(false);
     }
 
+    Arrange(wordLabel, pinLabel, descLabel);
+
+    connect(btnQuery, &QPushButton::clicked, this,
+            [this] { Guarded("The query", &TfmUserdict::btnQueryClick); });
+    connect(btnAddWord, &QPushButton::clicked, this,
+            [this] { Guarded("Adding the word", &TfmUserdict::btnAddWordClick); });
+    connect(edtNewWord, &QLineEdit::returnPressed, this,
+            [this] { Guarded("The query", &TfmUserdict::btnQueryClick); });
+    connect(edtNewPin, &QLineEdit::returnPressed, this, [this] { memNewDesc->setFocus(); });
+}
+
+// The controls in their rows: word, transcription and translation beside their labels, then
+// the button and the status bar.
+void TfmUserdict::Arrange(QLabel* wordLabel, QLabel* pinLabel, QLabel* descLabel) {
     auto* wordRow = new QHBoxLayout;
     wordRow->addWidget(edtNewWord, 1);
     wordRow->addWidget(btnQuery);
@@ -83,14 +97,6 @@ TfmUserdict::TfmUserdict(const std::string& userdictPath, QWidget* parent)
     layout->addLayout(grid, 1);
     layout->addLayout(addRow);
     layout->addWidget(stbarMain);
-
-    connect(btnQuery, &QPushButton::clicked, this,
-            [this] { Guarded("The query", &TfmUserdict::btnQueryClick); });
-    connect(btnAddWord, &QPushButton::clicked, this,
-            [this] { Guarded("Adding the word", &TfmUserdict::btnAddWordClick); });
-    connect(edtNewWord, &QLineEdit::returnPressed, this,
-            [this] { Guarded("The query", &TfmUserdict::btnQueryClick); });
-    connect(edtNewPin, &QLineEdit::returnPressed, this, [this] { memNewDesc->setFocus(); });
 }
 
 int TfmUserdict::showModal() {

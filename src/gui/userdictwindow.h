@@ -45,6 +45,7 @@ class TfmUserdict : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    void Arrange(QLabel* wordLabel, QLabel* pinLabel, QLabel* descLabel);
     // Runs a button's action; whatever it throws ends it with the status cleared and a message.
     void Guarded(const char* action, void (TfmUserdict::*handler)());
     EntryForm ReadForm() const;

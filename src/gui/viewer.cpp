@@ -12,6 +12,7 @@
 #include <cstring>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "base/bytefile.h"
 #include "base/filesystem.h"
@@ -138,20 +139,9 @@ std::function<void(const Forms&)>& StartedHook() {
     return hook;
 }
 
-}  // namespace
-
-void SetViewerStartedHook(std::function<void(const Forms&)> hook) {
-    StartedHook() = std::move(hook);
-}
-
-int ShowMessageBox(int argc, char** argv, const std::string& text) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kestrune"));
-    ui::ShowMessage(text);
-    return 0;
-}
-
-int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
+// Whether the viewer can start: empty.html is in the program folder and there is a display
+// (the reason is said otherwise).
+bool ReadyToStart(const ViewerContext& ctx) {
     // The entry point has checked this already; the viewer does not rely on it.
     if (!FileExists(JoinPath(ctx.programFolder, "empty.html"))) {
         const std::string text = "Unable to open file: empty.html";
@@ -159,7 +149,7 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
             ctx.showMessage(text);
         else
             std::cerr << text << "\n";
-        return 1;
+        return false;
     }
 
     // Without any display the toolkit would abort the process; say why instead.
@@ -167,16 +157,15 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
         !Set(std::getenv("QT_QPA_PLATFORM"))) {
         std::cerr << "Cannot start the viewer: no display found (DISPLAY and WAYLAND_DISPLAY "
                      "are not set).\n";
-        return 1;
+        return false;
     }
+    return true;
+}
 
-    // Everything the viewer shows is drawn in software, the page included (see the page
-    // plugin): without this, X11 windows holding a page would be composed through OpenGL,
-    // loading a graphics driver (with no graphics card, a software renderer tens of megabytes
-    // large) for nothing. The user's own choice stands.
-    if (!Set(std::getenv("QT_XCB_GL_INTEGRATION"))) ::setenv("QT_XCB_GL_INTEGRATION", "none", 1);
-    // One viewer per user: the first to take the socket; a later one hands its request over.
-    std::unique_ptr<InstanceListener> listener;
+// Takes this user's socket into `listener` (left empty when the viewer takes no requests).
+// When another viewer owns it, the request is handed to that one: the exit code is returned.
+std::optional<int> TakeSocket(const ViewerContext& ctx,
+                              std::unique_ptr<InstanceListener>& listener) {
     if (ctx.resume && ctx.resume->listenFd >= 0) {
         // Started afresh: the lock and the socket stay this viewer's, with no gap in between.
         listener = std::make_unique<InstanceListener>(ctx.instanceSocket, ctx.resume->lockFd,
@@ -206,12 +195,112 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
             listener.reset();
         }
     }
+    return std::nullopt;
+}
 
-    QApplication app(argc, argv);
+// KESTRUNE_EXIT_WHEN_IDLE: the viewer ends as soon as the first page is shown.
+void ExitWhenIdle(TfmMain& fmMain, QApplication& app) {
+    auto quitWhenShown = [&fmMain] {
+        static bool done = false;
+        ui::PageView* view = fmMain.pageView();
+        if (!done && view && view->isLoaded() && view->appliedBodies() > 0) {
+            done = true;
+            QTimer::singleShot(0, qApp, [] {
+                std::fprintf(stderr, "Kestrune: first page shown %lld ms after the start\n",
+                             MillisecondsSinceStart());
+                QCoreApplication::quit();
+            });
+        }
+    };
+    QObject::connect(&fmMain, &TfmMain::pageBodyApplied, &app, quitWhenShown);
+    // The first time the message loop has nothing else to do.
+    QTimer::singleShot(0, &app, [] {
+        std::fprintf(stderr, "Kestrune: message loop idle %lld ms after the start\n",
+                     MillisecondsSinceStart());
+    });
+    quitWhenShown();
+}
+
+// Starts the viewer afresh through ctx.restart once nothing needs the released engine.
+void RestartWhenQuiet(const ViewerContext& ctx, bool engineUsed, TfmMain& fmMain,
+                      const Forms& forms, const InstanceListener* listener,
+                      const InstanceServer* server) {
+    if (!ctx.restart || !engineUsed || fmMain.pageView() || fmMain.isVisible() ||
+        fmMain.isTerminating() || fmMain.busy() != 0 || (server && !server->idle()) ||
+        fmMain.isScanning() ||
+        QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return;
+    const QWidget* others[] = {forms.fmUserdict, forms.fmDictSetup, forms.fmDuplicates,
+                               forms.fmEditString, fmMain.popupIfCreated()};
+    for (const QWidget* w : others)
+        if (w && w->isVisible()) return;
+    const Outcome saved = fmMain.SaveSettingsNow();
+    if (!saved.ok) {
+        std::cerr << "Kestrune: the page engine stays loaded: " << MessageWithDetail(saved) << "\n";
+        return;
+    }
+    ctx.restart(fmMain.session(), listener ? listener->lockFd() : -1,
+                listener ? listener->listenFd() : -1);
+}
+
+// Everything the viewer shows is drawn in software, the page included (see the page plugin):
+// without this, X11 windows holding a page would be composed through OpenGL, loading a
+// graphics driver (with no graphics card, a software renderer tens of megabytes large) for
+// nothing. The user's own choice stands.
+void DrawInSoftware() {
+    if (!Set(std::getenv("QT_XCB_GL_INTEGRATION"))) ::setenv("QT_XCB_GL_INTEGRATION", "none", 1);
+}
+
+void NameApplication() {
     QApplication::setApplicationName(QStringLiteral("Kestrune"));
     // Desktops match the windows to the installed desktop entry (and its icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.kestrune.Kestrune"));
     QApplication::setQuitOnLastWindowClosed(false);
+}
+
+// The requests: with a socket, those that arrive on it, and ctx.start once the loop runs;
+// the session passed on by the viewer before is shown before either is carried out.
+std::unique_ptr<InstanceServer> TakeRequests(const ViewerContext& ctx, TfmMain& fmMain,
+                                             const InstanceListener* listener) {
+    std::unique_ptr<InstanceServer> server;
+    if (listener)
+        server = std::make_unique<InstanceServer>(
+            listener->listenFd(), ::getuid(),
+            [&fmMain](const InstanceMessage& request) { fmMain.HandleRequest(request); });
+    if (ctx.start)
+        QTimer::singleShot(0, &fmMain,
+                           [&fmMain, start = *ctx.start] { fmMain.HandleRequest(start); });
+
+    if (ctx.resumeSession) fmMain.RestoreSession(*ctx.resumeSession);
+    if (ctx.resume)
+        std::cerr << "Kestrune: started afresh after the page was released"
+                  << (ctx.resumeSession ? "" : " (the window's state was lost)") << "\n";
+    return server;
+}
+
+}  // namespace
+
+void SetViewerStartedHook(std::function<void(const Forms&)> hook) {
+    StartedHook() = std::move(hook);
+}
+
+int ShowMessageBox(int argc, char** argv, const std::string& text) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrune"));
+    ui::ShowMessage(text);
+    return 0;
+}
+
+int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
+    if (!ReadyToStart(ctx)) return 1;
+
+    DrawInSoftware();
+    // One viewer per user: the first to take the socket; a later one hands its request over.
+    std::unique_ptr<InstanceListener> listener;
+    if (const std::optional<int> handedOver = TakeSocket(ctx, listener)) return *handedOver;
+
+    QApplication app(argc, argv);
+    NameApplication();
 
     // The five windows, each once for the whole run, in this order. The main window opens
     // the tool windows through `forms`, filled as they are created; the tool windows get the
@@ -252,70 +341,23 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     if (Set(std::getenv("KESTRUNE_PAGE_TIMING"))) pageTimer.install();
     if (!fmMain.trayAvailable()) fmMain.show();
 
-    if (std::getenv("KESTRUNE_EXIT_WHEN_IDLE")) {
-        auto quitWhenShown = [&fmMain] {
-            static bool done = false;
-            ui::PageView* view = fmMain.pageView();
-            if (!done && view && view->isLoaded() && view->appliedBodies() > 0) {
-                done = true;
-                QTimer::singleShot(0, qApp, [] {
-                    std::fprintf(stderr, "Kestrune: first page shown %lld ms after the start\n",
-                                 MillisecondsSinceStart());
-                    QCoreApplication::quit();
-                });
-            }
-        };
-        QObject::connect(&fmMain, &TfmMain::pageBodyApplied, &app, quitWhenShown);
-        // The first time the message loop has nothing else to do.
-        QTimer::singleShot(0, &app, [] {
-            std::fprintf(stderr, "Kestrune: message loop idle %lld ms after the start\n",
-                         MillisecondsSinceStart());
-        });
-        quitWhenShown();
-    }
-
-    std::unique_ptr<InstanceServer> server;
-    if (listener)
-        server = std::make_unique<InstanceServer>(
-            listener->listenFd(), ::getuid(),
-            [&fmMain](const InstanceMessage& request) { fmMain.HandleRequest(request); });
-    if (ctx.start)
-        QTimer::singleShot(0, &fmMain,
-                           [&fmMain, start = *ctx.start] { fmMain.HandleRequest(start); });
-
-    if (ctx.resumeSession) fmMain.RestoreSession(*ctx.resumeSession);
-    if (ctx.resume)
-        std::cerr << "Kestrune: started afresh after the page was released"
-                  << (ctx.resumeSession ? "" : " (the window's state was lost)") << "\n";
+    if (std::getenv("KESTRUNE_EXIT_WHEN_IDLE")) ExitWhenIdle(fmMain, app);
+    const std::unique_ptr<InstanceServer> server = TakeRequests(ctx, fmMain, listener.get());
     // Started afresh once the released engine is no longer needed (see RunViewer's contract).
-    auto restartWhenQuiet = [&] {
-        if (!ctx.restart || !engineUsed || fmMain.pageView() || fmMain.isVisible() ||
-            fmMain.isTerminating() || fmMain.Busy != 0 || (server && !server->idle()) ||
-            fmMain.acScanClipboard->isChecked() ||
-            fmMain.acScanSelection->isChecked() || QApplication::activeModalWidget() ||
-            QApplication::activePopupWidget())
-            return;
-        const QWidget* others[] = {forms.fmUserdict, forms.fmDictSetup, forms.fmDuplicates,
-                                   forms.fmEditString, fmMain.popupIfCreated()};
-        for (const QWidget* w : others)
-            if (w && w->isVisible()) return;
-        const Outcome saved = fmMain.SaveSettingsNow();
-        if (!saved.ok) {
-            std::cerr << "Kestrune: the page engine stays loaded: " << MessageWithDetail(saved)
-                      << "\n";
-            return;
-        }
-        ctx.restart(fmMain.session(), listener ? listener->lockFd() : -1,
-                    listener ? listener->listenFd() : -1);
-    };
     QObject::connect(&fmMain, &TfmMain::pageViewChanged, &app, [&](bool present) {
-        if (!present) QTimer::singleShot(0, &fmMain, restartWhenQuiet);
+        if (!present)
+            QTimer::singleShot(0, &fmMain, [&] {
+                RestartWhenQuiet(ctx, engineUsed, fmMain, forms, listener.get(), server.get());
+            });
     });
     // A request read or waiting when the page was released would be lost by the fresh start:
     // it waits until they are done.
     if (server)
-        QObject::connect(server.get(), &InstanceServer::becameIdle, &app,
-                         [&] { QTimer::singleShot(0, &fmMain, restartWhenQuiet); });
+        QObject::connect(server.get(), &InstanceServer::becameIdle, &app, [&] {
+            QTimer::singleShot(0, &fmMain, [&] {
+                RestartWhenQuiet(ctx, engineUsed, fmMain, forms, listener.get(), server.get());
+            });
+        });
 
     if (StartedHook()) StartedHook()(forms);
     return app.exec();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -131,6 +132,111 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     EXPECT_TRUE(back.ScanClipboard);
     EXPECT_FALSE(back.ScanSelection);
     EXPECT_EQ(back.DY, 480);
+}
+
+// Every key of the table, changed alone from its default, is written under its section and
+// read back into its own field; every other field keeps its default.
+TEST(SettingsTable, EveryKeyRoundTripsAlone) {
+    TempDir dir;
+    const std::string path = dir.file("setup.ini");
+    for (const SettingRow& row : SettingRows()) {
+        SCOPED_TRACE(std::string(row.Key));
+        std::filesystem::remove(path);
+        Settings s;
+        std::string line;
+        switch (row.Type) {
+            case SettingRow::Kind::Text:
+                s.*row.TextField = "Noto Serif CJK TC";
+                line = "Noto Serif CJK TC";
+                break;
+            case SettingRow::Kind::Integer:
+                s.*row.IntegerField = row.Key == "Maximized" ? 1 : 77;
+                line = row.Key == "Maximized" ? "1" : "77";
+                break;
+            case SettingRow::Kind::Flag:
+                s.*row.FlagField = !(s.*row.FlagField);
+                line = s.*row.FlagField ? "1" : "0";
+                break;
+        }
+        ASSERT_TRUE(SaveSettings(path, s).ok);
+        IniFile ini;
+        ASSERT_TRUE(ini.load(path));
+        EXPECT_EQ(ini.readString(row.Section, row.Key, "?"), line);
+        const Settings back = LoadSettings(path);
+        Settings expected;  // the defaults, but for this key (the bounds stay while maximized)
+        switch (row.Type) {
+            case SettingRow::Kind::Text:
+                expected.*row.TextField = s.*row.TextField;
+                break;
+            case SettingRow::Kind::Integer:
+                expected.*row.IntegerField = s.*row.IntegerField;
+                break;
+            case SettingRow::Kind::Flag:
+                expected.*row.FlagField = s.*row.FlagField;
+                break;
+        }
+        for (const SettingRow& other : SettingRows()) {
+            SCOPED_TRACE(std::string(other.Key));
+            if (other.Type == SettingRow::Kind::Text)
+                EXPECT_EQ(back.*other.TextField, expected.*other.TextField);
+            if (other.Type == SettingRow::Kind::Integer)
+                EXPECT_EQ(back.*other.IntegerField, expected.*other.IntegerField);
+            if (other.Type == SettingRow::Kind::Flag)
+                EXPECT_EQ(back.*other.FlagField, expected.*other.FlagField);
+        }
+    }
+}
+
+// A fresh file gets every key, in this order and with these values, byte for byte.
+TEST(SettingsTable, FreshFileBytesForFixedSettings) {
+    TempDir dir;
+    const std::string path = dir.file("setup.ini");
+    Settings s;
+    s.InpFontface = "Noto Sans CJK SC";
+    s.InpFontsize = 16;
+    s.ChrFontsize = 20;
+    s.TreFontface = "DejaVu Sans";
+    s.pnlLeft = 210;
+    s.TranslateAll = true;
+    s.AddDescToIndex = false;
+    s.AddPinToIndex = true;
+    s.ShowUnihan = true;
+    s.ReleaseViewMinutes = 0;
+    s.ScanSelection = true;
+    s.X = -3;
+    s.DY = 512;
+    ASSERT_TRUE(SaveSettings(path, s).ok);
+    const std::string normal =
+        "[Setup]\nInpFontface=Noto Sans CJK SC\nInpFontsize=16\nChrFontface=Arial\n"
+        "ChrFontsize=20\nPinFontface=Times\nPinFontsize=12\nDscFontface=Times\nDscFontsize=12\n"
+        "TreFontface=DejaVu Sans\nTreFontsize=12\nTranslateAll=1\nAddDescToIndex=0\n"
+        "AddPinToIndex=1\nShowUcs2=0\nShowUnihan=1\nSearchBoth=1\nReleaseViewMinutes=0\n"
+        "ScanClipboard=0\nScanSelection=1\n\n"
+        "[Form]\npnlLeft=210\nMaximized=0\nX=-3\nY=10\nDX=710\nDY=512\n";
+    EXPECT_EQ(ReadBytes(path), normal);
+    // Maximized (any value but 0) into a fresh file: the flag alone, no bounds.
+    std::filesystem::remove(path);
+    s.Maximized = 5;
+    ASSERT_TRUE(SaveSettings(path, s).ok);
+    EXPECT_EQ(ReadBytes(path), normal.substr(0, normal.find("Maximized=")) + "Maximized=1\n");
+}
+
+TEST(SettingsTable, KeysAreUniqueAndOptionsNameTheirActions) {
+    std::vector<std::string> keys;
+    for (const SettingRow& row : SettingRows())
+        keys.push_back(std::string(row.Section) + "/" + std::string(row.Key));
+    EXPECT_EQ(keys.size(), 25u);
+    std::vector<std::string> sorted = keys;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
+    std::vector<std::string> options;
+    for (const SettingRow* row : OptionRows())
+        options.push_back(std::string(row->Key) + ":" + std::string(row->Action));
+    EXPECT_EQ(options, (std::vector<std::string>{
+                           "TranslateAll:acTranslateAllWords", "AddDescToIndex:acAddDescIndex",
+                           "AddPinToIndex:acAddPinIndex", "ShowUcs2:acShowUcs2",
+                           "ShowUnihan:acShowUnihan", "SearchBoth:acSearchBoth",
+                           "ScanClipboard:acScanClipboard", "ScanSelection:acScanSelection"}));
 }
 
 // Files an editor or another program may leave: several byte-order marks, CR CR LF line

@@ -131,7 +131,7 @@ class InstanceServerTest : public QObject {
         QCOMPARE(RunEntry({}), 0);
         QCOMPARE(server_->acceptedRequests(), before + 1);
         QTRY_COMPARE(main_->isVisible(), true);
-        QCOMPARE(main_->edtInp->text(), QString());
+        QCOMPARE(main_->findChild<QLineEdit*>("edtInp")->text(), QString());
         QCOMPARE(log_, QStringList());
         main_->hide();
     }
@@ -139,7 +139,7 @@ class InstanceServerTest : public QObject {
     void showSearchesTheQuery() {
         QCOMPARE(RunEntry({"show", QString::fromUtf8("中国")}), 0);
         QTRY_COMPARE(main_->isVisible(), true);
-        QTRY_COMPARE(main_->edtInp->text(), QString::fromUtf8("中国"));
+        QTRY_COMPARE(main_->findChild<QLineEdit*>("edtInp")->text(), QString::fromUtf8("中国"));
         QVERIFY(SettledBody(main_->pageView()).contains("China"));
         QCOMPARE(main_->history().H(10), std::u16string(u"中国"));
         main_->hide();
@@ -194,7 +194,7 @@ class InstanceServerTest : public QObject {
 
         // Still serving.
         QCOMPARE(RunEntry({"show", QString::fromUtf8("学习")}), 0);
-        QTRY_COMPARE(main_->edtInp->text(), QString::fromUtf8("学习"));
+        QTRY_COMPARE(main_->findChild<QLineEdit*>("edtInp")->text(), QString::fromUtf8("学习"));
         main_->hide();
     }
 
@@ -312,7 +312,7 @@ class InstanceServerTest : public QObject {
         int status = 0;
         QCOMPARE(::waitpid(pid, &status, 0), pid);
         QCOMPARE(WEXITSTATUS(status), 0);
-        QCOMPARE(main_->edtInp->text() == "x", false);
+        QCOMPARE(main_->findChild<QLineEdit*>("edtInp")->text() == "x", false);
         QCOMPARE(::chmod(socketPath().c_str(), 0600), 0);
         QCOMPARE(::chmod(dir.constData(), 0700), 0);
     }

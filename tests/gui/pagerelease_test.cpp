@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+#include "gui/findcontrol.h"
 #include "gui/mainwindow.h"
 #include "support/windowtest.h"
 #include "ui/pageview.h"
@@ -119,8 +120,8 @@ class PageReleaseTest : public QObject {
     }
 
     static void Type(TfmMain& w, const QString& text) {
-        w.edtInp->setText(text);
-        QTest::keyClick(w.edtInp, Qt::Key_Return);
+        Inp(w)->setText(text);
+        QTest::keyClick(Inp(w), Qt::Key_Return);
     }
 
     // Shows the window and waits for its page view to show the window's page body.
@@ -230,19 +231,19 @@ class PageReleaseTest : public QObject {
         auto w = NewWindow();
         QVERIFY(ShowLongPageScrolled(*w, 1234));
         const QString body = w->pageView()->readBodyHtml();
-        const QString query = w->edtInp->text();
-        const QStringList tree = TreeTexts(*w->tvMain);
+        const QString query = Inp(*w)->text();
+        const QStringList tree = TreeTexts(*Tree(*w));
         QVERIFY(tree.contains(QString::fromUtf8("  中文")));
 
         QVERIFY(HideUntilReleased(*w));
         QCOMPARE(ShowAndRead(*w), body);
         QCOMPARE(w->pageView()->evaluate(QStringLiteral("window.scrollY")).toInt(), 1234);
-        QCOMPARE(w->edtInp->text(), query);
-        QCOMPARE(TreeTexts(*w->tvMain), tree);
+        QCOMPARE(Inp(*w)->text(), query);
+        QCOMPARE(TreeTexts(*Tree(*w)), tree);
         // The history: Back goes to the search before.
-        w->acBack->trigger();
+        Act(*w, "acBack")->trigger();
         QVERIFY(w->pageView()->waitUntilIdle());
-        QCOMPARE(w->edtInp->text(), QString::fromUtf8("中文"));
+        QCOMPARE(Inp(*w)->text(), QString::fromUtf8("中文"));
         QVERIFY(w->pageView()->readBodyHtml().contains("Chinese language"));
         // A new page starts at its top.
         QCOMPARE(w->pageView()->evaluate(QStringLiteral("window.scrollY")).toInt(), 0);
@@ -253,15 +254,15 @@ class PageReleaseTest : public QObject {
     void everythingSurvivesAFreshStart() {
         auto w = NewWindow();
         QVERIFY(ShowLongPageScrolled(*w, 987));
-        QTreeWidgetItem* dict = w->tvMain->topLevelItem(0);
+        QTreeWidgetItem* dict = Tree(*w)->topLevelItem(0);
         QVERIFY(dict && dict->childCount() >= 2);
         {
             // Choosing an item searches it: put the page back afterwards.
-            QSignalBlocker quiet(w->tvMain);
-            w->tvMain->setCurrentItem(dict->child(1));
+            QSignalBlocker quiet(Tree(*w));
+            Tree(*w)->setCurrentItem(dict->child(1));
         }
         const QString body = w->pageView()->readBodyHtml();
-        const QStringList tree = TreeTexts(*w->tvMain);
+        const QStringList tree = TreeTexts(*Tree(*w));
         QVERIFY(HideUntilReleased(*w));
 
         std::string error;
@@ -276,13 +277,13 @@ class PageReleaseTest : public QObject {
         QVERIFY(fresh->session() == *passed);
         QCOMPARE(ShowAndRead(*fresh), body);
         QCOMPARE(fresh->pageView()->evaluate(QStringLiteral("window.scrollY")).toInt(), 987);
-        QCOMPARE(fresh->edtInp->text(), QString::fromUtf8("中"));
-        QCOMPARE(TreeTexts(*fresh->tvMain), tree);
-        QCOMPARE(fresh->tvMain->currentItem()->text(0), dict->child(1)->text(0));
-        QVERIFY(fresh->tvMain->topLevelItem(0)->isExpanded());
-        fresh->acBack->trigger();
+        QCOMPARE(Inp(*fresh)->text(), QString::fromUtf8("中"));
+        QCOMPARE(TreeTexts(*Tree(*fresh)), tree);
+        QCOMPARE(Tree(*fresh)->currentItem()->text(0), dict->child(1)->text(0));
+        QVERIFY(Tree(*fresh)->topLevelItem(0)->isExpanded());
+        Act(*fresh, "acBack")->trigger();
         QVERIFY(fresh->pageView()->waitUntilIdle());
-        QCOMPARE(fresh->edtInp->text(), QString::fromUtf8("中文"));
+        QCOMPARE(Inp(*fresh)->text(), QString::fromUtf8("中文"));
         QVERIFY(fresh->pageView()->readBodyHtml().contains("Chinese language"));
     }
 
@@ -307,7 +308,7 @@ class PageReleaseTest : public QObject {
             // The rest works: the search fills the tree and keeps its page.
             Type(*w, QString::fromUtf8("中"));
             QVERIFY(w->pageBody().find("within") != std::string::npos);
-            QVERIFY(TreeTexts(*w->tvMain).contains(QString::fromUtf8("  中")));
+            QVERIFY(TreeTexts(*Tree(*w)).contains(QString::fromUtf8("  中")));
             w->close();
             w->show();
             QCOMPARE(w->findChildren<QLabel*>(QStringLiteral("pageError")).size(), 1);

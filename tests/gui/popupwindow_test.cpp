@@ -15,6 +15,7 @@
 #include <QtTest>
 #include <memory>
 
+#include "gui/findcontrol.h"
 #include "gui/mainwindow.h"
 #include "gui/popupwindow.h"
 #include "support/windowtest.h"
@@ -98,7 +99,7 @@ class PopupWindowTest : public QObject {
         QVERIFY(!body.contains("China"));
         // The main window is neither shown nor searched.
         QCOMPARE(w->isVisible(), false);
-        QCOMPARE(w->edtInp->text(), QString());
+        QCOMPARE(Inp(*w)->text(), QString());
         QCOMPARE(w->history().P, 0);
 
         // A Chinese text that is no entry: its words, as "Translate text" cuts it.
@@ -141,14 +142,14 @@ class PopupWindowTest : public QObject {
         p->btnOpen->click();
         QCOMPARE(p->isVisible(), false);
         QCOMPARE(w->isVisible(), true);
-        QCOMPARE(w->edtInp->text(), QString::fromUtf8("中国"));
+        QCOMPARE(Inp(*w)->text(), QString::fromUtf8("中国"));
         QVERIFY(SettledBody(w->pageView()).contains("China"));
     }
 
     void clipboardScan() {
         auto w = NewWindow();
         QClipboard* clipboard = QGuiApplication::clipboard();
-        QCOMPARE(w->acScanClipboard->isChecked(), false);  // off by default
+        QCOMPARE(Act(*w, "acScanClipboard")->isChecked(), false);  // off by default
 
         // Off: nothing pops up.
         Deactivate(*w);
@@ -156,8 +157,8 @@ class PopupWindowTest : public QObject {
         QTest::qWait(50);
         QCOMPARE(w->popupIfCreated(), nullptr);
 
-        w->acScanClipboard->trigger();
-        QCOMPARE(w->acScanClipboard->isChecked(), true);
+        Act(*w, "acScanClipboard")->trigger();
+        QCOMPARE(Act(*w, "acScanClipboard")->isChecked(), true);
         clipboard->setText(QString::fromUtf8("中国"));
         QVERIFY(w->popupIfCreated());
         TfmPopup* p = w->popupIfCreated();
@@ -190,13 +191,13 @@ class PopupWindowTest : public QObject {
         QVERIFY2(ini.contains("\nScanClipboard=1\n"), ini.constData());
         QVERIFY2(ini.contains("\nScanSelection=0\n"), ini.constData());
         TfmMain again(folder_.toStdString(), forms_, kes::test::PageFactory());
-        QCOMPARE(again.acScanClipboard->isChecked(), true);
+        QCOMPARE(Act(again, "acScanClipboard")->isChecked(), true);
     }
 
     void selectionOptionKeptWhereThereIsNoSelection() {
         // Set on a desktop with a selection; this one has none: hidden, and kept as it was.
         auto w = NewWindow("[Dicts]\nwords.idx=1\n[Setup]\nScanSelection=1\n");
-        QCOMPARE(w->acScanSelection->isChecked(), false);
+        QCOMPARE(Act(*w, "acScanSelection")->isChecked(), false);
         QVERIFY(w->SaveSettingsAndQuit());
         QVERIFY(ReadBytes(folder_ + "/setup.ini").contains("\nScanSelection=1\n"));
     }

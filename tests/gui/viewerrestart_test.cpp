@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "gui/dictsetupwindow.h"
+#include "gui/findcontrol.h"
 #include "gui/mainwindow.h"
 #include "gui/viewer.h"
 #include "support/windowtest.h"
@@ -59,20 +60,20 @@ class ViewerRestartTest : public QObject {
             // Without a tray (offscreen) the window was shown at the start, with its page.
             steps << QString("shown at start: %1").arg(w.isVisible() && w.pageView());
             // Scanning keeps the engine for the popup.
-            w.acScanClipboard->setChecked(true);
+            Act(w, "acScanClipboard")->setChecked(true);
             showAndRelease("scanning");
-            w.acScanClipboard->setChecked(false);
+            Act(w, "acScanClipboard")->setChecked(false);
             // Another window open.
             f.fmDictSetup->show();
             showAndRelease("other window");
             f.fmDictSetup->hide();
             // A build running.
-            w.Busy = 1;
+            w.indexJobs().Busy = 1;
             showAndRelease("busy");
-            w.Busy = 0;
+            w.indexJobs().Busy = 0;
             // Nothing in the way: the state is passed on (a failed restart keeps the viewer).
-            w.edtInp->setText(QString::fromUtf8("中"));
-            QTest::keyClick(w.edtInp, Qt::Key_Return);
+            Inp(w)->setText(QString::fromUtf8("中"));
+            QTest::keyClick(Inp(w), Qt::Key_Return);
             showAndRelease("quiet");
             steps << QString("still running: %1").arg(!w.isTerminating());
             QTimer::singleShot(0, qApp, &QCoreApplication::quit);
