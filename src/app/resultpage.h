@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/bytefile.h"
+#include "dict/entry.h"
 
 namespace kes {
 
@@ -41,7 +42,9 @@ class ShownOffsets {
     std::array<int32_t, kSlots> slots_;
 };
 
-// The HTML block of one entry line (the headword, pinyin and translation tables).
+// The HTML block of one entry (the headword, pinyin and translation tables) appended to `out`.
+void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts);
+// The HTML block of one entry line.
 // `both` is the "Search both chinese forms" option: a single-form headword whose simplified
 // text differs gets "  (" simplified ") " appended.
 std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both);

@@ -314,16 +314,5 @@ TEST_F(LookupCommand, OutputThatCannotBeWrittenExitsWithTwo) {
     EXPECT_TRUE(ok.out == PageOf(longText.c_str(), o));
 }
 
-TEST(EntryPlainTextForm, FormsSensesNotesAndTokens) {
-    EXPECT_EQ(EntryPlainText(W("a b c [p] /x/y/"), true), "a [b, c]  p\n  x\n  y\n");
-    EXPECT_EQ(EntryPlainText(W("國 [guo2] /country/"), true), "國 (国)  guo2\n  country\n");
-    EXPECT_EQ(EntryPlainText(W("國 [guo2] /country/"), false), "國  guo2\n  country\n");
-    EXPECT_EQ(EntryPlainText(W("word"), true), "word\n");
-    // As on the page, angle brackets become square ones and "[br]" breaks the line.
-    EXPECT_EQ(EntryPlainText(W("w [p] /[BS]bold[be] <b>x|ex1[BR]ex2<br>ex3|ex4/"), true),
-              "w  p\n  bold [b]x\n    ex1\n    ex2\n    ex3\n    ex4\n");
-    EXPECT_EQ(EntryPlainText(W("w [p] no slashes"), true), "w  p\n  no slashes\n");
-}
-
 }  // namespace
 }  // namespace kes
