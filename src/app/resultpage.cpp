@@ -249,8 +249,23 @@ std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
     return out;
 }
 
+std::string EscapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
 std::string DescriptionHtml(std::u16string_view text) {
-    return Utf16ToUtf8(text);
+    return EscapeHtml(Utf16ToUtf8(text));
 }
 
 std::string DictHeadingHtml(std::u16string_view description) {

@@ -82,8 +82,11 @@ std::string PinyinResultsHtml(std::u16string_view key);
 // The same line as plain text.
 std::string PinyinResultsText(std::u16string_view key);
 
-// A dictionary description as page text: UTF-8, inserted as it is (a description may carry
-// markup of its own; the page view runs no script and follows no link by itself).
+// UTF-8 text as page text: "&", "<", ">" and '"' written as character entities, so that it
+// shows as it is and never opens a tag or ends an attribute.
+std::string EscapeHtml(std::string_view text);
+// A dictionary description as page text (UTF-8, escaped): a name is shown as written, never
+// taken as markup.
 std::string DescriptionHtml(std::u16string_view text);
 
 // The heading put before a dictionary's entries.
