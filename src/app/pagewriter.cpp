@@ -1,8 +1,18 @@
 #include "app/pagewriter.h"
 
+#include "base/text.h"
 #include "charinfo/ucs2view.h"
 
 namespace kes {
+
+std::string NothingFoundHtml(std::u16string_view query, bool cuttable) {
+    std::string line = "<p><font color=\"#777777\"><i>Nothing found for \"" +
+                       EscapeHtml(Utf16ToUtf8(query)) + "\"";
+    line += cuttable ? " as one word. Turn on 'Translate text (instead of word)' to cut it into "
+                       "words."
+                     : ".";
+    return line + "</i></font></p>";
+}
 
 PageWriter::PageWriter(const PageFonts& fonts, PageSink sink)
     : fonts_(fonts), page_(sink ? PageBuffer(std::move(sink)) : PageBuffer()) {}
@@ -29,6 +39,7 @@ void PageWriter::Finish(const SearchEnd& end) {
     page_ += UnihanInfoHtml(end.Query, end.Unihan, end.ShowUnihan, fonts_.ChrFontface,
                             fonts_.DscFontface);
     if (end.Blocked) page_ += kNoticeHtml;
+    if (!end.Found && page_.size() == 0) page_ += NothingFoundHtml(end.FieldText, end.Cuttable);
     page_.finish();
 }
 

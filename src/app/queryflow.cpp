@@ -227,8 +227,14 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
         if (!hand.found()) SearchPinyinReadings(reg, r, readers, q, writer, hand);
         for (std::unique_ptr<DicReader>& reader : readers)
             reader->close();
+        // Characters, not code units: a low surrogate continues the character before it.
+        const auto chars = std::count_if(q.begin(), q.end(),
+                                         [](char16_t c) { return c < 0xDC00 || c > 0xDFFF; });
+        const bool cuttable = !options.TranslateAll && !r.NonChinese && chars > 1;
+        r.CouldCut = cuttable && !hand.found();
         writer.Finish({q, r.Searched, hand.found(), options.ShowUcs2, reg.Unihan,
-                       options.ShowUnihan, options.TranslateAll && r.NonChinese});
+                       options.ShowUnihan, options.TranslateAll && r.NonChinese, r.FieldText,
+                       cuttable});
     } catch (const IoError& e) {
         r.Error = e.what();
     }

@@ -83,6 +83,9 @@ struct SearchResult {
     std::vector<std::u16string> Searched;
     bool AllDictionaries = true;
     bool NonChinese = false;
+    // Nothing was found for a Chinese text of more than one character looked up as one word:
+    // "Translate text" would cut it into words.
+    bool CouldCut = false;
     // Every dictionary that was asked, in registry order (listed or with entries).
     std::vector<DictSearchResult> Dicts;
     // The complete page body, when the search made the page and kept it; valid only when

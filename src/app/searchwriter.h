@@ -42,6 +42,11 @@ struct SearchEnd {
     bool ShowUnihan = false;
     // "Translate text" was asked for but the query holds non-Chinese characters.
     bool Blocked = false;
+    // The query as the field shows it (letter case as typed).
+    std::u16string_view FieldText;
+    // The query is a Chinese text of more than one character that was looked up as one word
+    // ("Translate text" off).
+    bool Cuttable = false;
 };
 
 class SearchWriter {

@@ -156,6 +156,11 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     }
     const bool found = std::any_of(r.Dicts.begin(), r.Dicts.end(),
                                    [](const DictSearchResult& d) { return !d.Pieces.empty(); });
+    if (r.CouldCut) {
+        err << "kestrune lookup: nothing found for \"" << Utf16ToUtf8(r.FieldText)
+            << "\" as one word; --translate-all cuts it into words\n"
+            << std::flush;
+    }
     return found ? 0 : 1;
 }
 

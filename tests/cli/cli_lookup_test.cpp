@@ -102,6 +102,18 @@ TEST_F(LookupCommand, PlainTextAndExitCodes) {
     r = Lookup(home, {"没有"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "kestrune lookup: nothing found for \"没有\" as one word; --translate-all cuts it "
+              "into words\n");
+    // Cut already, a single character, or not Chinese: nothing to advise.
+    for (const char* q : {"没", "no such", "没有a"}) {
+        r = Lookup(home, {q});
+        EXPECT_EQ(r.code, 1) << q;
+        EXPECT_EQ(r.err, "") << q;
+    }
+    r = Lookup(home, {"--translate-all", "没有"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "");
 
     r = Lookup(home, {"   "});
     EXPECT_EQ(r.code, 1);
