@@ -5,9 +5,10 @@
 #include <string>
 
 #include "app/resultpage.h"
+#include "app/textwriter.h"
 #include "base/bytefile.h"
 #include "base/lines.h"
-#include "cli/cli_lookup.h"
+#include "dict/entry.h"
 #include "fuzz_support.h"
 
 using namespace kes;
@@ -27,6 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
             (void)RenderEntryLine(line, fonts, true);
             (void)RenderEntryLine(line, fonts, false);
             (void)EntryPlainText(line, true);
+            (void)SensesOf(EntryOf(line, false));
             (void)LowerLatinCyr(DecodeCharRefs(line));
         }
         f.close();

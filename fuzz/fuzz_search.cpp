@@ -1,12 +1,14 @@
 // The whole search with a fuzzed query (UTF-8 as typed or read from standard input), over a
 // small real dictionary with translation words and pinyin: every option combination the
-// first input byte chooses, a page or an error, never a crash; the page written out as it is
-// made equals the page kept.
+// first input byte chooses, a page (or plain text, or JSON) or an error, never a crash; the
+// page written out as it is made equals the page kept.
 #include <cstdint>
 #include <string>
 
+#include "app/jsonwriter.h"
 #include "app/queryflow.h"
 #include "app/registry.h"
+#include "app/textwriter.h"
 #include "base/text.h"
 #include "fuzz_support.h"
 
@@ -34,10 +36,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     o.TranslateAll = data[0] & 1;
     o.SearchBoth = data[0] & 2;
     o.ShowUcs2 = data[0] & 4;
-    o.RenderPage = !(data[0] & 8);
     const int dictNumber = (data[0] & 16) ? 1 : 0;
     const std::string query(reinterpret_cast<const char*>(data + 1), size - 1);
     QueryHistory history;
+    if (data[0] & 8) {
+        // The other two writers over the same search.
+        TextWriter text;
+        JsonWriter json;
+        SearchWriter& writer = (data[0] & 64) ? static_cast<SearchWriter&>(json) : text;
+        if (!RunSearch(*reg, history, Utf8ToUtf16(query), dictNumber, true, o, writer).ok())
+            __builtin_trap();
+        return 0;
+    }
     SearchResult r = RunSearch(*reg, history, Utf8ToUtf16(query), dictNumber, true, o);
     if (!r.ok()) __builtin_trap();  // the dictionary is sound: no search may fail
     if (data[0] & 32) {

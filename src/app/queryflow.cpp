@@ -1,19 +1,16 @@
 #include "app/queryflow.h"
 
-#include "app/pagebuffer.h"
-
 #include <algorithm>
 #include <memory>
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "app/pagewriter.h"
 #include "app/pinyin.h"
 #include "base/lines.h"
 #include "base/text.h"
 #include "charinfo/s2t.h"
-#include "charinfo/ucs2view.h"
-#include "charinfo/unihan.h"
 #include "dict/indexformat.h"
 
 namespace kes {
@@ -63,74 +60,104 @@ bool HasNonChinese(std::u16string_view query) {
 
 namespace {
 
-// The entries of one lookup appended to the page: each offset rendered once (the shown
-// offsets are reset first), and the offsets rendered, in page order. Without the page the
-// same entries are chosen and no HTML is made. True when an entry was added.
-bool AppendEntries(PageBuffer& page, DicReader& reader, const std::vector<int32_t>& offsets,
-                   const SearchOptions& options, ShownOffsets& shown,
-                   std::vector<int32_t>& rendered) {
-    shown.reset();
-    const std::size_t before = rendered.size();
-    for (int32_t off : offsets) {
-        reader.CheckOffset(off);
-        if (!options.RenderPage) {
-            if (shown.markShown(off)) rendered.push_back(off);
-        } else if (AppendEntry(page.tail(), reader.data(), off, shown, options.Fonts,
-                               options.SearchBoth)) {
-            rendered.push_back(off);
-            page.seal();
-        }
-    }
-    return rendered.size() > before;
-}
+// One search's way from the index to the writer: each dictionary's part (begun at its first
+// entry, so that a dictionary without entries leaves no trace), each piece's entries read
+// once, taken apart once and handed over, and what was handed over recorded in the result.
+class Handing {
+  public:
+    Handing(SearchWriter& writer, bool searchBoth) : writer_(writer), both_(searchBoth) {}
 
-// One dictionary's part of the page: its heading, what `entries` appends, and the spacer;
-// nothing at all when `entries` appends nothing. Returns what `entries` returned.
-template <typename Entries>
-bool AppendDictPart(PageBuffer& page, const TDic& dic, bool renderPage, Entries entries) {
-    const std::size_t start = page.size();
-    if (renderPage) page += DictHeadingHtml(dic.Description);
-    const std::size_t body = page.size();
-    const bool any = entries();
-    if (page.size() == body) {
-        page.resize(start);
-    } else {
-        page += kDictSpacerHtml;
+    void Start(const TDic& dic, DictSearchResult& d) {
+        dic_ = &dic;
+        d_ = &d;
+        begun_ = false;
     }
-    return any;
+    // The entries at `found` (each once) as the piece `key`; true when one was handed over.
+    bool Piece(DicReader& reader, const std::u16string& key, const std::vector<int32_t>& found) {
+        shown_.reset();
+        d_->Pieces.push_back(key);
+        d_->Offsets.emplace_back();
+        std::vector<int32_t>& handed = d_->Offsets.back();
+        for (int32_t off : found) {
+            reader.CheckOffset(off);
+            if (!shown_.markShown(off)) continue;
+            if (!begun_) writer_.BeginDict(*dic_, d_->Position);
+            if (handed.empty()) writer_.BeginPiece(key);
+            begun_ = true;
+            const std::u16string line = reader.ReadEntryLine(off);
+            ReadEntry(line, both_, entry_);
+            writer_.WriteEntry({*dic_, d_->Position, key, off, line, entry_});
+            handed.push_back(off);
+        }
+        found_ = found_ || !handed.empty();
+        return !handed.empty();
+    }
+    void End() {
+        if (begun_) writer_.EndDict();
+        begun_ = false;
+    }
+    bool found() const { return found_; }
+
+  private:
+    SearchWriter& writer_;
+    bool both_;
+    ShownOffsets shown_;
+    Entry entry_;  // its buffers serve every entry
+    const TDic* dic_ = nullptr;
+    DictSearchResult* d_ = nullptr;
+    bool begun_ = false;
+    bool found_ = false;
+};
+
+// One dictionary's part of a search: the whole query, or the greedy longest-match cut of it.
+void SearchDict(DicReader& reader, const std::u16string& q, bool segment, Handing& hand) {
+    std::vector<int32_t> found;
+    if (!segment) {
+        // The whole query carries entries: exactly what a lookup of it hands over.
+        if (reader.Longest(q, found) == static_cast<int>(q.size())) hand.Piece(reader, q, found);
+        return;
+    }
+    std::size_t t = 0;
+    while (t < q.size()) {
+        const int len = reader.Longest(std::u16string_view(q).substr(t), found);
+        if (len == 0) {
+            ++t;  // no word starts here: the character is skipped
+            continue;
+        }
+        hand.Piece(reader, q.substr(t, static_cast<std::size_t>(len)), found);
+        t += static_cast<std::size_t>(len);
+    }
 }
 
 // When the query found nothing as typed and reads as pinyin: each reading in order, with the
-// first of its keys that finds entries in any dictionary; the page part is, per reading
-// found, the "Results for" line and the entries of every dictionary that has them.
-template <typename Append>
+// first of its keys that finds entries in any dictionary: its "Results for" line and the
+// entries of every dictionary that has them.
 void SearchPinyinReadings(const Registry& reg, SearchResult& r,
                           std::vector<std::unique_ptr<DicReader>>& readers, const std::u16string& q,
-                          PageBuffer& page, bool renderPage, const Append& append) {
-    std::vector<int32_t> found;
+                          SearchWriter& writer, Handing& hand) {
+    std::vector<std::vector<int32_t>> found(r.Dicts.size());
     for (const PinyinReading& reading : PinyinReadings(q)) {
         for (const std::u16string& key : reading.Keys) {
             if (key == q) continue;  // searched as typed already
             bool any = false;
-            const std::size_t start = page.size();
-            if (renderPage) page += PinyinResultsHtml(key);
             for (std::size_t k = 0; k < r.Dicts.size(); ++k) {
+                readers[k]->Exact(key, found[k]);
+                any = any || !found[k].empty();
+            }
+            if (!any) continue;
+            writer.BeginReading(key);
+            for (std::size_t k = 0; k < r.Dicts.size(); ++k) {
+                if (found[k].empty()) continue;
                 DictSearchResult& d = r.Dicts[k];
-                readers[k]->Exact(key, found);
-                if (found.empty()) continue;
-                any = true;
-                AppendDictPart(page, reg.Dicts[d.Position], renderPage,
-                               [&] { return append(d, *readers[k], key, found); });
+                hand.Start(reg.Dicts[d.Position], d);
+                hand.Piece(*readers[k], key, found[k]);
+                hand.End();
                 if (d.Listed) {
                     std::unordered_set<std::u16string> listed(d.Words.begin(), d.Words.end());
                     readers[k]->ListWords(key, [&](const std::u16string& word) {
                         if (listed.insert(word).second) d.Words.push_back(word);
                     });
                 }
-            }
-            if (!any) {
-                page.resize(start);
-                continue;
             }
             r.Searched.push_back(key);
             break;
@@ -160,7 +187,8 @@ std::vector<std::u16string> SegmentText(const TDic& dic, std::u16string_view tex
 }
 
 SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
-                       int dictNumber, bool record, const SearchOptions& options) {
+                       int dictNumber, bool record, const SearchOptions& options,
+                       SearchWriter& writer) {
     SearchResult r;
     std::u16string q = Trim(query);
     if (q.empty()) return r;
@@ -174,17 +202,9 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
     r.AllDictionaries = dictNumber <= 0;
     const bool segment = options.TranslateAll && !r.NonChinese;
 
-    PageBuffer page = options.PageOut ? PageBuffer(options.PageOut) : PageBuffer();
-    ShownOffsets shown;
+    Handing hand(writer, options.SearchBoth);
     // One reader per dictionary asked, open for the whole search.
     std::vector<std::unique_ptr<DicReader>> readers;
-    // The page is made in this one buffer, entry by entry.
-    auto appendEntries = [&](DictSearchResult& d, DicReader& reader, const std::u16string& key,
-                             const std::vector<int32_t>& found) {
-        d.Pieces.push_back(key);
-        d.Offsets.emplace_back();
-        return AppendEntries(page, reader, found, options, shown, d.Offsets.back());
-    };
     try {
         for (std::size_t i = 0; i < reg.Dicts.size(); ++i) {
             const TDic& dic = reg.Dicts[i];
@@ -200,44 +220,32 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
                 d.Listed = true;
                 reader.ListWords(q, [&d](const std::u16string& word) { d.Words.push_back(word); });
             }
-            std::vector<int32_t> found;
-            AppendDictPart(page, dic, options.RenderPage, [&] {
-                bool any = false;
-                if (segment) {
-                    std::size_t t = 0;
-                    while (t < q.size()) {
-                        int len = reader.Longest(std::u16string_view(q).substr(t), found);
-                        if (len == 0) {
-                            ++t;  // no word starts here: the character is skipped
-                            continue;
-                        }
-                        any |= appendEntries(d, reader, q.substr(t, static_cast<std::size_t>(len)),
-                                             found);
-                        t += static_cast<std::size_t>(len);
-                    }
-                } else if (reader.Longest(q, found) == static_cast<int>(q.size())) {
-                    // The whole query carries entries: exactly what a lookup of it renders.
-                    any = appendEntries(d, reader, q, found);
-                }
-                return any;
-            });
+            hand.Start(dic, d);
+            SearchDict(reader, q, segment, hand);
+            hand.End();
         }
-        const bool foundAsTyped = std::any_of(r.Dicts.begin(), r.Dicts.end(),
-                                              [](const auto& d) { return !d.Pieces.empty(); });
-        if (!foundAsTyped)
-            SearchPinyinReadings(reg, r, readers, q, page, options.RenderPage, appendEntries);
+        if (!hand.found()) SearchPinyinReadings(reg, r, readers, q, writer, hand);
         for (std::unique_ptr<DicReader>& reader : readers)
             reader->close();
-        page += Ucs2ViewHtml(q, options.ShowUcs2);
-        page += UnihanInfoHtml(q, reg.Unihan, options.ShowUnihan, options.Fonts.ChrFontface,
-                               options.Fonts.DscFontface);
-        if (options.TranslateAll && r.NonChinese) page += kNoticeHtml;
-        page.finish();
+        // Characters, not code units: a low surrogate continues the character before it.
+        const auto chars = std::count_if(q.begin(), q.end(),
+                                         [](char16_t c) { return c < 0xDC00 || c > 0xDFFF; });
+        const bool cuttable = !options.TranslateAll && !r.NonChinese && chars > 1;
+        r.CouldCut = cuttable && !hand.found();
+        writer.Finish({q, r.Searched, hand.found(), options.ShowUcs2, reg.Unihan,
+                       options.ShowUnihan, options.TranslateAll && r.NonChinese, r.FieldText,
+                       cuttable});
     } catch (const IoError& e) {
         r.Error = e.what();
-        return r;
     }
-    if (!options.PageOut) r.Page = std::move(page).join();
+    return r;
+}
+
+SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
+                       int dictNumber, bool record, const SearchOptions& options) {
+    PageWriter page(options.Fonts, options.PageOut);
+    SearchResult r = RunSearch(reg, history, query, dictNumber, record, options, page);
+    if (r.ok() && !options.PageOut) r.Page = std::move(page).Take();
     return r;
 }
 

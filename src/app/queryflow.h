@@ -14,6 +14,7 @@
 #include "app/pagebuffer.h"
 #include "app/registry.h"
 #include "app/resultpage.h"
+#include "app/searchwriter.h"
 #include "app/settings.h"
 
 namespace kes {
@@ -46,10 +47,7 @@ struct SearchOptions {
     bool ShowUcs2 = false;      // "Show UCS-2"
     bool ShowUnihan = false;    // "Show Unihan info"
     PageFonts Fonts;            // word, pinyin and translation fonts
-    // False: the entries are found and listed in DictSearchResult::Offsets, but no HTML is
-    // made (the Page holds no entry blocks), for callers that print entries their own way.
-    bool RenderPage = true;
-    // When set, the page is written here as it is made, in order, and SearchResult::Page
+    // When set (and the page is the writer), the page is written here as it is made, in order, and SearchResult::Page
     // stays empty; a sink that fails (IoError) ends the search with its error.
     PageSink PageOut;
 };
@@ -68,8 +66,7 @@ struct DictSearchResult {
     // The query pieces that found entries, in page order (the whole query, the pieces of
     // the cut text, or the pinyin keys searched in the query's place).
     std::vector<std::u16string> Pieces;
-    // Per piece, the offsets of the entries rendered for it, in page order (the page shows
-    // their blocks in this order, after the dictionary's heading).
+    // Per piece, the offsets of the entries handed to the writer for it, in page order.
     std::vector<std::vector<int32_t>> Offsets;
 };
 
@@ -86,9 +83,13 @@ struct SearchResult {
     std::vector<std::u16string> Searched;
     bool AllDictionaries = true;
     bool NonChinese = false;
+    // Nothing was found for a Chinese text of more than one character looked up as one word:
+    // "Translate text" would cut it into words.
+    bool CouldCut = false;
     // Every dictionary that was asked, in registry order (listed or with entries).
     std::vector<DictSearchResult> Dicts;
-    // The complete page body; valid only when Error is empty.
+    // The complete page body, when the search made the page and kept it; valid only when
+    // Error is empty.
     std::string Page;
     // The text of an input/output error that ended the search: the window shows it and
     // keeps its page; the field and the history are already updated, and Dicts holds what
@@ -99,8 +100,14 @@ struct SearchResult {
 
 // Runs one search. dictNumber <= 0 searches all enabled dictionaries (listing their words);
 // a positive value searches only the enabled dictionary at that position (Number). With
-// `record` the query is recorded in `history`. Never throws IoError: it is reported in
-// SearchResult::Error.
+// `record` the query is recorded in `history`. Each entry found is read once and handed to
+// `writer` (searchwriter.h). Never throws IoError (the writer's own included): it is reported
+// in SearchResult::Error.
+SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
+                       int dictNumber, bool record, const SearchOptions& options,
+                       SearchWriter& writer);
+// The same search made into the result page (PageWriter with options.Fonts): kept in
+// SearchResult::Page, or written to options.PageOut as it is made.
 SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
                        int dictNumber, bool record, const SearchOptions& options);
 

@@ -6,7 +6,7 @@
 
 #include "base/lines.h"
 #include "base/text.h"
-#include "charinfo/s2t.h"
+#include "dict/entry.h"
 
 namespace kes {
 
@@ -27,24 +27,19 @@ namespace {
 
 // The headword as shown: the first form, the other forms in brackets separated by ", ",
 // or, for a single form, its simplified text in parentheses when that differs.
-std::u16string HeadwordText(const std::u16string& word, bool both) {
-    std::size_t space = word.find(u' ');
-    std::u16string head = word.substr(0, space);
-    std::u16string rest = space == std::u16string::npos ? std::u16string() : word.substr(space + 1);
-    if (!rest.empty()) {
+std::u16string HeadwordText(const Entry& e) {
+    std::u16string head = e.Head;
+    if (!e.OtherForms.empty()) {
         head += u" [";
-        for (char16_t c : rest) {
+        for (char16_t c : e.OtherForms) {
             if (c == u' ') head += u',';
             head += c;
         }
         head += u']';
-    } else {
-        std::u16string simplified = ToSimplifiedText(head, both);
-        if (simplified != head) {
-            head += u"  (";
-            head += simplified;
-            head += u") ";
-        }
+    } else if (e.Simplified != e.Head) {
+        head += u"  (";
+        head += e.Simplified;
+        head += u") ";
     }
     return head;
 }
@@ -103,30 +98,53 @@ void AppendCharRefs(std::string& out, std::u16string_view s) {
         w.charRef(c);
 }
 
-void AppendTranslation(std::string& out, const std::u16string& t) {
+// The HTML of a translation mark other than text and the note marks.
+const char* MarkHtml(TranslationMark m) {
+    switch (m) {
+        case TranslationMark::Break: return "<br />";
+        case TranslationMark::BoldStart: return "<b>";
+        case TranslationMark::BoldEnd: return "</b>";
+        case TranslationMark::ExampleStart: return "<font color=\"#449944\"><i>";
+        case TranslationMark::ExampleEnd: return "</i></font>";
+        default: return "";
+    }
+}
+
+void AppendTranslation(std::string& out, const Entry& e) {
     PieceWriter w(out);
     bool note = false;
-    const std::size_t n = t.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        char16_t c = t[i];
-        if (c == u'<') c = u'[';
-        if (c == u'>') c = u']';
-        if (c == u'|') {
-            w.put("</font></p><p style=\"margin:8;\"><font color=\"#777777\">");
-            note = true;
-        } else if (c == u'/') {
-            if (i == 0 || i == n - 1) continue;
-            if (note) {
-                w.put("</font></p><p style=\"margin:0;\"><font color=\"#000000\">");
-            } else {
-                w.put("<br />");
-            }
-            note = false;
-        } else if (c <= 0x7F) {
-            w.put(static_cast<char>(c));
-        } else {
-            w.charRef(c);
+    for (const TranslationPiece& p : e.Pieces) {
+        switch (p.Mark) {
+            case TranslationMark::Text:
+                for (char16_t c : e.TextOf(p)) {
+                    if (c <= 0x7F) {
+                        w.put(static_cast<char>(c));
+                    } else {
+                        w.charRef(c);
+                    }
+                }
+                break;
+            case TranslationMark::NoteStart:
+                w.put("</font></p><p style=\"margin:8;\"><font color=\"#777777\">");
+                note = true;
+                break;
+            case TranslationMark::SenseEnd:
+                w.put(note ? "</font></p><p style=\"margin:0;\"><font color=\"#000000\">"
+                           : "<br />");
+                note = false;
+                break;
+            default: w.put(MarkHtml(p.Mark)); break;
         }
+    }
+}
+
+// A font face as the page writes it: markup tokens in it (a face never has any in practice)
+// are replaced as in the rest of the block.
+void AppendFace(std::string& out, const std::string& face) {
+    if (face.find('[') == std::string::npos) {
+        out += face;
+    } else {
+        out += ReplaceMarkup(face);
     }
 }
 
@@ -137,20 +155,9 @@ namespace {
 // The replacement of the markup token "[xx]" starting at s[i] (a '['), or null.
 const char* MarkupTokenAt(std::string_view s, std::size_t i) {
     if (i + 3 >= s.size() || s[i + 3] != ']') return nullptr;
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
-    const char a = lower(s[i + 1]), b = lower(s[i + 2]);
-    if (a == 'b' && b == 'r') return "<br />";
-    if (a == 'b' && b == 's') return "<b>";
-    if (a == 'b' && b == 'e') return "</b>";
-    if (a == 'c' && b == 's') return "<font color=\"#449944\"><i>";
-    if (a == 'c' && b == 'e') return "</i></font>";
-    return nullptr;
-}
-
-bool HasMarkupToken(std::string_view s) {
-    for (std::size_t i = s.find('['); i != std::string_view::npos; i = s.find('[', i + 1))
-        if (MarkupTokenAt(s, i)) return true;
-    return false;
+    const TranslationMark m = MarkupToken(static_cast<unsigned char>(s[i + 1]),
+                                          static_cast<unsigned char>(s[i + 2]));
+    return m == TranslationMark::Text ? nullptr : MarkHtml(m);
 }
 
 }  // namespace
@@ -181,42 +188,38 @@ std::string ReplaceMarkup(std::string_view s) {
     return out;
 }
 
-void AppendEntryLine(std::string& out, std::u16string_view line, const PageFonts& fonts,
-                     bool both) {
-    EntryFields f = SplitEntryLine(line);
-    const std::size_t start = out.size();
+void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts) {
     out +=
         "<table width=\"100%\" height=\"10\" cellpadding=\"0\" cellspacing=\"0\">"
         "<tr><td></td></tr></table>"
         "<table cellpadding=\"0\" cellspacing=\"0\"><tr bgcolor=\"#FFFFFF\">"
         "<td style=\"font-family:";
-    out += fonts.ChrFontface;
+    AppendFace(out, fonts.ChrFontface);
     out += "; color:#101040; font-size:";
     AppendDecimal(out, fonts.ChrFontsize);
     out += ";\">";
-    AppendCharRefs(out, HeadwordText(f.Word, both));
+    AppendCharRefs(out, HeadwordText(e));
     out += "</td><td style=\"font-family:";
-    out += fonts.PinFontface;
+    AppendFace(out, fonts.PinFontface);
     out += "; color:#104010; font-size:";
     AppendDecimal(out, fonts.PinFontsize);
     out += ";\"><i>&nbsp;&nbsp;";
-    AppendCharRefs(out, f.Pinyin);
+    AppendCharRefs(out, e.Fields.Pinyin);
     out +=
         "</i></td></tr></table>\r\n"
         "<table width=\"100%\" cellpadding=\"8\" cellspacing=\"0\"><tr>"
         "<td style=\"font-family:";
-    out += fonts.DscFontface;
+    AppendFace(out, fonts.DscFontface);
     out += "; font-size:";
     AppendDecimal(out, fonts.DscFontsize);
     out += ";\"><p style=\"margin:0;\"><font color=\"#000000\">";
-    AppendTranslation(out, f.Translation);
+    AppendTranslation(out, e);
     out += "</font></p></td></tr></table>\r\n";
+}
 
-    // The markup tokens of the block (rare: most entries have none).
-    const std::string_view block = std::string_view(out).substr(start);
-    if (!HasMarkupToken(block)) return;
-    std::string replaced = ReplaceMarkup(block);
-    out.replace(start, std::string::npos, replaced);
+void AppendEntryLine(std::string& out, std::u16string_view line, const PageFonts& fonts,
+                     bool both) {
+    AppendEntryHtml(out, EntryOf(line, both), fonts);
 }
 
 std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both) {
@@ -241,15 +244,28 @@ bool AppendEntry(std::string& out, ByteFile& dataFile, int32_t offset, ShownOffs
 
 std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
                         const PageFonts& fonts, bool both) {
-    // An offset outside the data file can only come from a damaged index or a data file
-    // changed after indexing; reading there would show an empty entry.
     std::string out;
     AppendEntry(out, dataFile, offset, shown, fonts, both);
     return out;
 }
 
+std::string EscapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
 std::string DescriptionHtml(std::u16string_view text) {
-    return Utf16ToUtf8(text);
+    return EscapeHtml(Utf16ToUtf8(text));
 }
 
 std::string DictHeadingHtml(std::u16string_view description) {

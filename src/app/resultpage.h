@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "base/bytefile.h"
+#include "dict/entry.h"
 
 namespace kes {
 
@@ -41,7 +42,9 @@ class ShownOffsets {
     std::array<int32_t, kSlots> slots_;
 };
 
-// The HTML block of one entry line (the headword, pinyin and translation tables).
+// The HTML block of one entry (the headword, pinyin and translation tables) appended to `out`.
+void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts);
+// The HTML block of one entry line.
 // `both` is the "Search both chinese forms" option: a single-form headword whose simplified
 // text differs gets "  (" simplified ") " appended.
 std::string RenderEntryLine(std::u16string_view line, const PageFonts& fonts, bool both);
@@ -79,8 +82,11 @@ std::string PinyinResultsHtml(std::u16string_view key);
 // The same line as plain text.
 std::string PinyinResultsText(std::u16string_view key);
 
-// A dictionary description as page text: UTF-8, inserted as it is (a description may carry
-// markup of its own; the page view runs no script and follows no link by itself).
+// UTF-8 text as page text: "&", "<", ">" and '"' written as character entities, so that it
+// shows as it is and never opens a tag or ends an attribute.
+std::string EscapeHtml(std::string_view text);
+// A dictionary description as page text (UTF-8, escaped): a name is shown as written, never
+// taken as markup.
 std::string DescriptionHtml(std::u16string_view text);
 
 // The heading put before a dictionary's entries.

@@ -117,26 +117,6 @@ std::string ReadAnsiLine(ByteFile& f) {
     return line;
 }
 
-EntryFields SplitEntryLine(std::u16string_view line) {
-    // The word runs to the first '[', the pinyin from there to the next ']', the
-    // translation is the rest.
-    EntryFields f;
-    const std::size_t open = line.find(u'[');
-    f.Word = TrimView(line.substr(0, open));
-    if (open == std::u16string_view::npos) return f;
-    const std::size_t close = line.find(u']', open + 1);
-    f.Pinyin = TrimView(line.substr(open + 1, close == std::u16string_view::npos
-                                                  ? std::u16string_view::npos
-                                                  : close - open - 1));
-    if (close != std::u16string_view::npos) f.Translation = TrimView(line.substr(close + 1));
-    return f;
-}
-
-std::u16string HeadForm(std::u16string_view word) {
-    auto space = word.find(u' ');
-    return std::u16string(space == std::u16string_view::npos ? word : word.substr(0, space));
-}
-
 std::u16string LowerLatinCyr(std::u16string_view s) {
     std::u16string out(s);
     for (char16_t& c : out) {

@@ -1,5 +1,5 @@
-// Line readers and writer shared by every file the program reads or writes, the split of
-// an entry line into its fields, and the transforms applied to query text.
+// Line readers and writer shared by every file the program reads or writes, and the
+// transforms applied to query text. The fields of an entry line: dict/entry.h.
 #pragma once
 
 #include <string>
@@ -23,16 +23,6 @@ std::string ReadUtf8LineAsRefs(ByteFile& f);
 // the rest of the line is consumed.
 std::string ReadAnsiLine(ByteFile& f);
 
-struct EntryFields {
-    std::u16string Word;
-    std::u16string Pinyin;
-    std::u16string Translation;
-};
-
-// Word: before the first "["; Pinyin: up to the next "]"; Translation: the rest. Trimmed.
-EntryFields SplitEntryLine(std::u16string_view line);
-// The first form of a word field: up to, not including, the first space.
-std::u16string HeadForm(std::u16string_view word);
 // A-Z and U+0410..U+042F lowercased; nothing else changes.
 std::u16string LowerLatinCyr(std::u16string_view s);
 // Numeric character references ("&#" decimal, "U+" hexadecimal, ";" optional) decoded.

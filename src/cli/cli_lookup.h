@@ -25,28 +25,4 @@ namespace kes {
 int RunLookupCommand(const std::vector<std::string>& args, const CommandContext& ctx,
                      std::istream& in, std::ostream& out, std::ostream& err);
 
-// One sense of an entry: its text split at "[br]", and the notes that follow it after "|".
-// Texts are trimmed UTF-8 with the style tokens removed and "<" ">" shown as "[" "]".
-struct LookupSense {
-    std::vector<std::string> Lines;
-    std::vector<std::string> Notes;
-};
-
-// One entry line taken apart for printing.
-struct LookupEntry {
-    std::vector<std::string> Forms;  // the headword forms in order (at least one)
-    std::string Traditional;         // the first form
-    // The second form; for a single form, its simplified text ("Search both chinese forms"
-    // on) or the form itself.
-    std::string Simplified;
-    std::string Pinyin;
-    std::vector<LookupSense> Senses;  // empty senses left out
-};
-LookupEntry LookupEntryOf(std::u16string_view line, bool searchBoth);
-
-// The plain-text form of one entry line, ending with a line feed.
-std::string EntryPlainText(std::u16string_view line, bool searchBoth);
-// The same text appended to `out`.
-void AppendEntryPlainText(std::string& out, std::u16string_view line, bool searchBoth);
-
 }  // namespace kes

@@ -10,19 +10,18 @@
 #include "base/paths.h"
 #include "base/replacefile.h"
 #include "base/text.h"
+#include "dict/entry.h"
 
 namespace kes {
 
 DuplicateKeys DuplicateKeysOf(std::u16string_view line) {
     DuplicateKeys k;
-    std::size_t end = line.find_first_of(u" [");
-    k.Word = Trim(line.substr(0, end));
-    std::size_t open = line.find(u'[');
-    if (open != std::u16string_view::npos) {
-        std::size_t close = line.find(u']', open + 1);
-        k.Pinyin =
-            Trim(line.substr(open, close == std::u16string_view::npos ? close : close - open));
-    }
+    const EntryLayout l = LayoutOf(line);
+    k.Word = Trim(HeadForm(line.substr(0, l.Open)));
+    // The pinyin key keeps its opening bracket: "[]" and no brackets differ.
+    if (l.Open != std::u16string_view::npos)
+        k.Pinyin = Trim(line.substr(l.Open, l.Close == std::u16string_view::npos ? l.Close
+                                                                                : l.Close - l.Open));
     return k;
 }
 

@@ -1,67 +1,39 @@
 #include "tools/entrytext.h"
 
 #include "base/text.h"
+#include "dict/entry.h"
 
 namespace kes {
 
-namespace {
-
-bool TagAt(std::u16string_view s, std::size_t i, std::u16string_view tag) {
-    return s.substr(i, tag.size()) == tag;
-}
-
-}  // namespace
-
 std::u16string UserdictKey(std::u16string_view line) {
     std::u16string key;
-    for (char16_t c : line) {
-        if (c == u'[') break;
+    for (char16_t c : line.substr(0, LayoutOf(line).Open))
         if (c != u' ') key.push_back(c);
-    }
     return Trim(key);
 }
 
 EditableEntry ParseEntryForEdit(std::u16string_view line) {
+    // The word and pinyin fields as in every entry line; the translation ends at "[is]",
+    // after which comes the image path with every "[ie]" dropped.
     EditableEntry e;
-    int state = 0;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        char16_t c = line[i];
-        if (state == 0 && c == u'[') {
-            state = 1;
-            ++i;
-        } else if (state == 1 && c == u']') {
-            state = 2;
-            ++i;
-        } else if (state == 2 && c == u'[' && TagAt(line, i, u"[is]")) {
-            state = 3;
-            e.ImagePath.clear();
-            i += 4;
-        } else if (state == 3 && c == u'[' && TagAt(line, i, u"[ie]")) {
-            // The closing tag is dropped; anything after it stays with the image path.
-            i += 4;
-        } else {
-            switch (state) {
-                case 0:
-                    e.Word.push_back(c);
-                    break;
-                case 1:
-                    e.Pinyin.push_back(c);
-                    break;
-                case 2:
-                    e.Translation.push_back(c);
-                    break;
-                default:
-                    e.ImagePath.push_back(c);
-                    break;
-            }
-            ++i;
-        }
+    const EntryLayout l = LayoutOf(line);
+    e.Word = Trim(line.substr(0, l.Open));
+    std::u16string_view rest;
+    if (l.Open != std::u16string_view::npos) {
+        const bool closed = l.Close != std::u16string_view::npos;
+        e.Pinyin = Trim(line.substr(l.Open + 1, closed ? l.Close - l.Open - 1 : l.Close));
+        if (closed) rest = line.substr(l.Close + 1);
     }
-    e.Word = Trim(e.Word);
-    e.Pinyin = Trim(e.Pinyin);
-    e.ImagePath = Trim(e.ImagePath);
-    std::u16string t = Trim(e.Translation);
+    const std::size_t is = rest.find(u"[is]");
+    if (is != std::u16string_view::npos) {
+        std::u16string_view path = rest.substr(is + 4);
+        for (std::size_t end; (end = path.find(u"[ie]")) != std::u16string_view::npos;) {
+            e.ImagePath += path.substr(0, end);
+            path = path.substr(end + 4);
+        }
+        e.ImagePath = Trim(e.ImagePath + std::u16string(path));
+    }
+    std::u16string t = Trim(rest.substr(0, is));
     if (!t.empty() && t.front() == u'/') t.erase(0, 1);
     if (!t.empty() && t.back() == u'/') t.pop_back();
     std::u16string rebuilt;

@@ -176,11 +176,13 @@ TEST_F(PinyinSearch, UmlautSpellingsAndWhatStaysAsToday) {
     SearchResult lu = Run("lu");
     EXPECT_TRUE(lu.Searched.empty());
     EXPECT_EQ(lu.Page, Block(0, "lu"));
-    // Not pinyin, or pinyin without entries: the page is as empty as before.
+    // Not pinyin, or pinyin without entries: only the line that nothing was found.
     for (const char* q : {"hellox", "zhongguoren", "qqq"}) {
         SearchResult r = Run(q);
         EXPECT_TRUE(r.Searched.empty()) << q;
-        EXPECT_EQ(r.Page, "") << q;
+        EXPECT_EQ(r.Page, "<p><font color=\"#777777\"><i>Nothing found for \"" + std::string(q) +
+                              "\".</i></font></p>")
+            << q;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "app/queryflow.h"
+#include "app/textwriter.h"
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,11 @@ using test::W;
 using test::TempDir;
 using test::Ucs2File;
 using test::WriteBytes;
+
+// The grey line of a page on which nothing was found, around `text`.
+std::string NothingFound(const std::string& text) {
+    return "<p><font color=\"#777777\"><i>Nothing found for " + text + "</i></font></p>";
+}
 
 Registry Discover(const TempDir& dir) {
     Registry reg;
@@ -87,7 +93,7 @@ TEST_F(Search, CapitalsAreKeptForTheFieldButSearchedLowercased) {
     EXPECT_EQ(history.H(10), u"ABC");
     EXPECT_EQ(r.Query, u"abc");
     // The headword key "ABC" is never reached; the translation word "alphabet" is not "abc".
-    EXPECT_EQ(r.Page, "");
+    EXPECT_EQ(r.Page, NothingFound("\"ABC\"."));
     r = Run("ALPHABET");
     EXPECT_EQ(r.Page, Block(0, Lw(0, "alphabet")));
     EXPECT_NE(Lw(0, "alphabet"), "");
@@ -120,11 +126,26 @@ TEST_F(Search, NonChineseTextIsLookedUpWholeWithTheNotice) {
     }
     // With the option off there is no notice.
     options.TranslateAll = false;
-    EXPECT_EQ(Run("我是a学生").Page, "");
+    EXPECT_EQ(Run("我是a学生").Page, NothingFound("\"我是a学生\"."));
 }
 
 TEST_F(Search, NothingFoundGivesOnlyTheOptionalLines) {
-    EXPECT_EQ(Run("没有").Page, "");
+    // A page that would be empty says that nothing was found, in the letter case typed; a
+    // Chinese text looked up as one word gets the way to cut it into words.
+    const std::vector<std::pair<const char*, std::string>> rows = {
+        {"没有", "\"没有\" as one word. Turn on 'Translate text (instead of word)' to cut it "
+                 "into words."},
+        {"没", "\"没\"."},
+        {"XyZ", "\"XyZ\"."},
+        {"没 有", "\"没 有\"."},
+        {"a<b>&\"", "\"a&lt;b&gt;&amp;&quot;\"."},
+    };
+    for (const auto& [q, line] : rows)
+        EXPECT_EQ(Run(q).Page, NothingFound(line)) << q;
+    // Cut into words and still nothing: no advice.
+    options.TranslateAll = true;
+    EXPECT_EQ(Run("没有").Page, NothingFound("\"没有\"."));
+    options.TranslateAll = false;
     options.ShowUcs2 = true;
     EXPECT_EQ(Run("没有").Page, Ucs2ViewHtml(W("没有"), true));
     // Entries, then the UCS-2 line.
@@ -150,7 +171,7 @@ TEST_F(Search, DisabledAndSingleDictionarySearches) {
     SearchResult r = Run("我");
     ASSERT_EQ(r.Dicts.size(), 1u);
     EXPECT_EQ(r.Dicts[0].Position, 1u);
-    EXPECT_EQ(r.Page, "");  // "我" alone is not in the second dictionary
+    EXPECT_EQ(r.Page, NothingFound("\"我\"."));  // "我" alone is not in the second dictionary
 
     reg.Dicts[0].Enabled = true;
     // A word item of the second dictionary: only it is searched, nothing is listed.
@@ -293,13 +314,12 @@ TEST_F(Search, OffsetsOfEachPieceRenderToItsEntries) {
     }
 }
 
-TEST_F(Search, WithoutPageTheSameEntriesAreChosen) {
+TEST_F(Search, AnotherWriterGetsTheSameEntries) {
     options.TranslateAll = true;
     for (const char* q : {"我是学生", "中国中"}) {
         SearchResult full = Run(q);
-        options.RenderPage = false;
-        SearchResult bare = Run(q);
-        options.RenderPage = true;
+        TextWriter text;
+        SearchResult bare = RunSearch(reg, history, W(q), 0, true, options, text);
         ASSERT_EQ(full.Dicts.size(), bare.Dicts.size());
         for (std::size_t i = 0; i < full.Dicts.size(); ++i) {
             EXPECT_EQ(bare.Dicts[i].Pieces, full.Dicts[i].Pieces);
@@ -332,6 +352,7 @@ std::string LiteralPage(const Registry& reg, const std::u16string& q, const Sear
         if (!html.empty())
             page += DictHeadingHtml(dic.Description) + html + std::string(kDictSpacerHtml);
     }
+    if (page.empty()) page = NothingFound("\"" + Utf16ToUtf8(q) + "\".");
     return page;
 }
 
@@ -399,8 +420,15 @@ TEST(SearchSegmentation, FastCutEqualsTheLiteralAlgorithm) {
                         expected +=
                             DictHeadingHtml(dic.Description) + html + std::string(kDictSpacerHtml);
                 }
-                EXPECT_EQ(r.Page, expected) << Utf16ToUtf8(word);
                 found += expected.empty() ? 0 : 1;
+                if (expected.empty()) {
+                    expected = NothingFound(
+                        "\"" + Utf16ToUtf8(word) + "\"" +
+                        (word.size() > 1 ? " as one word. Turn on 'Translate text (instead of "
+                                           "word)' to cut it into words."
+                                         : "."));
+                }
+                EXPECT_EQ(r.Page, expected) << Utf16ToUtf8(word);
             }
         }
     }

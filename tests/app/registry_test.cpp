@@ -424,10 +424,10 @@ TEST(Registry, WriteDictsSectionKeepsOtherSections) {
                   std::string(std::strerror(ENOENT)) + "): " + dir.file("none/setup.ini"));
 }
 
-TEST(Registry, StartTextCarriesDescriptionsAsTheyAre) {
+TEST(Registry, StartTextShowsDescriptionsAsWritten) {
     std::vector<TDic> dicts(1);
     dicts[0].Description = Utf8ToUtf16("<b>粗</b> & Co");
-    EXPECT_EQ(StartTextOf(dicts), kFoundHeading + StartLine(1, "<b>粗</b> & Co"));
+    EXPECT_EQ(StartTextOf(dicts), kFoundHeading + StartLine(1, "&lt;b&gt;粗&lt;/b&gt; &amp; Co"));
 }
 
 TEST(Registry, AboutPageAndItemNumbers) {

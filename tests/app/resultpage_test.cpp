@@ -233,12 +233,17 @@ TEST(ResultPageTexts, FixedTexts) {
               "non-chinese characters in input.</i></font></p>");
 }
 
-TEST(ResultPageTexts, HeadingCarriesTheDescriptionAsUtf8Unescaped) {
+TEST(ResultPageTexts, HeadingCarriesTheDescriptionAsEscapedUtf8) {
     EXPECT_EQ(DictHeadingHtml(W("CEDICT 中文")),
               "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>CEDICT "
               "\xE4\xB8\xAD\xE6\x96\x87</i></p>");
     EXPECT_EQ(DictHeadingHtml(u"A<b>&B"),
-              "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>A<b>&B</i></p>");
+              "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>A&lt;b&gt;&amp;B</i></p>");
+    // A name that would run a script shows as text.
+    EXPECT_EQ(DictHeadingHtml(u"<img src=x onerror=\"alert('x')\">"),
+              "<p style=\"margin:2; border-bottom: #777777 1px solid;\"><i>&lt;img src=x "
+              "onerror=&quot;alert('x')&quot;&gt;</i></p>");
+    EXPECT_EQ(DescriptionHtml(u"&amp; \"q\""), "&amp;amp; &quot;q&quot;");
 }
 
 }  // namespace

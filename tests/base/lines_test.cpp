@@ -149,22 +149,6 @@ TEST_F(LineFile, AnsiLineCrBytesCountTowardsTheLimit) {
     EXPECT_EQ(ReadAnsiLine(f).size(), 9994u);
 }
 
-TEST(SplitEntryLine, FieldsAndHeadForm) {
-    auto e = SplitEntryLine(W(" a b [x] /y/ "));
-    EXPECT_EQ(e.Word, u"a b");
-    EXPECT_EQ(e.Pinyin, u"x");
-    EXPECT_EQ(e.Translation, u"/y/");
-    EXPECT_EQ(HeadForm(e.Word), u"a");
-    auto g = SplitEntryLine(W("w [p[q] /a [b] c/"));
-    EXPECT_EQ(g.Pinyin, u"p[q");
-    EXPECT_EQ(g.Translation, u"/a [b] c/");
-    auto h = SplitEntryLine(W("只有词"));
-    EXPECT_EQ(h.Word, W("只有词"));
-    EXPECT_EQ(h.Pinyin, u"");
-    EXPECT_EQ(h.Translation, u"");
-    EXPECT_EQ(HeadForm(W("國 国")), W("國"));
-}
-
 TEST(LowerLatinCyr, OnlyLatinAndBasicCyrillicCapitals) {
     EXPECT_EQ(LowerLatinCyr(W("ABCабвАБВЁ")), W("abcабвабвЁ"));
     EXPECT_EQ(LowerLatinCyr(W("ÄZ[@")), W("Äz[@"));

@@ -82,6 +82,18 @@ TEST_F(LookupCommand, PlainTextAndExitCodes) {
     r = Lookup(home, {"没有"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "kestrune lookup: nothing found for \"没有\" as one word; --translate-all cuts it "
+              "into words\n");
+    // Cut already, a single character, or not Chinese: nothing to advise.
+    for (const char* q : {"没", "no such", "没有a"}) {
+        r = Lookup(home, {q});
+        EXPECT_EQ(r.code, 1) << q;
+        EXPECT_EQ(r.err, "") << q;
+    }
+    r = Lookup(home, {"--translate-all", "没有"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "");
 
     r = Lookup(home, {"   "});
     EXPECT_EQ(r.code, 1);
@@ -292,17 +304,6 @@ TEST_F(LookupCommand, OutputThatCannotBeWrittenExitsWithTwo) {
     o.TranslateAll = true;
     EXPECT_GT(ok.out.size(), 2 * PageBuffer::kSinkPieceBytes);
     EXPECT_TRUE(ok.out == PageOf(longText.c_str(), o));
-}
-
-TEST(EntryPlainTextForm, FormsSensesNotesAndTokens) {
-    EXPECT_EQ(EntryPlainText(W("a b c [p] /x/y/"), true), "a [b, c]  p\n  x\n  y\n");
-    EXPECT_EQ(EntryPlainText(W("國 [guo2] /country/"), true), "國 (国)  guo2\n  country\n");
-    EXPECT_EQ(EntryPlainText(W("國 [guo2] /country/"), false), "國  guo2\n  country\n");
-    EXPECT_EQ(EntryPlainText(W("word"), true), "word\n");
-    // As on the page, angle brackets become square ones and "[br]" breaks the line.
-    EXPECT_EQ(EntryPlainText(W("w [p] /[BS]bold[be] <b>x|ex1[BR]ex2<br>ex3|ex4/"), true),
-              "w  p\n  bold [b]x\n    ex1\n    ex2\n    ex3\n    ex4\n");
-    EXPECT_EQ(EntryPlainText(W("w [p] no slashes"), true), "w  p\n  no slashes\n");
 }
 
 }  // namespace

@@ -1,0 +1,160 @@
+#include "dict/entry.h"
+
+#include "base/text.h"
+#include "charinfo/s2t.h"
+
+namespace kes {
+
+EntryLayout LayoutOf(std::u16string_view line) {
+    EntryLayout l;
+    l.Open = line.find(u'[');
+    if (l.Open != std::u16string_view::npos) l.Close = line.find(u']', l.Open + 1);
+    return l;
+}
+
+EntryFields SplitEntryLine(std::u16string_view line) {
+    EntryFields f;
+    const EntryLayout l = LayoutOf(line);
+    f.Word = TrimView(line.substr(0, l.Open));
+    if (l.Open == std::u16string_view::npos) return f;
+    f.Pinyin = TrimView(line.substr(l.Open + 1, l.Close == std::u16string_view::npos
+                                                    ? std::u16string_view::npos
+                                                    : l.Close - l.Open - 1));
+    if (l.Close != std::u16string_view::npos) f.Translation = TrimView(line.substr(l.Close + 1));
+    return f;
+}
+
+std::u16string HeadForm(std::u16string_view word) {
+    auto space = word.find(u' ');
+    return std::u16string(space == std::u16string_view::npos ? word : word.substr(0, space));
+}
+
+TranslationMark MarkupToken(char16_t a, char16_t b) {
+    auto lower = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; };
+    a = lower(a);
+    b = lower(b);
+    if (a == u'b' && b == u'r') return TranslationMark::Break;
+    if (a == u'b' && b == u's') return TranslationMark::BoldStart;
+    if (a == u'b' && b == u'e') return TranslationMark::BoldEnd;
+    if (a == u'c' && b == u's') return TranslationMark::ExampleStart;
+    if (a == u'c' && b == u'e') return TranslationMark::ExampleEnd;
+    return TranslationMark::Text;
+}
+
+namespace {
+
+// The mark of the token "[xx]" at t[i] (a '['), or Text when there is none.
+TranslationMark TokenAt(std::u16string_view t, std::size_t i) {
+    if (i + 3 >= t.size() || t[i + 3] != u']') return TranslationMark::Text;
+    return MarkupToken(t[i + 1], t[i + 2]);
+}
+
+void ReadForms(Entry& e, bool searchBoth) {
+    const std::u16string& word = e.Fields.Word;
+    const std::size_t space = word.find(u' ');
+    e.Head.assign(word, 0, space);
+    e.OtherForms.clear();
+    if (space != std::u16string::npos) e.OtherForms.assign(word, space + 1);
+    e.Forms.clear();
+    e.Forms.push_back(e.Head);
+    const std::u16string_view rest = TrimView(e.OtherForms);
+    std::size_t start = 0;
+    while (start <= rest.size() && !rest.empty()) {
+        std::size_t end = rest.find(u' ', start);
+        if (end == std::u16string_view::npos) end = rest.size();
+        if (end > start) e.Forms.emplace_back(rest.substr(start, end - start));
+        start = end + 1;
+    }
+    e.Simplified = e.Forms.size() > 1 ? e.Forms[1] : ToSimplifiedText(e.Head, searchBoth);
+}
+
+void ReadPieces(Entry& e) {
+    std::u16string& t = e.Text;
+    t = e.Fields.Translation;
+    for (char16_t& c : t) {
+        if (c == u'<') c = u'[';
+        if (c == u'>') c = u']';
+    }
+    e.Pieces.clear();
+    const std::size_t n = t.size();
+    std::size_t run = 0;  // start of the text run
+    auto mark = [&](std::size_t at, std::size_t next, TranslationMark m) {
+        if (at > run)
+            e.Pieces.push_back({TranslationMark::Text, uint32_t(run), uint32_t(at)});
+        if (m != TranslationMark::Text) e.Pieces.push_back({m, 0, 0});
+        run = next;
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = t[i];
+        if (c == u'|') {
+            mark(i, i + 1, TranslationMark::NoteStart);
+        } else if (c == u'/') {
+            // The first and the last unit only open and close the list of senses.
+            mark(i, i + 1, i == 0 || i == n - 1 ? TranslationMark::Text : TranslationMark::SenseEnd);
+        } else if (c == u'[') {
+            const TranslationMark m = TokenAt(t, i);
+            if (m != TranslationMark::Text) {
+                mark(i, i + 4, m);
+                i += 3;
+            }
+        }
+    }
+    mark(n, n, TranslationMark::Text);
+}
+
+}  // namespace
+
+void ReadEntry(std::u16string_view line, bool searchBoth, Entry& e) {
+    e.Fields = SplitEntryLine(line);
+    ReadForms(e, searchBoth);
+    ReadPieces(e);
+}
+
+Entry EntryOf(std::u16string_view line, bool searchBoth) {
+    Entry e;
+    ReadEntry(line, searchBoth, e);
+    return e;
+}
+
+std::vector<EntrySense> SensesOf(const Entry& e) {
+    std::vector<EntrySense> senses;
+    EntrySense sense;
+    bool note = false;
+    std::u16string line;
+    auto endLine = [&] {
+        const std::u16string_view t = TrimView(line);
+        if (!t.empty()) (note ? sense.Notes : sense.Lines).emplace_back(t);
+        line.clear();
+    };
+    auto endSense = [&] {
+        endLine();
+        if (!sense.Lines.empty() || !sense.Notes.empty()) senses.push_back(std::move(sense));
+        sense = EntrySense();
+        note = false;
+    };
+    for (const TranslationPiece& p : e.Pieces) {
+        switch (p.Mark) {
+            case TranslationMark::Text:
+                // A line feed (never in a line read from a file) breaks the line too.
+                for (char16_t c : e.TextOf(p)) {
+                    if (c == u'\n') {
+                        endLine();
+                    } else {
+                        line.push_back(c);
+                    }
+                }
+                break;
+            case TranslationMark::SenseEnd: endSense(); break;
+            case TranslationMark::NoteStart:
+                endLine();
+                note = true;
+                break;
+            case TranslationMark::Break: endLine(); break;
+            default: break;  // style only
+        }
+    }
+    endSense();
+    return senses;
+}
+
+}  // namespace kes
