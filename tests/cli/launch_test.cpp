@@ -358,7 +358,10 @@ TEST(EntryLibraries, CommandsLoadNoToolkit) {
                                                          {"index", home.file("x.ced")},
                                                          {"dsl", home.file("x.dsl")},
                                                          {"unihan"},
-                                                         {"unihan", home.file("u.txt")}};
+                                                         {"unihan", home.file("u.txt")},
+                                                         {"write", home.file("u.txt")},
+                                                         {"write", std::string(KESTRUNE_SOURCE_DIR) +
+                                                                       "/tests/data/hand/xue.json"}};
     // "show" and "popup" talk to a running viewer (here a stand-in that takes every request).
     InstanceListener viewer(io.file("kestrune.sock"));
     ASSERT_EQ(viewer.status(), InstanceListener::Status::Listening);
