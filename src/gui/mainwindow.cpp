@@ -37,6 +37,7 @@
 #include "gui/icons.h"
 #include "gui/popupwindow.h"
 #include "gui/userdictwindow.h"
+#include "gui/writepad.h"
 #include "ui/dialogs.h"
 
 namespace kes {
@@ -194,12 +195,13 @@ void TfmMain::CreateActions() {
     acRefresh = make("acRefresh", QStringLiteral("&Refresh"));
     acBack = make("acBack", QStringLiteral("B&ack"));
     acFwd = make("acFwd", QStringLiteral("&Fwd"));
+    acWrite = make("acWrite", QStringLiteral("&Write"));
     acRefresh->setIcon(MainIcon(kImageRefresh));
     acBack->setIcon(MainIcon(kImageBack));
     acFwd->setIcon(MainIcon(kImageFwd));
     // The toolbar shows icons, so the captions' mnemonics (Alt+R, Alt+A, Alt+F) are given as
     // shortcuts of the window; the input field does not take Alt+letter for itself.
-    for (QAction* a : {acRefresh, acBack, acFwd})
+    for (QAction* a : {acRefresh, acBack, acFwd, acWrite})
         a->setShortcut(QKeySequence::mnemonic(a->text()));
 
     // The option actions only invert their checked state (QAction does that itself).
@@ -223,6 +225,7 @@ void TfmMain::CreateActions() {
     on(acRefresh, "The search", &TfmMain::acRefreshExecute);
     on(acBack, "The search", &TfmMain::acBackExecute);
     on(acFwd, "The search", &TfmMain::acFwdExecute);
+    on(acWrite, "The handwriting pad", &TfmMain::acWriteExecute);
     // acHelpFile has no handler: choosing it does nothing.
 
     QClipboard* clipboard = QGuiApplication::clipboard();
@@ -268,6 +271,9 @@ void TfmMain::CreateControls() {
     ActionToolBar1->addAction(acFwd);
     if (auto* b = qobject_cast<QToolButton*>(ActionToolBar1->widgetForAction(acRefresh)))
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ActionToolBar1->addAction(acWrite);
+    if (auto* b = qobject_cast<QToolButton*>(ActionToolBar1->widgetForAction(acWrite)))
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
     inputRow->addWidget(lblInput);
     inputRow->addWidget(edtInp, 1);
     inputRow->addWidget(ActionToolBar1);
@@ -784,6 +790,25 @@ void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record
     }
     SetPageBody(r.Page);
     if (r.AllDictionaries) tvMain->expandAll();
+}
+
+// The handwriting pad: a chosen character is appended to the input field and searched.
+void TfmMain::acWriteExecute() {
+    if (!writePad_) {
+        TfmWritePad::Setup setup;
+        setup.iniPath = iniPath();
+        setup.registry = &registry_;
+        setup.searchBoth = [this] { return acSearchBoth->isChecked(); };
+        setup.releaseDelayMs = [this] { return releaseDelayMs_; };
+        writePad_ = std::make_unique<TfmWritePad>(std::move(setup), this);
+        connect(writePad_.get(), &TfmWritePad::chosen, this, [this](const QString& ch) {
+            edtInp->setText(edtInp->text() + ch);
+            acRefreshExecute();
+        });
+    }
+    writePad_->show();
+    writePad_->raise();
+    writePad_->activateWindow();
 }
 
 void TfmMain::acRefreshExecute() {

@@ -36,6 +36,7 @@ class QTreeWidgetItem;
 namespace kes {
 
 class TfmPopup;
+class TfmWritePad;
 
 class TfmMain : public QMainWindow {
     Q_OBJECT
@@ -167,11 +168,14 @@ class TfmMain : public QMainWindow {
     QAction* acRefresh = nullptr;
     QAction* acBack = nullptr;
     QAction* acFwd = nullptr;
+    QAction* acWrite = nullptr;  // the handwriting pad (Alt+W)
+    TfmWritePad* writePadIfCreated() const { return writePad_.get(); }
 
   public Q_SLOTS:
     void acRefreshExecute();
     void acBackExecute();
     void acFwdExecute();
+    void acWriteExecute();
     void acAboutExecute();
     void acMakeIndexExecute();
     void acUniIndexExecute();
@@ -257,6 +261,7 @@ class TfmMain : public QMainWindow {
     bool trayAvailable_ = false;
     int lastPercent_ = -1;
     std::unique_ptr<TfmPopup> popup_;
+    std::unique_ptr<TfmWritePad> writePad_;  // made when first opened
     // The selection changes with every move of a drag: it is read once it has settled.
     QTimer* selectionSettled_ = nullptr;
 };
