@@ -9,6 +9,7 @@ PACKAGES=(
   libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev zlib1g-dev xz-utils
+  libzinnia-dev tegaki-zinnia-simplified-chinese
   xvfb xauth xdotool imagemagick x11-utils trayer
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev

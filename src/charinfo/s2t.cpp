@@ -1,5 +1,7 @@
 #include "charinfo/s2t.h"
 
+#include <algorithm>
+
 namespace kes {
 namespace {
 
@@ -10,6 +12,11 @@ struct S2TRow {
 
 constexpr S2TRow kRows[] = {
 #include "charinfo/s2t_data.inc"
+};
+
+// {simplified, traditional}, sorted by the simplified form.
+constexpr S2TRow kTraditionalRows[] = {
+#include "charinfo/s2t_trad.inc"
 };
 
 constexpr std::array<uint16_t, 65536> BuildTable() {
@@ -38,6 +45,16 @@ std::u16string ToSimplifiedText(std::u16string_view s, bool both) {
         for (char16_t& c : out)
             c = ToSimplifiedChar(c, true);
     }
+    return out;
+}
+
+std::u16string TraditionalForms(char16_t c) {
+    const auto range = std::equal_range(
+        std::begin(kTraditionalRows), std::end(kTraditionalRows), S2TRow{c, 0},
+        [](const S2TRow& a, const S2TRow& b) { return a.from < b.from; });
+    std::u16string out;
+    for (auto it = range.first; it != range.second; ++it)
+        out += static_cast<char16_t>(it->to);
     return out;
 }
 

@@ -46,6 +46,12 @@ class QueryCharMatcher {
     bool both_;
 };
 
+// The traditional forms of a simplified character c (学 -> 學; 发 -> 發 髮), in the order of
+// Unihan's traditional variants, each of which the table maps back to c; empty when c has
+// none (a traditional character, or one written the same in both). Variant and old forms
+// are not offered.
+std::u16string TraditionalForms(char16_t c);
+
 inline bool CharsMatch(char16_t indexCh, char16_t queryCh, bool both) {
     return QueryCharMatcher(queryCh, both)(indexCh);
 }

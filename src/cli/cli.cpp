@@ -75,6 +75,9 @@ std::string UsageText(const ProgramFolderChoice& folder) {
            "                           document with --json)\n"
            "  kestrune unihan FILE.txt build unihan.idc in the program folder from the Unihan\n"
            "                           database text (FILE must be the folder's unihan.txt)\n"
+           "  kestrune write FILE|-    recognize a handwritten character drawn as strokes (JSON\n"
+           "                           [[[x,y],...],...]; - reads standard input): the\n"
+           "                           candidates, best first, with their traditional forms\n"
            "  kestrune --help          show this text\n"
            "\n"
            "Program folder: " +

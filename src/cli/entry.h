@@ -19,6 +19,7 @@ enum class EntryBranch {
     Show,     // "show" + the query words (to the running viewer)
     Popup,    // "popup" + the query words or "-" (to the running viewer)
     Import,   // "import" + its arguments
+    Write,    // "write" + its arguments
     Help,     // "--help" or "-h"
     Unknown,  // a first word that is neither a command nor a toolkit option ("-..." or "")
 };
@@ -27,7 +28,7 @@ struct EntryDecision {
     EntryBranch branch = EntryBranch::Viewer;
     std::string path;  // Convert: the source path, trimmed, letter case kept
     std::string word;  // Unknown: the first argument as given
-    // Index, Lookup, Unihan, Import, Show, Popup: the arguments after the command word
+    // Index, Lookup, Unihan, Import, Write, Show, Popup: the arguments after the command word
     std::vector<std::string> args;
 };
 

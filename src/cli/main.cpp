@@ -1,7 +1,7 @@
 // Entry point: the command-line branches ("dsl", "index", "import", "lookup", "unihan",
-// "--help", an unknown command word) end here without loading the toolkit; "show", "popup"
-// and the start without a command go to the viewer of this user that runs already, or else
-// become the viewer executable (same process).
+// "write", "--help", an unknown command word) end here without loading the toolkit; "show",
+// "popup" and the start without a command go to the viewer of this user that runs already, or
+// else become the viewer executable (same process).
 #include <iostream>
 #include <optional>
 #include <string>
@@ -14,6 +14,7 @@
 #include "cli/cli_instance.h"
 #include "cli/cli_lookup.h"
 #include "cli/cli_unihan.h"
+#include "cli/cli_write.h"
 #include "cli/entry.h"
 #include "cli/launch.h"
 
@@ -69,6 +70,10 @@ std::optional<int> RunBranch(const kes::EntryDecision& decision, kes::CommandCon
         case kes::EntryBranch::Unihan:
             return kes::RunCommandGuarded("The Unihan index build", ctx, std::cerr, [&] {
                 return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
+            });
+        case kes::EntryBranch::Write:
+            return kes::RunCommandGuarded("The recognition", ctx, std::cerr, [&] {
+                return kes::RunWriteCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
             });
         case kes::EntryBranch::Help:
             return 0;  // answered before

@@ -31,6 +31,7 @@
 #include "gui/tray.h"
 #include "gui/userdictwindow.h"
 #include "gui/wordtree.h"
+#include "gui/writepad.h"
 #include "ui/dialogs.h"
 
 namespace kes {
@@ -152,19 +153,38 @@ void TfmMain::CreateCommands() {
         {"acRefresh", "&Refresh", "The search", [this] { acRefreshExecute(); }, kImageRefresh},
         {"acBack", "B&ack", "The search", [this] { acBackExecute(); }, kImageBack},
         {"acFwd", "&Fwd", "The search", [this] { acFwdExecute(); }, kImageFwd},
+        {"acWrite", "&Write", "The handwriting pad", [this] { OpenWritePad(); }},
     };
     for (const Command& c : commands) {
         QAction* a = actions_.Add(QString::fromLatin1(c.name), QString::fromUtf8(c.caption));
-        if (c.icon >= 0) {
-            a->setIcon(MainIcon(c.icon));
-            // The toolbar shows icons, so the captions' mnemonics (Alt+R, Alt+A, Alt+F) are
-            // shortcuts of the window; the input field does not take Alt+letter for itself.
+        if (c.icon >= 0) a->setIcon(MainIcon(c.icon));
+        // The buttons beside the field show no mnemonics, so theirs (Alt+R, Alt+A, Alt+F,
+        // Alt+W) are shortcuts of the window; the input field does not take Alt+letter itself.
+        if (c.icon >= 0 || std::string_view(c.name) == "acWrite")
             a->setShortcut(QKeySequence::mnemonic(a->text()));
-        }
         if (!c.run) continue;
         connect(a, &QAction::triggered, this,
                 [this, what = c.what, run = c.run] { RunGuarded(what, run); });
     }
+}
+
+// The handwriting pad, made when first opened: a chosen character is appended to the field
+// and searched.
+void TfmMain::OpenWritePad() {
+    if (!writePad_) {
+        writePad_ = std::make_unique<TfmWritePad>(
+            TfmWritePad::Setup{iniPath(), kHandModelPath, &registry_,
+                               [this] { return settings_.SearchBoth; },
+                               [this] { return releaseDelayMs(); }},
+            this);
+        connect(writePad_.get(), &TfmWritePad::chosen, this, [this](const QString& ch) {
+            edtInp_->setText(edtInp_->text() + ch);
+            RunGuarded("The search", [this] { acRefreshExecute(); });
+        });
+    }
+    writePad_->show();
+    writePad_->raise();
+    writePad_->activateWindow();
 }
 
 void TfmMain::CreateControls() {
@@ -173,7 +193,9 @@ void TfmMain::CreateControls() {
     outer->setContentsMargins(2, 2, 2, 0);
     outer->setSpacing(2);
     auto* input =
-        new InputRow(central, {actions_["acRefresh"], actions_["acBack"], actions_["acFwd"]},
+        new InputRow(central,
+                     {actions_["acRefresh"], actions_["acBack"], actions_["acFwd"],
+                      actions_["acWrite"]},
                      actions_["acRefresh"]);
     edtInp_ = input->field();
     connect(input, &InputRow::confirmed, this,

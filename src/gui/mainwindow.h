@@ -19,6 +19,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/instance.h"
@@ -40,6 +41,7 @@ class QSplitter;
 namespace kes {
 
 class TfmPopup;
+class TfmWritePad;
 class Tray;
 class WordTree;
 
@@ -117,6 +119,7 @@ class TfmMain : public QMainWindow {
     TfmPopup* popup() { return scanner_->popup(); }
     // The popup if it has been created.
     TfmPopup* popupIfCreated() const { return scanner_->popupIfCreated(); }
+    TfmWritePad* writePadIfCreated() const { return writePad_.get(); }
     // True while the clipboard or the selection is scanned.
     bool isScanning() const { return scanner_->isScanning(); }
     // The page body the window shows (or will show once it has a page view).
@@ -163,6 +166,7 @@ class TfmMain : public QMainWindow {
     void acBackExecute();
     void acFwdExecute();
     void acStartWithDesktopExecute();
+    void OpenWritePad();
 
     std::string folder_;
     const Forms& forms_;
@@ -179,6 +183,7 @@ class TfmMain : public QMainWindow {
     Scanner* scanner_ = nullptr;
     IndexJobs* jobs_ = nullptr;
     Tray* tray_ = nullptr;
+    std::unique_ptr<TfmWritePad> writePad_;  // the handwriting pad, made when first opened
     int pnlLeftWidth_ = 60;
     bool terminating_ = false;
     bool trayAvailable_ = false;

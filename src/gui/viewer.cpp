@@ -25,6 +25,7 @@
 #include "gui/mainwindow.h"
 #include "gui/popupwindow.h"
 #include "gui/userdictwindow.h"
+#include "gui/writepad.h"
 #include "ui/dialogs.h"
 #include "ui/pageloader.h"
 #include "ui/pageview.h"
@@ -231,7 +232,8 @@ void RestartWhenQuiet(const ViewerContext& ctx, bool engineUsed, TfmMain& fmMain
         QApplication::activeModalWidget() || QApplication::activePopupWidget())
         return;
     const QWidget* others[] = {forms.fmUserdict, forms.fmDictSetup, forms.fmDuplicates,
-                               forms.fmEditString, fmMain.popupIfCreated()};
+                               forms.fmEditString, fmMain.popupIfCreated(),
+                               fmMain.writePadIfCreated()};
     for (const QWidget* w : others)
         if (w && w->isVisible()) return;
     const Outcome saved = fmMain.SaveSettingsNow();

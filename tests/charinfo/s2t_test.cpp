@@ -137,6 +137,36 @@ TEST(S2TTable, MatcherFollowsTheRuleForEveryIndexCharacter) {
     }
 }
 
+// The traditional direction: standard forms only, in Unihan's order, and never a form that
+// the table does not fold back to the character asked about.
+TEST(S2TTable, TraditionalForms) {
+    const struct {
+        char16_t c;
+        std::u16string forms;
+    } rows[] = {
+        {u'\u5B66', u"\u5B78"},                // 学 -> 學
+        {u'\u56FD', u"\u570B"},                // 国 -> 國
+        {u'\u53D1', u"\u767C\u9AEE"},          // 发 -> 發 髮
+        {u'\u5E72', u"\u4E7E\u5E79"},          // 干 -> 乾 幹 (not the old form 榦)
+        {u'\u53F0', u"\u6AAF\u81FA\u98B1"},    // 台 -> 檯 臺 颱
+        {u'\u5939', u"\u593E"},                // 夹 -> 夾
+        {u'\u4EBA', u""},                      // 人: the same in both
+        {u'\u570B', u""},                      // 國: already traditional
+        {u'a', u""},
+        {char16_t(0xFFFF), u""},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(TraditionalForms(r.c), r.forms) << std::hex << static_cast<int>(r.c);
+    int pairs = 0;
+    for (uint32_t i = kS2TFirst; i <= kS2TLast; ++i) {
+        for (char16_t t : TraditionalForms(static_cast<char16_t>(i))) {
+            ASSERT_EQ(Map(t), i) << std::hex << i << " " << static_cast<int>(t);
+            ++pairs;
+        }
+    }
+    EXPECT_EQ(pairs, 2634);
+}
+
 }  // namespace
 }  // namespace kes
 
@@ -155,6 +185,10 @@ TEST(S2TTable, GeneratedRowsAreUpToDate) {
     ASSERT_EQ(std::system(("python3 '" + source + "/scripts/gen_s2t.py' > '" + out + "'").c_str()),
               0);
     EXPECT_EQ(test::ReadBytes(out), test::ReadBytes(source + "/src/charinfo/s2t_data.inc"));
+    ASSERT_EQ(std::system(("python3 '" + source + "/scripts/gen_s2t.py' --traditional > '" + out +
+                           "'").c_str()),
+              0);
+    EXPECT_EQ(test::ReadBytes(out), test::ReadBytes(source + "/src/charinfo/s2t_trad.inc"));
 }
 
 }  // namespace

@@ -310,6 +310,8 @@ TEST(EntryLibraries, CommandsLoadNoToolkit) {
         {{"dsl", home.file("x.dsl")}, 1},
         {{"unihan"}, 2},
         {{"unihan", home.file("u.txt")}, 0},
+        {{"write", home.file("u.txt")}, 2},  // not strokes
+        {{"write", std::string(KESTRUNE_SOURCE_DIR) + "/tests/data/hand/xue.json"}, 0},
         // "show", "popup" and the start without a command talk to a running viewer (here a
         // stand-in that takes every request).
         {{"show", "中国"}, 0},

@@ -404,7 +404,7 @@ class MainWindowTest : public QObject {
         QStringList toolbar;
         for (QAction* a : Find<QToolBar>(*w, "ActionToolBar1")->actions())
             toolbar << a->text();
-        QCOMPARE(toolbar, QStringList({"&Refresh", "B&ack", "&Fwd"}));
+        QCOMPARE(toolbar, QStringList({"&Refresh", "B&ack", "&Fwd", "&Write"}));
         // Option toggles change only the checked state: no search, nothing shown.
         const std::string before = w->pageBody();
         Act(*w, "acTranslateAllWords")->trigger();

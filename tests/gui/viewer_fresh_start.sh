@@ -8,30 +8,14 @@ set -euo pipefail
 bin=$1
 source_dir=$2
 scratch=$3
-for tool in Xvfb trayer xdotool python3; do
-  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 1; }
-done
-rm -rf "$scratch"
-mkdir -p "$scratch/home" "$scratch/run"
-chmod 700 "$scratch/run"
-home=$scratch/home
-cp "$source_dir/data/empty.html" "$home/"
+. "$source_dir/tests/gui/xsession.sh"
+xsession_start "$source_dir" "$scratch" 40 trayer xdotool python3
 printf '中國 中国 [Zhong1 guo2] /China/\n學習 学习 [xue2 xi2] /to learn/\n' >"$scratch/small.u8"
 KESTRUNE_HOME=$home "$bin" import "$scratch/small.u8" --name Small >/dev/null
 printf '[Setup]\nReleaseViewMinutes=1\n' >"$home/setup.ini"
 
-export XDG_RUNTIME_DIR=$scratch/run KESTRUNE_HOME=$home QTWEBENGINE_DISABLE_SANDBOX=1
-export KESTRUNE_NO_MESSAGE_BOX=1 KESTRUNE_PAGE_TIMING=1
+export QTWEBENGINE_DISABLE_SANDBOX=1 KESTRUNE_PAGE_TIMING=1
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY QTWEBENGINE_CHROMIUM_FLAGS
-n=40
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-export DISPLAY=:$n
-pids=()
-cleanup() { for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; wait 2>/dev/null || true; }
-trap cleanup EXIT
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 trayer --edge top --align right --widthtype pixel --width 48 --heighttype pixel --height 24 \
   --SetDockType true >/dev/null 2>&1 &
 pids+=($!)
@@ -49,10 +33,6 @@ log=$scratch/viewer.log
 viewer=$!
 pids+=("$viewer")
 fail() { echo "FAIL: $*" >&2; echo "--- viewer log:" >&2; cat "$log" >&2; exit 1; }
-wait_for() {  # pattern, seconds
-  for _ in $(seq $(($2 * 10))); do grep -q -- "$1" "$log" && return 0; sleep 0.1; done
-  fail "no '$1' in the log after $2 s"
-}
 children() { pgrep -P "$viewer" | wc -l; }
 
 sleep 2
