@@ -12,17 +12,6 @@ EntryLayout LayoutOf(std::u16string_view line) {
     return l;
 }
 
-EntryFields SplitEntryLine(std::u16string_view line) {
-    EntryFields f;
-    const EntryLayout l = LayoutOf(line);
-    f.Word = TrimView(line.substr(0, l.Open));
-    if (l.Open == std::u16string_view::npos) return f;
-    f.Pinyin = TrimView(line.substr(l.Open + 1, l.Close == std::u16string_view::npos
-                                                    ? std::u16string_view::npos
-                                                    : l.Close - l.Open - 1));
-    if (l.Close != std::u16string_view::npos) f.Translation = TrimView(line.substr(l.Close + 1));
-    return f;
-}
 
 std::u16string HeadForm(std::u16string_view word) {
     auto space = word.find(u' ');
@@ -43,10 +32,40 @@ TranslationMark MarkupToken(char16_t a, char16_t b) {
 
 namespace {
 
+void ReadFields(std::u16string_view line, EntryFields& f);
+
+}  // namespace
+
+EntryFields SplitEntryLine(std::u16string_view line) {
+    EntryFields f;
+    ReadFields(line, f);
+    return f;
+}
+
+namespace {
+
 // The mark of the token "[xx]" at t[i] (a '['), or Text when there is none.
 TranslationMark TokenAt(std::u16string_view t, std::size_t i) {
     if (i + 3 >= t.size() || t[i + 3] != u']') return TranslationMark::Text;
     return MarkupToken(t[i + 1], t[i + 2]);
+}
+
+// Sets `out` to `text`, keeping the capacity it has.
+void SetTrimmed(std::u16string& out, std::u16string_view text) {
+    const std::u16string_view t = TrimView(text);
+    out.assign(t.data(), t.size());
+}
+
+void ReadFields(std::u16string_view line, EntryFields& f) {
+    const EntryLayout l = LayoutOf(line);
+    SetTrimmed(f.Word, line.substr(0, l.Open));
+    f.Pinyin.clear();
+    f.Translation.clear();
+    if (l.Open == std::u16string_view::npos) return;
+    SetTrimmed(f.Pinyin, line.substr(l.Open + 1, l.Close == std::u16string_view::npos
+                                                     ? std::u16string_view::npos
+                                                     : l.Close - l.Open - 1));
+    if (l.Close != std::u16string_view::npos) SetTrimmed(f.Translation, line.substr(l.Close + 1));
 }
 
 void ReadForms(Entry& e, bool searchBoth) {
@@ -55,17 +74,31 @@ void ReadForms(Entry& e, bool searchBoth) {
     e.Head.assign(word, 0, space);
     e.OtherForms.clear();
     if (space != std::u16string::npos) e.OtherForms.assign(word, space + 1);
-    e.Forms.clear();
-    e.Forms.push_back(e.Head);
+    // The strings of the forms keep their buffers from entry to entry.
+    std::size_t n = 0;
+    auto add = [&e, &n](std::u16string_view form) {
+        if (n < e.Forms.size()) {
+            e.Forms[n].assign(form.data(), form.size());
+        } else {
+            e.Forms.emplace_back(form);
+        }
+        ++n;
+    };
+    add(e.Head);
     const std::u16string_view rest = TrimView(e.OtherForms);
     std::size_t start = 0;
     while (start <= rest.size() && !rest.empty()) {
         std::size_t end = rest.find(u' ', start);
         if (end == std::u16string_view::npos) end = rest.size();
-        if (end > start) e.Forms.emplace_back(rest.substr(start, end - start));
+        if (end > start) add(rest.substr(start, end - start));
         start = end + 1;
     }
-    e.Simplified = e.Forms.size() > 1 ? e.Forms[1] : ToSimplifiedText(e.Head, searchBoth);
+    e.Forms.resize(n);
+    if (n > 1) {
+        e.Simplified = e.Forms[1];
+    } else {
+        e.Simplified = ToSimplifiedText(e.Head, searchBoth);
+    }
 }
 
 void ReadPieces(Entry& e) {
@@ -105,7 +138,7 @@ void ReadPieces(Entry& e) {
 }  // namespace
 
 void ReadEntry(std::u16string_view line, bool searchBoth, Entry& e) {
-    e.Fields = SplitEntryLine(line);
+    ReadFields(line, e.Fields);
     ReadForms(e, searchBoth);
     ReadPieces(e);
 }
