@@ -7,6 +7,8 @@
 #include "app/registry.h"
 #include "app/settings.h"
 #include "base/bytefile.h"
+#include "base/filesystem.h"
+#include "base/paths.h"
 #include "base/text.h"
 #include "hand/recognizer.h"
 #include "hand/strokes.h"

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "base/bytefile.h"
+#include "base/paths.h"
 #include "charinfo/unihan.h"
 #include "ui/dialogs.h"
 

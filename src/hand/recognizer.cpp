@@ -7,6 +7,7 @@
 #include <map>
 
 #include "base/bytefile.h"
+#include "base/filesystem.h"
 #include "base/text.h"
 #include "charinfo/s2t.h"
 

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "base/lines.h"
+#include "dict/entry.h"
 #include "base/text.h"
 
 namespace kes {

@@ -230,7 +230,7 @@ class InstanceServerTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(server_->idle(), 20000);
         QCOMPARE(log_, QStringList());
         QCOMPARE(RunEntry({"show", QString::fromUtf8("学习")}), 0);
-        QTRY_COMPARE(main_->edtInp->text(), QString::fromUtf8("学习"));
+        QTRY_COMPARE(main_->findChild<QLineEdit*>("edtInp")->text(), QString::fromUtf8("学习"));
         main_->hide();
         if (main_->popupIfCreated()) main_->popupIfCreated()->hide();
     }

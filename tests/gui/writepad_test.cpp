@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "base/text.h"
+#include "gui/findcontrol.h"
 #include "gui/forms.h"
 #include "gui/mainwindow.h"
 #include "gui/writepad.h"
@@ -78,8 +79,8 @@ class WritePadTest : public QObject {
     void drawnCharacterIsAppendedAndSearched() {
         auto w = NewWindow();
         QVERIFY(!w->writePadIfCreated());  // nothing of it before the first use
-        w->edtInp->setText("");
-        w->acWrite->trigger();
+        test::Inp(*w)->setText("");
+        test::Act(*w, "acWrite")->trigger();
         TfmWritePad* pad = w->writePadIfCreated();
         QVERIFY(pad && pad->isVisible());
         QVERIFY(pad->modelLoaded());
@@ -91,8 +92,8 @@ class WritePadTest : public QObject {
         // 学 first (the only candidate the dictionary holds), its traditional form beside it.
         QCOMPARE(shown.mid(0, 2), QStringList({"学", "學*"}));
         pad->candidateButtons()[0]->click();
-        QCOMPARE(w->edtInp->text(), QString("学"));
-        QTreeWidgetItem* dict = w->tvMain->topLevelItem(0);
+        QCOMPARE(test::Inp(*w)->text(), QString("学"));
+        QTreeWidgetItem* dict = test::Tree(*w)->topLevelItem(0);
         QVERIFY(dict);
         QStringList words;
         for (int i = 0; i < dict->childCount(); ++i)
@@ -102,13 +103,13 @@ class WritePadTest : public QObject {
         QCOMPARE(pad->canvas()->strokes().size(), std::size_t{0});
         Draw(pad->canvas(), "xue.json");
         pad->candidateButtons()[1]->click();
-        QCOMPARE(w->edtInp->text(), QString("学學"));
+        QCOMPARE(test::Inp(*w)->text(), QString("学學"));
         pad->close();
     }
 
     void undoClearAndEscape() {
         auto w = NewWindow();
-        w->acWrite->trigger();
+        test::Act(*w, "acWrite")->trigger();
         TfmWritePad* pad = w->writePadIfCreated();
         Draw(pad->canvas(), "shi.json");
         QCOMPARE(Texts(*pad).value(0), QString("十"));
@@ -130,7 +131,7 @@ class WritePadTest : public QObject {
         {
             auto w = NewWindow();
             w->setReleaseDelayMs(50);
-            w->acWrite->trigger();
+            test::Act(*w, "acWrite")->trigger();
             TfmWritePad* pad = w->writePadIfCreated();
             pad->move(123, 77);
             pad->resize(333, 444);
@@ -144,7 +145,7 @@ class WritePadTest : public QObject {
             pad->close();
         }
         auto w = NewWindow();
-        w->acWrite->trigger();
+        test::Act(*w, "acWrite")->trigger();
         TfmWritePad* pad = w->writePadIfCreated();
         QCOMPARE(pad->pos(), QPoint(123, 77));
         QCOMPARE(pad->size(), QSize(333, 444));
