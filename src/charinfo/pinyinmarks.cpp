@@ -1,6 +1,7 @@
 #include "charinfo/pinyinmarks.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kes {
 
@@ -194,14 +195,18 @@ bool IsApicalInitial(std::u16string_view initial) {
 
 // The bopomofo of a lower-case syllable without tone (ü written ü); empty when it is not a
 // Mandarin syllable.
-std::u16string ZhuyinLetters(std::u16string_view s) {
-    for (const Mapping& m : kWholeSyllables)
-        if (m.pinyin == s) return std::u16string(m.zhuyin);
-    if (s.empty()) return {};
-
+// A syllable's initial (as written and in zhuyin) and its final written out in full (y and w
+// spelled as their medials, ü restored after j, q, x, l, n, the short forms of iou, uei, uen
+// undone); nothing when the letters are no syllable.
+struct SyllableParts {
     std::u16string_view initial;
     std::u16string_view initialZhuyin;
     std::u16string final;
+};
+
+std::optional<SyllableParts> SplitSyllable(std::u16string_view s) {
+    SyllableParts p;
+    std::u16string& final = p.final;
     if (s[0] == u'y') {
         std::u16string_view rest = s.substr(1);
         if (!rest.empty() && (rest[0] == u'u' || rest[0] == u'ü'))
@@ -218,18 +223,19 @@ std::u16string ZhuyinLetters(std::u16string_view s) {
     } else {
         for (const Mapping& m : kInitials) {
             if (s.starts_with(m.pinyin)) {
-                initial = m.pinyin;
-                initialZhuyin = m.zhuyin;
+                p.initial = m.pinyin;
+                p.initialZhuyin = m.zhuyin;
                 break;
             }
         }
+        const std::u16string_view initial = p.initial;
         final = s.substr(initial.size());
         if ((initial == u"j" || initial == u"q" || initial == u"x") && !final.empty() &&
             final[0] == u'u')
             final[0] = u'ü';
         if ((initial == u"l" || initial == u"n") && final == u"ue") final = u"üe";
         if (IsApicalInitial(initial) && final == u"i") final.clear();
-        if (!initial.empty() && final.empty() && !IsApicalInitial(initial)) return {};
+        if (!initial.empty() && final.empty() && !IsApicalInitial(initial)) return std::nullopt;
     }
     // The written short forms of iou, uei, uen; ong is u + ng, iong is ü + ng.
     if (final == u"iu") final = u"iou";
@@ -237,8 +243,19 @@ std::u16string ZhuyinLetters(std::u16string_view s) {
     else if (final == u"un") final = u"uen";
     else if (final == u"ong") final = u"ung";
     else if (final == u"iong") final = u"üng";
+    return p;
+}
 
-    std::u16string out(initialZhuyin);
+std::u16string ZhuyinLetters(std::u16string_view s) {
+    for (const Mapping& m : kWholeSyllables)
+        if (m.pinyin == s) return std::u16string(m.zhuyin);
+    if (s.empty()) return {};
+    const std::optional<SyllableParts> parts = SplitSyllable(s);
+    if (!parts) return {};
+    const std::u16string_view initial = parts->initial;
+    const std::u16string& final = parts->final;
+
+    std::u16string out(parts->initialZhuyin);
     std::u16string_view rest = final;
     bool medial = false;
     if (!rest.empty() && (rest[0] == u'i' || rest[0] == u'u' || rest[0] == u'ü')) {
