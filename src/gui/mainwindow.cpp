@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <iostream>
 
 #include "base/bytefile.h"
 #include "base/text.h"
@@ -253,15 +254,35 @@ Outcome TfmMain::SaveSettingsNow() {
 }
 
 bool TfmMain::SaveSettingsAndQuit() {
-    if (busy() != 0 && !ui::AskYesNo(kBusyQuitQuestion, QString(), this)) return false;
+    if (busy() != 0 && !ui::AskYesNo(kBusyQuitQuestion, QString(), this)) {
+        return terminating_;  // the session may have ended while the question was open
+    }
+    if (terminating_) return true;
     // The program ends either way; the user learns that the settings were not kept.
     const Outcome saved = SaveSettingsNow();
+    terminating_ = true;
     if (!saved.ok) ui::ShowMessage(Q(MessageWithDetail(saved)), QString(), this);
+    Terminate();
+    return true;
+}
+
+void TfmMain::EndSession(const char* why) {
+    if (!terminating_) {
+        terminating_ = true;
+        const Outcome saved = SaveSettingsNow();
+        if (!saved.ok) std::cerr << "Kestrune: " << why << ": " << saved.message << " " << saved.detail
+                      << "\n";
+    }
+    Terminate();
+}
+
+// Ends the program: the window and the tray icon go, the viewer leaves its message loop
+// (which also closes any dialog or question still open).
+void TfmMain::Terminate() {
     terminating_ = true;
     hide();
     tray_->hide();
     Q_EMIT terminated();
-    return true;
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {
