@@ -15,6 +15,7 @@
 #include <climits>
 #include <iostream>
 
+#include "app/inifile.h"
 #include "base/bytefile.h"
 #include "base/text.h"
 #include "gui/dictsetupwindow.h"
@@ -35,6 +36,9 @@
 namespace kes {
 
 namespace {
+
+// Characters of a word that the tree panel shows at first start.
+constexpr int kTreeWordChars = 6;
 
 const QString kBusyQuitQuestion = QStringLiteral("Program is busy now. Shut it down anyway?");
 
@@ -223,8 +227,6 @@ void TfmMain::FormCreate() {
     settings_ = LoadSettings(iniPath());
     setReleaseDelayMs(static_cast<int>(
         std::min<int64_t>(int64_t{settings_.ReleaseViewMinutes} * 60000, INT_MAX)));
-    pnlLeftWidth_ = std::max(settings_.pnlLeft, kMinPnlLeft);
-    splitter_->setSizes({pnlLeftWidth_, std::max(settings_.DX - pnlLeftWidth_, 100)});
     actions_.ShowOptions(settings_);
     PlaceWindowAsSaved(*this, settings_);
     edtInp_->setFont(MakeFont(settings_.InpFontface, settings_.InpFontsize));
@@ -236,6 +238,22 @@ void TfmMain::FormCreate() {
         actions_["acShowUnihan"]->setEnabled(false);
     }
     ResetView();
+    SizeTreePanel();
+}
+
+// A stored width is kept (at least kMinPnlLeft); without one the tree panel gets the width
+// that shows the dictionary names and the first characters of the words (at most half the
+// window).
+void TfmMain::SizeTreePanel() {
+    IniFile ini;
+    ini.load(iniPath());
+    if (ini.hasKey(kFormSection, "pnlLeft")) {
+        pnlLeftWidth_ = std::max(settings_.pnlLeft, kMinPnlLeft);
+    } else {
+        pnlLeftWidth_ = std::min(tvMain_->FittingWidth(kTreeWordChars),
+                                 std::max(width() / 2, int{kMinPnlLeft}));
+    }
+    splitter_->setSizes({pnlLeftWidth_, std::max(width() - pnlLeftWidth_, 100)});
 }
 
 Settings TfmMain::CollectSettings() const {

@@ -160,6 +160,7 @@ class TfmMain : public QMainWindow {
     void CreateControls();
     void CreateMenus();
     void FormCreate();
+    void SizeTreePanel();
     Settings CollectSettings() const;
     void Terminate();
     // Runs a user action; whatever it throws ends it with an error box naming the action and
