@@ -39,6 +39,8 @@ namespace {
 
 // Characters of a word that the tree panel shows at first start.
 constexpr int kTreeWordChars = 6;
+// The page is never narrower: neither the splitter nor a stored pnlLeft can hide it.
+constexpr int kMinPageWidth = 200;
 
 const QString kBusyQuitQuestion = QStringLiteral("Program is busy now. Shut it down anyway?");
 
@@ -194,6 +196,7 @@ void TfmMain::CreateControls() {
     });
     splitter_->addWidget(tvMain_->panel());
     splitter_->addWidget(pages_->panel());  // the page view comes on the first show
+    pages_->panel()->setMinimumWidth(kMinPageWidth);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
     connect(splitter_, &QSplitter::splitterMoved, this,
@@ -243,7 +246,7 @@ void TfmMain::FormCreate() {
 
 // A stored width is kept (at least kMinPnlLeft); without one the tree panel gets the width
 // that shows the dictionary names and the first characters of the words (at most half the
-// window).
+// window). Either way the page keeps at least kMinPageWidth.
 void TfmMain::SizeTreePanel() {
     IniFile ini;
     ini.load(iniPath());
@@ -253,7 +256,11 @@ void TfmMain::SizeTreePanel() {
         pnlLeftWidth_ = std::min(tvMain_->FittingWidth(kTreeWordChars),
                                  std::max(width() / 2, int{kMinPnlLeft}));
     }
-    splitter_->setSizes({pnlLeftWidth_, std::max(width() - pnlLeftWidth_, 100)});
+    // What the window's margins and the splitter's handle leave of its width goes to the two
+    // panels; a stored width that would leave the page too narrow is cut down.
+    const int panels = width() - 8;
+    pnlLeftWidth_ = std::max(std::min(pnlLeftWidth_, panels - kMinPageWidth), int{kMinPnlLeft});
+    splitter_->setSizes({pnlLeftWidth_, std::max(panels - pnlLeftWidth_, kMinPageWidth)});
 }
 
 Settings TfmMain::CollectSettings() const {

@@ -1,7 +1,7 @@
 // The tree panel pnlLeft and the page beside it, through the real window: at first start
 // (no pnlLeft in setup.ini) the dictionary names and six-character words fit unclipped in the
 // tree font, as the tree itself measures its rows; a stored pnlLeft is
-// kept. Run at scale 1 and, as a second test, with QT_SCALE_FACTOR=2.
+// kept; the page keeps its minimum width. Run at scale 1 and, as a second test, with QT_SCALE_FACTOR=2.
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
@@ -87,6 +87,29 @@ class TreePanelTest : public QObject {
         QVERIFY(w);
         QCOMPARE(w->pnlLeftWidth(), 150);
         QCOMPARE(Find<QWidget>(*w, "pnlLeft")->width(), 150);
+    }
+
+    // The page keeps 200 pixels: a stored width that leaves less is cut down at start
+    // (418 - 4 of margins - 4 of the handle - 200 = 210; the window at its minimum width,
+    // which fits the screen at both scales), and the splitter cannot be dragged past it.
+    void thePageKeepsItsMinimumWidth() {
+        auto w = Window(Folder("narrow", "[Form]\npnlLeft=5000\nX=0\nDX=418\n"));
+        QVERIFY(w);
+        QCOMPARE(w->width(), 418);
+        QCOMPARE(w->pnlLeftWidth(), 210);
+        QCOMPARE(Find<QWidget>(*w, "pnlLeft")->width(), 210);
+        QCOMPARE(Find<QWidget>(*w, "pnlShow")->width(), 200);
+
+        auto* splitter = Find<QSplitter>(*w, "Splitter1");
+        splitter->setSizes({100, 310});
+        QCOMPARE(Find<QWidget>(*w, "pnlShow")->width(), 310);
+        QSplitterHandle* handle = splitter->handle(1);
+        const QPoint grip = handle->rect().center();
+        QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+        QTest::mouseMove(handle, grip + QPoint(700, 0));
+        QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(700, 0));
+        QCOMPARE(Find<QWidget>(*w, "pnlShow")->width(), 200);
+        QCOMPARE(w->pnlLeftWidth(), 210);
     }
 };
 
