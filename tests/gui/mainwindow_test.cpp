@@ -979,6 +979,43 @@ class MainWindowTest : public QObject {
         QVERIFY2(setup.contains("TreFontface=Times\nTreFontsize=12"), qPrintable(setup));
     }
 
+    // Sizes outside 6..72 points are brought to the nearest limit, with a message.
+    void fontSizesStayReadable() {
+        NewFolder(true);
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        const struct {
+            const char* action;
+            int chosen;
+            int kept;
+            const char* message;  // "" when none
+        } rows[] = {
+            {"acInpFont", 999, 72, "Font sizes go from 6 to 72 points: 72 points are used instead of 999."},
+            {"acTreeFont", 2, 6, "Font sizes go from 6 to 72 points: 6 points are used instead of 2."},
+            {"acDscFont", 72, 72, ""},
+            {"acChrFont", 6, 6, ""},
+        };
+        for (const auto& r : rows) {
+            script.take();
+            script.font("Courier", r.chosen);
+            Act(*w, r.action)->trigger();
+            QCOMPARE(script.messages(),
+                     *r.message ? QStringList({r.message}) : QStringList());
+        }
+        QCOMPARE(w->settings().InpFontsize, 72);
+        QCOMPARE(Inp(*w)->font().pointSize(), 72);
+        QCOMPARE(w->settings().TreFontsize, 6);
+        QCOMPARE(Tree(*w)->font().pointSize(), 6);
+        QCOMPARE(w->settings().DscFontsize, 72);
+        QCOMPARE(w->settings().ChrFontsize, 6);
+        // A size stored out of range is limited where the font is set.
+        NewFolder(true);
+        WriteBytes(folder_ + "/setup.ini", "[Setup]\nInpFontsize=999\nTreFontsize=1\n");
+        auto again = NewWindow();
+        QCOMPARE(Inp(*again)->font().pointSize(), 72);
+        QCOMPARE(Tree(*again)->font().pointSize(), 6);
+    }
+
     void pageFontsReachTheNextPage() {
         NewFolder();
         ScriptedDialogs script;
