@@ -295,7 +295,8 @@ void TfmMain::EndSession(const char* why) {
     if (!terminating_) {
         terminating_ = true;
         const Outcome saved = SaveSettingsNow();
-        if (!saved.ok) std::cerr << "Kestrune: " << why << ": " << saved.message << " " << saved.detail
+        if (!saved.ok)
+            std::cerr << "Kestrune: " << why << ": " << saved.message << " " << saved.detail
                       << "\n";
     }
     Terminate();

@@ -46,8 +46,8 @@ int WordTree::FittingWidth(int wordChars) const {
     const QFontMetrics metrics(font());
     const int rootIndent = rootIsDecorated() ? indentation() : 0;
     // What an item needs besides its text: the icon and the margins of the style.
-    int besidesText = iconSize().width() + 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin,
-                                                                    nullptr, this) + 4;
+    int besidesText = iconSize().width() +
+                      2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 4;
     int widest = 0;
     for (int i = 0; i < topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = topLevelItem(i);

@@ -990,8 +990,10 @@ class MainWindowTest : public QObject {
             int kept;
             const char* message;  // "" when none
         } rows[] = {
-            {"acInpFont", 999, 72, "Font sizes go from 6 to 72 points: 72 points are used instead of 999."},
-            {"acTreeFont", 2, 6, "Font sizes go from 6 to 72 points: 6 points are used instead of 2."},
+            {"acInpFont", 999, 72,
+             "Font sizes go from 6 to 72 points: 72 points are used instead of 999."},
+            {"acTreeFont", 2, 6,
+             "Font sizes go from 6 to 72 points: 6 points are used instead of 2."},
             {"acDscFont", 72, 72, ""},
             {"acChrFont", 6, 6, ""},
         };
@@ -999,8 +1001,7 @@ class MainWindowTest : public QObject {
             script.take();
             script.font("Courier", r.chosen);
             Act(*w, r.action)->trigger();
-            QCOMPARE(script.messages(),
-                     *r.message ? QStringList({r.message}) : QStringList());
+            QCOMPARE(script.messages(), *r.message ? QStringList({r.message}) : QStringList());
         }
         QCOMPARE(w->settings().InpFontsize, 72);
         QCOMPARE(Inp(*w)->font().pointSize(), 72);

@@ -39,7 +39,8 @@ enum class End { Quit, Signal };
 pid_t StartViewer(const QString& folder, End end, int ready, const QString& stderrPath) {
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
-    const int err = ::open(stderrPath.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err =
+        ::open(stderrPath.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ::dup2(err, 2);
     ViewerContext ctx;
     ctx.programFolder = folder.toStdString();
@@ -154,7 +155,8 @@ class SessionEndTest : public QObject {
         // The options and the placement as they were changed (the offscreen frame is 2 pixels
         // wide); the other section kept.
         QVERIFY2(quitBytes_.startsWith("[Notes]\na=1\n"), quitBytes_.constData());
-        for (const char* line : {"\nTranslateAll=1\n", "\nShowUcs2=1\n", "\nMaximized=0\nX=31\n"
+        for (const char* line : {"\nTranslateAll=1\n", "\nShowUcs2=1\n",
+                                 "\nMaximized=0\nX=31\n"
                                  "Y=42\nDX=640\nDY=420\n"})
             QVERIFY2(quitBytes_.contains(line), line);
     }
@@ -168,9 +170,8 @@ class SessionEndTest : public QObject {
     void aSignalSavesWhatQuitSaves() {
         QFETCH(int, signo);
         int code = 0;
-        const QByteArray saved =
-            RunOnce(QTest::currentDataTag(), End::Signal, [signo](pid_t p) { ::kill(p, signo); },
-                    &code);
+        const QByteArray saved = RunOnce(
+            QTest::currentDataTag(), End::Signal, [signo](pid_t p) { ::kill(p, signo); }, &code);
         QCOMPARE(code, 0);
         QCOMPARE(saved, quitBytes_);
         QVERIFY(HelpersEnded());
@@ -178,8 +179,8 @@ class SessionEndTest : public QObject {
 
     // A large file takes a while to write: signals keep coming all the while.
     void moreSignalsDoNotCutTheSaveShort() {
-        const QByteArray extra = QByteArray("note=").append(QByteArray(60, 'x')).append('\n')
-                                     .repeated(50000);  // 3.3 MB
+        const QByteArray extra =
+            QByteArray("note=").append(QByteArray(60, 'x')).append('\n').repeated(50000);  // 3.3 MB
         int code = 0;
         const QByteArray saved = RunOnce(
             "flood", End::Signal,
@@ -198,8 +199,8 @@ class SessionEndTest : public QObject {
 
     // Killed at some moment of the save: the file is the one before or the one after.
     void aKillDuringTheSaveLeavesOneWholeFile() {
-        const QByteArray extra = QByteArray("note=").append(QByteArray(60, 'y')).append('\n')
-                                     .repeated(50000);
+        const QByteArray extra =
+            QByteArray("note=").append(QByteArray(60, 'y')).append('\n').repeated(50000);
         const QByteArray after = "[Notes]\n" + extra + quitBytes_.mid(12);
         for (const int delayUs : {0, 2000, 8000, 20000, 60000}) {
             int code = 0;
@@ -234,9 +235,10 @@ class SessionEndTest : public QObject {
         QCOMPARE(code, 0);
         QVERIFY(QFileInfo(folder + "/setup.ini").isDir());
         const QByteArray err = ReadBytes(folder + ".stderr");
-        const QByteArray expected = "Kestrune: SIGTERM: ERROR: The settings could not be saved to "
-                                    "setup.ini! Cannot open file (not a regular file): " +
-                                    QFile::encodeName(folder) + "/setup.ini\n";
+        const QByteArray expected =
+            "Kestrune: SIGTERM: ERROR: The settings could not be saved to "
+            "setup.ini! Cannot open file (not a regular file): " +
+            QFile::encodeName(folder) + "/setup.ini\n";
         QVERIFY2(err.contains(expected), err.constData());
         QVERIFY(HelpersEnded());
     }

@@ -1,7 +1,8 @@
 // The tree panel pnlLeft and the page beside it, through the real window: at first start
 // (no pnlLeft in setup.ini) the dictionary names and six-character words fit unclipped in the
 // tree font, as the tree itself measures its rows; a stored pnlLeft is
-// kept; the page keeps its minimum width. Run at scale 1 and, as a second test, with QT_SCALE_FACTOR=2.
+// kept; the page keeps its minimum width. Run at scale 1 and, as a second test, with
+// QT_SCALE_FACTOR=2.
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>

@@ -106,8 +106,9 @@ TEST_F(UserdictTest, MissingFileIsNotLoadedAndCommandsRefuse) {
     answerYes = false;
     EXPECT_FALSE(add("a", "p", {"x"}));
     EXPECT_EQ(messages, (std::vector<std::string>{"User dictionary was not loaded!"}));
-    EXPECT_EQ(questions, (std::vector<std::string>{
-                             "The user dictionary file userdict.txt does not exist yet. Create it?"}));
+    EXPECT_EQ(questions,
+              (std::vector<std::string>{
+                  "The user dictionary file userdict.txt does not exist yet. Create it?"}));
     EXPECT_FALSE(FileExists(dict.path()));
 
     // A directory in place of the file cannot be opened either, and is not replaced.
