@@ -1,6 +1,7 @@
 #include "gui/fontchoice.h"
 
 #include <QWidget>
+#include <algorithm>
 
 #include "ui/dialogs.h"
 
@@ -8,7 +9,7 @@ namespace kes {
 
 QFont MakeFont(const std::string& face, int size) {
     QFont f(QString::fromStdString(face));
-    if (size > 0) f.setPointSize(size);
+    if (size > 0) f.setPointSize(std::clamp(size, kMinFontSize, kMaxFontSize));
     return f;
 }
 
@@ -16,7 +17,15 @@ bool PickFont(QWidget* window, std::string& face, int32_t& size) {
     auto chosen = ui::AskFont({QString::fromStdString(face), size}, window);
     if (!chosen) return false;
     face = chosen->face.toStdString();
-    size = chosen->size;
+    size = std::clamp(chosen->size, kMinFontSize, kMaxFontSize);
+    if (size != chosen->size)
+        ui::ShowMessage(QStringLiteral("Font sizes go from %1 to %2 points: %3 points are used "
+                                       "instead of %4.")
+                            .arg(kMinFontSize)
+                            .arg(kMaxFontSize)
+                            .arg(size)
+                            .arg(chosen->size),
+                        QString(), window);
     return true;
 }
 

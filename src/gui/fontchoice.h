@@ -12,11 +12,18 @@ class QWidget;
 
 namespace kes {
 
-// The face at `size` points (a size of 0 or less keeps the toolkit's size).
+// The readable sizes: a font is never set, nor chosen, smaller or larger (a 999-point field
+// would push the toolbar out of the window).
+constexpr int kMinFontSize = 6;
+constexpr int kMaxFontSize = 72;
+
+// The face at `size` points, limited to kMinFontSize..kMaxFontSize (a size of 0 or less keeps
+// the toolkit's size).
 QFont MakeFont(const std::string& face, int size);
 
 // The dialog over `window`, starting with `face` and `size`; false when it was cancelled
-// (nothing changes then). "&Word output font", "&Pinyin output font" and "&Translation output
+// (nothing changes then). A size outside kMinFontSize..kMaxFontSize is brought to the
+// nearest limit, and a message says so. "&Word output font", "&Pinyin output font" and "&Translation output
 // font" are this alone: the next page uses the font.
 bool PickFont(QWidget* window, std::string& face, int32_t& size);
 

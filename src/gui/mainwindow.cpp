@@ -13,7 +13,9 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <climits>
+#include <iostream>
 
+#include "app/inifile.h"
 #include "app/registrytexts.h"
 #include "base/bytefile.h"
 #include "base/paths.h"
@@ -37,6 +39,11 @@
 namespace kes {
 
 namespace {
+
+// Characters of a word that the tree panel shows at first start.
+constexpr int kTreeWordChars = 6;
+// The page is never narrower: neither the splitter nor a stored pnlLeft can hide it.
+constexpr int kMinPageWidth = 200;
 
 const QString kBusyQuitQuestion = QStringLiteral("Program is busy now. Shut it down anyway?");
 
@@ -213,6 +220,7 @@ void TfmMain::CreateControls() {
     });
     splitter_->addWidget(tvMain_->panel());
     splitter_->addWidget(pages_->panel());  // the page view comes on the first show
+    pages_->panel()->setMinimumWidth(kMinPageWidth);
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 1);
     connect(splitter_, &QSplitter::splitterMoved, this,
@@ -246,8 +254,6 @@ void TfmMain::FormCreate() {
     settings_ = LoadSettings(iniPath());
     setReleaseDelayMs(static_cast<int>(
         std::min<int64_t>(int64_t{settings_.ReleaseViewMinutes} * 60000, INT_MAX)));
-    pnlLeftWidth_ = std::max(settings_.pnlLeft, kMinPnlLeft);
-    splitter_->setSizes({pnlLeftWidth_, std::max(settings_.DX - pnlLeftWidth_, 100)});
     actions_.ShowOptions(settings_);
     PlaceWindowAsSaved(*this, settings_);
     edtInp_->setFont(MakeFont(settings_.InpFontface, settings_.InpFontsize));
@@ -259,6 +265,26 @@ void TfmMain::FormCreate() {
         actions_["acShowUnihan"]->setEnabled(false);
     }
     ResetView();
+    SizeTreePanel();
+}
+
+// A stored width is kept (at least kMinPnlLeft); without one the tree panel gets the width
+// that shows the dictionary names and the first characters of the words (at most half the
+// window). Either way the page keeps at least kMinPageWidth.
+void TfmMain::SizeTreePanel() {
+    IniFile ini;
+    ini.load(iniPath());
+    if (ini.hasKey(kFormSection, "pnlLeft")) {
+        pnlLeftWidth_ = std::max(settings_.pnlLeft, kMinPnlLeft);
+    } else {
+        pnlLeftWidth_ = std::min(tvMain_->FittingWidth(kTreeWordChars),
+                                 std::max(width() / 2, int{kMinPnlLeft}));
+    }
+    // What the window's margins and the splitter's handle leave of its width goes to the two
+    // panels; a stored width that would leave the page too narrow is cut down.
+    const int panels = width() - 8;
+    pnlLeftWidth_ = std::max(std::min(pnlLeftWidth_, panels - kMinPageWidth), int{kMinPnlLeft});
+    splitter_->setSizes({pnlLeftWidth_, std::max(panels - pnlLeftWidth_, kMinPageWidth)});
 }
 
 Settings TfmMain::CollectSettings() const {
@@ -277,15 +303,36 @@ Outcome TfmMain::SaveSettingsNow() {
 }
 
 bool TfmMain::SaveSettingsAndQuit() {
-    if (busy() != 0 && !ui::AskYesNo(kBusyQuitQuestion, QString(), this)) return false;
+    if (busy() != 0 && !ui::AskYesNo(kBusyQuitQuestion, QString(), this)) {
+        return terminating_;  // the session may have ended while the question was open
+    }
+    if (terminating_) return true;
     // The program ends either way; the user learns that the settings were not kept.
     const Outcome saved = SaveSettingsNow();
+    terminating_ = true;
     if (!saved.ok) ui::ShowMessage(Q(MessageWithDetail(saved)), QString(), this);
+    Terminate();
+    return true;
+}
+
+void TfmMain::EndSession(const char* why) {
+    if (!terminating_) {
+        terminating_ = true;
+        const Outcome saved = SaveSettingsNow();
+        if (!saved.ok)
+            std::cerr << "Kestrune: " << why << ": " << saved.message << " " << saved.detail
+                      << "\n";
+    }
+    Terminate();
+}
+
+// Ends the program: the window and the tray icon go, the viewer leaves its message loop
+// (which also closes any dialog or question still open).
+void TfmMain::Terminate() {
     terminating_ = true;
     hide();
     tray_->hide();
     Q_EMIT terminated();
-    return true;
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

@@ -79,6 +79,11 @@ class TfmMain : public QMainWindow {
     // "&Quit" and "Exit": asks first while Busy; writes setup.ini and ends the program (emits
     // terminated()). Returns false when the user chose to keep running.
     bool SaveSettingsAndQuit();
+    // The end of the desktop session (a signal, or the session manager's request to save):
+    // what "&Quit" does, without any question or message box; a failed save is written to
+    // standard error, naming `why`, the file and the reason. Saves nothing when the program
+    // is ending already (it only makes sure the end goes on).
+    void EndSession(const char* why);
     // `kestrune show`: shows the window (as "Show" in the tray menu does); a query that is not
     // blank is then searched as if typed into the field and confirmed.
     void ShowQuery(const std::u16string& query);
@@ -158,7 +163,9 @@ class TfmMain : public QMainWindow {
     void CreateControls();
     void CreateMenus();
     void FormCreate();
+    void SizeTreePanel();
     Settings CollectSettings() const;
+    void Terminate();
     // Runs a user action; whatever it throws ends it with an error box naming the action and
     // the reason (the status panel cleared unless a build runs), never the program.
     void RunGuarded(const char* action, const std::function<void()>& run);

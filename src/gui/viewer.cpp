@@ -24,6 +24,7 @@
 #include "gui/instanceserver.h"
 #include "gui/mainwindow.h"
 #include "gui/popupwindow.h"
+#include "gui/sessionend.h"
 #include "gui/userdictwindow.h"
 #include "gui/writepad.h"
 #include "ui/dialogs.h"
@@ -338,6 +339,8 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
 
     QObject::connect(&fmMain, &TfmMain::terminated, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
+    // The end of the desktop session is a quit (settings saved, tray icon gone, engine ended).
+    SessionEnd sessionEnd(nullptr, [&fmMain](const char* why) { fmMain.EndSession(why); });
     // The window stays hidden behind the tray icon; without a tray it is the only way in.
     PageTimer pageTimer(fmMain);
     if (Set(std::getenv("KESTRUNE_PAGE_TIMING"))) pageTimer.install();

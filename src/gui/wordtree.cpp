@@ -1,6 +1,9 @@
 #include "gui/wordtree.h"
 
+#include <QScrollBar>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/registry.h"
 #include "app/settings.h"
@@ -35,6 +38,28 @@ WordTree::WordTree(QWidget* parent) : QTreeWidget(nullptr), panel_(new QWidget(p
     setMinimumWidth(0);
     connect(this, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* current, QTreeWidgetItem*) { CurrentChanged(current); });
+}
+
+int WordTree::FittingWidth(int wordChars) const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QFontMetrics metrics(font());
+    const int rootIndent = rootIsDecorated() ? indentation() : 0;
+    // What an item needs besides its text: the icon and the margins of the style.
+    int besidesText = iconSize().width() +
+                      2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 4;
+    int widest = 0;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = topLevelItem(i);
+        const int hint = itemDelegate()->sizeHint(option, indexFromItem(item)).width();
+        besidesText = std::max(besidesText, hint - metrics.horizontalAdvance(item->text(0)));
+        widest = std::max(widest, rootIndent + hint);
+    }
+    // A word item is one level further in, with an icon of the same size.
+    const int word = rootIndent + indentation() + besidesText +
+                     metrics.horizontalAdvance(QString(wordChars, QChar(0x4E2D)));  // 中
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return std::max({widest, word, int{kMinPnlLeft}}) + 2 * frameWidth() + scrollBar;
 }
 
 void WordTree::Reset(std::vector<TDic>& dicts) {

@@ -21,6 +21,10 @@ class WordTree : public QTreeWidget {
     explicit WordTree(QWidget* parent);
 
     QWidget* panel() const { return panel_; }
+    // The width of pnlLeft that shows every dictionary item's text whole and about
+    // `wordChars` Chinese characters of a word item, in the tree's font, after the style's
+    // indentation, icon and margins (with room for the frame and a vertical scroll bar).
+    int FittingWidth(int wordChars) const;
 
     // Makes one item per dictionary (renumbering them; each TDic::Node is its item).
     void Reset(std::vector<TDic>& dicts);

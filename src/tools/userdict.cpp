@@ -1,5 +1,9 @@
 #include "tools/userdict.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "base/bytefile.h"
 #include "base/ioerror.h"
 #include "base/lines.h"
@@ -14,6 +18,7 @@ const char kNotLoaded[] = "User dictionary was not loaded!";
 const char kCantOpenDict[] = "ERROR: Can't open dictionary file userdict.txt!";
 const char kCantOpenForAdd[] = "ERROR: Can't open userdict.txt!";
 const char kCantWrite[] = "ERROR: Can't write changes to user dictionary!";
+const char kCantCreate[] = "ERROR: Can't create userdict.txt!";
 
 void Tell(const std::function<void(const std::string&)>& f, const std::string& text) {
     if (f) f(text);
@@ -118,7 +123,11 @@ void Userdict::Query(EntryForm& form, const UserdictCallbacks& cb) const {
 Outcome Userdict::AddOrChange(EntryForm& form, const UserdictCallbacks& cb) {
     Outcome declined;
     declined.cancelled = true;
-    if (!Loaded) {
+    // A missing file can be made now; one that exists but could not be opened stays alone.
+    std::error_code ec;
+    const bool missing =
+        !Loaded && !std::filesystem::exists(std::filesystem::symlink_status(path_, ec));
+    if (!Loaded && !missing) {
         Outcome o;
         o.message = kNotLoaded;
         return Told(cb, o);
@@ -130,6 +139,23 @@ Outcome Userdict::AddOrChange(EntryForm& form, const UserdictCallbacks& cb) {
         Outcome o;
         o.message = "ERROR: You must enter something in all fields (except image path)!";
         return Told(cb, o);
+    }
+    // The key of a line ends at its first "[", and "/" separates the senses: such a word could
+    // never be found again.
+    if (form.Word.find_first_of(u"[]/") != std::u16string::npos) {
+        Outcome o;
+        o.message = kWordWithMarksMessage;
+        return Told(cb, o);
+    }
+    if (missing) {
+        if (!cb.askYesNo || !cb.askYesNo(std::string(kCreateUserdictQuestion))) return declined;
+        try {
+            ReplaceFileContents(path_, [](ByteFile&) {});
+        } catch (...) {
+            return Told(cb, Failed(kCantCreate));
+        }
+        LoadUserdict(cb);
+        if (!Loaded) return declined;  // the load said why
     }
     int i = FindWord(form.Word);
     Outcome written;

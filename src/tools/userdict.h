@@ -21,6 +21,12 @@ inline const char* const kUserdictName = "userdict.txt";
 // The most records one load holds; later lines are not loaded.
 constexpr int kUserdictMaxRecords = 100000;
 
+inline constexpr std::string_view kWordWithMarksMessage =
+    "ERROR: The word must not contain \"[\", \"]\" or \"/\": they mark the transcription and "
+    "the senses in userdict.txt, so the word could not be found again!";
+inline constexpr std::string_view kCreateUserdictQuestion =
+    "The user dictionary file userdict.txt does not exist yet. Create it?";
+
 // How the user dictionary talks to its window (or a test). Any member may be empty.
 struct UserdictCallbacks {
     std::function<void(const std::string& text)> showMessage;   // box with OK
@@ -50,6 +56,9 @@ class Userdict {
     // message is also shown through the callbacks; a file failure's detail (shown on a line
     // of its own) names the file and the reason. Declining to change a present word gives a
     // cancelled outcome.
+    // A word holding "[", "]" or "/" is refused (kWordWithMarksMessage). Where the file does
+    // not exist, the user is asked (kCreateUserdictQuestion) whether to create it (empty)
+    // before the word is added; No changes nothing.
     Outcome AddOrChange(EntryForm& form, const UserdictCallbacks& cb);
 
     std::vector<std::u16string> Words;  // keys, in file order

@@ -52,7 +52,9 @@ class UserdictWindowTest : public QObject {
         QCOMPARE(w->edtNewWord->font().family(), QString("SimSun"));
     }
 
-    void missingFileIsReportedAndCommandsRefuse() {
+    // A missing file: the load says so, Query refuses, Add/Change asks whether to create it
+    // (No: nothing made; Yes: the file is made with the word).
+    void missingFileIsReportedAndAddAsksToCreateIt() {
         ScriptedDialogs script;
         auto w = Window();
         w->show();
@@ -63,10 +65,49 @@ class UserdictWindowTest : public QObject {
         QCOMPARE(w->stbarMain->currentMessage(), err);
         w->edtNewWord->setText("a");
         QTest::mouseClick(w->btnQuery, Qt::LeftButton);
+        QCOMPARE(script.messages().mid(1), QStringList({"User dictionary was not loaded!"}));
+
+        w->edtNewPin->setText("p");
+        w->memNewDesc->setPlainText("x");
+        const QString question =
+            "The user dictionary file userdict.txt does not exist yet. Create it?";
+        script.take();
+        script.no();
         QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
-        QCOMPARE(script.messages().mid(1), QStringList({"User dictionary was not loaded!",
-                                                        "User dictionary was not loaded!"}));
+        QCOMPARE(script.shown().size(), size_t(1));
+        QCOMPARE(script.shown()[0].kind, DialogKind::Question);
+        QCOMPARE(script.shown()[0].text, question);
         QVERIFY(!QFile::exists(path_));
+
+        script.take();
+        script.yes();
+        QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+        QCOMPARE(script.shown().size(), size_t(2));
+        QCOMPARE(script.shown()[0].text, question);
+        QCOMPARE(script.messages(), QStringList({"Word added/changed"}));
+        QCOMPARE(ReadBytes(path_), Utf16Bytes("a [p] /x/\r\n"));
+        QCOMPARE(w->userdict().WordCount, 1);
+        QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+    }
+
+    // A word holding "[", "]" or "/" could never be found again: refused, the file unchanged.
+    void aWordWithMarksIsRefused() {
+        ScriptedDialogs script;
+        WriteBytes(path_, Utf16Bytes("x [p] /a/\r\n"));
+        auto w = Window();
+        w->show();
+        for (const char* word : {"a[b", "ab]", "a/b", "[", "/"}) {
+            script.take();
+            w->edtNewWord->setText(word);
+            w->edtNewPin->setText("p");
+            w->memNewDesc->setPlainText("s");
+            QTest::mouseClick(w->btnAddWord, Qt::LeftButton);
+            QCOMPARE(script.messages(),
+                     QStringList({"ERROR: The word must not contain \"[\", \"]\" or \"/\": they "
+                                  "mark the transcription and the senses in userdict.txt, so the "
+                                  "word could not be found again!"}));
+            QCOMPARE(ReadBytes(path_), Utf16Bytes("x [p] /a/\r\n"));
+        }
     }
 
     void everyShowingReloads() {

@@ -96,15 +96,23 @@ TEST_F(UserdictTest, MissingFileIsNotLoadedAndCommandsRefuse) {
                             std::string(std::strerror(ENOENT)) + "): " + dict.path()}));
     messages.clear();
     query("a");
+    // Add/Change asks whether to create the file; No makes nothing.
+    answerYes = false;
     EXPECT_FALSE(add("a", "p", {"x"}));
-    EXPECT_EQ(messages, (std::vector<std::string>{"User dictionary was not loaded!",
-                                                  "User dictionary was not loaded!"}));
-    EXPECT_FALSE(FileExists(dict.path()));  // the program never creates the file
+    EXPECT_EQ(messages, (std::vector<std::string>{"User dictionary was not loaded!"}));
+    EXPECT_EQ(questions,
+              (std::vector<std::string>{
+                  "The user dictionary file userdict.txt does not exist yet. Create it?"}));
+    EXPECT_FALSE(FileExists(dict.path()));
 
-    // A directory in place of the file cannot be opened either.
+    // A directory in place of the file cannot be opened either, and is not replaced.
     ::mkdir(dict.path().c_str(), 0755);
     dict.LoadUserdict(cb);
     EXPECT_FALSE(dict.Loaded);
+    messages.clear();
+    EXPECT_FALSE(add("a", "p", {"x"}));
+    EXPECT_EQ(messages, (std::vector<std::string>{"User dictionary was not loaded!"}));
+    EXPECT_EQ(questions.size(), 1u);
 }
 
 TEST_F(UserdictTest, OddSizedFileReportsTheReadErrorAndKeepsRecordsRead) {
