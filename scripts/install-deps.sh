@@ -9,6 +9,9 @@ PACKAGES=(
   libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev zlib1g-dev xz-utils
+  libtesseract-dev libleptonica-dev
+  tesseract-ocr-chi-sim tesseract-ocr-chi-tra tesseract-ocr-chi-sim-vert tesseract-ocr-chi-tra-vert
+  tesseract-ocr python3-pil fonts-arphic-uming
   xvfb xauth xdotool imagemagick x11-utils trayer
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev

@@ -74,6 +74,8 @@ std::string UsageText(const ProgramFolderChoice& folder) {
            "                           search the dictionaries of the program folder (plain\n"
            "                           text, the page body with --html, or one JSON\n"
            "                           document with --json)\n"
+           "  kestrune ocr FILE...     print the Chinese text found in each PNG or JPEG image (-\n"
+           "                           reads one from standard input; several: FILE, TAB, text)\n"
            "  kestrune unihan FILE.txt build unihan.idc in the program folder from the Unihan\n"
            "                           database text (FILE must be the folder's unihan.txt)\n"
            "  kestrune --help          show this text\n"

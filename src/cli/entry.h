@@ -19,13 +19,14 @@ enum class EntryBranch {
     Show,     // "show" + the query words (to the running viewer)
     Popup,    // "popup" + the query words or "-" (to the running viewer)
     Import,   // "import" + its arguments
+    Ocr,      // "ocr" + its arguments
     Help,     // "--help" or "-h"
 };
 
 struct EntryDecision {
     EntryBranch branch = EntryBranch::Viewer;
     std::string path;  // Convert: the source path, trimmed, letter case kept
-    // Index, Lookup, Unihan, Import, Show, Popup: the arguments after the command word
+    // Index, Lookup, Unihan, Import, Ocr, Show, Popup: the arguments after the command word
     std::vector<std::string> args;
 };
 

@@ -1,4 +1,4 @@
-// Entry point: the command-line branches ("dsl", "index", "import", "lookup", "unihan",
+// Entry point: the command-line branches ("dsl", "index", "import", "lookup", "ocr", "unihan",
 // "--help") end here without loading the toolkit; "show", "popup" and the start without a
 // command go to the viewer of this user that runs already, or else become the viewer
 // executable (same process).
@@ -12,6 +12,7 @@
 #include "cli/cli_index.h"
 #include "cli/cli_instance.h"
 #include "cli/cli_lookup.h"
+#include "cli/cli_ocr.h"
 #include "cli/cli_unihan.h"
 #include "cli/entry.h"
 #include "cli/launch.h"
@@ -68,6 +69,13 @@ int main(int argc, char** argv) {
         case kes::EntryBranch::Import:
             return kes::RunCommandGuarded("The import", ctx, std::cerr, [&] {
                 return kes::RunImportCommand(decision.args, ctx, std::cout, std::cerr);
+            });
+        case kes::EntryBranch::Ocr:
+            // Its output goes into pipes ("| kestrune popup -"): never a message box.
+            return kes::RunCommandGuarded("The text recognition", kes::CommandContext{ctx.programFolder, {}},
+                                          std::cerr, [&] {
+                return kes::RunOcrCommand(decision.args, ctx, executableFolder, std::cin,
+                                          std::cout, std::cerr);
             });
         case kes::EntryBranch::Unihan:
             return kes::RunCommandGuarded("The Unihan index build", ctx, std::cerr, [&] {
