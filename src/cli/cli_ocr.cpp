@@ -39,7 +39,6 @@ std::string ReadImageBytes(const std::string& file, std::istream& in) {
     return bytes;
 }
 
-// Characters in words of two or more characters, in the dictionary that knows most of them.
 class DictionaryWordCounter {
   public:
     explicit DictionaryWordCounter(std::string folder) : folder_(std::move(folder)) {}
@@ -73,6 +72,11 @@ class DictionaryWordCounter {
 };
 
 }  // namespace
+
+OcrWordCounter DictionaryWordCounterOf(const std::string& programFolder) {
+    auto counter = std::make_shared<DictionaryWordCounter>(programFolder);
+    return [counter](std::u16string_view text) { return (*counter)(text); };
+}
 
 std::vector<std::string> OcrModuleCandidates(const std::string& executableFolder) {
     namespace fs = std::filesystem;
@@ -141,8 +145,7 @@ int RunOcrCommand(const std::vector<std::string>& args, const CommandContext& ct
     }
 
     std::unique_ptr<OcrEngine> engine;
-    DictionaryWordCounter counter(ctx.programFolder);
-    const OcrWordCounter countWords = [&counter](std::u16string_view t) { return counter(t); };
+    const OcrWordCounter countWords = DictionaryWordCounterOf(ctx.programFolder);
     const bool named = files.size() > 1;
     bool found = false, failed = false;
     for (const std::string& file : files) {

@@ -25,6 +25,11 @@ std::vector<std::string> OcrModuleCandidates(const std::string& executableFolder
 std::unique_ptr<OcrEngine> LoadOcrEngine(const std::string& executableFolder,
                                          const std::string& modelFolder, std::string& error);
 
+// The number of characters of a text in words of two or more characters, in the enabled
+// dictionary of `programFolder` that knows most of them (both forms of the characters match:
+// the indexes hold one). The dictionaries are found on the first call; none counts 0.
+OcrWordCounter DictionaryWordCounterOf(const std::string& programFolder);
+
 // kestrune ocr [--] FILE...   (FILE "-": the image on standard input)
 // Prints per image the text found on one line; with several files each line begins with the
 // file name and a TAB (a file without text gives its name and the TAB alone). Every failure

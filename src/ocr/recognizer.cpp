@@ -29,6 +29,15 @@ struct Reading {
     int confidence = 0;
 };
 
+// The engine's reading of the image it was given, with its mean confidence (0 to 100).
+Reading Read(tesseract::TessBaseAPI& api) {
+    Reading r;
+    std::unique_ptr<char[]> raw(api.GetUTF8Text());
+    if (raw) r.text = CleanOcrText(raw.get());
+    r.confidence = api.MeanTextConf();
+    return r;
+}
+
 }  // namespace
 
 Recognizer::Recognizer(std::string modelFolder) : folder_(std::move(modelFolder)) {
@@ -69,15 +78,11 @@ OcrResult Recognizer::Recognize(std::string_view bytes, const OcrWordCounter& co
     decoded.reset();
     if (!prepared.pix) return result;  // NoText: one plain colour
 
-    const bool vertical = prepared.layout == OcrLayout::Vertical;
-    const tesseract::PageSegMode mode = vertical ? tesseract::PSM_SINGLE_BLOCK_VERT_TEXT
-                                        : prepared.layout == OcrLayout::Line
-                                            ? tesseract::PSM_SINGLE_LINE
-                                            : tesseract::PSM_SINGLE_BLOCK;
-    std::vector<std::string> models = {"chi_sim", "chi_tra"};
-    if (vertical)
-        for (std::string& m : models)
-            if (IsFile(ModelPath(folder_, m + "_vert"))) m += "_vert";
+    // Vertical text comes as one line of its characters (ocr/ocrimage.h).
+    const tesseract::PageSegMode mode = prepared.layout == OcrLayout::Block
+                                            ? tesseract::PSM_SINGLE_BLOCK
+                                            : tesseract::PSM_SINGLE_LINE;
+    const std::vector<std::string> models = {"chi_sim", "chi_tra"};
 
     Reading best;
     bool anyModel = false;
@@ -88,13 +93,7 @@ OcrResult Recognizer::Recognize(std::string_view bytes, const OcrWordCounter& co
         api->SetPageSegMode(mode);
         api->SetImage(prepared.pix.get());
         api->SetSourceResolution(300);
-        char* raw = api->GetUTF8Text();
-        Reading r;
-        if (raw != nullptr) {
-            r.text = CleanOcrText(raw);
-            delete[] raw;
-        }
-        r.confidence = api->MeanTextConf();
+        Reading r = Read(*api);
         api->Clear();
         if (!HasHanCharacter(r.text)) continue;
         r.words = countWords ? countWords(Utf8ToUtf16(r.text)) : 0;
