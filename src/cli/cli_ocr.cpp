@@ -1,6 +1,11 @@
 #include "cli/cli_ocr.h"
 
 #include <dlfcn.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 
 #include <algorithm>
 #include <cstdlib>
@@ -12,6 +17,7 @@
 #include "app/registry.h"
 #include "base/bytefile.h"
 #include "base/text.h"
+#include "ocr/ocrprotocol.h"
 
 namespace kes {
 
@@ -116,9 +122,72 @@ std::unique_ptr<OcrEngine> LoadOcrEngine(const std::string& executableFolder,
     return nullptr;
 }
 
+namespace {
+
+// Reads what is there of `fd` within `timeoutMs`: >0 bytes read, 0 end of input, -1 timeout or
+// an error.
+ssize_t ReadWithin(int fd, char* buf, std::size_t size, int timeoutMs) {
+    struct pollfd p {fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = ::poll(&p, 1, timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) return -1;
+    ssize_t n;
+    do {
+        n = ::read(fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunOcrServe(const CommandContext& ctx, const std::string& executableFolder, int inFd,
+                int outFd, int idleSeconds) {
+    ::signal(SIGPIPE, SIG_IGN);
+    std::string why;
+    std::unique_ptr<OcrEngine> engine = LoadOcrEngine(executableFolder, {}, why);
+    if (engine) engine->Preload();
+    const OcrWordCounter countWords = DictionaryWordCounterOf(ctx.programFolder);
+    OcrFrameReader reader;
+    std::string pending;
+    char buf[65536];
+    while (true) {
+        if (pending.empty()) {
+            // Between requests the process waits at most idleSeconds; inside one, 10 s a read.
+            const bool inside = reader.started();
+            const ssize_t n = ReadWithin(inFd, buf, sizeof buf, inside ? 10000 : idleSeconds * 1000);
+            if (n <= 0) return inside ? 2 : 0;  // a frame cut off, or the end / idle time
+            pending.assign(buf, static_cast<std::size_t>(n));
+        }
+        const std::size_t used = reader.feed(pending.data(), pending.size());
+        pending.erase(0, used);
+        if (reader.state() == OcrFrameReader::State::Invalid) return 2;
+        if (reader.state() != OcrFrameReader::State::Complete) continue;
+        const std::string reply =
+            engine ? EncodeOcrReply(engine->Recognize(reader.payload(), countWords))
+                   : EncodeOcrFailure(why);
+        reader.reset();
+        if (!WriteAll(outFd, FrameOcrPayload(reply))) return 2;
+    }
+}
+
 int RunOcrCommand(const std::vector<std::string>& args, const CommandContext& ctx,
                   const std::string& executableFolder, std::istream& in, std::ostream& out,
                   std::ostream& err) {
+    if (args.size() == 1 && args[0] == "--serve")
+        return RunOcrServe(ctx, executableFolder, STDIN_FILENO, STDOUT_FILENO,
+                           kOcrServeIdleSeconds);
     std::vector<std::string> files;
     bool options = true;
     for (const std::string& a : args) {

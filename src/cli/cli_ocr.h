@@ -30,6 +30,13 @@ std::unique_ptr<OcrEngine> LoadOcrEngine(const std::string& executableFolder,
 // the indexes hold one). The dictionaries are found on the first call; none counts 0.
 OcrWordCounter DictionaryWordCounterOf(const std::string& programFolder);
 
+// kestrune ocr --serve: the viewer's recognizer process (ocr/ocrprotocol.h). Loads the
+// engine and its models at once, then answers each request frame on `inFd` with a reply frame
+// on `outFd`, until `inFd` is closed or no request came for `idleSeconds`. Returns 0 then, 2
+// when the input breaks the protocol or the output cannot be written.
+int RunOcrServe(const CommandContext& ctx, const std::string& executableFolder, int inFd,
+                int outFd, int idleSeconds);
+
 // kestrune ocr [--] FILE...   (FILE "-": the image on standard input)
 // Prints per image the text found on one line; with several files each line begins with the
 // file name and a TAB (a file without text gives its name and the TAB alone). Every failure

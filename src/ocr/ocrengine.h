@@ -44,6 +44,8 @@ class OcrEngine {
     virtual ~OcrEngine() = default;
     // Reads the PNG or JPEG image held in `bytes`. Never throws for a bad image.
     virtual OcrResult Recognize(std::string_view bytes, const OcrWordCounter& countWords) = 0;
+    // Loads the models now, so that the first image is answered at once.
+    virtual void Preload() = 0;
 };
 
 // The module's one entry: makes an engine reading the models of `tessdata` (a folder holding

@@ -65,6 +65,11 @@ tesseract::TessBaseAPI* Recognizer::Engine(const std::string& model) {
     return raw;
 }
 
+void Recognizer::Preload() {
+    Engine("chi_sim");
+    Engine("chi_tra");
+}
+
 OcrResult Recognizer::Recognize(std::string_view bytes, const OcrWordCounter& countWords) {
     OcrResult result;
     std::string reason;

@@ -20,6 +20,7 @@ class Recognizer : public OcrEngine {
     explicit Recognizer(std::string modelFolder);
     ~Recognizer() override;
     OcrResult Recognize(std::string_view bytes, const OcrWordCounter& countWords) override;
+    void Preload() override;
 
   private:
     // The engine for a model, loaded on first use; null (with `missing` set) when its file is

@@ -2,11 +2,14 @@
 #include "cli/cli_ocr.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "base/bytefile.h"
+#include "ocr/ocrprotocol.h"
 #include "support/tempdir.h"
 
 namespace kes {
@@ -118,6 +121,99 @@ TEST_F(OcrCommandTest, StandardInputAndMissingModels) {
     EXPECT_EQ(r.err, "kestrune ocr: the Chinese text models are missing from " + models.path() +
                          " (chi_sim.traineddata, chi_tra.traineddata): install the Debian "
                          "packages tesseract-ocr-chi-sim tesseract-ocr-chi-tra\n");
+}
+
+}  // namespace
+}  // namespace kes
+
+namespace kes {
+namespace {
+
+TEST(OcrProtocol, FramesAndReplies) {
+    EXPECT_EQ(test::Hex(FrameOcrPayload("abc")), "00 00 00 03 61 62 63");
+    const struct {
+        OcrResult result;
+        std::string payload;
+    } replies[] = {
+        {{OcrStatus::Text, "中文", ""}, "T中文"},
+        {{OcrStatus::NoText, "", ""}, "N"},
+        {{OcrStatus::BadImage, "", "not a PNG or JPEG image"}, "Bnot a PNG or JPEG image"},
+        {{OcrStatus::NoModels, "", "install"}, "Minstall"},
+    };
+    for (const auto& r : replies) {
+        EXPECT_EQ(EncodeOcrReply(r.result), r.payload);
+        const std::optional<OcrReply> back = DecodeOcrReply(r.payload);
+        ASSERT_TRUE(back) << r.payload;
+        EXPECT_TRUE(back->usable);
+        EXPECT_EQ(back->result.status, r.result.status) << r.payload;
+        EXPECT_EQ(back->result.text, r.result.text) << r.payload;
+        EXPECT_EQ(back->result.reason, r.result.reason) << r.payload;
+    }
+    const std::optional<OcrReply> failed = DecodeOcrReply(EncodeOcrFailure("no module"));
+    ASSERT_TRUE(failed);
+    EXPECT_FALSE(failed->usable);
+    EXPECT_EQ(failed->result.reason, "no module");
+    EXPECT_FALSE(DecodeOcrReply(""));
+    EXPECT_FALSE(DecodeOcrReply("Xabc"));
+
+    // Frames split anywhere, and several in one read.
+    OcrFrameReader reader;
+    const std::string two = FrameOcrPayload("first") + FrameOcrPayload("2");
+    std::size_t used = reader.feed(two.data(), 3);
+    EXPECT_EQ(used, 3u);
+    EXPECT_EQ(reader.state(), OcrFrameReader::State::NeedMore);
+    used = reader.feed(two.data() + 3, two.size() - 3);
+    EXPECT_EQ(used, 6u);
+    EXPECT_EQ(reader.state(), OcrFrameReader::State::Complete);
+    EXPECT_EQ(reader.payload(), "first");
+    reader.reset();
+    EXPECT_EQ(reader.feed(two.data() + 9, two.size() - 9), 5u);
+    EXPECT_EQ(reader.payload(), "2");
+    reader.reset();
+    EXPECT_EQ(reader.feed("\0\0\0\0", 4), 4u);
+    EXPECT_EQ(reader.state(), OcrFrameReader::State::Invalid);
+    reader.reset();
+    EXPECT_EQ(reader.feed("\x7f\0\0\0", 4), 4u);  // 2 GB: no image
+    EXPECT_EQ(reader.state(), OcrFrameReader::State::Invalid);
+}
+
+// The viewer's recognizer process: requests answered in order, the end of the input ends it.
+TEST(OcrServe, AnswersEachRequestInOrder) {
+    int in[2], out[2];
+    ASSERT_EQ(::pipe(in), 0);
+    ASSERT_EQ(::pipe(out), 0);
+    const std::string images = std::string(KESTRUNE_SOURCE_DIR) + "/tests/ocr/images/";
+    const std::string requests = FrameOcrPayload(ReadBytes(images + "traditional.png")) +
+                                 FrameOcrPayload(ReadBytes(images + "blank.png")) +
+                                 FrameOcrPayload("GIF89a");
+    ASSERT_EQ(::write(in[1], requests.data(), requests.size()),
+              static_cast<ssize_t>(requests.size()));
+    ::close(in[1]);
+    TempDir home;
+    CommandContext ctx;
+    ctx.programFolder = home.path();
+    EXPECT_EQ(RunOcrServe(ctx, DirName(KESTRUNE_BINARY), in[0], out[1], 30), 0);
+    ::close(in[0]);
+    ::close(out[1]);
+    std::string replies;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(out[0], buf, sizeof buf)) > 0)
+        replies.append(buf, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    EXPECT_EQ(replies, FrameOcrPayload("T繁體中文") + FrameOcrPayload("N") +
+                           FrameOcrPayload("Bnot a PNG or JPEG image"));
+
+    // A request cut off in the middle ends the process with 2 and no reply.
+    ASSERT_EQ(::pipe(in), 0);
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::write(in[1], "\0\0\1\0abc", 7), 7);
+    ::close(in[1]);
+    EXPECT_EQ(RunOcrServe(ctx, DirName(KESTRUNE_BINARY), in[0], out[1], 30), 2);
+    ::close(in[0]);
+    ::close(out[1]);
+    EXPECT_EQ(::read(out[0], buf, sizeof buf), 0);
+    ::close(out[0]);
 }
 
 }  // namespace
