@@ -17,7 +17,7 @@ set(ALLOWED_app base charinfo dict)
 set(ALLOWED_tools base charinfo dict app)
 set(ALLOWED_cli base charinfo dict app tools dsl ocr)
 set(ALLOWED_ui "")
-set(ALLOWED_gui base charinfo dict dsl app tools ui)
+set(ALLOWED_gui base charinfo dict dsl app tools ui ocr)
 set(ALLOWED_webpage ui)
 set(TOOLKIT_FOLDERS ui gui webpage)
 

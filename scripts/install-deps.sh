@@ -12,6 +12,7 @@ PACKAGES=(
   libtesseract-dev libleptonica-dev
   tesseract-ocr-chi-sim tesseract-ocr-chi-tra tesseract-ocr-chi-sim-vert tesseract-ocr-chi-tra-vert
   tesseract-ocr python3-pil fonts-arphic-uming
+  dbus-daemon python3-dbus python3-gi
   xvfb xauth xdotool imagemagick x11-utils trayer
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev

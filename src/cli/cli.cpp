@@ -63,6 +63,8 @@ std::string UsageText(const ProgramFolderChoice& folder) {
            "                           when none runs); with QUERY, search it\n"
            "  kestrune popup [QUERY|-] show the popup for QUERY (- reads the text from standard\n"
            "                           input; none: the selection or the clipboard)\n"
+           "  kestrune popup --screen  look up text on screen: pick a region; the popup shows\n"
+           "                           the Chinese text read in it\n"
            "  kestrune dsl FILE        convert a DSL dictionary source (UTF-16LE) to FILE.ced\n"
            "  kestrune import FILE [--name TEXT] [--replace]\n"
            "                           add a CEDICT file (UTF-8, .u8 or .txt, may be gzip-\n"

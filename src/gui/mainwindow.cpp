@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -35,7 +36,9 @@
 #include "gui/duplicateswindow.h"
 #include "gui/guarded.h"
 #include "gui/icons.h"
+#include "gui/ocrclient.h"
 #include "gui/popupwindow.h"
+#include "gui/screenregion.h"
 #include "gui/userdictwindow.h"
 #include "ui/dialogs.h"
 
@@ -95,6 +98,8 @@ void TfmMain::HandleRequest(const InstanceMessage& request) {
     const std::u16string query = QString::fromStdString(request.query).toStdU16String();
     if (request.command == InstanceCommand::Popup) {
         PopupText(query);
+    } else if (request.command == InstanceCommand::Screen) {
+        LookUpScreen();
     } else {
         ShowQuery(query);
     }
@@ -105,6 +110,23 @@ void TfmMain::ShowQuery(const std::u16string& query) {
     if (Trim(query).empty()) return;
     edtInp->setText(Q(query));
     acRefreshExecute();
+}
+
+void TfmMain::LookUpScreen() {
+    if (!screenLookup_) {
+        screenLookup_ = new ScreenLookup(*new OcrClient({}, this), this);
+        connect(screenLookup_, &ScreenLookup::found, this, [this](const QString& text, QPoint at) {
+            popup()->ShowRecognizedText(U16(text), at.isNull() ? std::nullopt : std::optional(at));
+        });
+        connect(screenLookup_, &ScreenLookup::failed, this, [this](const QString& message) {
+            auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Kestrune"),
+                                        message, QMessageBox::Ok, this);
+            box->setObjectName(QStringLiteral("screenLookupMessage"));
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->show();
+        });
+    }
+    screenLookup_->Start();
 }
 
 TfmPopup* TfmMain::popup() {
@@ -175,6 +197,8 @@ void TfmMain::CreateActions() {
     acSearchBoth = make("acSearchBoth", QStringLiteral("&Search both chinese forms"), true);
     acScanClipboard = make("acScanClipboard", QStringLiteral("Scan &clipboard"), true);
     acScanSelection = make("acScanSelection", QStringLiteral("Scan s&election"), true);
+    acScreenLookup = make("acScreenLookup", QStringLiteral("Look up text on scree&n"));
+    connect(acScreenLookup, &QAction::triggered, this, [this] { LookUpScreen(); });
     acStartWithDesktop =
         make("acStartWithDesktop", QStringLiteral("Start with the &desktop"), true);
     // Its state is whether the entry exists, read now and whenever the menu opens (the file
@@ -357,6 +381,7 @@ void TfmMain::CreateControls() {
     trayPopup->addSeparator();
     trayPopup->addAction(acScanClipboard);
     trayPopup->addAction(acScanSelection);
+    trayPopup->addAction(acScreenLookup);
     trayPopup->addSeparator();
     Close1 = trayPopup->addAction(QStringLiteral("Exit"));
     connect(Show1, &QAction::triggered, this, Guarded("Showing the window", &TfmMain::Show1Click));
@@ -384,6 +409,7 @@ void TfmMain::CreateMenus() {
     view->addSeparator();
     view->addAction(acScanClipboard);
     view->addAction(acScanSelection);
+    view->addAction(acScreenLookup);
     view->addSeparator();
     view->addAction(acInpFont);
     view->addAction(acTreeFont);

@@ -36,6 +36,7 @@ class QTreeWidgetItem;
 namespace kes {
 
 class TfmPopup;
+class ScreenLookup;
 
 class TfmMain : public QMainWindow {
     Q_OBJECT
@@ -90,6 +91,10 @@ class TfmMain : public QMainWindow {
     Outcome SaveSettingsNow();
     // Carries out a request of the viewer's socket.
     void HandleRequest(const InstanceMessage& request);
+    // "Look up text on screen" and `kestrune popup --screen`: the text read in a region the
+    // user picks opens the popup; a failure is told in a message box.
+    void LookUpScreen();
+    ScreenLookup* screenLookup() const { return screenLookup_; }
 
     // ---- State ----
     int Busy = 0;  // 1 while an index is being built
@@ -154,6 +159,7 @@ class TfmMain : public QMainWindow {
     QAction* acSearchBoth = nullptr;
     QAction* acScanClipboard = nullptr;
     QAction* acScanSelection = nullptr;  // hidden and disabled without a selection (X11 only)
+    QAction* acScreenLookup = nullptr;   // "Look up text on screen" (gui/screenregion.h)
     QAction* acStartWithDesktop = nullptr;
     QAction* acMakeIndex = nullptr;
     QAction* acUniIndex = nullptr;
@@ -257,6 +263,7 @@ class TfmMain : public QMainWindow {
     bool trayAvailable_ = false;
     int lastPercent_ = -1;
     std::unique_ptr<TfmPopup> popup_;
+    ScreenLookup* screenLookup_ = nullptr;  // made at its first use, with its OcrClient
     // The selection changes with every move of a drag: it is read once it has settled.
     QTimer* selectionSettled_ = nullptr;
 };

@@ -18,6 +18,7 @@
 #include "ui/pageloader.h"
 
 class QLabel;
+class QLineEdit;
 class QToolButton;
 
 namespace kes {
@@ -47,6 +48,9 @@ class TfmPopup : public QFrame {
     // Searches `text` and shows the popup with its page: near `pointer`, or centred on the
     // screen when it is not known. A blank text changes nothing.
     void ShowText(const std::u16string& text, std::optional<QPoint> pointer);
+    // The same for text read on screen, which may hold a misread character: the text is also
+    // shown in the field edtText, and every edit of it searches again.
+    void ShowRecognizedText(const std::u16string& text, std::optional<QPoint> pointer);
 
     ui::PageView* pageView() const { return view_.get(); }
     // The text shown (trimmed), empty before the first.
@@ -54,12 +58,15 @@ class TfmPopup : public QFrame {
 
     QLabel* lblQuery = nullptr;
     QToolButton* btnOpen = nullptr;
+    QLineEdit* edtText = nullptr;  // made for the first recognized text
 
   Q_SIGNALS:
     // "Open in Kestrune": the same text in the main window (the popup closes).
     void openInMainWindow(const QString& query);
 
   private:
+    void ShowPage(const std::u16string& trimmed);
+
     Search search_;
     std::unique_ptr<ui::PageView> view_;
     QString query_;
