@@ -76,6 +76,10 @@ TEST(EntryDecide, HeadlessCommandsBesideDsl) {
     EXPECT_EQ(d.branch, EntryBranch::Lookup);
     EXPECT_EQ(d.args, (std::vector<std::string>{"--html", " 中文 "}));
 
+    d = DecideEntry({" OCR", "a.png", "-"});
+    EXPECT_EQ(d.branch, EntryBranch::Ocr);
+    EXPECT_EQ(d.args, (std::vector<std::string>{"a.png", "-"}));
+
     d = DecideEntry({"unihan", "u.txt"});
     EXPECT_EQ(d.branch, EntryBranch::Unihan);
     EXPECT_EQ(d.args, (std::vector<std::string>{"u.txt"}));
