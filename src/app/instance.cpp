@@ -129,7 +129,9 @@ std::string CheckFolder(const std::string& path, uid_t uid, bool privateOnly) {
 std::string EncodeInstanceMessage(const InstanceMessage& message) {
     Json j;
     j[kVersionKey] = kInstanceProtocolVersion;
-    j[kCommandKey] = message.command == InstanceCommand::Popup ? "popup" : "show";
+    j[kCommandKey] = message.command == InstanceCommand::Popup    ? "popup"
+                     : message.command == InstanceCommand::Screen ? "screen"
+                                                                  : "show";
     j[kQueryKey] = message.query;
     return Dump(j);
 }
@@ -153,6 +155,8 @@ std::optional<InstanceMessage> DecodeInstanceMessage(std::string_view payload, s
         m.command = InstanceCommand::Show;
     } else if (command == "popup") {
         m.command = InstanceCommand::Popup;
+    } else if (command == "screen") {
+        m.command = InstanceCommand::Screen;
     } else {
         error = "unknown command \"" + CutUtf8(command, 64) + "\"";
         return std::nullopt;

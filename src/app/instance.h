@@ -10,7 +10,7 @@
 //
 // Protocol (version 1): a connection carries one request and one reply. Each is a frame: four
 // bytes of big-endian length N (1..kMaxInstanceMessageBytes), then N bytes of UTF-8 JSON:
-//   request: {"version":1,"command":"show"|"popup","query":"TEXT"}
+//   request: {"version":1,"command":"show"|"popup"|"screen","query":"TEXT"}
 //   reply:   {"version":1,"ok":true} or {"version":1,"ok":false,"message":"TEXT"}
 // A frame that is too long, not JSON, of another version, or not complete within
 // kInstanceReadTimeoutMs is dropped and the connection closed.
@@ -40,6 +40,7 @@ inline constexpr int kInstanceBacklog = 128;
 enum class InstanceCommand {
     Show,   // show the main window; with a query, search it as typed into the field
     Popup,  // the popup for the query (empty: the selection or the clipboard)
+    Screen, // look up text on screen: the user picks a region, its text goes to the popup
 };
 
 struct InstanceMessage {

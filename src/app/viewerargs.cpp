@@ -11,6 +11,7 @@ constexpr char kEntryOption[] = "--entry";
 constexpr char kMessageOption[] = "--message";
 constexpr char kShowOption[] = "--show";
 constexpr char kPopupOption[] = "--popup";
+constexpr char kScreenOption[] = "--screen";
 constexpr char kResumeOption[] = "--resume";
 
 // A descriptor number as written by ViewerArguments: -1 or 0..INT_MAX in decimal.
@@ -41,7 +42,9 @@ std::vector<std::string> ViewerArguments(const std::string& programFolder,
         args.push_back(std::to_string(resume->listenFd));
     }
     if (start) {
-        args.emplace_back(start->command == InstanceCommand::Popup ? kPopupOption : kShowOption);
+        args.emplace_back(start->command == InstanceCommand::Popup    ? kPopupOption
+                          : start->command == InstanceCommand::Screen ? kScreenOption
+                                                                      : kShowOption);
         args.push_back(start->query);
     }
     args.insert(args.end(), entryArgs.begin(), entryArgs.end());
@@ -71,10 +74,12 @@ ViewerRequest ParseViewerArguments(const std::vector<std::string>& args) {
             r.resume = ViewerResume{*session, *lock, *listen};
             next += 4;
         }
-        if (args.size() >= next + 2 && (args[next] == kShowOption || args[next] == kPopupOption)) {
-            r.start = InstanceMessage{
-                args[next] == kPopupOption ? InstanceCommand::Popup : InstanceCommand::Show,
-                CutUtf8(args[next + 1], kMaxInstanceQueryBytes)};
+        if (args.size() >= next + 2 && (args[next] == kShowOption || args[next] == kPopupOption ||
+                                         args[next] == kScreenOption)) {
+            r.start = InstanceMessage{args[next] == kPopupOption    ? InstanceCommand::Popup
+                                      : args[next] == kScreenOption ? InstanceCommand::Screen
+                                                                    : InstanceCommand::Show,
+                                      CutUtf8(args[next + 1], kMaxInstanceQueryBytes)};
             next += 2;
         }
         r.toolkitArgs.assign(args.begin() + static_cast<std::ptrdiff_t>(next), args.end());

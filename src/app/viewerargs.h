@@ -2,7 +2,8 @@
 // viewer executable (`kestrune-viewer`, which holds the windows). The entry resolves the
 // program folder and passes it on; the viewer never works it out itself.
 //
-//   kestrune-viewer --program-folder DIR [--entry PATH] [--show QUERY|--popup QUERY] [ARG...]
+//   kestrune-viewer --program-folder DIR [--entry PATH] [--show QUERY|--popup QUERY|--screen ""]
+//                   [ARG...]
 //                                                   the viewer, with a first request to
 //                                                   carry out once it runs (as `kestrune show`
 //                                                   or `kestrune popup` asks a running one);

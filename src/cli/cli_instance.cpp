@@ -14,6 +14,10 @@ InstanceMessage InstanceRequestOf(InstanceCommand command, const std::vector<std
                                   std::istream& in) {
     InstanceMessage m;
     m.command = command;
+    if (command == InstanceCommand::Popup && words.size() == 1 && words[0] == "--screen") {
+        m.command = InstanceCommand::Screen;
+        return m;
+    }
     if (command == InstanceCommand::Popup && words.size() == 1 && words[0] == "-") {
         std::string text(kMaxInstanceQueryBytes + 1, '\0');
         in.read(text.data(), static_cast<std::streamsize>(text.size()));

@@ -15,7 +15,8 @@ namespace kes {
 
 // The request of "show" or "popup" with the words after the command: the query is the words
 // joined by single spaces; "popup -" reads it from `in` instead (at most
-// kMaxInstanceQueryBytes; a longer text is cut at a character boundary).
+// kMaxInstanceQueryBytes; a longer text is cut at a character boundary); "popup --screen" is
+// the request to look up text on screen.
 InstanceMessage InstanceRequestOf(InstanceCommand command, const std::vector<std::string>& words,
                                   std::istream& in);
 

@@ -37,11 +37,12 @@ EntryDecision DecideEntry(const std::vector<std::string>& args) {
         return d;
     }
     if (word == "index" || word == "lookup" || word == "unihan" || word == "import" ||
-        word == "write") {
+        word == "write" || word == "ocr") {
         d.branch = word == "index"    ? EntryBranch::Index
                    : word == "lookup" ? EntryBranch::Lookup
                    : word == "import" ? EntryBranch::Import
                    : word == "write"  ? EntryBranch::Write
+                   : word == "ocr"    ? EntryBranch::Ocr
                                       : EntryBranch::Unihan;
         d.args.assign(args.begin() + 1, args.end());
         return d;

@@ -20,6 +20,7 @@ enum class EntryBranch {
     Popup,    // "popup" + the query words or "-" (to the running viewer)
     Import,   // "import" + its arguments
     Write,    // "write" + its arguments
+    Ocr,      // "ocr" + its arguments
     Help,     // "--help" or "-h"
     Unknown,  // a first word that is neither a command nor a toolkit option ("-..." or "")
 };
@@ -28,7 +29,7 @@ struct EntryDecision {
     EntryBranch branch = EntryBranch::Viewer;
     std::string path;  // Convert: the source path, trimmed, letter case kept
     std::string word;  // Unknown: the first argument as given
-    // Index, Lookup, Unihan, Import, Write, Show, Popup: the arguments after the command word
+    // Index, Lookup, Unihan, Import, Write, Ocr, Show, Popup: the arguments after the command word
     std::vector<std::string> args;
 };
 

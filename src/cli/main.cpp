@@ -1,4 +1,4 @@
-// Entry point: the command-line branches ("dsl", "index", "import", "lookup", "unihan",
+// Entry point: the command-line branches ("dsl", "index", "import", "lookup", "ocr", "unihan",
 // "write", "--help", an unknown command word) end here without loading the toolkit; "show",
 // "popup" and the start without a command go to the viewer of this user that runs already, or
 // else become the viewer executable (same process).
@@ -13,6 +13,7 @@
 #include "cli/cli_index.h"
 #include "cli/cli_instance.h"
 #include "cli/cli_lookup.h"
+#include "cli/cli_ocr.h"
 #include "cli/cli_unihan.h"
 #include "cli/cli_write.h"
 #include "cli/entry.h"
@@ -50,6 +51,7 @@ bool PrepareContext(const kes::ProgramFolderChoice& folder, const std::string& e
 
 // The exit code of a command branch; nothing for the viewer branch.
 std::optional<int> RunBranch(const kes::EntryDecision& decision, kes::CommandContext& ctx,
+                             const std::string& executableFolder,
                              const kes::ViewerStarter& startViewer) {
     switch (decision.branch) {
         case kes::EntryBranch::Convert:
@@ -67,6 +69,13 @@ std::optional<int> RunBranch(const kes::EntryDecision& decision, kes::CommandCon
             return kes::RunCommandGuarded("The import", ctx, std::cerr, [&] {
                 return kes::RunImportCommand(decision.args, ctx, std::cout, std::cerr);
             });
+        case kes::EntryBranch::Ocr:
+            // Its output goes into pipes ("| kestrune popup -"): never a message box.
+            return kes::RunCommandGuarded(
+                "The text recognition", kes::CommandContext{ctx.programFolder, {}}, std::cerr, [&] {
+                    return kes::RunOcrCommand(decision.args, ctx, executableFolder, std::cin,
+                                              std::cout, std::cerr);
+                });
         case kes::EntryBranch::Unihan:
             return kes::RunCommandGuarded("The Unihan index build", ctx, std::cerr, [&] {
                 return kes::RunUnihanCommand(decision.args, ctx, std::cout, std::cerr);
@@ -118,7 +127,7 @@ int main(int argc, char** argv) {
             return kes::ExecViewer(executableFolder, argv[0], toolkitArgs, ctx, std::cerr, start);
         };
     };
-    if (std::optional<int> code = RunBranch(decision, ctx, startViewer({}))) return *code;
+    if (std::optional<int> code = RunBranch(decision, ctx, executableFolder, startViewer({}))) return *code;
     // A running viewer is shown; otherwise this process becomes the viewer.
     return kes::RunCommandGuarded("The viewer start", ctx, std::cerr, [&] {
         const kes::InstancePath socket = kes::InstanceSocketPathOfThisUser();

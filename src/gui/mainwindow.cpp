@@ -30,6 +30,7 @@
 #include "gui/pagehost.h"
 #include "gui/placement.h"
 #include "gui/scanner.h"
+#include "gui/screenregion.h"
 #include "gui/tray.h"
 #include "gui/userdictwindow.h"
 #include "gui/wordtree.h"
@@ -89,7 +90,10 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
     stMain->setSizeGripEnabled(true);
     jobs_ = new IndexJobs(this, stMain, folder_, std::move(hooks));
     tray_ =
-        new Tray(this, {actions_["acScanClipboard"], actions_["acScanSelection"]}, trayAvailable_);
+        new Tray(this,
+                 {actions_["acScanClipboard"], actions_["acScanSelection"],
+                  actions_["acScreenLookup"]},
+                 trayAvailable_);
     connect(tray_, &Tray::showRequested, this,
             [this] { RunGuarded("Showing the window", [this] { Show1Click(); }); });
     connect(tray_, &Tray::quitRequested, this,
@@ -161,6 +165,8 @@ void TfmMain::CreateCommands() {
         {"acBack", "B&ack", "The search", [this] { acBackExecute(); }, kImageBack},
         {"acFwd", "&Fwd", "The search", [this] { acFwdExecute(); }, kImageFwd},
         {"acWrite", "&Write", "The handwriting pad", [this] { OpenWritePad(); }},
+        {"acScreenLookup", "Look up text on scree&n", "Looking up text on screen",
+         [this] { LookUpScreen(); }},
     };
     for (const Command& c : commands) {
         QAction* a = actions_.Add(QString::fromLatin1(c.name), QString::fromUtf8(c.caption));
@@ -234,8 +240,8 @@ void TfmMain::CreateMenus() {
     bar->setObjectName(QStringLiteral("acmainMenu"));
     actions_.Fill(
         bar->addMenu(QStringLiteral("&View")),
-        {"acShowUcs2", "acShowUnihan", "-", "acScanClipboard", "acScanSelection", "-", "acInpFont",
-         "acTreeFont", "acChrFont", "acPinFont", "acDscFont", "-", "acExit"});
+        {"acShowUcs2", "acShowUnihan", "-", "acScanClipboard", "acScanSelection", "acScreenLookup",
+         "-", "acInpFont", "acTreeFont", "acChrFont", "acPinFont", "acDscFont", "-", "acExit"});
     QMenu* setup = bar->addMenu(QStringLiteral("&Settings"));
     actions_.Fill(setup, {"acTranslateAllWords", "acSearchBoth", "-", "acStartWithDesktop"});
     connect(setup, &QMenu::aboutToShow, this, [this] {
@@ -384,9 +390,18 @@ void TfmMain::HandleRequest(const InstanceMessage& request) {
     const std::u16string query = Q(request.query).toStdU16String();
     if (request.command == InstanceCommand::Popup) {
         PopupText(query);
+    } else if (request.command == InstanceCommand::Screen) {
+        LookUpScreen();
     } else {
         ShowQuery(query);
     }
+}
+
+void TfmMain::LookUpScreen() {
+    if (!screenLookup_)
+        screenLookup_ =
+            ScreenLookup::ForPopup(this, [this] { return terminating_ ? nullptr : popup(); });
+    screenLookup_->Start();
 }
 
 void TfmMain::ShowQuery(const std::u16string& query) {

@@ -40,6 +40,7 @@ class QSplitter;
 
 namespace kes {
 
+class ScreenLookup;
 class TfmPopup;
 class TfmWritePad;
 class Tray;
@@ -103,6 +104,9 @@ class TfmMain : public QMainWindow {
     void HandleRequest(const InstanceMessage& request);
     // "Show" in the tray menu: shows the window and brings it to the front.
     void Show1Click();
+    // "Look up text on screen" and `kestrune popup --screen`: the text read in a region the
+    // user picks opens the popup; a failure is told in a message box.
+    void LookUpScreen();
 
     // ---- State ----
     // The index builds and their busy flag (Busy: 1 while an index is being built).
@@ -191,6 +195,7 @@ class TfmMain : public QMainWindow {
     IndexJobs* jobs_ = nullptr;
     Tray* tray_ = nullptr;
     std::unique_ptr<TfmWritePad> writePad_;  // the handwriting pad, made when first opened
+    ScreenLookup* screenLookup_ = nullptr;   // made at its first use, with its OcrClient
     int pnlLeftWidth_ = 60;
     bool terminating_ = false;
     bool trayAvailable_ = false;

@@ -4,9 +4,11 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -130,15 +132,8 @@ QWidget* TfmPopup::CreatePage(const std::string& emptyHtmlPath, const ui::PageFa
 void TfmPopup::ShowText(const std::u16string& text, std::optional<QPoint> pointer) {
     const std::u16string trimmed = Trim(text);
     if (trimmed.empty()) return;
-    query_ = QString::fromStdU16String(trimmed);
-    setWindowTitle(query_ + QStringLiteral(" - Kestrune"));
-    lblQuery->setText(query_);
-    const SearchResult r = search_(trimmed);
-    if (r.ok()) {
-        if (view_) view_->setPageBody(r.Page);
-    } else {
-        lblQuery->setText(query_ + QStringLiteral(": ") + QString::fromStdString(r.Error));
-    }
+    if (edtText) edtText->hide();
+    ShowPage(trimmed);
 
     QScreen* screen = pointer ? QGuiApplication::screenAt(*pointer) : nullptr;
     if (!screen) screen = QGuiApplication::primaryScreen();
@@ -148,6 +143,43 @@ void TfmPopup::ShowText(const std::u16string& text, std::optional<QPoint> pointe
     activateWindow();
     // Where activation is immediate no change is reported; elsewhere it comes as an event.
     wasActive_ = QGuiApplication::focusWindow() == windowHandle();
+}
+
+void TfmPopup::ShowPage(const std::u16string& trimmed) {
+    query_ = QString::fromStdU16String(trimmed);
+    setWindowTitle(query_ + QStringLiteral(" - Kestrune"));
+    lblQuery->setText(query_);
+    const SearchResult r = search_(trimmed);
+    if (r.ok()) {
+        if (view_) view_->setPageBody(r.Page);
+    } else {
+        lblQuery->setText(query_ + QStringLiteral(": ") + QString::fromStdString(r.Error));
+    }
+}
+
+void TfmPopup::ShowRecognizedText(const std::u16string& text, std::optional<QPoint> pointer) {
+    if (Trim(text).empty()) return;
+    if (!edtText) {
+        edtText = new QLineEdit(this);
+        edtText->setObjectName(QStringLiteral("edtText"));
+        static_cast<QVBoxLayout*>(layout())->insertWidget(1, edtText);
+        // An edit searches again once typing pauses; Enter at once.
+        auto* again = new QTimer(this);
+        again->setSingleShot(true);
+        again->setInterval(300);
+        auto research = [this, again] {
+            again->stop();
+            const std::u16string t = Trim(edtText->text().toStdU16String());
+            if (!t.empty() && QString::fromStdU16String(t) != query_) ShowPage(t);
+        };
+        connect(again, &QTimer::timeout, this, research);
+        connect(edtText, &QLineEdit::textEdited, again, qOverload<>(&QTimer::start));
+        connect(edtText, &QLineEdit::returnPressed, this, research);
+    }
+    ShowText(text, pointer);
+    edtText->setText(QString::fromStdU16String(Trim(text)));
+    edtText->show();
+    edtText->setFocus();
 }
 
 }  // namespace kes

@@ -19,6 +19,7 @@
 
 class QLabel;
 class QLayout;
+class QLineEdit;
 class QToolButton;
 
 namespace kes {
@@ -48,6 +49,9 @@ class TfmPopup : public QFrame {
     // Searches `text` and shows the popup with its page: near `pointer`, or centred on the
     // screen when it is not known. A blank text changes nothing.
     void ShowText(const std::u16string& text, std::optional<QPoint> pointer);
+    // The same for text read on screen, which may hold a misread character: the text is also
+    // shown in the field edtText, and every edit of it searches again.
+    void ShowRecognizedText(const std::u16string& text, std::optional<QPoint> pointer);
 
     ui::PageView* pageView() const { return view_.get(); }
     // The text shown (trimmed), empty before the first.
@@ -55,6 +59,7 @@ class TfmPopup : public QFrame {
 
     QLabel* lblQuery = nullptr;
     QToolButton* btnOpen = nullptr;
+    QLineEdit* edtText = nullptr;  // made for the first recognized text
 
   Q_SIGNALS:
     // "Open in Kestrune": the same text in the main window (the popup closes).
@@ -63,6 +68,7 @@ class TfmPopup : public QFrame {
   private:
     QLayout* CreateHead();
     QWidget* CreatePage(const std::string& emptyHtmlPath, const ui::PageFactory& makeView);
+    void ShowPage(const std::u16string& trimmed);
 
     Search search_;
     std::unique_ptr<ui::PageView> view_;

@@ -37,7 +37,8 @@ TEST(InstanceProtocol, RequestsAndRepliesRoundTrip) {
     for (const InstanceMessage& m :
          {InstanceMessage{InstanceCommand::Show, ""},
           InstanceMessage{InstanceCommand::Show, "中国"},
-          InstanceMessage{InstanceCommand::Popup, "学习 \"quoted\" \\ \n\t\x01 end"}}) {
+          InstanceMessage{InstanceCommand::Popup, "学习 \"quoted\" \\ \n\t\x01 end"},
+          InstanceMessage{InstanceCommand::Screen, ""}}) {
         const std::string payload = EncodeInstanceMessage(m);
         std::string error;
         const auto back = DecodeInstanceMessage(payload, error);
@@ -47,6 +48,8 @@ TEST(InstanceProtocol, RequestsAndRepliesRoundTrip) {
     }
     EXPECT_EQ(EncodeInstanceMessage({InstanceCommand::Popup, "学习"}),
               "{\"command\":\"popup\",\"query\":\"学习\",\"version\":1}");
+    EXPECT_EQ(EncodeInstanceMessage({InstanceCommand::Screen, ""}),
+              "{\"command\":\"screen\",\"query\":\"\",\"version\":1}");
     EXPECT_EQ(EncodeInstanceReply({true, ""}), "{\"ok\":true,\"version\":1}");
     EXPECT_EQ(EncodeInstanceReply({false, "no"}),
               "{\"message\":\"no\",\"ok\":false,\"version\":1}");

@@ -76,6 +76,10 @@ TEST(EntryDecide, HeadlessCommandsBesideDsl) {
     EXPECT_EQ(d.branch, EntryBranch::Lookup);
     EXPECT_EQ(d.args, (std::vector<std::string>{"--html", " 中文 "}));
 
+    d = DecideEntry({" OCR", "a.png", "-"});
+    EXPECT_EQ(d.branch, EntryBranch::Ocr);
+    EXPECT_EQ(d.args, (std::vector<std::string>{"a.png", "-"}));
+
     d = DecideEntry({"unihan", "u.txt"});
     EXPECT_EQ(d.branch, EntryBranch::Unihan);
     EXPECT_EQ(d.args, (std::vector<std::string>{"u.txt"}));
@@ -307,8 +311,9 @@ TEST_F(EntryProgram, HelpListsTheCommands) {
         const std::string rest = line.substr(11);
         commands.push_back(rest[0] == ' ' ? "" : rest.substr(0, rest.find(' ')));
     }
-    EXPECT_EQ(commands, (std::vector<std::string>{"", "show", "popup", "dsl", "import", "index",
-                                                  "lookup", "unihan", "write", "--help"}))
+    EXPECT_EQ(commands, (std::vector<std::string>{"", "show", "popup", "popup", "dsl", "import",
+                                                  "index", "lookup", "ocr", "unihan", "write",
+                                                  "--help"}))
         << r.out;
     for (std::size_t i = 1; i < commands.size(); ++i)
         EXPECT_NE(DecideEntry({commands[i], "x"}).branch, EntryBranch::Viewer) << commands[i];

@@ -77,6 +77,11 @@ TEST(ViewerArgs, RoundTripAndRefusals) {
     EXPECT_EQ(r.start->command, InstanceCommand::Show);
     EXPECT_EQ(r.start->query, "");
     EXPECT_TRUE(r.toolkitArgs.empty());
+    r = ParseViewerArguments(
+        ViewerArguments("/f", "", {"-x"}, InstanceMessage{InstanceCommand::Screen, ""}));
+    ASSERT_TRUE(r.start);
+    EXPECT_EQ(r.start->command, InstanceCommand::Screen);
+    EXPECT_EQ(r.toolkitArgs, std::vector<std::string>{"-x"});
 
     // A viewer started afresh: the session, lock and socket descriptors, then the toolkit's.
     r = ParseViewerArguments(ViewerArguments("/f", "/bin/k", {"--resume", "1", "2", "3"},
@@ -181,6 +186,11 @@ TEST_F(EntryLaunch, ShowAndPopupStartTheViewerWithTheirRequest) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadBytes(root.file("args")),
               "--program-folder\n" + home.path() + "\n--entry\n" + entry() + "\n--popup\n\n");
+    fs::remove(root.file("args"));
+    r = Start(io, entry(), {"popup", "--screen"}, Env());
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(ReadBytes(root.file("args")),
+              "--program-folder\n" + home.path() + "\n--entry\n" + entry() + "\n--screen\n\n");
 }
 
 TEST_F(EntryLaunch, InstalledViewerIsFoundRelativeToTheEntry) {

@@ -377,7 +377,8 @@ class MainWindowTest : public QObject {
         }
         QCOMPARE(menus, QStringList({"&View", "&Settings", "D&ict", "&Help"}));
         QCOMPARE(items[0], QString("&Show UCS-2|S&how Unihan info|-|Scan &clipboard|"
-                                   "Scan s&election|-|&Input field font|Tree font|"
+                                   "Scan s&election|Look up text on scree&n|-|"
+                                   "&Input field font|Tree font|"
                                    "&Word output font|&Pinyin output font|"
                                    "&Translation output font|-|&Quit"));
         QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms|-|"
@@ -396,7 +397,8 @@ class MainWindowTest : public QObject {
         for (QAction* a : Find<QMenu>(*w, "trayPopup")->actions())
             tray << (a->isSeparator() ? QStringLiteral("-") : a->text());
         // The same option actions in both menus.
-        QCOMPARE(tray.join("|"), QString("Show|-|Scan &clipboard|Scan s&election|-|Exit"));
+        QCOMPARE(tray.join("|"), QString("Show|-|Scan &clipboard|Scan s&election|"
+                                         "Look up text on scree&n|-|Exit"));
         QVERIFY(Find<QMenu>(*w, "trayPopup")->actions().contains(Act(*w, "acScanClipboard")));
         // The offscreen desktop, like Wayland, has no selection to scan.
         QCOMPARE(QGuiApplication::clipboard()->supportsSelection(), false);

@@ -119,6 +119,34 @@ class PopupWindowTest : public QObject {
         QCOMPARE(p->windowTitle(), QString::fromUtf8("我是学生。 - Kestrune"));
     }
 
+    // Text read on screen: shown in a field the user can correct; an edit searches again.
+    void recognizedTextCanBeCorrected() {
+        auto w = NewWindow();
+        TfmPopup* p = w->popup();
+        p->ShowText(u"中国", std::nullopt);
+        QVERIFY(!p->edtText || !p->edtText->isVisible());
+        p->ShowRecognizedText(u"学生", std::nullopt);
+        QVERIFY(p->edtText);
+        QVERIFY(p->edtText->isVisible());
+        QCOMPARE(p->edtText->text(), QString::fromUtf8("学生"));
+        QCOMPARE(p->lblQuery->text(), QString::fromUtf8("学生"));
+        QVERIFY(SettledBody(p->pageView()).contains("student"));
+        // One misread character, one keystroke: 学生 -> 学习.
+        p->edtText->setFocus();
+        p->edtText->setCursorPosition(2);
+        QTest::keyClick(p->edtText, Qt::Key_Backspace);
+        QTest::sendKeyEvent(QTest::Click, p->edtText, Qt::Key_unknown, QString::fromUtf8("习"),
+                            Qt::NoModifier);
+        QTRY_COMPARE(p->lblQuery->text(), QString::fromUtf8("学习"));
+        QCOMPARE(p->windowTitle(), QString::fromUtf8("学习 - Kestrune"));
+        const QString body = SettledBody(p->pageView());
+        QVERIFY2(body.contains("to learn<br>to study"), qPrintable(body));
+        QCOMPARE(p->edtText->text(), QString::fromUtf8("学习"));
+        // A copied text shows no field.
+        w->PopupText(u"中国");
+        QVERIFY(!p->edtText->isVisible());
+    }
+
     void escapeClickElsewhereAndTheButton() {
         auto w = NewWindow();
         w->PopupText(u"学习");

@@ -52,6 +52,10 @@ if [ "$viewer" = ON ]; then
   [ -x "${viewers[0]}" ] || fail "${viewers[0]} is not executable"
   execs+=("${viewers[0]}")
 fi
+# The text recognizer beside the viewer, where "kestrune ocr" looks for it.
+ocr=("$usr"/lib*/kestrune/libkestrune-ocr.so "$usr"/lib/*/kestrune/libkestrune-ocr.so)
+[ ${#ocr[@]} -eq 1 ] || fail "expected one libkestrune-ocr.so under /usr/lib, found ${#ocr[@]}"
+execs+=("${ocr[0]}")
 for e in "${execs[@]}"; do
   if readelf -d "$e" | grep -E 'R(UN)?PATH' | grep -qF "$(cd "$build" && pwd -P)"; then
     fail "$e keeps a run-time path into the build tree"
