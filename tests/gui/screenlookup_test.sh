@@ -20,11 +20,9 @@ fi
 for tool in Xvfb xdotool xdpyinfo; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 1; }
 done
-n=60
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-export DISPLAY=:$n QT_QPA_PLATFORM=xcb
-Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true; wait 2>/dev/null || true' EXIT
-for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+# shellcheck source=../support/xdisplay.sh
+source "$source_dir/tests/support/xdisplay.sh"
+export QT_QPA_PLATFORM=xcb
+trap 'kill $xvfb_pid 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+start_xvfb 800x600x24 || { echo "no X server came up" >&2; exit 1; }
 "$test" x11DragReadsTheRegion

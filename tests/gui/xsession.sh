@@ -23,13 +23,12 @@ xsession_start() {
   cp "$source_dir/data/empty.html" "$home/"
   # Never a message box: nobody would close it.
   export XDG_RUNTIME_DIR=$scratch/run KESTRUNE_HOME=$home KESTRUNE_NO_MESSAGE_BOX=1
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  export DISPLAY=:$n
   pids=()
   trap xsession_cleanup EXIT
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  pids+=($!)
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  # shellcheck source=../support/xdisplay.sh
+  source "$source_dir/tests/support/xdisplay.sh"
+  start_xvfb 1024x768x24 || { echo "no X server came up" >&2; exit 1; }
+  pids+=("$xvfb_pid")
 }
 
 xsession_cleanup() {

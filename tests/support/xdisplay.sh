@@ -3,11 +3,28 @@
 #
 #   start_x_with_tray FIRST_DISPLAY_NUMBER WIDTHxHEIGHT
 #
-# Takes the first free display from FIRST_DISPLAY_NUMBER on, exports DISPLAY, waits until the
+# Takes a free display (FIRST_DISPLAY_NUMBER is no longer needed), exports DISPLAY, waits until the
 # tray host is up and sets the EXIT trap: it ends $viewer (when set), the tray host and the X
 # server. Returns 1 when the tray host does not come up.
 xdisplay_pids=()
 viewer=${viewer:-}
+
+# start_xvfb WIDTHxHEIGHTxDEPTH: an X server on a display it picks itself (-displayfd: no race
+# with another test taking the same free number at the same moment); exports DISPLAY and
+# leaves the server's process id in $xvfb_pid. Returns 1 when no server comes up.
+start_xvfb() {
+  local numbers
+  numbers=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp 3>"$numbers" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$numbers" ] && break; sleep 0.1; done
+  local n
+  n=$(head -n 1 "$numbers")
+  rm -f "$numbers"
+  [ -n "$n" ] || return 1
+  export DISPLAY=:$n
+  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+}
 xdisplay_cleanup() {
   if [ -n "$viewer" ]; then
     kill -CONT "$viewer" $(pgrep -P "$viewer") 2>/dev/null || true
@@ -19,13 +36,9 @@ xdisplay_cleanup() {
   for p in "${xdisplay_pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done
 }
 start_x_with_tray() {
-  local n=$1
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  export DISPLAY=:$n
   trap xdisplay_cleanup EXIT
-  Xvfb "$DISPLAY" -screen 0 "$2x24" -nolisten tcp >/dev/null 2>&1 &
-  xdisplay_pids+=($!)
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  start_xvfb "$2x24" || return 1
+  xdisplay_pids+=("$xvfb_pid")
   trayer --edge top --align right --widthtype pixel --width 64 --heighttype pixel --height 24 \
     --SetDockType true >/dev/null 2>&1 &
   xdisplay_pids+=($!)
