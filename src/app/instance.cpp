@@ -354,6 +354,48 @@ bool WriteInstanceReply(int fd, const InstanceReply& reply) {
 // ---------------------------------------------------------------------------------------
 // The client's side
 
+namespace {
+
+// Connects to the viewer's socket, retrying while no viewer listens yet (for connectRetryMs) or
+// while its queue of waiting connections is full (for replyTimeoutMs). -1 when no connection
+// was made: `r` then says why (its status stays NoViewer when no viewer came).
+int ConnectToViewer(const std::string& socketPath, const sockaddr_un& addr, int replyTimeoutMs,
+                    int connectRetryMs, SendResult& r) {
+    const long long connectDeadline = NowMs() + connectRetryMs;
+    // A viewer whose queue of waiting connections is full (it is busy, or stopped) is waited
+    // for as long as for its reply; a blocking connect would wait for ever.
+    const long long busyDeadline = NowMs() + replyTimeoutMs;
+    for (;;) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) {
+            r.status = SendStatus::Failed;
+            r.message = Errno("Cannot create a socket");
+            return -1;
+        }
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) return fd;
+        const int e = errno;
+        ::close(fd);
+        if (e == EAGAIN) {
+            if (NowMs() >= busyDeadline) {
+                r.status = SendStatus::Failed;
+                r.message = "The viewer did not take the request";
+                return -1;
+            }
+            ::usleep(20 * 1000);
+            continue;
+        }
+        if (e != ENOENT && e != ECONNREFUSED) {
+            r.status = SendStatus::Failed;
+            r.message = socketPath + ": " + std::strerror(e);
+            return -1;
+        }
+        if (NowMs() >= connectDeadline) return -1;  // NoViewer
+        ::usleep(50 * 1000);
+    }
+}
+
+}  // namespace
+
 SendResult SendToViewer(const std::string& socketPath, const InstanceMessage& message,
                         int replyTimeoutMs, int connectRetryMs) {
     SendResult r;
@@ -363,39 +405,8 @@ SendResult SendToViewer(const std::string& socketPath, const InstanceMessage& me
         r.message = "The viewer's socket path is too long: " + socketPath;
         return r;
     }
-    const long long connectDeadline = NowMs() + connectRetryMs;
-    // A viewer whose queue of waiting connections is full (it is busy, or stopped) is waited
-    // for as long as for its reply; a blocking connect would wait for ever.
-    const long long busyDeadline = NowMs() + replyTimeoutMs;
-    int fd = -1;
-    for (;;) {
-        fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0) {
-            r.status = SendStatus::Failed;
-            r.message = Errno("Cannot create a socket");
-            return r;
-        }
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) break;
-        const int e = errno;
-        ::close(fd);
-        fd = -1;
-        if (e == EAGAIN) {
-            if (NowMs() >= busyDeadline) {
-                r.status = SendStatus::Failed;
-                r.message = "The viewer did not take the request";
-                return r;
-            }
-            ::usleep(20 * 1000);
-            continue;
-        }
-        if (e != ENOENT && e != ECONNREFUSED) {
-            r.status = SendStatus::Failed;
-            r.message = socketPath + ": " + std::strerror(e);
-            return r;
-        }
-        if (NowMs() >= connectDeadline) return r;  // NoViewer
-        ::usleep(50 * 1000);
-    }
+    const int fd = ConnectToViewer(socketPath, addr, replyTimeoutMs, connectRetryMs, r);
+    if (fd < 0) return r;
 
     r.status = SendStatus::Failed;
     uid_t peer = 0;
