@@ -294,6 +294,22 @@ int ShowMessageBox(int argc, char** argv, const std::string& text) {
     return 0;
 }
 
+namespace {
+
+// The page plugin's views, noting in `engineUsed` that a view was made (the engine then runs in
+// this process and a release must start the viewer afresh to end it).
+ui::PageFactory NotingPageFactory(bool& engineUsed) {
+    return [&engineUsed, plugin = ui::PluginPageFactory(
+                             ui::PagePluginPath(QCoreApplication::applicationDirPath()))](
+               QWidget* parent, std::string& error) {
+        std::unique_ptr<ui::PageView> view = plugin(parent, error);
+        if (view) engineUsed = true;
+        return view;
+    };
+}
+
+}  // namespace
+
 int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     if (!ReadyToStart(ctx)) return 1;
 
@@ -310,16 +326,7 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     // main window's dictionary list, the program folder's files and the entry edit dialog.
     Forms forms;
     bool engineUsed = false;  // a page view was made: the engine runs in this process
-    TfmMain fmMain(
-        ctx.programFolder, forms,
-        [&engineUsed, plugin = ui::PluginPageFactory(
-                          ui::PagePluginPath(QCoreApplication::applicationDirPath()))](
-            QWidget* parent, std::string& error) {
-            std::unique_ptr<ui::PageView> view = plugin(parent, error);
-            if (view) engineUsed = true;
-            return view;
-        },
-        ctx.autostart);
+    TfmMain fmMain(ctx.programFolder, forms, NotingPageFactory(engineUsed), ctx.autostart);
     forms.fmMain = &fmMain;
     // For tests and benchmarks of the release: the delay in milliseconds instead of minutes.
     if (const char* ms = std::getenv("KESTRUNE_RELEASE_VIEW_MS"); Set(ms))
@@ -349,20 +356,16 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     if (std::getenv("KESTRUNE_EXIT_WHEN_IDLE")) ExitWhenIdle(fmMain, app);
     const std::unique_ptr<InstanceServer> server = TakeRequests(ctx, fmMain, listener.get());
     // Started afresh once the released engine is no longer needed (see RunViewer's contract).
-    QObject::connect(&fmMain, &TfmMain::pageViewChanged, &app, [&](bool present) {
-        if (!present)
-            QTimer::singleShot(0, &fmMain, [&] {
-                RestartWhenQuiet(ctx, engineUsed, fmMain, forms, listener.get(), server.get());
-            });
-    });
+    auto restartLater = [&] {
+        QTimer::singleShot(0, &fmMain, [&] {
+            RestartWhenQuiet(ctx, engineUsed, fmMain, forms, listener.get(), server.get());
+        });
+    };
+    QObject::connect(&fmMain, &TfmMain::pageViewChanged, &app,
+                     [restartLater](bool present) { if (!present) restartLater(); });
     // A request read or waiting when the page was released would be lost by the fresh start:
     // it waits until they are done.
-    if (server)
-        QObject::connect(server.get(), &InstanceServer::becameIdle, &app, [&] {
-            QTimer::singleShot(0, &fmMain, [&] {
-                RestartWhenQuiet(ctx, engineUsed, fmMain, forms, listener.get(), server.get());
-            });
-        });
+    if (server) QObject::connect(server.get(), &InstanceServer::becameIdle, &app, restartLater);
 
     if (StartedHook()) StartedHook()(forms);
     return app.exec();
