@@ -182,6 +182,36 @@ std::vector<HandStrokes> StrokeOrderVariants(const HandStrokes& strokes, std::si
     return out;
 }
 
+namespace {
+
+// The candidates from the best score of each character met: best first (ties keep the order
+// met), those no enabled dictionary holds after the others, at most options.count.
+std::vector<HandCandidate> RankCandidates(std::vector<std::string> order,
+                                          std::map<std::string, float>& best,
+                                          const HandOptions& options) {
+    std::stable_sort(order.begin(), order.end(),
+                     [&](const std::string& a, const std::string& b) { return best[a] > best[b]; });
+    std::vector<HandCandidate> found, missing;
+    for (const std::string& value : order) {
+        if (found.size() >= options.count) break;
+        HandCandidate c;
+        c.text = value;
+        const std::u16string units = Utf8ToUtf16(value);
+        c.ch = FirstCodePoint(units);
+        c.score = best[value];
+        if (units.size() == 1) c.traditional = TraditionalForms(units[0]);
+        c.inDictionary = !options.inDictionary || options.inDictionary(c.ch);
+        (c.inDictionary ? found : missing).push_back(std::move(c));
+    }
+    for (HandCandidate& c : missing) {
+        if (found.size() >= options.count) break;
+        found.push_back(std::move(c));
+    }
+    return found;
+}
+
+}  // namespace
+
 HandResult HandRecognizer::Recognize(const HandStrokes& input, const HandOptions& options) const {
     const auto start = std::chrono::steady_clock::now();
     HandResult result;
@@ -225,26 +255,7 @@ HandResult HandRecognizer::Recognize(const HandStrokes& input, const HandOptions
         }
     }
 
-    // Best score first; ties keep the order met.
-    std::stable_sort(order.begin(), order.end(),
-                     [&](const std::string& a, const std::string& b) { return best[a] > best[b]; });
-    std::vector<HandCandidate> found, missing;
-    for (const std::string& value : order) {
-        if (found.size() >= options.count) break;
-        HandCandidate c;
-        c.text = value;
-        const std::u16string units = Utf8ToUtf16(value);
-        c.ch = FirstCodePoint(units);
-        c.score = best[value];
-        if (units.size() == 1) c.traditional = TraditionalForms(units[0]);
-        c.inDictionary = !options.inDictionary || options.inDictionary(c.ch);
-        (c.inDictionary ? found : missing).push_back(std::move(c));
-    }
-    for (HandCandidate& c : missing) {
-        if (found.size() >= options.count) break;
-        found.push_back(std::move(c));
-    }
-    result.candidates = std::move(found);
+    result.candidates = RankCandidates(order, best, options);
     return result;
 }
 
