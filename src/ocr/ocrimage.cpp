@@ -215,6 +215,49 @@ PixPtr DecodeOcrImage(std::string_view bytes, std::string& reason) {
     return pix;
 }
 
+namespace {
+
+// How many pixels of an 8-bit image have each grey level.
+std::array<std::uint64_t, 256> GreyHistogram(Pix* grey) {
+    std::array<std::uint64_t, 256> hist{};
+    const int w = pixGetWidth(grey), h = pixGetHeight(grey);
+    const l_uint32* data = pixGetData(grey);
+    const int wpl = pixGetWpl(grey);
+    for (int y = 0; y < h; ++y) {
+        const l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wpl;
+        for (int x = 0; x < w; ++x)
+            ++hist[GET_DATA_BYTE(line, x)];
+    }
+    return hist;
+}
+
+// The ink (levels at or below `ink`) of each row and each column of an 8-bit image.
+void CountInk(Pix* grey, int ink, std::vector<int>& rows, std::vector<int>& cols) {
+    const int w = pixGetWidth(grey), h = pixGetHeight(grey);
+    const l_uint32* data = pixGetData(grey);
+    const int wpl = pixGetWpl(grey);
+    for (int y = 0; y < h; ++y) {
+        const l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wpl;
+        for (int x = 0; x < w; ++x) {
+            if (GET_DATA_BYTE(line, x) <= ink) {
+                ++rows[y];
+                ++cols[x];
+            }
+        }
+    }
+}
+
+// The ground's own grey: the most frequent level of the ground's side of the threshold `t`
+// (as it is after inverting, when the text was light).
+int GroundLevel(const std::array<std::uint64_t, 256>& hist, int t, bool inverted) {
+    int ground = inverted ? 0 : t + 1;
+    for (int i = inverted ? 0 : t + 1; i <= (inverted ? t : 255); ++i)
+        if (hist[i] > hist[ground]) ground = i;
+    return inverted ? 255 - ground : ground;
+}
+
+}  // namespace
+
 PreparedImage PrepareOcrImage(Pix* decoded) {
     PreparedImage out;
     // Transparent parts count as white, as most windows show them; then grey.
@@ -226,14 +269,7 @@ PreparedImage PrepareOcrImage(Pix* decoded) {
     const int w = pixGetWidth(grey.get()), h = pixGetHeight(grey.get());
     if (w < 4 || h < 4) return out;
 
-    std::array<std::uint64_t, 256> hist{};
-    const l_uint32* data = pixGetData(grey.get());
-    const int wpl = pixGetWpl(grey.get());
-    for (int y = 0; y < h; ++y) {
-        const l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wpl;
-        for (int x = 0; x < w; ++x)
-            ++hist[GET_DATA_BYTE(line, x)];
-    }
+    const std::array<std::uint64_t, 256> hist = GreyHistogram(grey.get());
     int lo = 0, hi = 255;
     while (hist[lo] == 0)
         ++lo;
@@ -249,22 +285,10 @@ PreparedImage PrepareOcrImage(Pix* decoded) {
     out.inverted = dark * 2 > total;
     if (out.inverted) pixInvert(grey.get(), grey.get());
     const int ink = out.inverted ? 254 - t : t;  // after inverting, ink is at or below it
-    // The ground's own grey: the most frequent level of the ground's side of the threshold.
-    int ground = out.inverted ? 0 : t + 1;
-    for (int i = out.inverted ? 0 : t + 1; i <= (out.inverted ? t : 255); ++i)
-        if (hist[i] > hist[ground]) ground = i;
-    if (out.inverted) ground = 255 - ground;
+    const int ground = GroundLevel(hist, t, out.inverted);
 
     std::vector<int> rows(h, 0), cols(w, 0);
-    for (int y = 0; y < h; ++y) {
-        const l_uint32* line = data + static_cast<std::ptrdiff_t>(y) * wpl;
-        for (int x = 0; x < w; ++x) {
-            if (GET_DATA_BYTE(line, x) <= ink) {
-                ++rows[y];
-                ++cols[x];
-            }
-        }
-    }
+    CountInk(grey.get(), ink, rows, cols);
     const std::vector<Run> rowLines = LinesOf(rows);
     const std::vector<Run> colLines = LinesOf(cols);
     if (rowLines.empty() || colLines.empty()) return out;
