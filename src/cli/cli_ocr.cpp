@@ -183,13 +183,11 @@ int RunOcrServe(const CommandContext& ctx, const std::string& executableFolder, 
     }
 }
 
-int RunOcrCommand(const std::vector<std::string>& args, const CommandContext& ctx,
-                  const std::string& executableFolder, std::istream& in, std::ostream& out,
-                  std::ostream& err) {
-    if (args.size() == 1 && args[0] == "--serve")
-        return RunOcrServe(ctx, executableFolder, STDIN_FILENO, STDOUT_FILENO,
-                           kOcrServeIdleSeconds);
-    std::vector<std::string> files;
+namespace {
+
+// The image files of ocr (and --help); an exit code when the command ends here.
+std::optional<int> ParseOcrArgs(const std::vector<std::string>& args, std::ostream& out,
+                                std::ostream& err, std::vector<std::string>& files) {
     bool options = true;
     for (const std::string& a : args) {
         if (options && a == "--") {
@@ -213,6 +211,19 @@ int RunOcrCommand(const std::vector<std::string>& args, const CommandContext& ct
         err << "kestrune ocr: standard input can hold one image only\n" << std::flush;
         return 2;
     }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int RunOcrCommand(const std::vector<std::string>& args, const CommandContext& ctx,
+                  const std::string& executableFolder, std::istream& in, std::ostream& out,
+                  std::ostream& err) {
+    if (args.size() == 1 && args[0] == "--serve")
+        return RunOcrServe(ctx, executableFolder, STDIN_FILENO, STDOUT_FILENO,
+                           kOcrServeIdleSeconds);
+    std::vector<std::string> files;
+    if (std::optional<int> done = ParseOcrArgs(args, out, err, files)) return *done;
 
     std::unique_ptr<OcrEngine> engine;
     const OcrWordCounter countWords = DictionaryWordCounterOf(ctx.programFolder);

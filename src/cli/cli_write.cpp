@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <iterator>
+#include <optional>
 
 #include "app/dictchars.h"
 #include "app/registry.h"
@@ -21,10 +22,13 @@ constexpr const char* kUsage = "Usage: kestrune write [--model FILE] FILE|-\n";
 
 }  // namespace
 
-int RunWriteCommand(const std::vector<std::string>& args, const CommandContext& ctx,
-                    std::istream& in, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The options of write: --model FILE (or --model=FILE), --help and the one stroke file. An exit
+// code when the command ends here (usage error, or the help written).
+std::optional<int> ParseWriteArgs(const std::vector<std::string>& args, std::ostream& out,
+                                  std::ostream& err, std::string& model, std::string& file) {
     // --model takes a value, which the shared parser does not know; it sees the rest.
-    std::string model = kHandModelPath;
     std::vector<std::string> rest;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--") {
@@ -53,10 +57,14 @@ int RunWriteCommand(const std::vector<std::string>& args, const CommandContext& 
         FlushOutput(out);
         return 0;
     }
-    const std::string& file = a.file;
+    file = a.file;
+    return std::nullopt;
+}
 
-    const std::string name = file == "-" ? std::string("standard input") : file;
-    std::string text;
+// The stroke file's text, or standard input's for "-" (at most kMaxHandFileBytes); false, with
+// the reason on `err`, when it cannot be read.
+bool ReadStrokeText(const std::string& file, const std::string& name, std::istream& in,
+                    std::ostream& err, std::string& text) {
     if (file == "-") {
         // At most one byte more than allowed is read, to tell that it was too much.
         std::istreambuf_iterator<char> it(in), end;
@@ -64,26 +72,57 @@ int RunWriteCommand(const std::vector<std::string>& args, const CommandContext& 
             text.push_back(*it++);
         if (in.bad()) {
             err << "kestrune write: cannot read the strokes from standard input\n" << std::flush;
-            return 2;
+            return false;
         }
         if (text.size() > kMaxHandFileBytes) {
             err << "kestrune write: " << name << ": too large (at most " << kMaxHandFileBytes
                 << " bytes)\n"
                 << std::flush;
-            return 2;
+            return false;
         }
     } else {
         if (!FileExists(file)) {
             err << "kestrune write: file not found: " << file << '\n' << std::flush;
-            return 2;
+            return false;
         }
         try {
             text = ReadSmallFile(file, kMaxHandFileBytes);
         } catch (const IoError& e) {
             err << "kestrune write: " << e.what() << '\n' << std::flush;
-            return 2;
+            return false;
         }
     }
+
+    return true;
+}
+
+// The candidates one per line, best first, each with its traditional forms after a TAB.
+std::string CandidateLines(const HandResult& result) {
+    std::string lines;
+    for (const HandCandidate& c : result.candidates) {
+        lines += c.text;
+        if (!c.traditional.empty()) {
+            for (std::size_t i = 0; i < c.traditional.size(); ++i) {
+                lines += i == 0 ? '\t' : ' ';
+                lines += Utf16ToUtf8(c.traditional.substr(i, 1));
+            }
+        }
+        lines += '\n';
+    }
+    return lines;
+}
+
+}  // namespace
+
+int RunWriteCommand(const std::vector<std::string>& args, const CommandContext& ctx,
+                    std::istream& in, std::ostream& out, std::ostream& err) {
+    std::string model = kHandModelPath;
+    std::string file;
+    if (std::optional<int> done = ParseWriteArgs(args, out, err, model, file)) return *done;
+
+    const std::string name = file == "-" ? std::string("standard input") : file;
+    std::string text;
+    if (!ReadStrokeText(file, name, in, err, text)) return 2;
 
     const StrokesParse parsed = ParseStrokesJson(text);
     if (!parsed.ok) {
@@ -124,17 +163,7 @@ int RunWriteCommand(const std::vector<std::string>& args, const CommandContext& 
         err << "kestrune write: " << name << ": no character recognised\n" << std::flush;
         return 1;
     }
-    std::string lines;
-    for (const HandCandidate& c : result.candidates) {
-        lines += c.text;
-        if (!c.traditional.empty()) {
-            for (std::size_t i = 0; i < c.traditional.size(); ++i) {
-                lines += i == 0 ? '\t' : ' ';
-                lines += Utf16ToUtf8(c.traditional.substr(i, 1));
-            }
-        }
-        lines += '\n';
-    }
+    const std::string lines = CandidateLines(result);
     WriteOutput(out, lines);
     FlushOutput(out);
     return 0;
