@@ -3,7 +3,7 @@
 #
 #   start_x_with_tray FIRST_DISPLAY_NUMBER WIDTHxHEIGHT
 #
-# Takes a free display (FIRST_DISPLAY_NUMBER is no longer needed), exports DISPLAY, waits until the
+# Takes the first free display from FIRST_DISPLAY_NUMBER on, exports DISPLAY, waits until the
 # tray host is up and sets the EXIT trap: it ends $viewer (when set), the tray host and the X
 # server. Returns 1 when the tray host does not come up.
 xdisplay_pids=()
@@ -36,9 +36,13 @@ xdisplay_cleanup() {
   for p in "${xdisplay_pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done
 }
 start_x_with_tray() {
+  local n=$1
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  export DISPLAY=:$n
   trap xdisplay_cleanup EXIT
-  start_xvfb "$2x24" || return 1
-  xdisplay_pids+=("$xvfb_pid")
+  Xvfb "$DISPLAY" -screen 0 "$2x24" -nolisten tcp >/dev/null 2>&1 &
+  xdisplay_pids+=($!)
+  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   trayer --edge top --align right --widthtype pixel --width 64 --heighttype pixel --height 24 \
     --SetDockType true >/dev/null 2>&1 &
   xdisplay_pids+=($!)
