@@ -3,11 +3,13 @@
 #include <QAction>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -43,10 +45,21 @@ QRect PopupGeometry(std::optional<QPoint> pointer, const QRect& screen, QSize si
     return QRect(QPoint(x, y), size);
 }
 
+PopupWindowKind PopupWindowKindFor(const QString& platform) {
+    PopupWindowKind kind;
+    kind.flags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+    if (platform.startsWith(QLatin1String("wayland"))) {
+        kind.tiedToViewer = true;
+        kind.fixedSize = true;
+    }
+    return kind;
+}
+
 TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& makeView, Search search,
                    QWidget* parent)
-    : QFrame(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      search_(std::move(search)) {
+    : QFrame(parent, PopupWindowKindFor(QGuiApplication::platformName()).flags),
+      search_(std::move(search)),
+      kind_(PopupWindowKindFor(QGuiApplication::platformName())) {
     setObjectName(QStringLiteral("fmPopup"));
     setWindowIcon(AppIcon());
     setFrameShape(QFrame::Box);
@@ -77,6 +90,37 @@ TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& make
             hide();
         }
     });
+}
+
+void TfmPopup::UseWindowKind(const PopupWindowKind& kind) {
+    kind_ = kind;
+    setWindowFlags(kind.flags);
+}
+
+// The window's ties are made before it is mapped: the compositor decides once, when it maps the
+// window, whether it floats.
+void TfmPopup::showEvent(QShowEvent* event) {
+    if (!event->spontaneous()) {
+        if (kind_.tiedToViewer) {
+            QWindow* parent =
+                viewer_ && viewer_->isVisible() ? viewer_->windowHandle() : nullptr;
+            if (QWindow* own = windowHandle()) own->setTransientParent(parent);
+        }
+        if (kind_.fixedSize && !freeLimits_) {
+            freeLimits_.emplace(minimumSize(), maximumSize());
+            setFixedSize(size());
+        }
+    }
+    QFrame::showEvent(event);
+}
+
+void TfmPopup::hideEvent(QHideEvent* event) {
+    if (!event->spontaneous() && freeLimits_) {
+        setMinimumSize(freeLimits_->first);
+        setMaximumSize(freeLimits_->second);
+        freeLimits_.reset();
+    }
+    QFrame::hideEvent(event);
 }
 
 // The head row: the text shown and the button to the main window.

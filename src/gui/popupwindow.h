@@ -6,6 +6,7 @@
 
 #include <QFrame>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/queryflow.h"
 #include "ui/pageloader.h"
@@ -32,6 +34,18 @@ class PageView;
 // pointer, flipped to its other side where it would leave the screen, always inside the screen;
 // centred when the pointer position is unknown (Wayland tells no global position).
 QRect PopupGeometry(std::optional<QPoint> pointer, const QRect& screen, QSize size);
+
+// What kind of window the popup is on a platform (QGuiApplication::platformName()): everywhere
+// a frameless tool window that stays on top. A Wayland desktop places windows itself, and a
+// tiling one (sway) floats only a window tied to a parent or of a fixed size, tiling the rest:
+// there the popup is tied to the viewer's main window while that is shown (transient parent),
+// and keeps its size while it is shown itself.
+struct PopupWindowKind {
+    Qt::WindowFlags flags;
+    bool tiedToViewer = false;
+    bool fixedSize = false;
+};
+PopupWindowKind PopupWindowKindFor(const QString& platform);
 
 class TfmPopup : public QFrame {
     Q_OBJECT
@@ -53,6 +67,12 @@ class TfmPopup : public QFrame {
     // shown in the field edtText, and every edit of it searches again.
     void ShowRecognizedText(const std::u16string& text, std::optional<QPoint> pointer);
 
+    // The viewer's main window, the popup's transient parent where the kind asks for one.
+    void setViewerWindow(QWidget* viewer) { viewer_ = viewer; }
+    // The kind is the platform's (PopupWindowKindFor); tests choose another platform's.
+    void UseWindowKind(const PopupWindowKind& kind);
+    const PopupWindowKind& windowKind() const { return kind_; }
+
     ui::PageView* pageView() const { return view_.get(); }
     // The text shown (trimmed), empty before the first.
     const QString& query() const { return query_; }
@@ -65,6 +85,10 @@ class TfmPopup : public QFrame {
     // "Open in Kestrune": the same text in the main window (the popup closes).
     void openInMainWindow(const QString& query);
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
   private:
     QLayout* CreateHead();
     QWidget* CreatePage(const std::string& emptyHtmlPath, const ui::PageFactory& makeView);
@@ -74,6 +98,10 @@ class TfmPopup : public QFrame {
     std::unique_ptr<ui::PageView> view_;
     QString query_;
     bool wasActive_ = false;
+    PopupWindowKind kind_;
+    QPointer<QWidget> viewer_;
+    // The size limits before the size was fixed for a showing (fixedSize), restored at the hide.
+    std::optional<std::pair<QSize, QSize>> freeLimits_;
 };
 
 }  // namespace kes

@@ -52,6 +52,7 @@ Scanner::~Scanner() = default;
 TfmPopup* Scanner::popup() {
     if (!popup_) {
         popup_ = std::make_unique<TfmPopup>(emptyHtml_, factory_, search_);
+        popup_->setViewerWindow(qobject_cast<QWidget*>(parent()));
         connect(popup_.get(), &TfmPopup::openInMainWindow, this, &Scanner::openInMainWindow);
     }
     return popup_.get();

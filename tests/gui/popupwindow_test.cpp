@@ -119,6 +119,62 @@ class PopupWindowTest : public QObject {
         QCOMPARE(p->windowTitle(), QString::fromUtf8("我是学生。 - Kestrune"));
     }
 
+    // The window kind per platform: a frameless tool window everywhere (never a Qt::Popup, which
+    // Wayland makes a grabbing popup the compositor dismisses unless it follows a click); on
+    // Wayland also tied to the viewer and of a fixed size, which a tiling desktop floats.
+    void windowKindPerPlatform() {
+        const Qt::WindowFlags tool =
+            Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
+        const struct {
+            const char* platform;
+            bool tied, fixed;
+        } rows[] = {
+            {"xcb", false, false},     {"wayland", true, true}, {"wayland-egl", true, true},
+            {"offscreen", false, false}, {"", false, false},
+        };
+        for (const auto& row : rows) {
+            const PopupWindowKind kind = PopupWindowKindFor(QString::fromLatin1(row.platform));
+            QVERIFY2(kind.flags == tool, row.platform);
+            QVERIFY2(kind.tiedToViewer == row.tied, row.platform);
+            QVERIFY2(kind.fixedSize == row.fixed, row.platform);
+        }
+    }
+
+    // The Wayland kind on the real popup: the shown main window is its transient parent (a
+    // hidden one cannot be), its size is fixed while it is shown and free again once hidden;
+    // the X11 kind ties and fixes nothing.
+    void waylandPopupTiedToTheViewerWithItsSizeFixedWhileShown() {
+        auto w = NewWindow();
+        TfmPopup* p = w->popup();
+        p->UseWindowKind(PopupWindowKindFor(QStringLiteral("wayland")));
+        w->show();
+        w->PopupText(u"学习");
+        QVERIFY(p->isVisible());
+        QVERIFY(p->windowFlags().testFlag(Qt::Tool));
+        QCOMPARE(p->windowHandle()->transientParent(), w->windowHandle());
+        QCOMPARE(p->minimumSize(), p->size());
+        QCOMPARE(p->maximumSize(), p->size());
+        p->hide();
+        QCOMPARE(p->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        // Free while hidden: the next showing may have another size.
+        p->resize(520, 360);
+        QCOMPARE(p->size(), QSize(520, 360));
+
+        w->hide();
+        w->PopupText(u"中国");
+        QVERIFY(p->isVisible());
+        QCOMPARE(p->windowHandle()->transientParent(), nullptr);
+        QCOMPARE(p->maximumSize(), p->size());
+        p->hide();
+
+        p->UseWindowKind(PopupWindowKindFor(QStringLiteral("xcb")));
+        w->show();
+        w->PopupText(u"学习");
+        QVERIFY(p->isVisible());
+        QCOMPARE(p->windowHandle()->transientParent(), nullptr);
+        QCOMPARE(p->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    }
+
     // Text read on screen: shown in a field the user can correct; an edit searches again.
     void recognizedTextCanBeCorrected() {
         auto w = NewWindow();
