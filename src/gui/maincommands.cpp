@@ -102,6 +102,10 @@ void TfmMain::OpenWritePad() {
     writePad_->activateWindow();
 }
 
+bool TfmMain::isLookingUpScreen() const {
+    return screenLookup_ && screenLookup_->busy();
+}
+
 void TfmMain::LookUpScreen() {
     if (!screenLookup_)
         screenLookup_ =

@@ -131,6 +131,8 @@ class TfmMain : public QMainWindow {
     TfmWritePad* writePadIfCreated() const { return writePad_.get(); }
     // True while the clipboard or the selection is scanned.
     bool isScanning() const { return scanner_->isScanning(); }
+    // True while a region of the screen is being picked or read.
+    bool isLookingUpScreen() const;
     // The page body the window shows (or will show once it has a page view).
     const std::string& pageBody() const { return pages_->pageBody(); }
     // The message shown instead of the page when the page view could not be made.

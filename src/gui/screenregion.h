@@ -90,6 +90,8 @@ class ScreenLookup : public QObject {
 
     // Lets the user pick a region; ends in found(), failed() or nothing (cancelled).
     void Start();
+    // From Start() until the text is read, the reading failed or the user cancelled.
+    bool busy() const { return busy_; }
     // The selector while it is shown (X11), for tests.
     ScreenRegion* region() const { return region_; }
 

@@ -229,7 +229,7 @@ void RestartWhenQuiet(const ViewerContext& ctx, bool engineUsed, TfmMain& fmMain
                       const InstanceServer* server) {
     if (!ctx.restart || !engineUsed || fmMain.pageView() || fmMain.isVisible() ||
         fmMain.isTerminating() || fmMain.busy() != 0 || (server && !server->idle()) ||
-        fmMain.isScanning() ||
+        fmMain.isScanning() || fmMain.isLookingUpScreen() ||
         QApplication::activeModalWidget() || QApplication::activePopupWidget())
         return;
     const QWidget* others[] = {forms.fmUserdict, forms.fmDictSetup, forms.fmDuplicates,

@@ -67,7 +67,18 @@ class ViewerRestartTest : public QObject {
             f.fmDictSetup->show();
             showAndRelease("other window");
             f.fmDictSetup->hide();
-            // A build running.
+            // A region of the screen being picked (the frozen screen shown), until Esc.
+            qputenv("KESTRUNE_SCREEN_CAPTURE", "x11");
+            w.LookUpScreen();
+            QWidget* region = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top->objectName() == "screenRegion" && top->isVisible()) region = top;
+            steps << QString("region shown: %1").arg(region != nullptr);
+            showAndRelease("screen lookup");
+            if (region) QTest::keyClick(region, Qt::Key_Escape);
+            qunsetenv("KESTRUNE_SCREEN_CAPTURE");
+            steps << QString("looking up: %1").arg(w.isLookingUpScreen());
+                        // A build running.
             w.indexJobs().Busy = 1;
             showAndRelease("busy");
             w.indexJobs().Busy = 0;
@@ -82,8 +93,9 @@ class ViewerRestartTest : public QObject {
         char* argv[] = {name, nullptr};
         QCOMPARE(RunViewer(1, argv, ctx), 0);
         SetViewerStartedHook({});
-        const QStringList expected{"shown at start: 1", "scanning: 0", "other window: 0",
-                                   "busy: 0",           "quiet: 1",    "still running: 1"};
+        const QStringList expected{"shown at start: 1", "scanning: 0",     "other window: 0",
+                                   "region shown: 1",   "screen lookup: 0", "looking up: 0",
+                                   "busy: 0",           "quiet: 1",         "still running: 1"};
         QVERIFY2(steps == expected, qPrintable(steps.join(", ")));
         QVERIFY(passed);
         QCOMPARE(passed->Input, std::u16string(u"中"));
