@@ -15,7 +15,7 @@ PACKAGES=(
   tesseract-ocr python3-pil fonts-arphic-uming
   dbus-daemon python3-dbus python3-gi
   xvfb xauth xdotool imagemagick x11-utils trayer
-  sway qt6-wayland dbus-bin
+  sway qt6-wayland dbus-bin wtype
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev
   time procps python3 python3-jieba
