@@ -5,6 +5,7 @@
 #include "app/resultpage.h"
 #include "app/textwriter.h"
 #include "base/text.h"
+#include "charinfo/pinyinmarks.h"
 
 namespace kes {
 
@@ -37,6 +38,8 @@ Json EntryJson(const Entry& e) {
             {"simplified", Utf16ToUtf8(e.Simplified)},
             {"forms", std::move(forms)},
             {"pinyin", Utf16ToUtf8(e.Fields.Pinyin)},
+            {"pinyin_marks", Utf16ToUtf8(PinyinText(e.Fields.Pinyin, PinyinStyle::Marks))},
+            {"zhuyin", Utf16ToUtf8(PinyinText(e.Fields.Pinyin, PinyinStyle::Zhuyin))},
             {"senses", std::move(senses)}};
 }
 

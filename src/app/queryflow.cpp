@@ -51,6 +51,7 @@ SearchOptions SearchOptionsOf(const Settings& s) {
     o.Fonts.PinFontsize = s.PinFontsize;
     o.Fonts.DscFontface = s.DscFontface;
     o.Fonts.DscFontsize = s.DscFontsize;
+    o.Fonts.Pinyin = PagePinyinOf(s.Pinyin, s.ToneColors);
     return o;
 }
 
@@ -85,7 +86,7 @@ class Handing {
             if (handed.empty()) writer_.BeginPiece(key);
             begun_ = true;
             const std::u16string line = reader.ReadEntryLine(off);
-            ReadEntry(line, both_, entry_);
+            ReadEntry(line, both_, entry_, dic_->Convention);
             writer_.WriteEntry({*dic_, d_->Position, key, off, line, entry_});
             handed.push_back(off);
         }

@@ -44,6 +44,15 @@ bool IsSyllableKey(const std::u16string& key) {
 void AppendDictionary(Registry& reg, const std::string& indexName, std::u16string description) {
     TDic dic;
     dic.FileName = indexName;
+    // Decided once, here, through the view that the searches read the entries from (so that
+    // the data file is opened once). A data file that cannot be read now keeps the note rule;
+    // its lookups fail with their own message.
+    try {
+        ByteFile data;
+        data.openView(reg.Views->get(DataPathOf(dic, reg.Folder)));
+        dic.Convention = SenseConventionOfData(data);
+    } catch (const IoError&) {
+    }
     dic.Enabled = true;
     dic.Number = 0;
     dic.Node = nullptr;

@@ -110,18 +110,77 @@ const char* MarkHtml(TranslationMark m) {
     }
 }
 
-void AppendTranslation(std::string& out, const Entry& e) {
+// A translation's character: up to U+007F itself, above as a reference.
+void PutTextChar(PieceWriter& w, char16_t c) {
+    if (c <= 0x7F) {
+        w.put(static_cast<char>(c));
+    } else {
+        w.charRef(c);
+    }
+}
+
+// Pinyin as `look` shows it; with `allRefs` every code unit as a reference (the pinyin cell),
+// else as the translation writes its text. In colour each syllable stands in a font element
+// of its tone's colour.
+void PutPinyin(PieceWriter& w, std::u16string_view stored, const PagePinyin& look, bool allRefs) {
+    auto put = [&](std::u16string_view text) {
+        for (char16_t c : text) {
+            if (allRefs) {
+                w.charRef(c);
+            } else {
+                PutTextChar(w, c);
+            }
+        }
+    };
+    if (look.Style == PinyinStyle::Stored) {
+        put(stored);
+        return;
+    }
+    if (!look.Colored) {
+        put(PinyinText(stored, look.Style));
+        return;
+    }
+    for (const PinyinPiece& p : PinyinPieces(stored, look.Style)) {
+        if (p.tone < 1 || p.tone > 5) {
+            put(p.text);
+            continue;
+        }
+        w.put("<font color=\"");
+        w.put(look.ToneColors[static_cast<std::size_t>(p.tone - 1)]);
+        w.put("\">");
+        put(p.text);
+        w.put("</font>");
+    }
+}
+
+// A reference as a link of its form, then its pinyin in brackets.
+void PutReference(PieceWriter& w, const Entry& e, const EntryReference& r, const PagePinyin& look) {
+    const std::u16string& form = ReferenceForm(e, r);
+    w.put("<a href=\"");
+    w.put(SearchLinkHref(form));
+    w.put("\">");
+    for (char16_t c : form)
+        PutTextChar(w, c);
+    w.put("</a>[");
+    PutPinyin(w, r.Pinyin, look, false);
+    w.put("]");
+}
+
+void AppendTranslation(std::string& out, const Entry& e, const PagePinyin& look) {
     PieceWriter w(out);
     bool note = false;
+    std::size_t ref = 0;  // the next reference
     for (const TranslationPiece& p : e.Pieces) {
         switch (p.Mark) {
             case TranslationMark::Text:
-                for (char16_t c : e.TextOf(p)) {
-                    if (c <= 0x7F) {
-                        w.put(static_cast<char>(c));
-                    } else {
-                        w.charRef(c);
+                for (uint32_t i = p.Begin; i < p.End; ++i) {
+                    if (ref < e.References.size() && e.References[ref].Begin == i) {
+                        PutReference(w, e, e.References[ref], look);
+                        i = e.References[ref].End - 1;
+                        ++ref;
+                        continue;
                     }
+                    PutTextChar(w, e.Text[i]);
                 }
                 break;
             case TranslationMark::NoteStart:
@@ -204,7 +263,10 @@ void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts) {
     out += "; color:#104010; font-size:";
     AppendDecimal(out, fonts.PinFontsize);
     out += ";\"><i>&nbsp;&nbsp;";
-    AppendCharRefs(out, e.Fields.Pinyin);
+    {
+        PieceWriter w(out);
+        PutPinyin(w, e.Fields.Pinyin, fonts.Pinyin, true);
+    }
     out +=
         "</i></td></tr></table>\r\n"
         "<table width=\"100%\" cellpadding=\"8\" cellspacing=\"0\"><tr>"
@@ -213,7 +275,7 @@ void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts) {
     out += "; font-size:";
     AppendDecimal(out, fonts.DscFontsize);
     out += ";\"><p style=\"margin:0;\"><font color=\"#000000\">";
-    AppendTranslation(out, e);
+    AppendTranslation(out, e, fonts.Pinyin);
     out += "</font></p></td></tr></table>\r\n";
 }
 
@@ -247,6 +309,64 @@ std::string RenderEntry(ByteFile& dataFile, int32_t offset, ShownOffsets& shown,
     std::string out;
     AppendEntry(out, dataFile, offset, shown, fonts, both);
     return out;
+}
+
+PagePinyin PagePinyinOf(std::string_view choice, std::string_view toneColors) {
+    PagePinyin look;
+    if (choice == "marks" || choice == "colored") look.Style = PinyinStyle::Marks;
+    if (choice == "zhuyin") look.Style = PinyinStyle::Zhuyin;
+    look.Colored = choice == "colored";
+    look.ToneColors = ParseToneColors(toneColors);
+    return look;
+}
+
+std::string SearchLinkHref(std::u16string_view word) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string href = "kestrune:search?";
+    for (unsigned char c : Utf16ToUtf8(word)) {
+        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                                c == '~';
+        if (unreserved) {
+            href += static_cast<char>(c);
+        } else {
+            href += '%';
+            href += kHex[c >> 4];
+            href += kHex[c & 15];
+        }
+    }
+    return href;
+}
+
+std::optional<std::u16string> SearchWordOfLink(std::string_view href) {
+    static constexpr std::string_view kPrefix = "kestrune:search?";
+    if (href.size() <= kPrefix.size()) return std::nullopt;
+    for (std::size_t i = 0; i < kPrefix.size(); ++i) {
+        const char c = href[i];
+        const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+        if (lower != kPrefix[i]) return std::nullopt;
+    }
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string bytes;
+    for (std::size_t i = kPrefix.size(); i < href.size(); ++i) {
+        if (href[i] != '%') {
+            bytes += href[i];
+            continue;
+        }
+        if (i + 2 >= href.size() || hex(href[i + 1]) < 0 || hex(href[i + 2]) < 0)
+            return std::nullopt;
+        bytes += static_cast<char>(hex(href[i + 1]) * 16 + hex(href[i + 2]));
+        i += 2;
+    }
+    std::u16string word;
+    std::size_t bad = 0;
+    if (!Utf8ToUtf16Strict(bytes, word, bad) || word.empty()) return std::nullopt;
+    return word;
 }
 
 std::string EscapeHtml(std::string_view text) {

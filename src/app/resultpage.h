@@ -5,13 +5,27 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/bytefile.h"
+#include "charinfo/pinyinmarks.h"
 #include "dict/entry.h"
 
 namespace kes {
+
+// How the page shows pinyin, in its pinyin cell and inside the references: in `Style`, and
+// with `Colored` each syllable in the colour of its tone (ToneColors, tones 1-5).
+struct PagePinyin {
+    PinyinStyle Style = PinyinStyle::Stored;
+    bool Colored = false;
+    std::array<std::string, 5> ToneColors = ParseToneColors(kDefaultToneColors);
+};
+
+// The look of setup.ini's "Pinyin" choice ("stored", "marks", "colored": marks in the
+// colours of `toneColors`, "zhuyin"; anything else: stored).
+PagePinyin PagePinyinOf(std::string_view choice, std::string_view toneColors);
 
 // The page fonts of the settings (face as stored, size in points without unit).
 struct PageFonts {
@@ -21,6 +35,8 @@ struct PageFonts {
     int PinFontsize = 12;
     std::string DscFontface = "Times";  // translation
     int DscFontsize = 12;
+    // Not a font, but how the pinyin looks too.
+    PagePinyin Pinyin;
 };
 
 // The entry offsets already rendered during one lookup: 100 slots, -1 when free.
@@ -42,7 +58,18 @@ class ShownOffsets {
     std::array<int32_t, kSlots> slots_;
 };
 
+// The link of a reference: clicking it searches `word`. "kestrune:search?" followed by the
+// word in UTF-8, every byte but the unreserved ASCII ones percent-encoded.
+std::string SearchLinkHref(std::u16string_view word);
+// The word a link searches: the text after "kestrune:search?" (letter case of the scheme
+// ignored) percent-decoded; nothing for any other link, an empty word, a broken escape or a
+// word that is no UTF-8.
+std::optional<std::u16string> SearchWordOfLink(std::string_view href);
+
 // The HTML block of one entry (the headword, pinyin and translation tables) appended to `out`.
+// Every reference with pinyin in the translation (Entry::References) is shown as the link of
+// its form that matches the entry's script (ReferenceForm), then its pinyin in brackets:
+// "<a href=\"" SearchLinkHref(form) "\">" form "</a>[" pinyin "]".
 void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts);
 // The HTML block of one entry line.
 // `both` is the "Search both chinese forms" option: a single-form headword whose simplified

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/inifile.h"
+#include "charinfo/pinyinmarks.h"
 #include "base/bytefile.h"
 
 namespace kes {
@@ -79,6 +80,8 @@ constexpr Row kRows[] = {
     Integer(kSetup, "ReleaseViewMinutes", &S::ReleaseViewMinutes, 10, 0),
     Option("ScanClipboard", &S::ScanClipboard, false, "acScanClipboard", "Scan &clipboard"),
     Option("ScanSelection", &S::ScanSelection, false, "acScanSelection", "Scan s&election"),
+    Text("Pinyin", &S::Pinyin, "stored"),
+    Text("ToneColors", &S::ToneColors, kDefaultToneColors),
     Integer(kFormSection, "Maximized", &S::Maximized, 0, INT32_MIN, Row::Write::OneOrZero),
     Bound("X", &S::X, 10),
     Bound("Y", &S::Y, 10),

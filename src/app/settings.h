@@ -45,6 +45,10 @@ struct Settings {
     // Section "Setup": minutes the main window stays hidden before its page view (and the
     // browser engine's processes) is released; 0: never. A negative value counts as 0.
     int32_t ReleaseViewMinutes{};
+    // Section "Setup": how the page shows pinyin, one of kPinyinChoices (anything else reads
+    // as "stored"), and the five tone colours of "colored" (pinyinmarks.h, ParseToneColors).
+    std::string Pinyin;
+    std::string ToneColors;
     // Section "Form": the window placement (left, top, width, height of the normal window).
     int32_t Maximized{};  // 1: the window is maximized
     int32_t X{};
@@ -52,6 +56,12 @@ struct Settings {
     int32_t DX{};
     int32_t DY{};
 };
+
+// The choices of setup.ini key "Pinyin", in the order of the "&Pinyin" menu: as stored, tone
+// marks, tone marks in colour, zhuyin.
+inline constexpr std::string_view kPinyinChoices[] = {"stored", "marks", "colored", "zhuyin"};
+inline constexpr const char* kPinyinChoiceCaptions[] = {"As &stored", "Tone &marks",
+                                                        "Tone marks in &colour", "&Zhuyin"};
 
 constexpr int32_t kMinPnlLeft = 20;
 constexpr int32_t kMinWindowWidth = 418;
@@ -99,7 +109,7 @@ std::vector<const SettingRow*> OptionRows();
 Settings LoadSettings(const std::string& iniPath);
 
 // Writes the sections "Setup" (ten font values, six options,
-// ReleaseViewMinutes, the two scan options) and "Form" (pnlLeft, then the
+// ReleaseViewMinutes, the two scan options, Pinyin and ToneColors) and "Form" (pnlLeft, then the
 // placement: Maximized=1 alone when Maximized is non-zero, otherwise Maximized=0, X, Y, DX,
 // DY) in one atomic write, key by key in the order of SettingRows(); every other section and
 // line of the file stays as it was.

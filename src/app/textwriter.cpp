@@ -7,7 +7,28 @@
 
 namespace kes {
 
-void AppendEntryPlainText(std::string& out, const Entry& e) {
+namespace {
+
+// A line of a sense with the pinyin of its references shown in `pinyin`.
+std::string SenseLineText(const std::u16string& line, PinyinStyle pinyin) {
+    if (pinyin == PinyinStyle::Stored || line.find(u'[') == std::u16string::npos)
+        return Utf16ToUtf8(line);
+    std::u16string shown;
+    std::size_t at = 0;
+    for (const SenseReference& r : FindSenseReferences(line)) {
+        if (r.pinyin.empty()) continue;
+        const std::size_t open = static_cast<std::size_t>(r.pinyin.data() - line.data());
+        shown.append(line, at, open - at);
+        shown += PinyinText(r.pinyin, pinyin);
+        at = open + r.pinyin.size();
+    }
+    shown.append(line, at);
+    return Utf16ToUtf8(shown);
+}
+
+}  // namespace
+
+void AppendEntryPlainText(std::string& out, const Entry& e, PinyinStyle pinyin) {
     out += Utf16ToUtf8(e.Forms[0]);
     if (e.Forms.size() > 1) {
         out += " [";
@@ -23,18 +44,18 @@ void AppendEntryPlainText(std::string& out, const Entry& e) {
     }
     if (!e.Fields.Pinyin.empty()) {
         out += "  ";
-        out += Utf16ToUtf8(e.Fields.Pinyin);
+        out += Utf16ToUtf8(PinyinText(e.Fields.Pinyin, pinyin));
     }
     out += '\n';
     for (const EntrySense& s : SensesOf(e)) {
         for (const std::u16string& l : s.Lines) {
             out += "  ";
-            out += Utf16ToUtf8(l);
+            out += SenseLineText(l, pinyin);
             out += '\n';
         }
         for (const std::u16string& n : s.Notes) {
             out += "    ";
-            out += Utf16ToUtf8(n);
+            out += SenseLineText(n, pinyin);
             out += '\n';
         }
     }
@@ -71,8 +92,8 @@ std::string PlainTextOfHtml(std::string_view html) {
     return text;
 }
 
-TextWriter::TextWriter(PageSink sink)
-    : text_(sink ? PageBuffer(std::move(sink)) : PageBuffer()) {}
+TextWriter::TextWriter(PageSink sink, PinyinStyle pinyin)
+    : text_(sink ? PageBuffer(std::move(sink)) : PageBuffer()), pinyin_(pinyin) {}
 
 void TextWriter::Section(std::string_view text) {
     if (text_.size() != 0) text_ += "\n";
@@ -92,7 +113,7 @@ void TextWriter::BeginDict(const TDic& dic, std::size_t) {
 }
 
 void TextWriter::WriteEntry(const FoundEntry& found) {
-    AppendEntryPlainText(text_.tail(), found.Model);
+    AppendEntryPlainText(text_.tail(), found.Model, pinyin_);
     text_.seal();
 }
 

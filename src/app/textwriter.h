@@ -11,13 +11,15 @@
 
 #include "app/pagebuffer.h"
 #include "app/searchwriter.h"
+#include "charinfo/pinyinmarks.h"
 
 namespace kes {
 
 class TextWriter : public SearchWriter {
   public:
-    // Without a sink the text is kept for Take().
-    explicit TextWriter(PageSink sink = {});
+    // Without a sink the text is kept for Take(). The pinyin of every entry and of the
+    // references in its senses is shown in `pinyin`.
+    explicit TextWriter(PageSink sink = {}, PinyinStyle pinyin = PinyinStyle::Stored);
 
     void BeginReading(std::u16string_view key) override;
     void BeginDict(const TDic& dic, std::size_t position) override;
@@ -32,11 +34,14 @@ class TextWriter : public SearchWriter {
     // Text that follows what is there already after an empty line.
     void Section(std::string_view text);
     PageBuffer text_;
+    PinyinStyle pinyin_;
     bool firstDict_ = true;  // of the current reading
 };
 
-// The plain-text form of one entry, ending with a line feed.
-void AppendEntryPlainText(std::string& out, const Entry& e);
+// The plain-text form of one entry, ending with a line feed; its pinyin, and the pinyin of the
+// references in its senses, shown in `pinyin`.
+void AppendEntryPlainText(std::string& out, const Entry& e,
+                          PinyinStyle pinyin = PinyinStyle::Stored);
 std::string EntryPlainText(std::u16string_view line, bool searchBoth);
 
 // The UTF-16 code units of the query as four upper-case hex digits each.

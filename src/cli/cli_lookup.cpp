@@ -21,7 +21,7 @@ namespace {
 
 const char* const kLookupUsage =
     "usage: kestrune lookup [--dict NAME.idx]... [--both|--no-both] [--translate-all] "
-    "[--ucs2] [--unihan] [--html|--json] QUERY\n";
+    "[--ucs2] [--unihan] [--pinyin=stored|marks|zhuyin] [--html|--json] QUERY\n";
 
 struct LookupArgs {
     std::vector<std::string> dicts;
@@ -31,6 +31,7 @@ struct LookupArgs {
     bool unihan = false;
     bool html = false;
     bool json = false;
+    std::string pinyin;  // empty: as setup.ini says
     bool haveQuery = false;
     std::string query;
 };
@@ -61,6 +62,10 @@ std::string ParseArgs(const std::vector<std::string>& args, LookupArgs& a) {
             a.html = true;
         } else if (options && arg == "--json") {
             a.json = true;
+        } else if (options && arg.rfind("--pinyin=", 0) == 0) {
+            a.pinyin = arg.substr(9);
+            if (a.pinyin != "stored" && a.pinyin != "marks" && a.pinyin != "zhuyin")
+                return "--pinyin takes stored, marks or zhuyin, not \"" + a.pinyin + "\"";
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             return "unknown option " + arg;
         } else if (a.haveQuery) {
@@ -80,7 +85,7 @@ std::unique_ptr<SearchWriter> MakeWriter(const LookupArgs& a, const PageFonts& f
                                          const PageSink& sink) {
     if (a.html) return std::make_unique<PageWriter>(fonts, sink);
     if (a.json) return std::make_unique<JsonWriter>(sink);
-    return std::make_unique<TextWriter>(sink);
+    return std::make_unique<TextWriter>(sink, fonts.Pinyin.Style);
 }
 
 // With --dict: the named dictionaries are searched, enabled or not; no other one is. False
@@ -125,6 +130,7 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     if (a.translateAll) options.TranslateAll = true;
     if (a.ucs2) options.ShowUcs2 = true;
     if (a.unihan) options.ShowUnihan = true;
+    if (!a.pinyin.empty()) options.Fonts.Pinyin = PagePinyinOf(a.pinyin, settings.ToneColors);
     // What the lookup prints goes out as it is made; a write that fails ends the lookup with
     // its reason.
     const PageSink writeOut = [&out](std::string_view bytes) { WriteOutput(out, bytes); };

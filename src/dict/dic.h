@@ -16,6 +16,7 @@
 #include "base/mappedfile.h"
 #include "charinfo/s2t.h"
 #include "dict/indexformat.h"
+#include "dict/senserefs.h"
 
 namespace kes {
 
@@ -30,6 +31,9 @@ struct TDic {
     int32_t Number = 0;
     // The window's tree item for this dictionary; never touched by the core.
     void* Node = nullptr;
+    // The rule of "|" in its translations, decided from its data file when it is added to the
+    // list (SenseConventionOfDataFile).
+    SenseConvention Convention = SenseConvention::Notes;
 };
 
 // Full paths of a dictionary's files.

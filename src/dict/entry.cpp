@@ -101,6 +101,21 @@ void ReadForms(Entry& e, bool searchBoth) {
     }
 }
 
+// The references of the text runs, with pinyin (the ones that can be searched).
+void ReadReferences(Entry& e) {
+    e.References.clear();
+    if (e.Text.find(u'[') == std::u16string::npos) return;
+    for (const TranslationPiece& p : e.Pieces) {
+        if (p.Mark != TranslationMark::Text) continue;
+        for (const SenseReference& r : FindSenseReferences(e.TextOf(p))) {
+            if (r.pinyin.empty()) continue;
+            e.References.push_back({uint32_t(p.Begin + r.begin), uint32_t(p.Begin + r.end),
+                                    std::u16string(r.first), std::u16string(r.second),
+                                    std::u16string(r.pinyin)});
+        }
+    }
+}
+
 void ReadPieces(Entry& e) {
     std::u16string& t = e.Text;
     t = e.Fields.Translation;
@@ -119,7 +134,7 @@ void ReadPieces(Entry& e) {
     };
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t c = t[i];
-        if (c == u'|') {
+        if (c == u'|' && e.Convention == SenseConvention::Notes) {
             mark(i, i + 1, TranslationMark::NoteStart);
         } else if (c == u'/') {
             // The first and the last unit only open and close the list of senses.
@@ -137,16 +152,32 @@ void ReadPieces(Entry& e) {
 
 }  // namespace
 
-void ReadEntry(std::u16string_view line, bool searchBoth, Entry& e) {
+void ReadEntry(std::u16string_view line, bool searchBoth, Entry& e, SenseConvention convention) {
     ReadFields(line, e.Fields);
     ReadForms(e, searchBoth);
+    e.Convention = convention;
     ReadPieces(e);
+    ReadReferences(e);
 }
 
-Entry EntryOf(std::u16string_view line, bool searchBoth) {
+Entry EntryOf(std::u16string_view line, bool searchBoth, SenseConvention convention) {
     Entry e;
-    ReadEntry(line, searchBoth, e);
+    ReadEntry(line, searchBoth, e, convention);
     return e;
+}
+
+bool WritesSimplified(const Entry& e) {
+    // Two forms are traditional and simplified, in CEDICT's order.
+    if (e.Forms.size() > 1) return false;
+    const std::u16string& head = e.Head;
+    if (ToSimplifiedText(head, true) != head) return false;
+    for (char16_t c : head)
+        if (!TraditionalForms(c).empty()) return true;
+    return false;
+}
+
+const std::u16string& ReferenceForm(const Entry& e, const EntryReference& r) {
+    return !r.Second.empty() && WritesSimplified(e) ? r.Second : r.First;
 }
 
 std::vector<EntrySense> SensesOf(const Entry& e) {

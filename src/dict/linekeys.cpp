@@ -17,7 +17,7 @@ constexpr std::size_t kMinTranslationWord = 4;
 }  // namespace
 
 void LineFiler::FileLine(std::u16string_view rawLine, int32_t offset, bool addWords,
-                         bool addPinyin) {
+                         bool addPinyin, SenseConvention convention) {
     std::u16string_view line = TrimView(rawLine);
     if (line.empty() || line[0] == u'#' || line[0] == 0xFEFF) return;
 
@@ -34,7 +34,7 @@ void LineFiler::FileLine(std::u16string_view rawLine, int32_t offset, bool addWo
     }
     // Notes ("|" up to the next "/") leave the translation part together with their "|"
     // and the "/" that closes them.
-    if (translation.find(u'|') != std::u16string_view::npos) {
+    if (convention == SenseConvention::Notes && translation.find(u'|') != std::u16string_view::npos) {
         withoutNotes_.clear();
         bool inNote = false;
         for (char16_t c : translation) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dict/indextree.h"
+#include "dict/senserefs.h"
 
 namespace kes {
 
@@ -26,8 +27,11 @@ class LineFiler {
     // units); else its headword key (the first form of the word part), with `addWords` its
     // translation words (runs of at least 4 Latin or Cyrillic letters, lowercased, Ё read as
     // е), and with `addPinyin` its pinyin keys (no tone digits, accents folded, lowercased,
-    // ";" and "," between keys).
-    void FileLine(std::u16string_view rawLine, int32_t offset, bool addWords, bool addPinyin);
+    // ";" and "," between keys). With the note rule (`convention` Notes) the notes ("|" up to
+    // the next "/") are no part of the translation; in a CEDICT-convention file "|" separates
+    // the forms of a reference and the words on both sides of it are filed.
+    void FileLine(std::u16string_view rawLine, int32_t offset, bool addWords, bool addPinyin,
+                  SenseConvention convention = SenseConvention::Notes);
 
   private:
     void AddLineKey(std::u16string_view key, std::size_t minLength);

@@ -14,17 +14,19 @@ SenseConvention SenseConventionOfFirstLine(std::u16string_view line) {
     return !t.empty() && t.front() == u'#' ? SenseConvention::References : SenseConvention::Notes;
 }
 
+SenseConvention SenseConventionOfData(ByteFile& data) {
+    for (int i = 0; i < kConventionLines && !data.eof(); ++i) {
+        const std::u16string line = ReadUcs2Line(data);
+        if (!TrimView(line).empty()) return SenseConventionOfFirstLine(line);
+    }
+    return SenseConvention::Notes;
+}
+
 SenseConvention SenseConventionOfDataFile(const std::string& dataPath) {
     ByteFile f(dataPath, OpenMode::Read);
-    for (int i = 0; i < kConventionLines && !f.eof(); ++i) {
-        const std::u16string line = ReadUcs2Line(f);
-        if (!TrimView(line).empty()) {
-            f.close();
-            return SenseConventionOfFirstLine(line);
-        }
-    }
+    const SenseConvention c = SenseConventionOfData(f);
     f.close();
-    return SenseConvention::Notes;
+    return c;
 }
 
 namespace {

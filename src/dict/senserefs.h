@@ -34,6 +34,9 @@ inline constexpr int kConventionLines = 64;
 // non-blank one, at most kConventionLines, and decides by it; Notes when none is found
 // there. Throws IoError (with the file's name) when the file cannot be opened or read.
 SenseConvention SenseConventionOfDataFile(const std::string& dataPath);
+// The same for a data file open for reading (or a view of it) at its start; it is left open.
+class ByteFile;
+SenseConvention SenseConventionOfData(ByteFile& data);
 
 // A reference inside a sense: "X|Y[pinyin]" (the two forms, traditional first), "X[pinyin]"
 // (one form) or "X|Y" (two forms without pinyin, as CC-CEDICT writes a few hundred names and

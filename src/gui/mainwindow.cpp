@@ -1,6 +1,7 @@
 #include "gui/mainwindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeySequence>
@@ -68,6 +69,13 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
                           {actions_["acDscFont"], actions_["acPinFont"]});
     connect(pages_, &PageHost::pageBodyApplied, this, &TfmMain::pageBodyApplied);
     connect(pages_, &PageHost::pageViewChanged, this, &TfmMain::pageViewChanged);
+    // A reference followed: its word is searched as if typed, so that "Back" returns.
+    connect(pages_, &PageHost::searchLinkClicked, this, [this](const QString& word) {
+        RunGuarded("The search", [&] {
+            edtInp_->setText(word);
+            acRefreshExecute();
+        });
+    });
     scanner_ = new Scanner(
         this, actions_["acScanClipboard"], actions_["acScanSelection"], pages_->factory(),
         emptyHtml,
@@ -160,6 +168,7 @@ void TfmMain::CreateMenus() {
          "-", "acInpFont", "acTreeFont", "acChrFont", "acPinFont", "acDscFont", "-", "acExit"});
     QMenu* setup = bar->addMenu(QStringLiteral("&Settings"));
     actions_.Fill(setup, {"acTranslateAllWords", "acSearchBoth", "-", "acStartWithDesktop"});
+    CreatePinyinMenu(setup);
     connect(setup, &QMenu::aboutToShow, this, [this] {
         actions_["acStartWithDesktop"]->setChecked(AutostartEnabled(autostart_.folder));
     });
@@ -167,6 +176,46 @@ void TfmMain::CreateMenus() {
                   {"acMakeIndex", "acUniIndex", "-", "acAddDescIndex", "acAddPinIndex", "-",
                    "acDictSetup", "-", "acUserdict", "acDuplicates"});
     actions_.Fill(bar->addMenu(QStringLiteral("&Help")), {"acHelpFile", "acAbout"});
+}
+
+// "&Pinyin" in the Settings menu, before its first separator: one choice of kPinyinChoices,
+// kept in settings_.Pinyin. A new choice shows the page of the current query again.
+void TfmMain::CreatePinyinMenu(QMenu* setup) {
+    static constexpr const char* kNames[] = {"acPinyinStored", "acPinyinMarks",
+                                             "acPinyinColored", "acPinyinZhuyin"};
+    QMenu* menu = new QMenu(QStringLiteral("&Pinyin"), setup);
+    menu->setObjectName(QStringLiteral("mnPinyin"));
+    auto* group = new QActionGroup(menu);
+    group->setExclusive(true);
+    for (std::size_t i = 0; i < std::size(kPinyinChoices); ++i) {
+        QAction* a = menu->addAction(QString::fromUtf8(kPinyinChoiceCaptions[i]));
+        a->setObjectName(QString::fromUtf8(kNames[i]));
+        a->setCheckable(true);
+        group->addAction(a);
+        const std::string choice(kPinyinChoices[i]);
+        connect(a, &QAction::triggered, this, [this, choice] {
+            settings_.Pinyin = choice;
+            if (history_.P > 0 && !history_.H(history_.P).empty()) {
+                RunGuarded("The search", [this] { RunSearch(history_.H(history_.P), 0, false); });
+            }
+        });
+    }
+    // The check follows the setting (a choice not known reads as the first).
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+        const QList<QAction*> items = menu->actions();
+        const auto* known = std::find(std::begin(kPinyinChoices), std::end(kPinyinChoices),
+                                      settings_.Pinyin);
+        const auto at = known == std::end(kPinyinChoices) ? 0 : known - std::begin(kPinyinChoices);
+        items.at(static_cast<int>(at))->setChecked(true);
+    });
+    QAction* before = nullptr;
+    for (QAction* a : setup->actions()) {
+        if (a->isSeparator()) {
+            before = a;
+            break;
+        }
+    }
+    setup->insertMenu(before, menu);
 }
 
 // ---------------------------------------------------------------------------------------

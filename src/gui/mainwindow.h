@@ -36,6 +36,7 @@
 #include "ui/pageloader.h"
 
 class QLineEdit;
+class QMenu;
 class QSplitter;
 
 namespace kes {
@@ -168,6 +169,7 @@ class TfmMain : public QMainWindow {
     void CreateCommands();
     void CreateControls();
     void CreateMenus();
+    void CreatePinyinMenu(QMenu* setup);
     void FormCreate();
     void SizeTreePanel();
     Settings CollectSettings() const;

@@ -4,10 +4,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 
+#include "app/resultpage.h"
 #include "ui/pageview.h"
 
 namespace kes {
@@ -92,6 +94,14 @@ bool PageHost::CreatePageView() {
     connect(w, &QWidget::customContextMenuRequested, this,
             [this, w](const QPoint& pos) { menu_->popup(w->mapToGlobal(pos)); });
     view_->setBodyAppliedHandler([this] { Q_EMIT pageBodyApplied(); });
+    view_->setInternalLinkHandler([this](const QUrl& url) {
+        // After the click has been dealt with by the page: the search replaces its body.
+        if (auto word = SearchWordOfLink(url.toString(QUrl::FullyEncoded).toStdString())) {
+            QTimer::singleShot(0, this, [this, w = QString::fromStdU16String(*word)] {
+                Q_EMIT searchLinkClicked(w);
+            });
+        }
+    });
     panel_->layout()->addWidget(w);
     w->show();
     view_->loadFile(QString::fromStdString(emptyHtml_));

@@ -66,6 +66,8 @@ class PageHost : public QObject {
     void pageBodyApplied();
     // The view has been made (true) or released (false).
     void pageViewChanged(bool present);
+    // A reference of the page was clicked: `word` is to be searched.
+    void searchLinkClicked(const QString& word);
 
   private:
     void ShowFactoryError(std::string error);

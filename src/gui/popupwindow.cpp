@@ -154,6 +154,12 @@ QWidget* TfmPopup::CreatePage(const std::string& emptyHtmlPath, const ui::PageFa
     if (view_) {
         page = view_->widget();
         page->setObjectName(QStringLiteral("popupBrowser"));
+        // A reference clicked searches its word here, in the popup.
+        view_->setInternalLinkHandler([this](const QUrl& url) {
+            if (auto word = SearchWordOfLink(url.toString(QUrl::FullyEncoded).toStdString())) {
+                QTimer::singleShot(0, this, [this, w = *word] { ShowPage(w); });
+            }
+        });
         view_->loadFile(QString::fromStdString(emptyHtmlPath));
     } else {
         auto* note = new QLabel(

@@ -7,7 +7,8 @@
 //
 // The page never runs script of its own and never navigates away: every navigation other than
 // the program's own load of the page is refused, a clicked web or mail link is handed to the
-// link handler instead, and no new window is ever opened.
+// link handler instead, a link of the program's own scheme to the internal link handler, and
+// no new window is ever opened.
 #pragma once
 
 #include <QPointF>
@@ -57,6 +58,10 @@ class PageView {
     // Called for a clicked web or mail link instead of following it. Default: the desktop's
     // handler (QDesktopServices::openUrl).
     virtual void setLinkHandler(std::function<void(const QUrl&)> handler) = 0;
+    // Called for a clicked link of the program's own scheme "kestrune:" (a reference of the
+    // page, app/resultpage.h SearchLinkHref), which the page never follows itself. Default:
+    // none (the click does nothing).
+    virtual void setInternalLinkHandler(std::function<void(const QUrl&)> handler) = 0;
     // The URL of the page loaded (empty.html).
     virtual QUrl url() const = 0;
     // Number of navigations refused so far.

@@ -34,12 +34,14 @@ bool GuardedPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
     ++refused_;
     if (type == NavigationTypeLinkClicked && isMainFrame) {
         const QString scheme = url.scheme().toLower();
-        // Only web and mail links go to the desktop; a link to a local file or any other scheme
-        // is dropped.
+        // Only web and mail links go to the desktop and the program's own links to the window;
+        // a link to a local file or any other scheme is dropped.
         if ((scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
              scheme == QLatin1String("mailto")) &&
             linkHandler_) {
             linkHandler_(url);
+        } else if (scheme == QLatin1String("kestrune") && internalLinkHandler_) {
+            internalLinkHandler_(url);
         }
     }
     return false;

@@ -43,6 +43,10 @@ class GuardedPage : public QWebEnginePage {
     void setLinkHandler(std::function<void(const QUrl&)> handler) {
         linkHandler_ = std::move(handler);
     }
+    // Called for a clicked link of the program's own scheme ("kestrune:"). Default: none.
+    void setInternalLinkHandler(std::function<void(const QUrl&)> handler) {
+        internalLinkHandler_ = std::move(handler);
+    }
 
     int refusedNavigations() const { return refused_; }
 
@@ -55,6 +59,7 @@ class GuardedPage : public QWebEnginePage {
   private:
     QUrl allowed_;
     std::function<void(const QUrl&)> linkHandler_;
+    std::function<void(const QUrl&)> internalLinkHandler_;
     int refused_ = 0;
 };
 
@@ -94,6 +99,9 @@ class WebPageView : public QWebEngineView, public ui::PageView {
     void copyAll() override;
     void setLinkHandler(std::function<void(const QUrl&)> handler) override {
         page_->setLinkHandler(std::move(handler));
+    }
+    void setInternalLinkHandler(std::function<void(const QUrl&)> handler) override {
+        page_->setInternalLinkHandler(std::move(handler));
     }
     QUrl url() const override { return QWebEngineView::url(); }
     int refusedNavigations() const override { return page_->refusedNavigations(); }

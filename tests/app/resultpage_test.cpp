@@ -96,6 +96,122 @@ TEST(RenderEntry, TranslationSlashesAndNotes) {
     EXPECT_EQ(Render("a [p] /中文/é/"), Block("&#97;", "&#112;", "&#20013;&#25991;<br />&#233;"));
 }
 
+// ---------------------------------------------------------------------------------------
+// References and the look of the pinyin
+
+std::string RenderCedict(const char* line, const PageFonts& fonts = {}) {
+    std::string out;
+    AppendEntryHtml(out, EntryOf(W(line), true, SenseConvention::References), fonts);
+    return out;
+}
+
+TEST(RenderEntry, ReferencesAreLinksOfTheEntrysForm) {
+    const std::string pinyin = CharRefs(W("dian4 nao3"));
+    const std::string head = CharRefs(W("電腦 [电脑]"));
+    struct Case {
+        const char* line;
+        std::string html;
+    };
+    const Case cases[] = {
+        // Traditional entry: the traditional form; the sense stays whole, no note.
+        {"電腦 电脑 [dian4 nao3] /computer/CL:臺|台[tai2]/",
+         Block(head, pinyin,
+               "computer<br />CL:<a href=\"kestrune:search?%E8%87%BA\">&#33274;</a>[tai2]")},
+        // An entry written in simplified: the simplified form.
+        {"电脑 [dian4 nao3] /CL:臺|台[tai2]/",
+         Block(CharRefs(W("电脑")), pinyin,
+               "CL:<a href=\"kestrune:search?%E5%8F%B0\">&#21488;</a>[tai2]")},
+        // One form, a space before the bracket, several references; "X|Y" without pinyin
+        // and markup stay text.
+        {"電腦 电脑 [dian4 nao3] /see 連鍋端 [lian2 guo1 duan1], 學習|学习[xue2 xi2]/∼的大門|∼的大门[br]/",
+         Block(head, pinyin,
+               "see <a href=\"kestrune:search?%E9%80%A3%E9%8D%8B%E7%AB%AF\">&#36899;&#37707;&#31471;"
+               "</a>[lian2 guo1 duan1], <a href=\"kestrune:search?%E5%AD%B8%E7%BF%92\">"
+               "&#23416;&#32722;</a>[xue2 xi2]<br />&#8764;&#30340;&#22823;&#38272;|&#8764;&#30340;"
+               "&#22823;&#38376;<br />")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(RenderCedict(c.line), c.html);
+    }
+    // A file converted from DSL keeps its note, grey, with the example in it, as it always
+    // did; a reference inside the note is a link of its one form.
+    EXPECT_EQ(Render("打 [da3] /to hit|[cs]打人[ce] to hit a person/"),
+              Block("&#25171;", "&#100;&#97;&#51;",
+                    "to hit</font></p><p style=\"margin:8;\"><font color=\"#777777\"><font "
+                    "color=\"#449944\"><i>&#25171;&#20154;</i></font> to hit a person"));
+    EXPECT_EQ(Render("打 [da3] /to hit|[cs]打人[ce] 見 打[da3]/"),
+              Block("&#25171;", "&#100;&#97;&#51;",
+                    "to hit</font></p><p style=\"margin:8;\"><font color=\"#777777\"><font "
+                    "color=\"#449944\"><i>&#25171;&#20154;</i></font> &#35211; <a "
+                    "href=\"kestrune:search?%E6%89%93\">&#25171;</a>[da3]"));
+}
+
+TEST(RenderEntry, PinyinInEveryLook) {
+    struct Case {
+        const char* choice;
+        std::string cell;
+        std::string reference;
+    };
+    const Case cases[] = {
+        {"stored", "&#100;&#105;&#97;&#110;&#52;&#32;&#110;&#97;&#111;&#51;", "tai2"},
+        {"marks", "&#100;&#105;&#224;&#110;&#32;&#110;&#462;&#111;", "t&#225;i"},
+        {"colored",
+         "<font color=\"#8e24aa\">&#100;&#105;&#224;&#110;</font>&#32;<font "
+         "color=\"#1f4fd8\">&#110;&#462;&#111;</font>",
+         "<font color=\"#16801a\">t&#225;i</font>"},
+        {"zhuyin", "&#12553;&#12583;&#12578;&#715;&#32;&#12555;&#12576;&#711;",
+         "&#12554;&#12574;&#714;"},
+        {"Marks", "&#100;&#105;&#97;&#110;&#52;&#32;&#110;&#97;&#111;&#51;", "tai2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.choice);
+        PageFonts fonts;
+        fonts.Pinyin = PagePinyinOf(c.choice, kDefaultToneColors);
+        EXPECT_EQ(RenderCedict("電腦 电脑 [dian4 nao3] /CL:臺|台[tai2]/", fonts),
+                  Block(CharRefs(W("電腦 [电脑]")), c.cell,
+                        "CL:<a href=\"kestrune:search?%E8%87%BA\">&#33274;</a>[" + c.reference +
+                            "]"));
+    }
+    // Colours of the setting; a field that is no colour keeps its tone's default.
+    PageFonts fonts;
+    fonts.Pinyin = PagePinyinOf("colored", "#000001, red ,#00000A,#00000b");
+    EXPECT_EQ(RenderCedict("媽媽 妈妈 [ma1 ma5] //", fonts),
+              Block(CharRefs(W("媽媽 [妈妈]")),
+                    "<font color=\"#000001\">&#109;&#257;</font>&#32;<font "
+                    "color=\"#6b6b6b\">&#109;&#97;</font>",
+                    ""));
+}
+
+TEST(SearchLink, HrefAndWordBackAndBadLinks) {
+    EXPECT_EQ(SearchLinkHref(W("臺")), "kestrune:search?%E8%87%BA");
+    EXPECT_EQ(SearchLinkHref(W("卡拉OK a/b")), "kestrune:search?%E5%8D%A1%E6%8B%89OK%20a%2Fb");
+    EXPECT_EQ(SearchLinkHref(W("𠀀")), "kestrune:search?%F0%A0%80%80");
+    struct Case {
+        const char* href;
+        std::optional<std::u16string> word;
+    };
+    const Case cases[] = {
+        {"kestrune:search?%E8%87%BA", W("臺")},
+        {"KESTRUNE:Search?%e8%87%ba", W("臺")},
+        {"kestrune:search?%E5%8D%A1%E6%8B%89OK%20a%2Fb", W("卡拉OK a/b")},
+        {"kestrune:search?%F0%A0%80%80", W("𠀀")},
+        {"kestrune:search?", std::nullopt},
+        {"kestrune:search", std::nullopt},
+        {"kestrune:search?%E8%87", std::nullopt},  // cut UTF-8
+        {"kestrune:search?%ZZ", std::nullopt},
+        {"kestrune:search?%4", std::nullopt},
+        {"kestrune:search?%FF", std::nullopt},
+        {"kestrune:other?x", std::nullopt},
+        {"https://example.invalid/?x", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.href);
+        EXPECT_EQ(SearchWordOfLink(c.href), c.word);
+    }
+}
+
 TEST(RenderEntry, MarkupAndAngleBrackets) {
     EXPECT_EQ(Render("a [p] /x[BR]y/"), Block("&#97;", "&#112;", "x<br />y"));
     EXPECT_EQ(Render("a [p] /x<br>y/"), Block("&#97;", "&#112;", "x<br />y"));

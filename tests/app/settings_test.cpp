@@ -42,6 +42,8 @@ void ExpectDefaults(const Settings& s) {
     EXPECT_EQ(s.ReleaseViewMinutes, 10);
     EXPECT_FALSE(s.ScanClipboard);
     EXPECT_FALSE(s.ScanSelection);
+    EXPECT_EQ(s.Pinyin, "stored");
+    EXPECT_EQ(s.ToneColors, "#d0021b,#16801a,#1f4fd8,#8e24aa,#6b6b6b");
     EXPECT_EQ(s.Maximized, 0);
     EXPECT_EQ(s.X, 10);
     EXPECT_EQ(s.Y, 10);
@@ -108,6 +110,8 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     s.SearchBoth = false;
     s.ReleaseViewMinutes = 3;
     s.ScanClipboard = true;
+    s.Pinyin = "colored";
+    s.ToneColors = "#111111,#222222,#333333,#444444,#555555";
     s.X = 1;
     s.Y = 2;
     s.DX = 640;
@@ -121,6 +125,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
               "TreFontface=Times\nTreFontsize=12\n"
               "TranslateAll=0\nAddDescToIndex=1\nAddPinToIndex=0\nShowUcs2=1\nShowUnihan=0\n"
               "SearchBoth=0\nReleaseViewMinutes=3\nScanClipboard=1\nScanSelection=0\n"
+              "Pinyin=colored\nToneColors=#111111,#222222,#333333,#444444,#555555\n"
               "\n"
               "[Form]\npnlLeft=150\nMaximized=0\nX=1\nY=2\nDX=640\nDY=480\n");
     Settings back = LoadSettings(path);
@@ -131,6 +136,8 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     EXPECT_EQ(back.ReleaseViewMinutes, 3);
     EXPECT_TRUE(back.ScanClipboard);
     EXPECT_FALSE(back.ScanSelection);
+    EXPECT_EQ(back.Pinyin, "colored");
+    EXPECT_EQ(back.ToneColors, "#111111,#222222,#333333,#444444,#555555");
     EXPECT_EQ(back.DY, 480);
 }
 
@@ -211,7 +218,8 @@ TEST(SettingsTable, FreshFileBytesForFixedSettings) {
         "ChrFontsize=20\nPinFontface=Times\nPinFontsize=12\nDscFontface=Times\nDscFontsize=12\n"
         "TreFontface=DejaVu Sans\nTreFontsize=12\nTranslateAll=1\nAddDescToIndex=0\n"
         "AddPinToIndex=1\nShowUcs2=0\nShowUnihan=1\nSearchBoth=1\nReleaseViewMinutes=0\n"
-        "ScanClipboard=0\nScanSelection=1\n\n"
+        "ScanClipboard=0\nScanSelection=1\nPinyin=stored\n"
+        "ToneColors=#d0021b,#16801a,#1f4fd8,#8e24aa,#6b6b6b\n\n"
         "[Form]\npnlLeft=210\nMaximized=0\nX=-3\nY=10\nDX=710\nDY=512\n";
     EXPECT_EQ(ReadBytes(path), normal);
     // Maximized (any value but 0) into a fresh file: the flag alone, no bounds.
@@ -225,7 +233,7 @@ TEST(SettingsTable, KeysAreUniqueAndOptionsNameTheirActions) {
     std::vector<std::string> keys;
     for (const SettingRow& row : SettingRows())
         keys.push_back(std::string(row.Section) + "/" + std::string(row.Key));
-    EXPECT_EQ(keys.size(), 25u);
+    EXPECT_EQ(keys.size(), 27u);
     std::vector<std::string> sorted = keys;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());

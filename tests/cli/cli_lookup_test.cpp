@@ -151,6 +151,59 @@ TEST_F(LookupCommand, PinyinAsTypedSaysWhatWasSearched) {
     EXPECT_EQ(r.out, "");
 }
 
+// A CEDICT file (a "#" header) has no notes: a reference stays in its sense, in every form.
+// The same line in a file without the header keeps the note rule.
+TEST_F(LookupCommand, CedictReferencesStayWholeAndPinyinIsShownAsAsked) {
+    using nlohmann::json;
+    const std::string line = "電腦 电脑 [dian4 nao3] /computer/CL:臺|台[tai2]/";
+    MakeDict(home, "cedict", "CC-CEDICT", {"# CC-CEDICT", line});
+    MakeDict(home, "plain", "Plain", {line});
+    Outcome r = Lookup(home, {"--json", "电脑"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(json::parse(r.out), json::parse(R"({
+      "query": "电脑", "searched": ["电脑"], "dictionaries": [
+        {"name": "CC-CEDICT", "file": "cedict.idx", "pieces": [{"text": "电脑", "entries": [{
+          "traditional": "電腦", "simplified": "电脑", "forms": ["電腦", "电脑"],
+          "pinyin": "dian4 nao3", "pinyin_marks": "diàn nǎo", "zhuyin": "ㄉㄧㄢˋ ㄋㄠˇ",
+          "senses": [{"text": "computer", "notes": []},
+                     {"text": "CL:臺|台[tai2]", "notes": []}]}]}]},
+        {"name": "Plain", "file": "plain.idx", "pieces": [{"text": "电脑", "entries": [{
+          "traditional": "電腦", "simplified": "电脑", "forms": ["電腦", "电脑"],
+          "pinyin": "dian4 nao3", "pinyin_marks": "diàn nǎo", "zhuyin": "ㄉㄧㄢˋ ㄋㄠˇ",
+          "senses": [{"text": "computer", "notes": []},
+                     {"text": "CL:臺", "notes": ["台[tai2]"]}]}]}]}]})"));
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"--dict=cedict.idx", "电脑"},
+         "CC-CEDICT\n電腦 [电脑]  dian4 nao3\n  computer\n  CL:臺|台[tai2]\n"},
+        {{"--dict=cedict.idx", "--pinyin=stored", "电脑"},
+         "CC-CEDICT\n電腦 [电脑]  dian4 nao3\n  computer\n  CL:臺|台[tai2]\n"},
+        {{"--dict=cedict.idx", "--pinyin=marks", "电脑"},
+         "CC-CEDICT\n電腦 [电脑]  diàn nǎo\n  computer\n  CL:臺|台[tái]\n"},
+        {{"--dict=cedict.idx", "--pinyin=zhuyin", "电脑"},
+         "CC-CEDICT\n電腦 [电脑]  ㄉㄧㄢˋ ㄋㄠˇ\n  computer\n  CL:臺|台[ㄊㄞˊ]\n"},
+        {{"--dict=plain.idx", "--pinyin=marks", "电脑"},
+         "Plain\n電腦 [电脑]  diàn nǎo\n  computer\n  CL:臺\n    台[tái]\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        r = Lookup(home, c.args);
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.out, c.out);
+    }
+    r = Lookup(home, {"--pinyin=colour", "电脑"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("kestrune lookup: --pinyin takes stored, marks or zhuyin, not "
+                          "\"colour\"\nusage: kestrune lookup",
+                          0),
+              0u);
+}
+
 TEST_F(LookupCommand, JsonParsesBackWithTheSameLibrary) {
     using nlohmann::json;
     Outcome r = Lookup(home, {"--json", "中国"});
@@ -161,7 +214,7 @@ TEST_F(LookupCommand, JsonParsesBackWithTheSameLibrary) {
       "dictionaries": [{"name": "Main dictionary", "file": "main.idx", "pieces": [
         {"text": "中国", "entries": [{
           "traditional": "中國", "simplified": "中国", "forms": ["中國", "中国"],
-          "pinyin": "zhong1 guo2",
+          "pinyin": "zhong1 guo2", "pinyin_marks": "zhōng guó", "zhuyin": "ㄓㄨㄥ ㄍㄨㄛˊ",
           "senses": [{"text": "China", "notes": []},
                      {"text": "Middle Kingdom", "notes": ["old name", "poetic"]}]}]}]}]})"));
 

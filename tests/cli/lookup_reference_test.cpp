@@ -102,9 +102,12 @@ std::string EntryLine(Lcg& g) {
     return line + t;
 }
 
+// A dictionary with notes: its first line that is not blank is an entry (with a "#" line
+// first it would be a CEDICT file, where "|" is no note; the kept outputs were made before
+// that rule, so they show that a file with notes looks exactly as it always did).
 std::vector<std::string> Dictionary(uint64_t seed, int entries) {
     Lcg g{seed};
-    std::vector<std::string> lines = {"# generated", "",
+    std::vector<std::string> lines = {"", "",
                                       "中國 中国 [zhong1 guo2] /China/Middle Kingdom|old name/",
                                       "學生 学生 [xue2 sheng5] /pupil/"};
     for (int i = 0; i < entries; ++i)

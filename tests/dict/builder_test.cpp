@@ -230,6 +230,31 @@ TEST_F(BuilderTest, NotesAreLeftOutOfTheWordIndex) {
     EXPECT_EQ(k, (KeyMap{{u"去", {0}}, {u"goto", {0}}, {u"walk", {0}}}));
 }
 
+// In a CEDICT file (its first non-blank line a comment) "|" separates the forms of a
+// reference: the words after it are filed. Without that header it opens a note.
+TEST_F(BuilderTest, WordsAfterAReferenceBarAreFiledInCedictFiles) {
+    const std::string line =
+        "敲開 敲开 [qiao1 kai1] /to get sth open by tapping or striking it/(figuratively, when "
+        "followed by sth like ∼的大門|∼的大门) to open the door to ~/to gain access to ~/";
+    struct Case {
+        std::vector<std::string> lines;
+        bool door;
+    };
+    const Case cases[] = {
+        {{"# CC-CEDICT", line}, true},
+        {{"", "  ", "#", line}, true},
+        {{line}, false},
+        {{line, "# a comment after the first entry"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lines[0]);
+        KeyMap k = Keys(c.lines, Opts(true, false));
+        EXPECT_EQ(k.count(u"door"), c.door ? 1u : 0u);
+        EXPECT_EQ(k.count(u"access"), 1u);  // the next sense, either way
+        EXPECT_EQ(k.count(u"followed"), 1u);
+    }
+}
+
 TEST_F(BuilderTest, PinyinKeys) {
     struct Case {
         const char* pinyin;

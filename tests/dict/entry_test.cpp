@@ -94,5 +94,64 @@ TEST(EntryModel, SensesAsPlainLines) {
     EXPECT_EQ(s[2].Lines, (std::vector<std::u16string>{u"x", u"y"}));
 }
 
+
+// The dictionary's rule of "|": a note in files converted from DSL, part of a reference in
+// CEDICT files, whose senses stay whole.
+TEST(EntryModel, BarIsANoteOrPartOfAReference) {
+    const std::u16string line = W("電腦 电脑 [dian4 nao3] /computer/CL:臺|台[tai2]/");
+    struct Case {
+        SenseConvention convention;
+        std::vector<std::u16string> secondLines;
+        std::vector<std::u16string> secondNotes;
+        std::u16string refFirst, refSecond;
+    };
+    const Case cases[] = {
+        {SenseConvention::References, {W("CL:臺|台[tai2]")}, {}, W("臺"), W("台")},
+        {SenseConvention::Notes, {W("CL:臺")}, {W("台[tai2]")}, W("台"), u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.convention));
+        const Entry e = EntryOf(line, true, c.convention);
+        const std::vector<EntrySense> s = SensesOf(e);
+        ASSERT_EQ(s.size(), 2u);
+        EXPECT_EQ(s[1].Lines, c.secondLines);
+        EXPECT_EQ(s[1].Notes, c.secondNotes);
+        ASSERT_EQ(e.References.size(), 1u);
+        EXPECT_EQ(e.References[0].First, c.refFirst);
+        EXPECT_EQ(e.References[0].Second, c.refSecond);
+        EXPECT_EQ(e.References[0].Pinyin, u"tai2");
+        const EntryReference& r = e.References[0];
+        EXPECT_EQ(e.Text.substr(r.Begin, r.End - r.Begin),
+                  c.refSecond.empty() ? W("台[tai2]") : W("臺|台[tai2]"));
+    }
+    // Only references with pinyin can be followed; a markup token is none.
+    const Entry e = EntryOf(W("敲開 敲开 [qiao1 kai1] /like ∼的大門|∼的大门) to open/[br]x/"), true,
+                            SenseConvention::References);
+    EXPECT_TRUE(e.References.empty());
+}
+
+TEST(EntryModel, ReferenceFormFollowsTheEntrysScript) {
+    struct Case {
+        const char* line;
+        bool both;
+        bool simplified;
+    };
+    const Case cases[] = {
+        {"電腦 电脑 [dian4 nao3] /CL:臺|台[tai2]/", true, false},  // traditional first
+        {"电脑 [dian4 nao3] /CL:臺|台[tai2]/", true, true},        // simplified alone
+        {"电脑 [dian4 nao3] /CL:臺|台[tai2]/", false, true},       // whatever the option
+        {"電腦 [dian4 nao3] /CL:臺|台[tai2]/", false, false},      // traditional alone
+        {"台 台 [tai2] /variant of 臺|台[tai2]/", true, false},    // alike in both: CEDICT order
+        {"中 [zhong1] /CL:臺|台[tai2]/", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Entry e = EntryOf(W(c.line), c.both, SenseConvention::References);
+        EXPECT_EQ(WritesSimplified(e), c.simplified);
+        ASSERT_EQ(e.References.size(), 1u);
+        EXPECT_EQ(ReferenceForm(e, e.References[0]), c.simplified ? W("台") : W("臺"));
+    }
+}
+
 }  // namespace
 }  // namespace kes

@@ -381,8 +381,8 @@ class MainWindowTest : public QObject {
                                    "&Input field font|Tree font|"
                                    "&Word output font|&Pinyin output font|"
                                    "&Translation output font|-|&Quit"));
-        QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms|-|"
-                                   "Start with the &desktop"));
+        QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms|"
+                                   "&Pinyin|-|Start with the &desktop"));
         QCOMPARE(items[2], QString("&Create index for CEDICT file|C&reate index for Unihan|-|"
                                    "&Also add english/russian words to index|"
                                    "A&lso add pinyin to index|-|&Dictionaries|-|"
@@ -673,6 +673,60 @@ class MainWindowTest : public QObject {
         // Back and Fwd do not record.
         QCOMPARE(w->history().H(10), c.toStdU16String());
         QCOMPARE(w->history().H(7), std::u16string());
+    }
+
+    // A reference of the page, clicked with the mouse in the real view, searches its word as if
+    // it were typed: the field shows it, the history records it, Back returns.
+    void referenceLinkSearchesItsWordAndBackReturns() {
+        NewFolder(true);
+        MakeDict(folder_, "cedict", "CC-CEDICT",
+                 {"# CC-CEDICT", QString::fromUtf8("電腦 电脑 [dian4 nao3] /computer/CL:臺|台[tai2]/"),
+                  QString::fromUtf8("臺 台 [tai2] /platform/")});
+        auto w = NewWindow();
+        w->resize(700, 400);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        Type(*w, QString::fromUtf8("电脑"));
+        const QString body = Body(*w);
+        QVERIFY2(body.contains(QString::fromUtf8(
+                     "CL:<a href=\"kestrune:search?%E8%87%BA\">臺</a>[tai2]")),
+                 qPrintable(body));
+        const QUrl page = w->pageView()->url();
+        QVERIFY(ClickElement(w->pageView(), "a"));
+        QTRY_COMPARE_WITH_TIMEOUT(Inp(*w)->text(), QString::fromUtf8("臺"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(Body(*w).contains("platform"), 5000);
+        QCOMPARE(w->pageView()->url(), page);  // the view never navigated away
+        QCOMPARE(w->history().H(10), u"臺");
+        Act(*w, "acBack")->trigger();
+        QCOMPARE(Inp(*w)->text(), QString::fromUtf8("电脑"));
+        QVERIFY(Body(*w).contains("computer"));
+    }
+
+    // The Pinyin choice of the Settings menu: the page of the query is shown again in it, and
+    // it is kept in setup.ini.
+    void pinyinChoiceShowsThePageAgainAndIsSaved() {
+        NewFolder();
+        auto w = NewWindow();
+        Type(*w, QString::fromUtf8("中国"));
+        QVERIFY(w->pageBody().find("&#90;&#104;&#111;&#110;&#103;&#49;") != std::string::npos);
+        QMenu* menu = Find<QMenu>(*w, "mnPinyin");
+        QStringList captions;
+        for (QAction* a : menu->actions())
+            captions << a->text();
+        QCOMPARE(captions, QStringList({"As &stored", "Tone &marks", "Tone marks in &colour",
+                                        "&Zhuyin"}));
+        Act(*w, "acPinyinMarks")->trigger();
+        QCOMPARE(w->settings().Pinyin, std::string("marks"));
+        // Zhōng guó
+        QVERIFY(w->pageBody().find("&#90;&#104;&#333;&#110;&#103;&#32;&#103;&#117;&#243;") !=
+                std::string::npos);
+        QCOMPARE(w->history().P, 10);
+        QCOMPARE(w->history().H(9), std::u16string());  // shown again, not recorded again
+        Act(*w, "acPinyinColored")->trigger();
+        QVERIFY(w->pageBody().find("<font color=\"#d0021b\">&#90;&#104;&#333;&#110;&#103;</font>") !=
+                std::string::npos);
+        QVERIFY(w->SaveSettingsAndQuit());
+        QVERIFY(Section(ReadBytes(folder_ + "/setup.ini"), "Setup").contains("\nPinyin=colored\n"));
     }
 
     void altKeysOfTheToolbarCaptions() {

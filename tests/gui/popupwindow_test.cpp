@@ -27,7 +27,9 @@ using namespace kes::test;
 namespace {
 
 const QStringList kDict = {
+    QStringLiteral("# test words"),
     QString::fromUtf8("學習 学习 [xue2 xi2] /to learn/to study/"),
+    QString::fromUtf8("學 学 [xue2] /to learn/see 學習|学习[xue2 xi2]/"),
     QString::fromUtf8("中國 中国 [Zhong1 guo2] /China/"),
     QString::fromUtf8("我 我 [wo3] /I/me/"),
     QString::fromUtf8("是 是 [shi4] /is/are/"),
@@ -176,6 +178,25 @@ class PopupWindowTest : public QObject {
     }
 
     // Text read on screen: shown in a field the user can correct; an edit searches again.
+    // A reference clicked in the popup searches its word there; the main window is left alone.
+    void referenceLinkSearchesInsideThePopup() {
+        auto w = NewWindow();
+        w->PopupText(u"学");
+        TfmPopup* p = w->popupIfCreated();
+        QVERIFY(p);
+        QVERIFY(QTest::qWaitForWindowExposed(p));
+        const QString body = SettledBody(p->pageView());
+        QVERIFY2(body.contains(QString::fromUtf8(
+                     "see <a href=\"kestrune:search?%E5%AD%B8%E7%BF%92\">學習</a>[xue2 xi2]")),
+                 qPrintable(body));
+        QVERIFY(ClickElement(p->pageView(), "a"));
+        QTRY_COMPARE_WITH_TIMEOUT(p->windowTitle(), QString::fromUtf8("學習 - Kestrune"), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(SettledBody(p->pageView()).contains("to learn<br>to study"), 5000);
+        QCOMPARE(p->isVisible(), true);
+        QCOMPARE(w->isVisible(), false);
+        QCOMPARE(w->history().P, 0);
+    }
+
     void recognizedTextCanBeCorrected() {
         auto w = NewWindow();
         TfmPopup* p = w->popup();

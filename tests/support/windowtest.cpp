@@ -24,6 +24,21 @@ QString SettledBody(ui::PageView* view) {
     return view->readBodyHtml();
 }
 
+bool ClickElement(ui::PageView* view, const QString& selector) {
+    if (!view->waitUntilIdle()) return false;
+    const QVariant r = view->evaluate(
+        "(function() { var e = document.querySelector('" + selector +
+        "'); if (!e) return ''; var b = e.getBoundingClientRect();"
+        " return Math.round(b.left + b.width / 2) + ',' + Math.round(b.top + b.height / 2); })()");
+    const QStringList xy = r.toString().split(',');
+    if (xy.size() != 2) return false;
+    QWidget* w = view->widget();
+    QWidget* target = w->focusProxy() ? w->focusProxy() : w;
+    // The page's pixels are the widget's at zoom 1.
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(xy[0].toInt(), xy[1].toInt()));
+    return true;
+}
+
 QByteArray Utf16Bytes(const QString& text) {
     return Bytes(Utf16Bytes(text.toStdString()));
 }

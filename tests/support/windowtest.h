@@ -23,6 +23,9 @@ namespace kes::test {
 // The body's HTML of `view` once the page has settled (every body handed to it shown);
 // "<time-out>" when it does not settle.
 QString SettledBody(ui::PageView* view);
+// Clicks the middle of the first element of the page that matches the CSS `selector` with the
+// mouse, as a user does (the view must be shown); false when the page has no such element.
+bool ClickElement(ui::PageView* view, const QString& selector);
 
 // UTF-16LE bytes of `text` (no byte-order mark).
 QByteArray Utf16Bytes(const QString& text);

@@ -238,6 +238,27 @@ class PageViewTest : public QObject {
         QCOMPARE(view->readBodyHtml().contains("example.invalid"), true);
     }
 
+    // A link of the program's own scheme goes to the internal handler only, never to the
+    // desktop, and the page stays.
+    void ownLinksGoToTheInternalHandler() {
+        auto view = loadedView();
+        QList<QUrl> opened, internal;
+        view->guardedPage()->setLinkHandler([&](const QUrl& u) { opened << u; });
+        view->setInternalLinkHandler([&](const QUrl& u) { internal << u; });
+        const QUrl before = view->url();
+        view->setPageBody("<a href=\"kestrune:search?%E8%87%BA\" style=\"display:block;width:300px;"
+                          "height:100px\">x</a>");
+        QVERIFY(view->waitUntilIdle());
+        QTest::qWait(200);
+        QWidget* target = view->focusProxy() ? view->focusProxy() : view.get();
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 40));
+        QTRY_COMPARE_WITH_TIMEOUT(internal.size(), 1, 5000);
+        QCOMPARE(internal[0].toString(QUrl::FullyEncoded), QString("kestrune:search?%E8%87%BA"));
+        QCOMPARE(opened.size(), 0);
+        QTest::qWait(300);
+        QCOMPARE(view->url(), before);
+    }
+
     // A page body naming another local file (an image beside it, a frame of /etc/passwd) gets
     // nothing of it: the page reads no file but its own.
     void otherLocalFilesAreNotLoaded() {
