@@ -1,5 +1,6 @@
 #include "charinfo/unihan.h"
 
+#include <algorithm>
 #include <cctype>
 #include <limits>
 
@@ -146,10 +147,13 @@ UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::str
         // The database is UTF-8 text: anything else (a UTF-16 dictionary file, binary data)
         // is refused before the index is touched. A file of no or one byte has nothing to
         // judge; it holds no Unihan line either.
-        if (const std::optional<TextKind> kind = FileTextKind(sourcePath);
-            kind && *kind != TextKind::Utf8 && total > 1) {
+        std::string head(static_cast<std::size_t>(std::min<int64_t>(total, kTextKindHead)), '\0');
+        src.read(head.data(), head.size());
+        src.seek(0);
+        if (const TextKind kind = TextKindOf(head, head.size() == static_cast<std::size_t>(total));
+            kind != TextKind::Utf8 && total > 1) {
             src.close();
-            result.outcome.message = UnihanRefusal(sourcePath, TextKindReason(*kind));
+            result.outcome.message = UnihanRefusal(sourcePath, TextKindReason(kind));
             return result;
         }
         FileReplacement replacement(indexPath);
