@@ -201,6 +201,7 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
     q = LowerLatinCyr(q);
     r.Query = q;
     r.AllDictionaries = dictNumber <= 0;
+    r.TranslateAll = options.TranslateAll;
     const bool segment = options.TranslateAll && !r.NonChinese;
 
     Handing hand(writer, options.SearchBoth);
@@ -266,10 +267,34 @@ bool IsScanText(std::u16string_view text) {
     return static_cast<std::size_t>(count) <= kMaxScanCharacters;
 }
 
-SearchResult RunPopupSearch(const Registry& reg, std::u16string_view text, SearchOptions options) {
+namespace {
+
+// The search with the page kept up to the end of the first piece that reaches kPopupPageBytes
+// (pieces end after an entry), and the note when more followed.
+SearchResult RunPopupPage(const Registry& reg, std::u16string_view text,
+                          const SearchOptions& options) {
     QueryHistory unused;
+    std::string kept;
+    bool more = false;
+    SearchOptions o = options;
+    o.PageOut = [&kept, &more](std::string_view bytes) {
+        if (kept.size() < kPopupPageBytes)
+            kept.append(bytes);
+        else
+            more = more || !bytes.empty();
+    };
+    SearchResult r = RunSearch(reg, unused, text, 0, false, o);
+    if (!r.ok()) return r;
+    r.Page = std::move(kept);
+    if (more) r.Page += kPopupMoreHtml;
+    return r;
+}
+
+}  // namespace
+
+SearchResult RunPopupSearch(const Registry& reg, std::u16string_view text, SearchOptions options) {
     options.TranslateAll = false;
-    SearchResult r = RunSearch(reg, unused, text, 0, false, options);
+    SearchResult r = RunPopupPage(reg, text, options);
     const bool found = !r.Searched.empty() ||
                        std::any_of(r.Dicts.begin(), r.Dicts.end(),
                                    [](const DictSearchResult& d) { return !d.Pieces.empty(); });
@@ -279,10 +304,7 @@ SearchResult RunPopupSearch(const Registry& reg, std::u16string_view text, Searc
         if (c >= 0x3400) chinese += c;
     if (chinese.size() < 2 || !ContainsChinese(chinese)) return r;
     options.TranslateAll = true;
-    SearchResult cut = RunSearch(reg, unused, chinese, 0, false, options);
-    // The field text stays the text as given.
-    cut.FieldText = r.FieldText;
-    return cut;
+    return RunPopupPage(reg, chinese, options);
 }
 
 }  // namespace kes

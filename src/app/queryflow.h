@@ -83,6 +83,8 @@ struct SearchResult {
     std::vector<std::u16string> Searched;
     bool AllDictionaries = true;
     bool NonChinese = false;
+    // The "Translate text" option the search ran with (RunPopupSearch decides it itself).
+    bool TranslateAll = false;
     // Nothing was found for a Chinese text of more than one character looked up as one word:
     // "Translate text" would cut it into words.
     bool CouldCut = false;
@@ -124,8 +126,17 @@ bool IsScanText(std::u16string_view text);
 // The popup's search in all enabled dictionaries (the history is not touched): `text` looked
 // up as a word, as the viewer does; when that finds no entry and the text holds more than one
 // Chinese character, the cut of its Chinese characters (everything else dropped) into words,
-// as "Translate text" does. options.TranslateAll is decided here.
+// as "Translate text" does. options.TranslateAll is decided here. FieldText and TranslateAll
+// of the result are what was searched (the text, or the cut Chinese with TranslateAll set), so
+// that the main window can search the same.
+// A page longer than about kPopupPageBytes (a long text cut into thousands of words) keeps its
+// first entries up to there, followed by kPopupMoreHtml: a popup shows it at once, and "Open
+// in Kestrune" the whole page.
 SearchResult RunPopupSearch(const Registry& reg, std::u16string_view text, SearchOptions options);
+inline constexpr std::size_t kPopupPageBytes = PageBuffer::kSinkPieceBytes;
+inline constexpr std::string_view kPopupMoreHtml =
+    "<p><font color=\"#777777\"><i>The page goes on: \"Open in Kestrune\" shows all of "
+    "it.</i></font></p>";
 
 // The greedy longest-match cut of `text` against one dictionary: pieces in text order;
 // characters that start no known word are skipped. Keeps the dictionary's files open for

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/bytefile.h"
+#include "base/ioerror.h"
 #include "base/text.h"
 
 namespace kes {
@@ -62,6 +64,32 @@ TextKind TextKindOf(std::string_view head, bool whole) {
     if (evenZeros > oddZeros && IsUtf16(head, whole, true)) return TextKind::Utf16Be;
     if (IsUtf16(head, whole, false)) return TextKind::Utf16Le;
     return TextKind::Binary;
+}
+
+std::optional<TextKind> FileTextKind(const std::string& path) {
+    std::string head;
+    bool whole = false;
+    try {
+        ByteFile f(path, OpenMode::Read);
+        const int64_t size = f.size();
+        whole = size <= static_cast<int64_t>(kTextKindHead);
+        head.resize(whole ? static_cast<std::size_t>(size) : kTextKindHead);
+        f.read(head.data(), head.size());
+        f.close();
+    } catch (const IoError&) {
+        return std::nullopt;
+    }
+    return TextKindOf(head, whole);
+}
+
+const char* TextKindReason(TextKind kind) {
+    switch (kind) {
+        case TextKind::Utf8: return "it reads as UTF-8";
+        case TextKind::Utf16Be: return "it reads as UTF-16 big-endian";
+        case TextKind::Utf16Le: return "it reads as UTF-16LE";
+        case TextKind::Binary: break;
+    }
+    return "it holds binary data";
 }
 
 }  // namespace kes

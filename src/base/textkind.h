@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace kes {
@@ -24,5 +26,13 @@ inline constexpr std::size_t kTextKindHead = 64 * 1024;
 // unpaired surrogate; a UTF-16LE byte-order mark decides at once. A trailing odd byte is not
 // judged (the reader of the data file reports an odd size itself).
 TextKind TextKindOf(std::string_view head, bool whole);
+
+// The same judgement of the file at `path`, from its first kTextKindHead bytes; nothing when it
+// cannot be read (the command that reads it then reports why).
+std::optional<TextKind> FileTextKind(const std::string& path);
+
+// Why a file of `kind` is not the text a command wants, in the words of its refusals ("it reads
+// as UTF-8", "it reads as UTF-16 big-endian", "it reads as UTF-16LE", "it holds binary data").
+const char* TextKindReason(TextKind kind);
 
 }  // namespace kes

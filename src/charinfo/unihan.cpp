@@ -1,5 +1,7 @@
 #include "charinfo/unihan.h"
 
+#include <algorithm>
+#include <cctype>
 #include <limits>
 
 #include "base/bytefile.h"
@@ -9,6 +11,7 @@
 #include "base/paths.h"
 #include "base/replacefile.h"
 #include "base/text.h"
+#include "base/textkind.h"
 
 namespace kes {
 
@@ -34,6 +37,17 @@ int32_t LineCode(const std::string& trimmed) {
         code = code * 16 + d;
     }
     return code;
+}
+
+// Whether a trimmed line with a code (LineCode) is a Unihan line: the code alone ("U+" and
+// four or five hexadecimal digits) before the first TAB, and a tag after it.
+bool IsUnihanLine(std::string_view trimmed) {
+    const std::size_t tab = trimmed.find('\t');
+    if (tab != 6 && tab != 7) return false;
+    for (std::size_t i = 2; i < tab; ++i)
+        if (!std::isxdigit(static_cast<unsigned char>(trimmed[i]))) return false;
+    const std::size_t tag = trimmed.find_first_not_of('\t', tab);
+    return tag != std::string_view::npos;
 }
 
 void WriteRecord(ByteFile& f, int32_t code, int32_t offset) {
@@ -129,10 +143,23 @@ UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::str
     UnihanBuildResult result;
     try {
         ByteFile src(sourcePath, OpenMode::Read);
+        const int64_t total = src.size();
+        // The database is UTF-8 text: anything else (a UTF-16 dictionary file, binary data)
+        // is refused before the index is touched. A file of no or one byte has nothing to
+        // judge; it holds no Unihan line either.
+        std::string head(static_cast<std::size_t>(std::min<int64_t>(total, kTextKindHead)), '\0');
+        src.read(head.data(), head.size());
+        src.seek(0);
+        if (const TextKind kind = TextKindOf(head, head.size() == static_cast<std::size_t>(total));
+            kind != TextKind::Utf8 && total > 1) {
+            src.close();
+            result.outcome.message = UnihanRefusal(sourcePath, TextKindReason(kind));
+            return result;
+        }
         FileReplacement replacement(indexPath);
         ByteFile& idc = replacement.file();
-        const int64_t total = src.size();
         int32_t prev = 0;
+        bool unihanLines = false;
         while (!src.eof()) {
             const int64_t pos = src.position();
             if (cb.processMessages) cb.processMessages();
@@ -149,7 +176,9 @@ UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::str
             if (cb.processMessages) cb.processMessages();
             std::string line = TrimA(ReadAnsiLine(src));
             int32_t code = LineCode(line);
-            if (code < 0 || code == prev) continue;
+            if (code < 0) continue;
+            unihanLines = unihanLines || IsUnihanLine(line);
+            if (code == prev) continue;
             // Offsets are 32-bit signed: a run beyond 2 GiB cannot be indexed.
             if (pos > std::numeric_limits<int32_t>::max())
                 throw IoError(sourcePath, "File too large for the index (over 2 GiB)");
@@ -158,6 +187,12 @@ UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::str
             prev = code;
         }
         src.close();
+        if (!unihanLines) {
+            replacement.discard();
+            result.records = 0;
+            result.outcome.message = UnihanRefusal(sourcePath, kNoUnihanLinesReason);
+            return result;
+        }
         replacement.commit();
         result.outcome.ok = true;
         result.outcome.message = std::string(kUnihanCreatedMessage);
@@ -167,6 +202,11 @@ UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::str
         result.outcome.message = std::string(kUnihanFailedMessage);
     }
     return result;
+}
+
+std::string UnihanRefusal(const std::string& sourcePath, std::string_view reason) {
+    return "Refused: " + sourcePath + " is no Unihan database file (" + std::string(reason) +
+           "); nothing was written.";
 }
 
 std::string LoadUnihanIndex(const std::string& programFolder, UnihanIndex& index) {

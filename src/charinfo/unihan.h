@@ -54,8 +54,17 @@ inline constexpr std::string_view kUnihanCancelledMessage =
 // `sourcePath`. The index is written to a temporary file beside it and renamed into place
 // only when complete, so a failed build leaves the previous index (or none) in place.
 // Never throws: failures give kUnihanFailedMessage with the reason in the detail.
+// A source that is no Unihan database file is refused and nothing is written: one that is not
+// UTF-8 text (judged from its first bytes, as FileTextKind does), or one without a single
+// Unihan line ("U+", the code, a TAB, the tag; the value after a further TAB). The message is
+// then UnihanRefusal's, with no detail.
 UnihanBuildResult BuildUnihanIndex(const std::string& sourcePath, const std::string& indexPath,
                                    const UnihanBuildCallbacks& callbacks = {});
+
+// "Refused: " + sourcePath + " is no Unihan database file (" + reason + "); nothing was
+// written."
+std::string UnihanRefusal(const std::string& sourcePath, std::string_view reason);
+inline constexpr std::string_view kNoUnihanLinesReason = "it holds no Unihan lines";
 
 // The largest unihan.idc that is loaded (a real one is under 1 MiB); a larger one counts as
 // missing.

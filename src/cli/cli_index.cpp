@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "base/bytefile.h"
 #include "base/text.h"
-#include "base/textkind.h"
 #include "dict/builder.h"
 
 namespace kes {
@@ -37,32 +35,6 @@ std::string ParseIndexArgs(const std::vector<std::string>& args, IndexArgs& out)
             return true;
         },
         "Only one data file can be indexed at a time: ", "No data file given", out.file);
-}
-
-// The refusal of a data file that is not UTF-16LE text; empty when it may be (or cannot be
-// read: the build reports that).
-std::string NotUtf16LeRefusal(const std::string& file) {
-    std::string head;
-    bool whole = false;
-    try {
-        ByteFile f(file, OpenMode::Read);
-        const int64_t size = f.size();
-        whole = size <= static_cast<int64_t>(kTextKindHead);
-        head.resize(whole ? static_cast<std::size_t>(size) : kTextKindHead);
-        f.read(head.data(), head.size());
-        f.close();
-    } catch (const IoError&) {
-        return {};
-    }
-    const TextKind kind = TextKindOf(head, whole);
-    const char* reason = kind == TextKind::Utf8      ? "it reads as UTF-8"
-                         : kind == TextKind::Utf16Be ? "it reads as UTF-16 big-endian"
-                         : kind == TextKind::Binary  ? "it holds binary data"
-                                                     : nullptr;
-    if (reason == nullptr) return {};
-    return "Refused: " + file + " is not UTF-16LE text (" + reason +
-           "); nothing was written.\nA CEDICT file in UTF-8 is added with: kestrune import " +
-           file;
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "base/paths.h"
 #include "base/replacefile.h"
 #include "base/text.h"
+#include "base/textkind.h"
 #include "dict/indexformat.h"
 #include "dict/indextree.h"
 #include "dict/linekeys.h"
@@ -155,6 +156,14 @@ IndexBuildResult BuildIndex(const std::string& dataPath, const IndexBuildOptions
         result.outcome.detail = CurrentExceptionDetail();
     }
     return result;
+}
+
+std::string NotUtf16LeRefusal(const std::string& dataPath) {
+    const std::optional<TextKind> kind = FileTextKind(dataPath);
+    if (!kind || *kind == TextKind::Utf16Le) return {};
+    return "Refused: " + dataPath + " is not UTF-16LE text (" + TextKindReason(*kind) +
+           "); nothing was written.\nA CEDICT file in UTF-8 is added with: kestrune import " +
+           dataPath;
 }
 
 }  // namespace kes

@@ -67,4 +67,11 @@ IndexBuildResult BuildIndexPending(const std::string& dataPath, const std::strin
                                    const IndexBuildCallbacks& callbacks,
                                    std::unique_ptr<FileReplacement>& pending);
 
+// The refusal of a data file that is not UTF-16LE text, judged from its first bytes
+// (FileTextKind): "Refused: " + dataPath + " is not UTF-16LE text (" + the reason + "); nothing
+// was written." and a second line naming the import of a CEDICT file in UTF-8. Empty when the
+// file may be UTF-16LE text, or cannot be read (the build then reports why). The command line
+// and the window refuse with it before anything is built.
+std::string NotUtf16LeRefusal(const std::string& dataPath);
+
 }  // namespace kes

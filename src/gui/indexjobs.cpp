@@ -117,6 +117,9 @@ void IndexJobs::MakeIndex() {
 }
 
 Outcome IndexJobs::BuildIndexOf(const std::string& path) {
+    // A file that is no UTF-16LE text is refused as the command line refuses it.
+    if (std::string refusal = NotUtf16LeRefusal(path); !refusal.empty())
+        return Outcome{false, false, std::move(refusal), {}};
     IndexBuildCallbacks cb;
     cb.progress = [this](int percent) {
         ShowBuildProgress(percent);

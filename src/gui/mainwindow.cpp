@@ -84,7 +84,11 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
         },
         [this] { return terminating_; });
     connect(scanner_, &Scanner::openInMainWindow, this,
-            [this](const QString& query) { ShowQuery(query.toStdU16String()); });
+            [this](const QString& searched, bool translateAll) {
+                RunGuarded("The search", [&] {
+                    ShowPopupSearch(searched.toStdU16String(), translateAll);
+                });
+            });
     IndexJobs::Hooks hooks;
     hooks.options = [this] {
         return IndexBuildOptions{settings_.AddDescToIndex, settings_.AddPinToIndex};
@@ -369,6 +373,14 @@ void TfmMain::ShowQuery(const std::u16string& query) {
     acRefreshExecute();
 }
 
+void TfmMain::ShowPopupSearch(const std::u16string& searched, bool translateAll) {
+    Show1Click();
+    if (Trim(searched).empty() || busy() != 0) return;
+    SearchOptions options = SearchOptionsOf(settings_);
+    options.TranslateAll = translateAll;
+    RunSearch(searched, 0, true, options);
+}
+
 ViewerSession TfmMain::session() const {
     ViewerSession s;
     s.Input = edtInp_->text().toStdU16String();
@@ -400,8 +412,12 @@ void TfmMain::ResetView() {
 }
 
 void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record) {
-    SearchResult r =
-        kes::RunSearch(registry_, history_, query, dictNumber, record, SearchOptionsOf(settings_));
+    RunSearch(query, dictNumber, record, SearchOptionsOf(settings_));
+}
+
+void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record,
+                        const SearchOptions& options) {
+    SearchResult r = kes::RunSearch(registry_, history_, query, dictNumber, record, options);
     if (!r.Changed) return;
     edtInp_->setText(Q(r.FieldText));
     edtInp_->selectAll();

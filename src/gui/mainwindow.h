@@ -89,6 +89,10 @@ class TfmMain : public QMainWindow {
     // `kestrune show`: shows the window (as "Show" in the tray menu does); a query that is not
     // blank is then searched as if typed into the field and confirmed.
     void ShowQuery(const std::u16string& query);
+    // "Open in Kestrune" in the popup: shows the window and searches `searched` as the popup
+    // did, with the window's options but "Translate text" as `translateAll` (the option itself
+    // stays as it is). Does nothing but show the window while Busy.
+    void ShowPopupSearch(const std::u16string& searched, bool translateAll);
     // `kestrune popup` and the scans: the popup for `text` near the mouse pointer (centred on
     // the screen where its position is unknown). A blank text takes the selection (where the
     // desktop has one) or else the clipboard; when that is blank too, nothing happens.
@@ -172,6 +176,8 @@ class TfmMain : public QMainWindow {
     void CreatePinyinMenu(QMenu* setup);
     void FormCreate();
     void SizeTreePanel();
+    void RunSearch(const std::u16string& query, int dictNumber, bool record,
+                   const SearchOptions& options);
     Settings CollectSettings() const;
     void Terminate();
     // Runs a user action; whatever it throws ends it with an error box naming the action and

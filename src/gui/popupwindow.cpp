@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QScreen>
 #include <QShortcut>
 #include <QShowEvent>
@@ -26,6 +27,64 @@ namespace {
 
 // The distance between the pointer and the popup.
 constexpr int kPointerGap = 12;
+
+// The most characters of the text that the window's title names.
+constexpr int kTitleChars = 60;
+
+// The head's title: one line whatever the text holds, elided at the right where it is wider
+// than its place. It never asks the popup for more width than the popup has.
+class TitleLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override {
+        return {0, QLabel::minimumSizeHint().height()};
+    }
+    QSize sizeHint() const override {
+        return {fontMetrics().horizontalAdvance(text()) + 2 * margin(), minimumSizeHint().height()};
+    }
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect place = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        painter.setPen(palette().color(foregroundRole()));
+        painter.drawText(place, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, place.width()));
+    }
+};
+
+// The text as one line: line breaks, tabs and other control characters become spaces.
+QString OneLine(const QString& text) {
+    QString line = text;
+    for (QChar& c : line)
+        if (c.unicode() < 0x20) c = QLatin1Char(' ');
+    return line;
+}
+
+// The text shortened to `chars` characters and an ellipsis when it is longer.
+QString Shortened(const QString& text, int chars) {
+    if (text.size() <= chars) return text;
+    int cut = chars;
+    if (text.at(cut - 1).isHighSurrogate()) --cut;  // a character beyond the basic plane stays whole
+    return text.left(cut) + QChar(0x2026);
+}
+
+// About how tall the page of `r` is: a heading per dictionary with entries and a block per
+// entry, at the page's default fonts (an entry is its word and pinyin line and a line or two
+// of senses).
+int PageHeightOf(const SearchResult& r) {
+    constexpr int kHeading = 30;
+    constexpr int kEntry = 80;
+    constexpr int kLine = 24;  // the line of the pinyin searched, or of nothing found
+    int64_t height = kLine * static_cast<int64_t>(r.Searched.size() + 1);
+    for (const DictSearchResult& d : r.Dicts) {
+        if (d.Pieces.empty()) continue;
+        height += kHeading;
+        for (const std::vector<int32_t>& offsets : d.Offsets)
+            height += kEntry * static_cast<int64_t>(offsets.size());
+    }
+    return static_cast<int>(std::min<int64_t>(height, 1 << 20));
+}
 
 }  // namespace
 
@@ -53,6 +112,13 @@ PopupWindowKind PopupWindowKindFor(const QString& platform) {
         kind.fixedSize = true;
     }
     return kind;
+}
+
+QSize PopupSize(int headWidth, int pageHeight, const QRect& screen) {
+    const QSize most(screen.width() * TfmPopup::kMaxScreenPercent / 100,
+                     screen.height() * TfmPopup::kMaxScreenPercent / 100);
+    const QSize wanted(headWidth, pageHeight);
+    return wanted.expandedTo(TfmPopup::kDefaultSize).boundedTo(most);
 }
 
 TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& makeView, Search search,
@@ -127,7 +193,7 @@ void TfmPopup::hideEvent(QHideEvent* event) {
 QLayout* TfmPopup::CreateHead() {
     auto* head = new QHBoxLayout;
     head->setContentsMargins(4, 0, 0, 0);
-    lblQuery = new QLabel(this);
+    lblQuery = new TitleLabel(this);
     lblQuery->setObjectName(QStringLiteral("lblQuery"));
     lblQuery->setTextFormat(Qt::PlainText);
     QFont bold = lblQuery->font();
@@ -139,7 +205,7 @@ QLayout* TfmPopup::CreateHead() {
     btnOpen->setAutoRaise(true);
     connect(btnOpen, &QToolButton::clicked, this, [this] {
         hide();
-        Q_EMIT openInMainWindow(query_);
+        Q_EMIT openInMainWindow(searched_, searchedTranslateAll_);
     });
     head->addWidget(lblQuery, 1);
     head->addWidget(btnOpen);
@@ -187,7 +253,23 @@ void TfmPopup::ShowText(const std::u16string& text, std::optional<QPoint> pointe
 
     QScreen* screen = pointer ? QGuiApplication::screenAt(*pointer) : nullptr;
     if (!screen) screen = QGuiApplication::primaryScreen();
-    if (screen) setGeometry(PopupGeometry(pointer, screen->availableGeometry(), kDefaultSize));
+    if (screen) {
+        // Sized for this text alone: the head with the whole title, the page as found.
+        const QRect area = screen->availableGeometry();
+        const QMargins m = contentsMargins() + layout()->contentsMargins();
+        const int head = m.left() + 4 + lblQuery->sizeHint().width() + layout()->spacing() +
+                         btnOpen->sizeHint().width() + m.right();
+        const int high = m.top() + btnOpen->sizeHint().height() + layout()->spacing() +
+                         (edtText && !edtText->isHidden() ? edtText->sizeHint().height() : 0) +
+                         pageHeight_ + m.bottom();
+        // A popup shown again while its size is fixed (Wayland) takes the new size fixed.
+        if (freeLimits_) {
+            setMinimumSize(freeLimits_->first);
+            setMaximumSize(freeLimits_->second);
+        }
+        setGeometry(PopupGeometry(pointer, area, PopupSize(head, high, area)));
+        if (freeLimits_) setFixedSize(size());
+    }
     show();
     raise();
     activateWindow();
@@ -197,13 +279,18 @@ void TfmPopup::ShowText(const std::u16string& text, std::optional<QPoint> pointe
 
 void TfmPopup::ShowPage(const std::u16string& trimmed) {
     query_ = QString::fromStdU16String(trimmed);
-    setWindowTitle(query_ + QStringLiteral(" - Kestrune"));
-    lblQuery->setText(query_);
+    const QString line = OneLine(query_);
+    setWindowTitle(Shortened(line, kTitleChars) + QStringLiteral(" - Kestrune"));
+    lblQuery->setText(line);
     const SearchResult r = search_(trimmed);
+    searched_ = r.FieldText.empty() ? query_ : QString::fromStdU16String(r.FieldText);
+    searchedTranslateAll_ = r.TranslateAll;
+    pageHeight_ = PageHeightOf(r);
     if (r.ok()) {
         if (view_) view_->setPageBody(r.Page);
     } else {
-        lblQuery->setText(query_ + QStringLiteral(": ") + QString::fromStdString(r.Error));
+        lblQuery->setText(Shortened(line, kTitleChars) + QStringLiteral(": ") +
+                          QString::fromStdString(r.Error));
     }
 }
 

@@ -47,6 +47,12 @@ struct PopupWindowKind {
 };
 PopupWindowKind PopupWindowKindFor(const QString& platform);
 
+// The size of a popup for its own text on `screen` (the available area): as wide as its head
+// row wants (`headWidth`: the whole title and the button) and as tall as the head and about
+// `pageHeight` of page, but at least TfmPopup::kDefaultSize and at most 60% of the screen's
+// width and height (the page wraps and scrolls inside, the title is elided).
+QSize PopupSize(int headWidth, int pageHeight, const QRect& screen);
+
 class TfmPopup : public QFrame {
     Q_OBJECT
   public:
@@ -55,6 +61,8 @@ class TfmPopup : public QFrame {
     using Search = std::function<SearchResult(const std::u16string& text)>;
 
     static constexpr QSize kDefaultSize{440, 300};
+    // The largest share of the screen's width and height a popup takes, in percent.
+    static constexpr int kMaxScreenPercent = 60;
 
     // The view comes from `makeView` (once) and loads `emptyHtmlPath`.
     TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& makeView, Search search,
@@ -82,8 +90,9 @@ class TfmPopup : public QFrame {
     QLineEdit* edtText = nullptr;  // made for the first recognized text
 
   Q_SIGNALS:
-    // "Open in Kestrune": the same text in the main window (the popup closes).
-    void openInMainWindow(const QString& query);
+    // "Open in Kestrune": the main window is to search what the popup searched (the popup
+    // closes): the text, or the cut of its Chinese characters with "Translate text" on.
+    void openInMainWindow(const QString& searched, bool translateAll);
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -97,6 +106,11 @@ class TfmPopup : public QFrame {
     Search search_;
     std::unique_ptr<ui::PageView> view_;
     QString query_;
+    // What the page was searched for, for "Open in Kestrune".
+    QString searched_;
+    bool searchedTranslateAll_ = false;
+    // About how tall the page of the last search is, in pixels.
+    int pageHeight_ = 0;
     bool wasActive_ = false;
     PopupWindowKind kind_;
     QPointer<QWidget> viewer_;

@@ -42,8 +42,8 @@ class Scanner : public QObject {
     bool isScanning() const;
 
   Q_SIGNALS:
-    // "Open in Kestrune" in the popup.
-    void openInMainWindow(const QString& query);
+    // "Open in Kestrune" in the popup: what it searched, and whether with "Translate text".
+    void openInMainWindow(const QString& searched, bool translateAll);
 
   private:
     // A change of the clipboard or the selection: pops up when its option is on, the change

@@ -98,7 +98,7 @@ class PageTimer : public QObject {
 
   private:
     // The popup's page counts as painted once a body handed to it after this show has been
-    // applied (it is handed over just before the show) and the popup repainted.
+    // applied (it is handed over just before the show) and laid out, and the popup repainted.
     void WatchPopup(TfmPopup& popup) {
         popupShown_.start();
         const int before = popup.pageView() ? popup.pageView()->appliedBodies() : 0;
@@ -112,6 +112,8 @@ class PageTimer : public QObject {
                 return;
             }
             if (!view || !view->isLoaded() || view->appliedBodies() <= before) return;
+            poll->stop();
+            view->evaluate(QStringLiteral("document.body ? document.body.offsetHeight : 0"));
             popup.repaint();
             std::fprintf(stderr, "Kestrune: popup painted %lld ms after its show\n",
                          static_cast<long long>(popupShown_.elapsed()));

@@ -576,9 +576,13 @@ TEST_F(Search, PopupLooksUpAWordOrCutsAChineseText) {
                                 }())
                           .Page);
     EXPECT_EQ(history.P, 0);
+    // What was searched, for the main window to search the same.
+    EXPECT_EQ(r.FieldText, u"中国");
+    EXPECT_FALSE(r.TranslateAll);
     // A text that is no entry: its Chinese characters cut into words, as "Translate text" does.
     r = RunPopupSearch(reg, u"我是学生。", options);
-    EXPECT_EQ(r.FieldText, u"我是学生。");
+    EXPECT_EQ(r.FieldText, u"我是学生");
+    EXPECT_TRUE(r.TranslateAll);
     EXPECT_EQ(r.Page, Run("我是学生").Page);
     ASSERT_EQ(r.Dicts.size(), 2u);
     EXPECT_EQ(r.Dicts[0].Pieces, (std::vector<std::u16string>{u"我", u"是", u"学生"}));
@@ -586,6 +590,39 @@ TEST_F(Search, PopupLooksUpAWordOrCutsAChineseText) {
     options.TranslateAll = false;
     EXPECT_EQ(RunPopupSearch(reg, u"abc", options).Page, Run("abc").Page);
     EXPECT_EQ(RunPopupSearch(reg, u"龍", options).Page, Run("龍").Page);
+}
+
+// A text cut into thousands of words: the popup's page holds whole entries up to about
+// kPopupPageBytes and the note; the search behind it is the whole one.
+TEST_F(Search, PopupPageOfALongTextStopsAfterAnEntry) {
+    std::u16string text;
+    for (int i = 0; i < 1500; ++i)
+        text += u"我是学生，";
+    const SearchResult r = RunPopupSearch(reg, text, options);
+    options.TranslateAll = true;
+    std::u16string chinese;
+    for (int i = 0; i < 1500; ++i)
+        chinese += u"我是学生";
+    const SearchResult whole = RunSearch(reg, history, chinese, 0, false, options);
+    ASSERT_TRUE(r.ok());
+    ASSERT_GT(whole.Page.size(), 2 * kPopupPageBytes);
+    EXPECT_EQ(r.Dicts[0].Offsets, whole.Dicts[0].Offsets);  // every entry was found
+    ASSERT_GT(r.Page.size(), kPopupPageBytes);
+    ASSERT_LT(r.Page.size(), kPopupPageBytes + 4096);
+    const std::string more(kPopupMoreHtml);
+    ASSERT_EQ(r.Page.substr(r.Page.size() - more.size()), more);
+    const std::string shown = r.Page.substr(0, r.Page.size() - more.size());
+    EXPECT_EQ(whole.Page.substr(0, shown.size()), shown);
+    // It ends where an entry ends.
+    int endings = 0;
+    for (const char* word : {"我", "是", "学生"}) {
+        const std::string entry = Lw(0, word);
+        endings += shown.size() > entry.size() &&
+                   shown.compare(shown.size() - entry.size(), entry.size(), entry) == 0;
+    }
+    EXPECT_EQ(endings, 1);
+    // A short page is whole and has no note.
+    EXPECT_EQ(RunPopupSearch(reg, u"我是学生，", options).Page, Run("我是学生").Page);
 }
 
 }  // namespace

@@ -176,17 +176,56 @@ TEST(UnihanBuild, SkipsLinesThatAreNoDataLines) {
                                                                   "06 4E 00 00 5C 00 00 00")));
 }
 
-TEST(UnihanBuild, EmptySourceGivesAnEmptyIndex) {
+// A file that is no Unihan database is refused with its reason; the previous index stays and
+// no temporary file is left.
+TEST(UnihanBuild, SourceWithoutUnihanLinesIsRefused) {
+    using std::string_literals::operator""s;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"empty", "", "it holds no Unihan lines"},
+        {"one byte", "U", "it holds no Unihan lines"},
+        {"comments", "# Unihan\n\n#U+4E00\tkDefinition\tone\n", "it holds no Unihan lines"},
+        {"codes without a tag", "U+4E00\nU+4E01 kDefinition one\nU+4E0G\tkDefinition\tx\n",
+         "it holds no Unihan lines"},
+        {"CEDICT in UTF-8", "中國 中国 [Zhong1 guo2] /China/\nU+4E00 [x] /y/\n",
+         "it holds no Unihan lines"},
+        {"a .ced", test::Ucs2File({"U+4E00\tkDefinition\tone"}), "it reads as UTF-16LE"},
+        {"UTF-16BE", "\xFE\xFF\x00U\x00+\x00" "4\x00" "E\x00" "0\x00" "0\x00\t\x00k"s,
+         "it reads as UTF-16 big-endian"},
+        {"binary", "\x7F" "ELF\x02\x01\x01\x00\x00\x00U+4E00\tk\tv\n\x01\x02"s,
+         "it holds binary data"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        WriteBytes(dir.file("unihan.idc"), FromHex("00 4E 00 00 00 00 00 00"));
+        WriteBytes(dir.file("src.txt"), c.bytes);
+        auto r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"));
+        EXPECT_FALSE(r.outcome.ok) << c.name;
+        EXPECT_EQ(r.outcome.message, "Refused: " + dir.file("src.txt") +
+                                         " is no Unihan database file (" + c.reason +
+                                         "); nothing was written.")
+            << c.name;
+        EXPECT_EQ(r.outcome.detail, "") << c.name;
+        EXPECT_EQ(r.records, 0) << c.name;
+        EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), FromHex("00 4E 00 00 00 00 00 00")) << c.name;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << c.name;
+    }
+    // Without a previous index none is made.
     TempDir dir;
-    WriteBytes(dir.file("src.txt"), "");
-    std::vector<int> seen;
-    UnihanBuildCallbacks cb;
-    cb.progress = [&](int p) { seen.push_back(p); };
-    auto r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"), cb);
-    EXPECT_TRUE(r.outcome.ok);
-    EXPECT_TRUE(seen.empty());
-    EXPECT_TRUE(std::filesystem::exists(dir.file("unihan.idc")));
-    EXPECT_EQ(ReadBytes(dir.file("unihan.idc")), "");
+    WriteBytes(dir.file("src.txt"), "# nothing\n");
+    EXPECT_FALSE(BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc")).outcome.ok);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("unihan.idc")));
+    // One Unihan line is enough, even among lines that are none; every line with a code is
+    // indexed as before.
+    WriteBytes(dir.file("src.txt"), "junk\nU+4E00 x\n\nU+4E2D\tkDefinition\tmiddle\n");
+    auto r = BuildUnihanIndex(dir.file("src.txt"), dir.file("unihan.idc"));
+    EXPECT_TRUE(r.outcome.ok) << r.outcome.message;
+    EXPECT_EQ(Hex(ReadBytes(dir.file("unihan.idc"))), Hex(FromHex("00 4E 00 00 05 00 00 00"
+                                                                  "2D 4E 00 00 0F 00 00 00")));
 }
 
 TEST(UnihanBuild, FailureKeepsThePreviousIndex) {

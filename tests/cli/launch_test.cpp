@@ -310,6 +310,7 @@ TEST_F(EntryLaunch, InstalledEntryUsesTheSeededUserFolder) {
 TEST(EntryLibraries, CommandsLoadNoToolkit) {
     TempDir home, io;
     WriteBytes(home.file("u.txt"), "");
+    WriteBytes(home.file("unihan.txt"), "U+4E00\tkDefinition\tone\n");
     // Each run with the exit code it must end with.
     const std::vector<std::pair<std::vector<std::string>, int>> runs{
         {{"--help"}, 0},
@@ -319,7 +320,8 @@ TEST(EntryLibraries, CommandsLoadNoToolkit) {
         {{"index", home.file("x.ced")}, 1},
         {{"dsl", home.file("x.dsl")}, 1},
         {{"unihan"}, 2},
-        {{"unihan", home.file("u.txt")}, 0},
+        {{"unihan", home.file("u.txt")}, 1},  // no Unihan line: refused
+        {{"unihan", home.file("unihan.txt")}, 0},
         {{"write", home.file("u.txt")}, 2},  // not strokes
         {{"write", std::string(KESTRUNE_SOURCE_DIR) + "/tests/data/hand/xue.json"}, 0},
         // "show", "popup" and the start without a command talk to a running viewer (here a

@@ -868,7 +868,7 @@ class MainWindowTest : public QObject {
         script.take();
 
         // A data file of odd size fails with the builder's message and leaves no index.
-        WriteBytes(folder_ + "/odd.ced", "abc");
+        WriteBytes(folder_ + "/odd.ced", QByteArray("a\0b\0c", 5));
         script.file(folder_ + "/odd.ced");
         Act(*w, "acMakeIndex")->trigger();
         QCOMPARE(script.messages(), QStringList("ERROR: Unknown error when creating index file!\n"
@@ -877,6 +877,39 @@ class MainWindowTest : public QObject {
         QCOMPARE(QFile::exists(folder_ + "/odd.idx"), false);
         QCOMPARE(w->indexJobs().Busy, 0);
         QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
+    }
+
+    // What is not UTF-16LE text is refused as `kestrune index` refuses it, before the name is
+    // asked for, and nothing is written beside it.
+    void makeIndexRefusesWhatIsNotUtf16LeText() {
+        NewFolder();
+        ScriptedDialogs script;
+        auto w = NewWindow();
+        QByteArray random(4096, '\0');
+        for (int i = 0; i < random.size(); ++i)
+            random[i] = static_cast<char>((i * 7919 + (i >> 3) * 31) % 256);
+        WriteBytes(folder_ + "/random.ced", random);
+        WriteBytes(folder_ + "/u8.ced", "# CC-CEDICT\n中國 中国 [Zhong1 guo2] /China/\n");
+        const struct {
+            const char* file;
+            const char* reason;
+        } cases[] = {{"random.ced", "it holds binary data"}, {"u8.ced", "it reads as UTF-8"}};
+        for (const auto& c : cases) {
+            const QString path = folder_ + "/" + c.file;
+            script.file(path);
+            Act(*w, "acMakeIndex")->trigger();
+            const auto shown = script.take();
+            QCOMPARE(shown.size(), size_t(2));  // the file dialog and the refusal; no prompt
+            QCOMPARE(shown[1].kind, DialogKind::Message);
+            QCOMPARE(shown[1].text, "Refused: " + path + " is not UTF-16LE text (" + c.reason +
+                                        "); nothing was written.\nA CEDICT file in UTF-8 is "
+                                        "added with: kestrune import " +
+                                        path);
+            QCOMPARE(w->indexJobs().Busy, 0);
+            QCOMPARE(w->statusText(1), QString());
+        }
+        QCOMPARE(QDir(folder_).entryList({"random.*", "u8.*"}),
+                 QStringList({"random.ced", "u8.ced"}));
     }
 
     // Whatever is thrown inside an action ends that action with its name and the reason, and
@@ -1000,6 +1033,27 @@ class MainWindowTest : public QObject {
         Act(*again, "acShowUnihan")->trigger();
         Type(*again, QString::fromUtf8("中"));
         QVERIFY(Body(*again).contains("middle"));
+
+        // A file without Unihan lines, such as a dictionary, is refused; the index stays.
+        const QByteArray before = ReadBytes(folder_ + "/unihan.idc");
+        const QString ced = folder_ + "/words.ced";
+        WriteBytes(ced, Ucs2File(kFirstDict));
+        const QString none = folder_ + "/none.txt";
+        WriteBytes(none, "# no Unihan here\nU+4E00 kDefinition one\n");
+        script.file(ced).file(none);
+        Act(*w, "acUniIndex")->trigger();
+        Act(*w, "acUniIndex")->trigger();
+        QCOMPARE(script.messages(),
+                 QStringList({"Refused: " + ced +
+                                  " is no Unihan database file (it reads as UTF-16LE); nothing "
+                                  "was written.",
+                              "Refused: " + none +
+                                  " is no Unihan database file (it holds no Unihan lines); "
+                                  "nothing was written."}));
+        QCOMPARE(ReadBytes(folder_ + "/unihan.idc"), before);
+        QCOMPARE(QDir(folder_).entryList({"unihan.*"}), QStringList({"unihan.idc", "unihan.txt"}));
+        QCOMPARE(w->indexJobs().Busy, 0);
+        QVERIFY2(script.unexpected().empty(), qPrintable(script.describe()));
     }
 
     void fontActions() {

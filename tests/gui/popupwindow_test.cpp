@@ -251,6 +251,106 @@ class PopupWindowTest : public QObject {
         QVERIFY(SettledBody(w->pageView()).contains("China"));
     }
 
+    // A text of 5,000 characters: a popup of 60% of the screen, its page wrapping and
+    // scrolling inside, its title elided; the next popup for a word is small again.
+    void aLongTextStaysOnScreenAndTheNextPopupIsSmallAgain() {
+        auto w = NewWindow();
+        QString text;
+        while (text.size() < 5000)
+            text += QString::fromUtf8("我是学生，学习中国。");
+        text.truncate(5000);
+        QCursor::setPos(300, 200);
+        const QPoint pointer = QCursor::pos();
+        w->PopupText(text.toStdU16String());
+        TfmPopup* p = w->popupIfCreated();
+        QVERIFY(p);
+        QVERIFY(p->isVisible());
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        QVERIFY2(screen.width() * 3 / 5 > TfmPopup::kDefaultSize.width() &&
+                     screen.height() * 3 / 5 > TfmPopup::kDefaultSize.height(),
+                 "the screen is too small to tell the sizes apart");
+        const QSize most(screen.width() * 3 / 5, screen.height() * 3 / 5);
+        QCOMPARE(p->size(), most);
+        QCOMPARE(p->geometry(), PopupGeometry(pointer, screen, most));
+        QVERIFY(screen.contains(p->frameGeometry()));
+        // The title: the first 60 characters and an ellipsis; the head's label and button fit.
+        QCOMPARE(p->windowTitle(), text.left(60) + QChar(0x2026) + QStringLiteral(" - Kestrune"));
+        QCOMPARE(p->lblQuery->text(), text);
+        QVERIFY(p->lblQuery->geometry().right() < p->btnOpen->geometry().left());
+        QVERIFY(p->rect().contains(p->btnOpen->geometry()));
+        // The page: as wide as the popup, wrapping its lines, scrolling down.
+        QWidget* page = p->pageView()->widget();
+        QVERIFY2(page->width() <= p->width() && page->width() > p->width() - 10,
+                 qPrintable(QString::number(page->width())));
+        QVERIFY(SettledBody(p->pageView()).contains("student"));
+        const QVariantList sizes =
+            p->pageView()
+                ->evaluate("var e = document.scrollingElement; "
+                           "[e.scrollWidth, e.clientWidth, e.scrollHeight, e.clientHeight]")
+                .toList();
+        QCOMPARE(sizes.size(), 4);
+        QVERIFY2(sizes[0].toInt() <= sizes[1].toInt() && sizes[1].toInt() > 300 &&
+                     sizes[2].toInt() > 10 * sizes[3].toInt(),
+                 qPrintable(QVariant(sizes).toStringList().join(' ')));
+
+        // The next popup, for a word: the default size near the pointer, its own title.
+        w->PopupText(u"中国");
+        QCOMPARE(p->size(), TfmPopup::kDefaultSize);
+        QCOMPARE(p->geometry(), PopupGeometry(pointer, screen, TfmPopup::kDefaultSize));
+        QCOMPARE(p->windowTitle(), QString::fromUtf8("中国 - Kestrune"));
+        QVERIFY(SettledBody(p->pageView()).contains("China"));
+        // A text of a few lines: one line in the head.
+        w->PopupText(u"学习\n中国\t学生");
+        QCOMPARE(p->lblQuery->text(), QString::fromUtf8("学习 中国 学生"));
+        QCOMPARE(p->windowTitle(), QString::fromUtf8("学习 中国 学生 - Kestrune"));
+        QVERIFY(p->lblQuery->height() < 2 * p->lblQuery->fontMetrics().height());
+    }
+
+    void sizedForTheHeadAndThePage() {
+        const QRect screen(0, 0, 1000, 800);
+        QCOMPARE(PopupSize(0, 0, screen), QSize(440, 300));
+        QCOMPARE(PopupSize(500, 350, screen), QSize(500, 350));
+        QCOMPARE(PopupSize(32767, 1 << 20, screen), QSize(600, 480));
+        // A screen smaller than the default size: 60% of it.
+        QCOMPARE(PopupSize(0, 0, QRect(0, 0, 640, 400)), QSize(384, 240));
+    }
+
+    // "Open in Kestrune" searches what the popup searched, with the same options: the main
+    // window's page is the popup's.
+    void openInKestruneShowsWhatThePopupShowed() {
+        auto w = NewWindow();
+        struct Case {
+            const char* text;
+            const char* field;  // what the main window searches
+            const char* shows;
+        };
+        const Case cases[] = {
+            {"学习30", "学习", "to learn<br>to study"},  // the Chinese of a text that is no entry
+            {"我是学生。", "我是学生", "student"},         // cut into words
+            {"中国", "中国", "China"},                    // a word
+        };
+        for (const Case& c : cases) {
+            for (bool translateAll : {false, true}) {
+                QAction* option = Act(*w, "acTranslateAllWords");
+                if (option->isChecked() != translateAll) option->trigger();
+                w->hide();
+                w->PopupText(QString::fromUtf8(c.text).toStdU16String());
+                TfmPopup* p = w->popupIfCreated();
+                QVERIFY(p && p->isVisible());
+                const QString popupBody = SettledBody(p->pageView());
+                QVERIFY2(popupBody.contains(c.shows), qPrintable(popupBody));
+                p->btnOpen->click();
+                QCOMPARE(p->isVisible(), false);
+                QCOMPARE(w->isVisible(), true);
+                QCOMPARE(Inp(*w)->text(), QString::fromUtf8(c.field));
+                QCOMPARE(w->history().H(10), QString::fromUtf8(c.field).toStdU16String());
+                QCOMPARE(w->pageBody(), p->pageView()->lastBody());
+                QCOMPARE(SettledBody(w->pageView()), popupBody);
+                QCOMPARE(option->isChecked(), translateAll);  // the option stays the user's
+            }
+        }
+    }
+
     void clipboardScan() {
         auto w = NewWindow();
         QClipboard* clipboard = QGuiApplication::clipboard();
