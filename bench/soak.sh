@@ -96,7 +96,25 @@ figures() {
   awk -v s="$sum" -v o="$own" -v f="$fds" -v t="$threads" -v k="$kids" -v fi="$file" \
     'BEGIN{printf "%.1f %.1f %d %d %d %.1f\n", s/1024, o/1024, f, t, k, fi/1024}'
 }
+# SOAK_MAPS=1: the PSS of each process by mapping (file name or [heap], [anon]...) at every line
+# shown, and its open files, in $work/maps/ (to tell what grows).
+dump_maps() {  # label
+  [ -n "${SOAK_MAPS:-}" ] || return 0
+  mkdir -p "$work/maps"
+  local p out
+  out=$work/maps/$(tr -c 'a-zA-Z0-9' '-' <<<"$1" | tr -s '-' | sed 's/-$//').txt
+  for p in $viewer $(descendants "$viewer"); do
+    echo "== $p $(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null | cut -c1-60)"
+    awk '/^[0-9a-f]+-[0-9a-f]+ /{n=$6; if(n=="") n="[anon]"} /^Pss:/{s[n]+=$2}
+      END{for(n in s) if(s[n]>0) printf "%8d %s\n", s[n], n}' "/proc/$p/smaps" 2>/dev/null |
+      sort -rn
+    echo "-- open files"
+    for fd in /proc/$p/fd/*; do readlink "$fd"; done 2>/dev/null | sed 's/[0-9]\+/N/g' | sort |
+      uniq -c
+  done >"$out"
+}
 show() {  # label, figures
+  dump_maps "$1"
   read -r pss own fds threads kids file <<<"$2"
   printf '%-30s PSS %6.1f MB (viewer %5.1f, helpers %5.1f; of files %5.1f), fds %d, threads %d, children %d\n' \
     "$1" "$pss" "$own" "$(awk -v a="$pss" -v b="$own" 'BEGIN{print a-b}')" "$file" "$fds" \
