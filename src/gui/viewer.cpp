@@ -379,6 +379,8 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     if (server)
         QObject::connect(server.get(), &InstanceServer::becameIdle, &idleRelease,
                          &IdleRelease::noteActivity);
+    // What the start-up read (the dictionaries, the fonts of the restored session) goes too.
+    idleRelease.noteActivity();
 
     if (StartedHook()) StartedHook()(forms);
     return app.exec();
