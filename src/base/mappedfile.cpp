@@ -117,6 +117,15 @@ bool MappedFile::matchesDisk() const {
            st.st_size == size_ && MtimeNs(st) == mtimeNs_;
 }
 
+void MappedFile::releasePages() const {
+    // The mapping is private and read-only, so it never holds a page of its own: dropping the
+    // pages loses nothing. (A read of the kernel maps up to 16 pages around each page touched,
+    // so scattered reads soon hold most of a file.)
+    if (data_ != nullptr)
+        ::madvise(const_cast<unsigned char*>(data_), static_cast<std::size_t>(size_),
+                  MADV_DONTNEED);
+}
+
 std::shared_ptr<const MappedFile> FileViews::get(const std::string& path) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto it = views_.find(path);
@@ -132,6 +141,12 @@ std::shared_ptr<const MappedFile> FileViews::get(const std::string& path) {
 void FileViews::clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     views_.clear();
+}
+
+void FileViews::releasePages() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& [path, view] : views_)
+        view->releasePages();
 }
 
 }  // namespace kes

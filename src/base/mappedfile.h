@@ -37,6 +37,12 @@ class MappedFile {
     // inode, size and modification time).
     bool matchesDisk() const;
 
+    // Gives the pages of the view that this process has read back to the system: they no longer
+    // count in its memory and come back from the page cache (no disk read while the system
+    // keeps the file cached) at the next copy. The view stays valid; safe while other threads
+    // copy out of it.
+    void releasePages() const;
+
   private:
     std::string name_;
     const unsigned char* data_ = nullptr;
@@ -55,6 +61,8 @@ class FileViews {
     std::shared_ptr<const MappedFile> get(const std::string& path);
     // Forgets every view (the views still in use stay valid until released).
     void clear();
+    // MappedFile::releasePages of every view kept.
+    void releasePages();
 
   private:
     std::mutex mutex_;

@@ -428,7 +428,7 @@ void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record
         return;
     }
     SetPageBody(r.Page);
-    if (r.AllDictionaries) tvMain_->expandAll();
+    if (r.AllDictionaries) tvMain_->ExpandDictionaries();
 }
 
 void TfmMain::acRefreshExecute() {

@@ -16,11 +16,13 @@
 
 #include "base/bytefile.h"
 #include "base/filesystem.h"
+#include "base/memoryrelease.h"
 #include "base/paths.h"
 #include "gui/dictsetupwindow.h"
 #include "gui/duplicateswindow.h"
 #include "gui/editstringwindow.h"
 #include "gui/forms.h"
+#include "gui/idlerelease.h"
 #include "gui/instanceserver.h"
 #include "gui/mainwindow.h"
 #include "gui/popupwindow.h"
@@ -368,6 +370,19 @@ int RunViewer(int argc, char** argv, const ViewerContext& ctx) {
     // A request read or waiting when the page was released would be lost by the fresh start:
     // it waits until they are done.
     if (server) QObject::connect(server.get(), &InstanceServer::becameIdle, &app, restartLater);
+    // What the searches read is given back once the viewer is quiet (see idlerelease.h).
+    IdleRelease idleRelease([&fmMain] {
+        fmMain.registry().Views->releasePages();
+        ReleaseFontPages();
+        TrimHeap();
+    });
+    QObject::connect(&fmMain, &TfmMain::pageBodyApplied, &idleRelease,
+                     &IdleRelease::noteActivity);
+    if (server)
+        QObject::connect(server.get(), &InstanceServer::becameIdle, &idleRelease,
+                         &IdleRelease::noteActivity);
+    // What the start-up read (the dictionaries, the fonts of the restored session) goes too.
+    idleRelease.noteActivity();
 
     if (StartedHook()) StartedHook()(forms);
     return app.exec();

@@ -103,6 +103,12 @@ void WordTree::ShowResult(const std::vector<TDic>& dicts, const SearchResult& r)
     updating_ = false;
 }
 
+void WordTree::ExpandDictionaries() {
+    // Not expandAll(): that marks every word item expanded too, and the view keeps the mark
+    // (a persistent index) of each word item after the item is deleted, for good.
+    for (int i = 0; i < topLevelItemCount(); ++i) topLevelItem(i)->setExpanded(true);
+}
+
 void WordTree::SaveTo(const std::vector<TDic>& dicts, ViewerSession& s) const {
     const QTreeWidgetItem* current = currentItem();
     for (const TDic& dic : dicts) {

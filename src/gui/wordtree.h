@@ -30,6 +30,8 @@ class WordTree : public QTreeWidget {
     void Reset(std::vector<TDic>& dicts);
     // Replaces the word items of the dictionaries that `result` listed.
     void ShowResult(const std::vector<TDic>& dicts, const SearchResult& result);
+    // Expands every dictionary item (the word items below have no children to show).
+    void ExpandDictionaries();
     // The tree's part of a session: the words, expanded items and the current item.
     void SaveTo(const std::vector<TDic>& dicts, ViewerSession& session) const;
     // Shows the tree of `session` without searching; items of dictionaries gone are skipped.
