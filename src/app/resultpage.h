@@ -42,8 +42,10 @@ class ShownOffsets {
     std::array<int32_t, kSlots> slots_;
 };
 
-// The HTML block of one entry (the headword, pinyin and translation tables) appended to `out`.
-void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts);
+// The HTML block of one entry (the headword, pinyin and translation tables) appended to `out`;
+// `afterPinyin` (the viewer's links, app/entrylinks.h) goes into the pinyin cell after the pinyin.
+void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts,
+                     std::string_view afterPinyin = {});
 // The HTML block of one entry line.
 // `both` is the "Search both chinese forms" option: a single-form headword whose simplified
 // text differs gets "  (" simplified ") " appended.

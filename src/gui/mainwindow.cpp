@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -30,8 +31,10 @@
 #include "gui/scanner.h"
 #include "gui/screenregion.h"
 #include "gui/tray.h"
+#include "gui/wordactions.h"
 #include "gui/wordtree.h"
 #include "gui/writepad.h"
+#include "tools/userdict.h"
 #include "ui/dialogs.h"
 
 namespace kes {
@@ -68,13 +71,23 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
                           {actions_["acDscFont"], actions_["acPinFont"]});
     connect(pages_, &PageHost::pageBodyApplied, this, &TfmMain::pageBodyApplied);
     connect(pages_, &PageHost::pageViewChanged, this, &TfmMain::pageViewChanged);
+    words_ = new WordActions(this, registry_, JoinPath(folder_, kUserdictName));
+    pages_->setLinkHandler([this](const QUrl& url) { PageLinkClicked(url); });
     scanner_ = new Scanner(
         this, actions_["acScanClipboard"], actions_["acScanSelection"], pages_->factory(),
         emptyHtml,
         [this](const std::u16string& text) {
-            return RunPopupSearch(registry_, text, SearchOptionsOf(settings_));
+            return RunPopupSearch(registry_, text, PageSearchOptions());
         },
         [this] { return terminating_; });
+    connect(scanner_, &Scanner::popupCreated, this, [this](TfmPopup* popup) {
+        popup->setEntryLinkHandler([this, popup](const std::string& href) {
+            RunGuarded("The link", [&] {
+                if (auto page = words_->HandleLink(href, popup->pageBody()))
+                    popup->SetPageBody(*page);
+            });
+        });
+    });
     connect(scanner_, &Scanner::openInMainWindow, this,
             [this](const QString& query) { ShowQuery(query.toStdU16String()); });
     IndexJobs::Hooks hooks;
@@ -85,6 +98,8 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
     QStatusBar* stMain = statusBar();
     stMain->setObjectName(QStringLiteral("stMain"));
     stMain->setSizeGripEnabled(true);
+    connect(words_, &WordActions::told, this,
+            [stMain](const QString& text) { stMain->showMessage(text, 5000); });
     jobs_ = new IndexJobs(this, stMain, folder_, std::move(hooks));
     tray_ =
         new Tray(this,
@@ -350,9 +365,31 @@ void TfmMain::ResetView() {
     ui::ProcessPendingMessages();
 }
 
+SearchOptions TfmMain::PageSearchOptions() {
+    SearchOptions options = SearchOptionsOf(settings_);
+    options.Links = words_->PageLinks();
+    return options;
+}
+
+void TfmMain::PageLinkClicked(const QUrl& url) {
+    if (url.scheme() != QLatin1String(kLinkScheme.data(), kLinkScheme.size())) {
+        QDesktopServices::openUrl(url);
+        return;
+    }
+    RunGuarded("The link", [&] {
+        const std::optional<std::string> page =
+            words_->HandleLink(url.toString(QUrl::FullyEncoded).toStdString(), pages_->pageBody());
+        if (!page) return;
+        // The same page with the entry marked, where the user was reading.
+        const QPointF at = pages_->scrollPosition();
+        pages_->SetPageBody(*page);
+        pages_->setScrollPosition(at);
+    });
+}
+
 void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record) {
     SearchResult r =
-        kes::RunSearch(registry_, history_, query, dictNumber, record, SearchOptionsOf(settings_));
+        kes::RunSearch(registry_, history_, query, dictNumber, record, PageSearchOptions());
     if (!r.Changed) return;
     edtInp_->setText(Q(r.FieldText));
     edtInp_->selectAll();

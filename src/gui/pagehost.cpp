@@ -92,6 +92,7 @@ bool PageHost::CreatePageView() {
     connect(w, &QWidget::customContextMenuRequested, this,
             [this, w](const QPoint& pos) { menu_->popup(w->mapToGlobal(pos)); });
     view_->setBodyAppliedHandler([this] { Q_EMIT pageBodyApplied(); });
+    if (linkHandler_) view_->setLinkHandler(linkHandler_);
     panel_->layout()->addWidget(w);
     w->show();
     view_->loadFile(QString::fromStdString(emptyHtml_));
@@ -120,6 +121,11 @@ void PageHost::ReleasePageView() {
     view_ = nullptr;
     delete view->widget();
     Q_EMIT pageViewChanged(false);
+}
+
+void PageHost::setLinkHandler(std::function<void(const QUrl&)> handler) {
+    linkHandler_ = std::move(handler);
+    if (view_) view_->setLinkHandler(linkHandler_);
 }
 
 QString PageHost::pageError() const {

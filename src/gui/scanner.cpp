@@ -53,6 +53,7 @@ TfmPopup* Scanner::popup() {
     if (!popup_) {
         popup_ = std::make_unique<TfmPopup>(emptyHtml_, factory_, search_);
         connect(popup_.get(), &TfmPopup::openInMainWindow, this, &Scanner::openInMainWindow);
+        Q_EMIT popupCreated(popup_.get());
     }
     return popup_.get();
 }

@@ -18,7 +18,10 @@ namespace kes::webpage {
 
 GuardedPage::GuardedPage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {
-    linkHandler_ = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    linkHandler_ = [](const QUrl& url) {
+        // The program's own links are for the window that shows the page, never the desktop.
+        if (url.scheme().toLower() != QLatin1String("kestrune")) QDesktopServices::openUrl(url);
+    };
 }
 
 bool GuardedPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
@@ -34,10 +37,10 @@ bool GuardedPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
     ++refused_;
     if (type == NavigationTypeLinkClicked && isMainFrame) {
         const QString scheme = url.scheme().toLower();
-        // Only web and mail links go to the desktop; a link to a local file or any other scheme
-        // is dropped.
+        // Only web and mail links and the program's own ("kestrune:", app/entrylinks.h) go to
+        // the handler; a link to a local file or any other scheme is dropped.
         if ((scheme == QLatin1String("http") || scheme == QLatin1String("https") ||
-             scheme == QLatin1String("mailto")) &&
+             scheme == QLatin1String("mailto") || scheme == QLatin1String("kestrune")) &&
             linkHandler_) {
             linkHandler_(url);
         }
