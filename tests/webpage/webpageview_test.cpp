@@ -238,6 +238,25 @@ class PageViewTest : public QObject {
         QCOMPARE(view->readBodyHtml().contains("example.invalid"), true);
     }
 
+    // The program's own links ("kestrune:") reach the handler, never the desktop, and the page
+    // stays.
+    void ownLinksGoToTheHandler() {
+        auto view = loadedView();
+        QList<QUrl> opened;
+        view->guardedPage()->setLinkHandler([&](const QUrl& u) { opened << u; });
+        const QUrl before = view->url();
+        view->setPageBody("<a href=\"kestrune:add?dict=0&amp;at=12\" style=\"display:block;"
+                          "width:300px;height:100px\">add</a>");
+        QVERIFY(view->waitUntilIdle());
+        QTest::qWait(200);
+        QWidget* target = view->focusProxy() ? view->focusProxy() : view.get();
+        QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 40));
+        QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, 5000);
+        QCOMPARE(opened[0].toString(QUrl::FullyEncoded), QString("kestrune:add?dict=0&at=12"));
+        QTest::qWait(300);
+        QCOMPARE(view->url(), before);
+    }
+
     // A page body naming another local file (an image beside it, a frame of /etc/passwd) gets
     // nothing of it: the page reads no file but its own.
     void otherLocalFilesAreNotLoaded() {
