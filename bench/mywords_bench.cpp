@@ -37,7 +37,7 @@ void Restore() {
     });
 }
 
-const kes::EntryFields kNew = kes::SplitEntryLine(u"新詞 新词 [xin1 ci2] /new word/neologism/");
+const kes::EntryFields kNew = kes::SplitEntryLine(u"測試詞 测试词 [ce4 shi4 ci2] /a word for the benchmark/");
 
 void BM_AddNewWord(benchmark::State& state) {
     for (auto _ : state) {
@@ -73,7 +73,7 @@ void BM_WindowAddChange(benchmark::State& state) {
         Restore();
         kes::Userdict u(Target());
         u.LoadUserdict({});
-        kes::EntryForm form{u"新詞 新词", u"xin1 ci2", {u"new word", u"neologism"}, {}};
+        kes::EntryForm form{u"測試詞 测试词", u"ce4 shi4 ci2", {u"a word for the benchmark"}, {}};
         state.ResumeTiming();
         const kes::Outcome o = u.AddOrChange(form, {});
         if (!o.ok) {

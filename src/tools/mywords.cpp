@@ -1,6 +1,7 @@
 #include "tools/mywords.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -112,14 +113,25 @@ std::string Plain(std::u16string_view text) {
 
 }  // namespace
 
-std::u16string MyWordKey(std::u16string_view word, std::u16string_view pinyin) {
-    std::u16string key = UserdictKey(word);
+namespace {
+
+// MyWordKey into `key` (its buffer used again: no allocation once it is large enough).
+void MyWordKeyInto(std::u16string& key, std::u16string_view word, std::u16string_view pinyin) {
+    key.clear();
+    for (char16_t c : word)
+        if (c != u' ') key.push_back(c);
+    std::size_t end = key.size();
+    while (end > 0 && key[end - 1] <= 0x20) --end;
+    std::size_t start = 0;
+    while (start < end && key[start] <= 0x20) ++start;
+    key.resize(end);
+    key.erase(0, start);
     key.push_back(u'\x1F');
-    const std::size_t start = key.size();
+    const std::size_t pinyinStart = key.size();
     for (char16_t c : pinyin) {
         if (c <= 0x20) continue;
         if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-        if (c == u':' && key.size() > start && key.back() == u'u') {
+        if (c == u':' && key.size() > pinyinStart && key.back() == u'u') {
             key.back() = u'v';
         } else if (c == u'ü' || c == u'Ü') {
             key.push_back(u'v');
@@ -127,6 +139,13 @@ std::u16string MyWordKey(std::u16string_view word, std::u16string_view pinyin) {
             key.push_back(c);
         }
     }
+}
+
+}  // namespace
+
+std::u16string MyWordKey(std::u16string_view word, std::u16string_view pinyin) {
+    std::u16string key;
+    MyWordKeyInto(key, word, pinyin);
     return key;
 }
 
@@ -172,28 +191,37 @@ Outcome AddToMyWords(const std::string& path, const EntryFields& entry, bool& ad
     const std::u16string key = MyWordKey(word, pinyin);
     const std::u16string line = MyWordLine(EntryFields{word, pinyin, entry.Translation});
 
-    // The whole file once: the records are compared in memory, and the new file is the old
-    // bytes and the line.
-    std::string old;
-    const bool exists = NameExists(path);
+    // The whole file once, as UTF-16 units: the records are compared in memory, and the new
+    // file is the old bytes and the line.
+    static_assert(std::endian::native == std::endian::little, "the file's units are read as they lie");
+    std::u16string units;
+    int64_t size = 0;
     try {
-        if (exists) old = ReadSmallFile(path, kMaxMyWordsBytes);
+        if (NameExists(path)) {
+            ByteFile in(path, OpenMode::Read);
+            size = in.size();
+            if (size > kMaxMyWordsBytes)
+                throw IoError(path, "File too large (" + std::to_string(size) + " bytes)");
+            units.assign(static_cast<std::size_t>((size + 1) / 2), u'\0');
+            if (size > 0) in.read(units.data(), static_cast<std::size_t>(size));
+            in.close();
+        }
     } catch (...) {
         return Failure(kCantRead, CurrentExceptionDetail());
     }
-    std::u16string units(old.size() / 2, u'\0');
-    if (!units.empty()) std::memcpy(units.data(), old.data(), units.size() * 2);
-    std::u16string_view rest(units);
+    std::u16string_view rest(units.data(), static_cast<std::size_t>(size / 2));
     if (!rest.empty() && rest.front() == 0xFEFF) rest.remove_prefix(1);
+    std::u16string lineKey;
     while (!rest.empty()) {
-        std::size_t end = rest.find(u'\n');
+        const std::size_t end = rest.find(u'\n');
         std::u16string_view l = rest.substr(0, end);
         rest = end == std::u16string_view::npos ? std::u16string_view() : rest.substr(end + 1);
         if (!l.empty() && l.back() == u'\r') l.remove_suffix(1);
         if (l.empty()) continue;
         std::u16string_view w, p;
         KeyFieldsOf(l, w, p);
-        if (MyWordKey(w, p) == key) {
+        MyWordKeyInto(lineKey, w, p);
+        if (lineKey == key) {
             Outcome o;
             o.ok = true;
             o.message = "Already in my words: " + Utf16ToUtf8(word);
@@ -201,18 +229,17 @@ Outcome AddToMyWords(const std::string& path, const EntryFields& entry, bool& ad
         }
     }
 
-    const int64_t size = static_cast<int64_t>(old.size());
+    const char* const bytes = reinterpret_cast<const char*>(units.data());
     uint16_t last = 0;
     if (size % 2 != 0) {
-        last = static_cast<unsigned char>(old.back());
+        last = static_cast<unsigned char>(bytes[size - 1]);
     } else if (size > 0) {
-        last = static_cast<uint16_t>(static_cast<unsigned char>(old[old.size() - 2]) |
-                                     (static_cast<unsigned char>(old.back()) << 8));
+        last = units[static_cast<std::size_t>(size / 2 - 1)];
     }
     const UserdictAppend plan = PlanUserdictAppend(size, last);
     try {
         ReplaceFileContents(path, [&](ByteFile& out) {
-            out.write(old.data(), static_cast<std::size_t>(plan.keep));
+            out.write(bytes, static_cast<std::size_t>(plan.keep));
             if (plan.padByte) out.write("\0", 1);
             if (plan.addLineEnd) out.write("\r\0\n\0", 4);
             WriteUcs2Line(out, line);
