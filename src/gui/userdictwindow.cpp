@@ -1,5 +1,6 @@
 #include "gui/userdictwindow.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -174,7 +175,8 @@ void TfmUserdict::btnExportClick() {
     const QString anki = QStringLiteral("Anki text import (*.txt)");
     const QString csv = QStringLiteral("CSV for spreadsheets (*.csv)");
     const QString target =
-        ui::AskSaveFile(anki + QStringLiteral(";;") + csv, QStringLiteral("my-words.txt"), this);
+        ui::AskSaveFile(anki + QStringLiteral(";;") + csv,
+                        QDir::homePath() + QStringLiteral("/my-words.txt"), this);
     if (target.isEmpty()) return;
     const FlashcardFormat format = target.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)
                                        ? FlashcardFormat::Csv

@@ -68,12 +68,15 @@ void WordActions::Say(const std::string& text) {
         return;
     }
     if (isSpeaking()) {
-        // The word before is cut short: the click asks for this one now.
-        speech_->disconnect(this);
-        speech_->kill();
-        speech_->waitForFinished(1000);
+        // The word before is cut short: the click asks for this one now. The process object
+        // goes once the process has ended (deleting a running one would wait for it).
+        QProcess* old = speech_;
+        old->disconnect(this);
+        connect(old, &QProcess::finished, old, &QObject::deleteLater);
+        old->kill();
+    } else if (speech_) {
+        speech_->deleteLater();
     }
-    if (speech_) speech_->deleteLater();
     speech_ = new QProcess(this);
     speech_->setProcessChannelMode(QProcess::ForwardedChannels);
     speech_->setStandardInputFile(QProcess::nullDevice());
