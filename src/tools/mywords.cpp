@@ -239,7 +239,10 @@ Outcome AddToMyWords(const std::string& path, const EntryFields& entry, bool& ad
     const UserdictAppend plan = PlanUserdictAppend(size, last);
     try {
         ReplaceFileContents(path, [&](ByteFile& out) {
-            out.write(bytes, static_cast<std::size_t>(plan.keep));
+            // In pieces, so that the file's write buffer never holds the whole list.
+            constexpr int64_t kPiece = 1 << 20;
+            for (int64_t at = 0; at < plan.keep; at += kPiece)
+                out.write(bytes + at, static_cast<std::size_t>(std::min(kPiece, plan.keep - at)));
             if (plan.padByte) out.write("\0", 1);
             if (plan.addLineEnd) out.write("\r\0\n\0", 4);
             WriteUcs2Line(out, line);
