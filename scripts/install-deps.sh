@@ -19,6 +19,7 @@ PACKAGES=(
   unicode-data fonts-noto-cjk
   clang libclang-rt-14-dev
   time procps python3 python3-jieba
+  espeak-ng
   librsvg2-bin desktop-file-utils appstream dpkg-dev
 )
 

@@ -14,8 +14,8 @@ std::string NothingFoundHtml(std::u16string_view query, bool cuttable) {
     return line + "</i></font></p>";
 }
 
-PageWriter::PageWriter(const PageFonts& fonts, PageSink sink)
-    : fonts_(fonts), page_(sink ? PageBuffer(std::move(sink)) : PageBuffer()) {}
+PageWriter::PageWriter(const PageFonts& fonts, PageSink sink, const EntryLinks* links)
+    : fonts_(fonts), page_(sink ? PageBuffer(std::move(sink)) : PageBuffer()), links_(links) {}
 
 void PageWriter::BeginReading(std::u16string_view key) {
     page_ += PinyinResultsHtml(key);
@@ -26,7 +26,8 @@ void PageWriter::BeginDict(const TDic& dic, std::size_t) {
 }
 
 void PageWriter::WriteEntry(const FoundEntry& found) {
-    AppendEntryHtml(page_.tail(), found.Model, fonts_);
+    AppendEntryHtml(page_.tail(), found.Model, fonts_,
+                    links_ ? EntryLinksHtml(found, *links_) : std::string());
     page_.seal();
 }
 

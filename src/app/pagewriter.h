@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "app/entrylinks.h"
 #include "app/pagebuffer.h"
 #include "app/resultpage.h"
 #include "app/searchwriter.h"
@@ -19,8 +20,10 @@ std::string NothingFoundHtml(std::u16string_view query, bool cuttable);
 
 class PageWriter : public SearchWriter {
   public:
-    // Without a sink the page is kept for Take().
-    explicit PageWriter(const PageFonts& fonts, PageSink sink = {});
+    // Without a sink the page is kept for Take(). With `links` (the viewer's page) every entry
+    // gets its links beside the pinyin.
+    explicit PageWriter(const PageFonts& fonts, PageSink sink = {},
+                        const EntryLinks* links = nullptr);
 
     void BeginReading(std::u16string_view key) override;
     void BeginDict(const TDic& dic, std::size_t position) override;
@@ -35,6 +38,7 @@ class PageWriter : public SearchWriter {
   private:
     PageFonts fonts_;
     PageBuffer page_;
+    const EntryLinks* links_ = nullptr;
 };
 
 }  // namespace kes

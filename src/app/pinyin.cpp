@@ -174,6 +174,10 @@ std::vector<std::vector<std::string>> CutsOf(const Run& run, std::size_t limit) 
 
 }  // namespace
 
+bool IsPinyinSyllable(std::string_view letters) {
+    return SyllableSet().contains(std::string(letters));
+}
+
 std::vector<PinyinReading> PinyinReadings(std::u16string_view query) {
     std::vector<Run> runs;
     if (!SplitRuns(query, runs)) return {};

@@ -27,4 +27,8 @@ struct PinyinReading {
 // syllable first ("xian" gives "xian", then "xi an"). Empty when the query is not pinyin.
 std::vector<PinyinReading> PinyinReadings(std::u16string_view query);
 
+// True when `letters` (lower case, ü written "v") is a standard Mandarin syllable or the erhua
+// "r".
+bool IsPinyinSyllable(std::string_view letters);
+
 }  // namespace kes

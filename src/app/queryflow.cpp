@@ -245,7 +245,7 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
 
 SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16string_view query,
                        int dictNumber, bool record, const SearchOptions& options) {
-    PageWriter page(options.Fonts, options.PageOut);
+    PageWriter page(options.Fonts, options.PageOut, options.Links);
     SearchResult r = RunSearch(reg, history, query, dictNumber, record, options, page);
     if (r.ok() && !options.PageOut) r.Page = std::move(page).Take();
     return r;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/entrylinks.h"
 #include "app/pagebuffer.h"
 #include "app/registry.h"
 #include "app/resultpage.h"
@@ -50,6 +51,8 @@ struct SearchOptions {
     // When set (and the page is the writer), the page is written here as it is made, in order, and SearchResult::Page
     // stays empty; a sink that fails (IoError) ends the search with its error.
     PageSink PageOut;
+    // The viewer's links beside each entry's pinyin (app/entrylinks.h); none when null.
+    const EntryLinks* Links = nullptr;
 };
 SearchOptions SearchOptionsOf(const Settings& s);
 

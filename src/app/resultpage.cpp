@@ -247,7 +247,8 @@ std::string ReplaceMarkup(std::string_view s) {
     return out;
 }
 
-void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts) {
+void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts,
+                     std::string_view afterPinyin) {
     out +=
         "<table width=\"100%\" height=\"10\" cellpadding=\"0\" cellspacing=\"0\">"
         "<tr><td></td></tr></table>"
@@ -267,8 +268,10 @@ void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts) {
         PieceWriter w(out);
         PutPinyin(w, e.Fields.Pinyin, fonts.Pinyin, true);
     }
+    out += "</i>";
+    out += afterPinyin;
     out +=
-        "</i></td></tr></table>\r\n"
+        "</td></tr></table>\r\n"
         "<table width=\"100%\" cellpadding=\"8\" cellspacing=\"0\"><tr>"
         "<td style=\"font-family:";
     AppendFace(out, fonts.DscFontface);

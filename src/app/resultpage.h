@@ -70,7 +70,9 @@ std::optional<std::u16string> SearchWordOfLink(std::string_view href);
 // Every reference with pinyin in the translation (Entry::References) is shown as the link of
 // its form that matches the entry's script (ReferenceForm), then its pinyin in brackets:
 // "<a href=\"" SearchLinkHref(form) "\">" form "</a>[" pinyin "]".
-void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts);
+// `afterPinyin` (the viewer's links, app/entrylinks.h) goes into the pinyin cell after the pinyin.
+void AppendEntryHtml(std::string& out, const Entry& e, const PageFonts& fonts,
+                     std::string_view afterPinyin = {});
 // The HTML block of one entry line.
 // `both` is the "Search both chinese forms" option: a single-form headword whose simplified
 // text differs gets "  (" simplified ") " appended.

@@ -37,12 +37,14 @@ EntryDecision DecideEntry(const std::vector<std::string>& args) {
         return d;
     }
     if (word == "index" || word == "lookup" || word == "unihan" || word == "import" ||
-        word == "write" || word == "ocr") {
+        word == "write" || word == "ocr" || word == "say" || word == "words") {
         d.branch = word == "index"    ? EntryBranch::Index
                    : word == "lookup" ? EntryBranch::Lookup
                    : word == "import" ? EntryBranch::Import
                    : word == "write"  ? EntryBranch::Write
                    : word == "ocr"    ? EntryBranch::Ocr
+                   : word == "say"    ? EntryBranch::Say
+                   : word == "words"  ? EntryBranch::Words
                                       : EntryBranch::Unihan;
         d.args.assign(args.begin() + 1, args.end());
         return d;

@@ -21,6 +21,8 @@ enum class EntryBranch {
     Import,   // "import" + its arguments
     Write,    // "write" + its arguments
     Ocr,      // "ocr" + its arguments
+    Say,      // "say" + its arguments
+    Words,    // "words" + its arguments
     Help,     // "--help" or "-h"
     Unknown,  // a first word that is neither a command nor a toolkit option ("-..." or "")
 };
@@ -29,7 +31,7 @@ struct EntryDecision {
     EntryBranch branch = EntryBranch::Viewer;
     std::string path;  // Convert: the source path, trimmed, letter case kept
     std::string word;  // Unknown: the first argument as given
-    // Index, Lookup, Unihan, Import, Write, Ocr, Show, Popup: the arguments after the command word
+    // Index, Lookup, Unihan, Import, Write, Ocr, Say, Words, Show, Popup: the arguments after the command word
     std::vector<std::string> args;
 };
 

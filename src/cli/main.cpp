@@ -1,7 +1,7 @@
-// Entry point: the command-line branches ("dsl", "index", "import", "lookup", "ocr", "unihan",
-// "write", "--help", an unknown command word) end here without loading the toolkit; "show",
-// "popup" and the start without a command go to the viewer of this user that runs already, or
-// else become the viewer executable (same process).
+// Entry point: the command-line branches ("dsl", "index", "import", "lookup", "ocr", "say",
+// "unihan", "words", "write", "--help", an unknown command word) end here without loading the
+// toolkit; "show", "popup" and the start without a command go to the viewer of this user that
+// runs already, or else become the viewer executable (same process).
 #include <iostream>
 #include <optional>
 #include <string>
@@ -14,7 +14,9 @@
 #include "cli/cli_instance.h"
 #include "cli/cli_lookup.h"
 #include "cli/cli_ocr.h"
+#include "cli/cli_say.h"
 #include "cli/cli_unihan.h"
+#include "cli/cli_words.h"
 #include "cli/cli_write.h"
 #include "cli/entry.h"
 #include "cli/launch.h"
@@ -83,6 +85,14 @@ std::optional<int> RunBranch(const kes::EntryDecision& decision, kes::CommandCon
         case kes::EntryBranch::Write:
             return kes::RunCommandGuarded("The recognition", ctx, std::cerr, [&] {
                 return kes::RunWriteCommand(decision.args, ctx, std::cin, std::cout, std::cerr);
+            });
+        case kes::EntryBranch::Say:
+            return kes::RunCommandGuarded("Speaking", ctx, std::cerr, [&] {
+                return kes::RunSayCommand(decision.args, ctx, std::cout, std::cerr);
+            });
+        case kes::EntryBranch::Words:
+            return kes::RunCommandGuarded("The word list", ctx, std::cerr, [&] {
+                return kes::RunWordsCommand(decision.args, ctx, std::cout, std::cerr);
             });
         case kes::EntryBranch::Help:
             return 0;  // answered before

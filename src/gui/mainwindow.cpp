@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLineEdit>
@@ -31,8 +32,10 @@
 #include "gui/scanner.h"
 #include "gui/screenregion.h"
 #include "gui/tray.h"
+#include "gui/wordactions.h"
 #include "gui/wordtree.h"
 #include "gui/writepad.h"
+#include "tools/userdict.h"
 #include "ui/dialogs.h"
 
 namespace kes {
@@ -76,13 +79,23 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
             acRefreshExecute();
         });
     });
+    words_ = new WordActions(this, registry_, JoinPath(folder_, kUserdictName));
+    pages_->setLinkHandler([this](const QUrl& url) { PageLinkClicked(url); });
     scanner_ = new Scanner(
         this, actions_["acScanClipboard"], actions_["acScanSelection"], pages_->factory(),
         emptyHtml,
         [this](const std::u16string& text) {
-            return RunPopupSearch(registry_, text, SearchOptionsOf(settings_));
+            return RunPopupSearch(registry_, text, PageSearchOptions());
         },
         [this] { return terminating_; });
+    connect(scanner_, &Scanner::popupCreated, this, [this](TfmPopup* popup) {
+        popup->setEntryLinkHandler([this, popup](const std::string& href) {
+            RunGuarded("The link", [&] {
+                if (auto page = words_->HandleLink(href, popup->pageBody()))
+                    popup->SetPageBody(*page);
+            });
+        });
+    });
     connect(scanner_, &Scanner::openInMainWindow, this,
             [this](const QString& searched, bool translateAll) {
                 RunGuarded("The search", [&] {
@@ -97,6 +110,8 @@ TfmMain::TfmMain(const std::string& programFolder, const Forms& forms, ui::PageF
     QStatusBar* stMain = statusBar();
     stMain->setObjectName(QStringLiteral("stMain"));
     stMain->setSizeGripEnabled(true);
+    connect(words_, &WordActions::told, this,
+            [stMain](const QString& text) { stMain->showMessage(text, 5000); });
     jobs_ = new IndexJobs(this, stMain, folder_, std::move(hooks));
     tray_ =
         new Tray(this,
@@ -376,7 +391,7 @@ void TfmMain::ShowQuery(const std::u16string& query) {
 void TfmMain::ShowPopupSearch(const std::u16string& searched, bool translateAll) {
     Show1Click();
     if (Trim(searched).empty() || busy() != 0) return;
-    SearchOptions options = SearchOptionsOf(settings_);
+    SearchOptions options = PageSearchOptions();
     options.TranslateAll = translateAll;
     RunSearch(searched, 0, true, options);
 }
@@ -411,8 +426,30 @@ void TfmMain::ResetView() {
     ui::ProcessPendingMessages();
 }
 
+SearchOptions TfmMain::PageSearchOptions() {
+    SearchOptions options = SearchOptionsOf(settings_);
+    options.Links = words_->PageLinks();
+    return options;
+}
+
+void TfmMain::PageLinkClicked(const QUrl& url) {
+    if (url.scheme() != QLatin1String(kLinkScheme.data(), kLinkScheme.size())) {
+        QDesktopServices::openUrl(url);
+        return;
+    }
+    RunGuarded("The link", [&] {
+        const std::optional<std::string> page =
+            words_->HandleLink(url.toString(QUrl::FullyEncoded).toStdString(), pages_->pageBody());
+        if (!page) return;
+        // The same page with the entry marked, where the user was reading.
+        const QPointF at = pages_->scrollPosition();
+        pages_->SetPageBody(*page);
+        pages_->setScrollPosition(at);
+    });
+}
+
 void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record) {
-    RunSearch(query, dictNumber, record, SearchOptionsOf(settings_));
+    RunSearch(query, dictNumber, record, PageSearchOptions());
 }
 
 void TfmMain::RunSearch(const std::u16string& query, int dictNumber, bool record,

@@ -43,6 +43,7 @@ namespace kes {
 
 class ScreenLookup;
 class TfmPopup;
+class WordActions;
 class TfmWritePad;
 class Tray;
 class WordTree;
@@ -134,6 +135,8 @@ class TfmMain : public QMainWindow {
     // The popup if it has been created.
     TfmPopup* popupIfCreated() const { return scanner_->popupIfCreated(); }
     TfmWritePad* writePadIfCreated() const { return writePad_.get(); }
+    // The speaker and "Add to my words" of the page and the popup.
+    WordActions* wordActions() const { return words_; }
     // True while the clipboard or the selection is scanned.
     bool isScanning() const { return scanner_->isScanning(); }
     // True while a region of the screen is being picked or read.
@@ -188,6 +191,10 @@ class TfmMain : public QMainWindow {
     void acFwdExecute();
     void acStartWithDesktopExecute();
     void OpenWritePad();
+    // The search options of the viewer's pages: the settings' and the entry links.
+    SearchOptions PageSearchOptions();
+    // A clicked link of the main window's page.
+    void PageLinkClicked(const QUrl& url);
 
     std::string folder_;
     const Forms& forms_;
@@ -204,6 +211,7 @@ class TfmMain : public QMainWindow {
     Scanner* scanner_ = nullptr;
     IndexJobs* jobs_ = nullptr;
     Tray* tray_ = nullptr;
+    WordActions* words_ = nullptr;
     std::unique_ptr<TfmWritePad> writePad_;  // the handwriting pad, made when first opened
     ScreenLookup* screenLookup_ = nullptr;   // made at its first use, with its OcrClient
     int pnlLeftWidth_ = 60;

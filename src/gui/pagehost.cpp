@@ -100,8 +100,11 @@ bool PageHost::CreatePageView() {
             QTimer::singleShot(0, this, [this, w = QString::fromStdU16String(*word)] {
                 Q_EMIT searchLinkClicked(w);
             });
+        } else if (linkHandler_) {
+            linkHandler_(url);  // the entry's own links (app/entrylinks.h)
         }
     });
+    if (linkHandler_) view_->setLinkHandler(linkHandler_);
     panel_->layout()->addWidget(w);
     w->show();
     view_->loadFile(QString::fromStdString(emptyHtml_));
@@ -130,6 +133,11 @@ void PageHost::ReleasePageView() {
     view_ = nullptr;
     delete view->widget();
     Q_EMIT pageViewChanged(false);
+}
+
+void PageHost::setLinkHandler(std::function<void(const QUrl&)> handler) {
+    linkHandler_ = std::move(handler);
+    if (view_) view_->setLinkHandler(linkHandler_);
 }
 
 QString PageHost::pageError() const {

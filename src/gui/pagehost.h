@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QPointF>
 #include <QString>
+#include <QUrl>
+#include <functional>
 #include <string>
 
 #include "ui/pageloader.h"
@@ -51,6 +53,8 @@ class PageHost : public QObject {
     void ReleasePageView();
     // The view; null before the first show, after a release and when it could not be made.
     ui::PageView* pageView() const { return view_; }
+    // Called for a clicked link of the page instead of following it (every view gets it).
+    void setLinkHandler(std::function<void(const QUrl&)> handler);
     // The message shown instead of the page when the view could not be made.
     QString pageError() const;
 
@@ -81,6 +85,7 @@ class PageHost : public QObject {
     QLabel* error_ = nullptr;       // in the page's place when the view could not be made
     std::string body_;
     QPointF scroll_;
+    std::function<void(const QUrl&)> linkHandler_;
     QTimer* releaseTimer_ = nullptr;
     int releaseDelayMs_ = 0;
 };

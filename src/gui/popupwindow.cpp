@@ -1,6 +1,7 @@
 #include "gui/popupwindow.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -17,6 +18,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "app/entrylinks.h"
 #include "base/text.h"
 #include "gui/icons.h"
 #include "ui/pageview.h"
@@ -142,6 +144,13 @@ TfmPopup::TfmPopup(const std::string& emptyHtmlPath, const ui::PageFactory& make
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setContext(Qt::WindowShortcut);
     connect(esc, &QShortcut::activated, this, &QWidget::hide);
+    auto* keep = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
+    keep->setObjectName(QStringLiteral("scAddToMyWords"));
+    keep->setContext(Qt::WindowShortcut);
+    connect(keep, &QShortcut::activated, this, [this] {
+        const std::string href = FirstAddLink(pageBody());
+        if (linkHandler_ && !href.empty()) linkHandler_(href);
+    });
 
     // A click elsewhere takes the focus away: the popup closes, but not for a menu of its own.
     // (A popup that never got the focus, where the desktop refuses it, stays until Esc or the
@@ -224,6 +233,8 @@ QWidget* TfmPopup::CreatePage(const std::string& emptyHtmlPath, const ui::PageFa
         view_->setInternalLinkHandler([this](const QUrl& url) {
             if (auto word = SearchWordOfLink(url.toString(QUrl::FullyEncoded).toStdString())) {
                 QTimer::singleShot(0, this, [this, w = *word] { ShowPage(w); });
+            } else if (linkHandler_) {
+                linkHandler_(url.toString(QUrl::FullyEncoded).toStdString());  // app/entrylinks.h
             }
         });
         view_->loadFile(QString::fromStdString(emptyHtmlPath));
@@ -243,6 +254,29 @@ QWidget* TfmPopup::CreatePage(const std::string& emptyHtmlPath, const ui::PageFa
     connect(page, &QWidget::customContextMenuRequested, this,
             [page, menu](const QPoint& pos) { menu->popup(page->mapToGlobal(pos)); });
     return page;
+}
+
+void TfmPopup::setEntryLinkHandler(std::function<void(const std::string& href)> handler) {
+    linkHandler_ = std::move(handler);
+    if (!view_) return;
+    view_->setLinkHandler([this](const QUrl& url) {
+        if (url.scheme() == QLatin1String(kLinkScheme.data(), kLinkScheme.size())) {
+            if (linkHandler_) linkHandler_(url.toString(QUrl::FullyEncoded).toStdString());
+        } else {
+            QDesktopServices::openUrl(url);
+        }
+    });
+}
+
+std::string TfmPopup::pageBody() const {
+    return view_ ? view_->lastBody() : std::string();
+}
+
+void TfmPopup::SetPageBody(const std::string& html) {
+    if (!view_) return;
+    const QPointF at = view_->scrollPosition();
+    view_->setPageBody(html);
+    view_->setScrollPosition(at);
 }
 
 void TfmPopup::ShowText(const std::u16string& text, std::optional<QPoint> pointer) {

@@ -82,6 +82,13 @@ class TfmPopup : public QFrame {
     const PopupWindowKind& windowKind() const { return kind_; }
 
     ui::PageView* pageView() const { return view_.get(); }
+    // The program's own links of the page (app/entrylinks.h) and Ctrl+D, "Add to my words" for
+    // the first entry, go to `handler` with the link's href; web links to the desktop.
+    void setEntryLinkHandler(std::function<void(const std::string& href)> handler);
+    // The page body shown (empty without a page view), and its replacement in place (the page
+    // keeps its scroll position).
+    std::string pageBody() const;
+    void SetPageBody(const std::string& html);
     // The text shown (trimmed), empty before the first.
     const QString& query() const { return query_; }
 
@@ -105,6 +112,7 @@ class TfmPopup : public QFrame {
 
     Search search_;
     std::unique_ptr<ui::PageView> view_;
+    std::function<void(const std::string& href)> linkHandler_;
     QString query_;
     // What the page was searched for, for "Open in Kestrune".
     QString searched_;

@@ -54,6 +54,7 @@ TfmPopup* Scanner::popup() {
         popup_ = std::make_unique<TfmPopup>(emptyHtml_, factory_, search_);
         popup_->setViewerWindow(qobject_cast<QWidget*>(parent()));
         connect(popup_.get(), &TfmPopup::openInMainWindow, this, &Scanner::openInMainWindow);
+        Q_EMIT popupCreated(popup_.get());
     }
     return popup_.get();
 }

@@ -44,6 +44,8 @@ class Scanner : public QObject {
   Q_SIGNALS:
     // "Open in Kestrune" in the popup: what it searched, and whether with "Translate text".
     void openInMainWindow(const QString& searched, bool translateAll);
+    // The popup has been made (at its first use).
+    void popupCreated(TfmPopup* popup);
 
   private:
     // A change of the clipboard or the selection: pops up when its option is on, the change

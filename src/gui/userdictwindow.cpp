@@ -1,5 +1,6 @@
 #include "gui/userdictwindow.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,6 +14,7 @@
 
 #include "gui/guarded.h"
 #include "gui/memolines.h"
+#include "tools/mywords.h"
 #include "ui/dialogs.h"
 
 namespace kes {
@@ -53,11 +55,13 @@ TfmUserdict::TfmUserdict(const std::string& userdictPath, QWidget* parent)
     memNewDesc->setTabChangesFocus(true);
     btnAddWord = new QPushButton(QStringLiteral("Add/Change"), this);
     btnAddWord->setObjectName(QStringLiteral("btnAddWord"));
+    btnExport = new QPushButton(QStringLiteral("Export for flashcards\u2026"), this);
+    btnExport->setObjectName(QStringLiteral("btnExport"));
     stbarMain = new QStatusBar(this);
     stbarMain->setObjectName(QStringLiteral("stbarMain"));
     stbarMain->setSizeGripEnabled(false);
     // Enter in the fields must not press a button of the dialog.
-    for (QPushButton* b : {btnQuery, btnAddWord}) {
+    for (QPushButton* b : {btnQuery, btnAddWord, btnExport}) {
         b->setAutoDefault(false);
         b->setDefault(false);
     }
@@ -68,6 +72,8 @@ TfmUserdict::TfmUserdict(const std::string& userdictPath, QWidget* parent)
             [this] { Guarded("The query", &TfmUserdict::btnQueryClick); });
     connect(btnAddWord, &QPushButton::clicked, this,
             [this] { Guarded("Adding the word", &TfmUserdict::btnAddWordClick); });
+    connect(btnExport, &QPushButton::clicked, this,
+            [this] { Guarded("The export", &TfmUserdict::btnExportClick); });
     connect(edtNewWord, &QLineEdit::returnPressed, this,
             [this] { Guarded("The query", &TfmUserdict::btnQueryClick); });
     connect(edtNewPin, &QLineEdit::returnPressed, this, [this] { memNewDesc->setFocus(); });
@@ -90,6 +96,7 @@ void TfmUserdict::Arrange(QLabel* wordLabel, QLabel* pinLabel, QLabel* descLabel
     grid->addWidget(memNewDesc, 2, 1);
     grid->setRowStretch(2, 1);
     auto* addRow = new QHBoxLayout;
+    addRow->addWidget(btnExport);
     addRow->addStretch(1);
     addRow->addWidget(btnAddWord);
     auto* layout = new QVBoxLayout(this);
@@ -162,6 +169,29 @@ void TfmUserdict::btnAddWordClick() {
     EntryForm form = ReadForm();
     dict_.AddOrChange(form, Callbacks());
     WriteForm(form);
+}
+
+void TfmUserdict::btnExportClick() {
+    const QString anki = QStringLiteral("Anki text import (*.txt)");
+    const QString csv = QStringLiteral("CSV for spreadsheets (*.csv)");
+    const QString target =
+        ui::AskSaveFile(anki + QStringLiteral(";;") + csv,
+                        QDir::homePath() + QStringLiteral("/my-words.txt"), this);
+    if (target.isEmpty()) return;
+    const FlashcardFormat format = target.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive)
+                                       ? FlashcardFormat::Csv
+                                       : FlashcardFormat::Anki;
+    MyWordList list;
+    const Outcome done = ExportFlashcards(dict_.path(), target.toStdString(), format, list);
+    const std::string damaged = DamageReport(kUserdictName, list, "exported as it stands");
+    std::string text = MessageWithDetail(done);
+    if (!damaged.empty()) text += "\n\n" + damaged;
+    if (done.ok) {
+        stbarMain->showMessage(QString::fromStdString(done.message));
+        ui::ShowMessage(QString::fromStdString(text), QString(), this);
+    } else {
+        ui::ShowError(QString::fromStdString(text), QString(), this);
+    }
 }
 
 }  // namespace kes

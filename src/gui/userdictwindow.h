@@ -31,6 +31,9 @@ class TfmUserdict : public QDialog {
     void LoadUserdict();
     void btnQueryClick();
     void btnAddWordClick();
+    // "Export for flashcards…": asks for a file (Anki's text import, or CSV for a name ending
+    // in ".csv") and writes the words there; userdict.txt is only read.
+    void btnExportClick();
 
     QStatusBar* stbarMain;
     QLineEdit* edtNewWord;
@@ -40,6 +43,7 @@ class TfmUserdict : public QDialog {
     QLineEdit* edtNewPin;
     QPlainTextEdit* memNewDesc;
     QPushButton* btnAddWord;
+    QPushButton* btnExport;
 
   protected:
     void showEvent(QShowEvent* event) override;

@@ -209,47 +209,39 @@ Outcome Userdict::ChangeRecord(int index, std::u16string_view line) {
     return o;
 }
 
+UserdictAppend PlanUserdictAppend(int64_t size, uint16_t last) {
+    UserdictAppend plan;
+    if (size == 0) return plan;
+    if (size == 2 && last == 0xFEFF) return plan;  // a lone byte-order mark is replaced by the line
+    plan.keep = size;
+    plan.padByte = size % 2 != 0;
+    plan.addLineEnd = last != 0x000A;
+    return plan;
+}
+
 Outcome Userdict::AppendRecord(std::u16string_view line) {
     ByteFile src;
-    int64_t size = 0;
-    int64_t keep = 0;         // bytes of the old file kept in front of the new line
-    bool padByte = false;     // an odd-sized file gets a zero byte to complete its last unit
-    bool addLineEnd = false;  // the kept text does not end with a line feed
+    UserdictAppend plan;
     try {
         src.open(path_, OpenMode::Read);
-        size = src.size();
-        if (size == 0) {
-            keep = 0;
-        } else if (size == 2) {
-            src.seek(0);
-            uint16_t unit = src.readU16();
-            if (unit == 0xFEFF) {
-                keep = 0;  // a lone byte-order mark is replaced by the line
-            } else {
-                keep = 2;
-                addLineEnd = unit != 0x000A;
-            }
-        } else {
-            keep = size;
-            uint16_t last;
-            if (size % 2 != 0) {
-                padByte = true;
-                src.seek(size - 1);
-                last = src.readU8();
-            } else {
-                src.seek(size - 2);
-                last = src.readU16();
-            }
-            addLineEnd = last != 0x000A;
+        const int64_t size = src.size();
+        uint16_t last = 0;
+        if (size % 2 != 0) {
+            src.seek(size - 1);
+            last = src.readU8();
+        } else if (size > 0) {
+            src.seek(size - 2);
+            last = src.readU16();
         }
+        plan = PlanUserdictAppend(size, last);
     } catch (...) {
         return Failed(kCantOpenForAdd);
     }
     try {
         ReplaceFileContents(path_, [&](ByteFile& out) {
-            CopyBytes(src, out, 0, keep);
-            if (padByte) out.write("\0", 1);
-            if (addLineEnd) out.write("\r\0\n\0", 4);
+            CopyBytes(src, out, 0, plan.keep);
+            if (plan.padByte) out.write("\0", 1);
+            if (plan.addLineEnd) out.write("\r\0\n\0", 4);
             WriteUcs2Line(out, line);
         });
     } catch (...) {

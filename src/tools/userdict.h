@@ -40,6 +40,17 @@ struct UserdictCallbacks {
     std::function<void(const EntryForm& form)> showFields;
 };
 
+// How a line is appended to a userdict.txt of `size` bytes whose last unit is `last` (its last
+// two bytes as a little-endian unit; for an odd size its last byte): the old bytes kept in
+// front of the new line, a zero byte that completes an odd file's last unit, and CR LF that
+// ends a last line without a line feed. A lone byte-order mark is replaced by the line.
+struct UserdictAppend {
+    int64_t keep = 0;
+    bool padByte = false;
+    bool addLineEnd = false;
+};
+UserdictAppend PlanUserdictAppend(int64_t size, uint16_t last);
+
 class Userdict {
   public:
     explicit Userdict(std::string path) : path_(std::move(path)) {}

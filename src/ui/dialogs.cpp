@@ -181,6 +181,15 @@ QString AskOpenFileInLastDir(const QString& description, const QString& mask, QW
     return path;
 }
 
+QString AskSaveFile(const QString& filters, const QString& suggested, QWidget* parent) {
+    if (g_script) {
+        ShownDialog& d = Record(DialogKind::OpenFile, QStringLiteral("Save"), filters);
+        auto a = TakeAnswer(d, {AnswerKind::File, AnswerKind::Cancel});
+        return (a && a->kind == AnswerKind::File) ? a->text : QString();
+    }
+    return QFileDialog::getSaveFileName(ParentOr(parent), QString(), suggested, filters);
+}
+
 QString LastOpenDir() {
     return g_lastOpenDir;
 }

@@ -45,6 +45,12 @@ QString AskOpenFileInLastDir(const QString& description, const QString& mask,
 // The folder AskOpenFileInLastDir starts in ("" before the first choice).
 QString LastOpenDir();
 
+// The save-file dialog with the filters `description|mask` (several separated by ";;", each
+// "description (masks)"), starting with the file name `suggested`; a chosen file that exists is
+// confirmed first. Returns the chosen path, or "" on cancel. In scripted mode it is a file
+// dialog (captioned "Save") answered by file() or cancel().
+QString AskSaveFile(const QString& filters, const QString& suggested, QWidget* parent = nullptr);
+
 // A text prompt with one edit field of at most 255 characters. Returns the edited text, or
 // std::nullopt when the user cancels.
 std::optional<QString> AskText(const QString& caption, const QString& label, const QString& initial,

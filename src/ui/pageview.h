@@ -55,8 +55,9 @@ class PageView {
     virtual void copySelection() = 0;
     virtual void copyAll() = 0;
 
-    // Called for a clicked web or mail link instead of following it. Default: the desktop's
-    // handler (QDesktopServices::openUrl).
+    // Called for a clicked web or mail link, or one of the program's own ("kestrune:"), instead
+    // of following it. Default: the desktop's handler (QDesktopServices::openUrl) for web and
+    // mail links; the program's own are dropped.
     virtual void setLinkHandler(std::function<void(const QUrl&)> handler) = 0;
     // Called for a clicked link of the program's own scheme "kestrune:" (a reference of the
     // page, app/resultpage.h SearchLinkHref), which the page never follows itself. Default:

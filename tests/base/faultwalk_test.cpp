@@ -34,6 +34,7 @@
 #include "support/tempdir.h"
 #include "tools/cedictimport.h"
 #include "tools/duplicates.h"
+#include "tools/mywords.h"
 #include "tools/userdict.h"
 
 namespace kes {
@@ -254,6 +255,30 @@ Writer UserdictWrite(const char* name, const char* word, std::shared_ptr<Userdic
     return w;
 }
 
+// "Add to my words" on the page, and the export for flashcards (which only reads userdict.txt).
+Writer MyWordsAdd() {
+    return MakeWriter("my words add", {{"userdict.txt", Ucs2File({"舊 [jiu4] /old/"})}},
+                      [](const TempDir& dir) {
+                          bool added = false;
+                          return AddToMyWords(dir.file("userdict.txt"),
+                                              SplitEntryLine(u"中國 中国 [zhong1 guo2] /China/"),
+                                              added);
+                      },
+                      {"userdict.txt"});
+}
+
+Writer FlashcardsExport() {
+    return MakeWriter("flashcard export",
+                      {{"userdict.txt", Ucs2File({"舊 旧 [jiu4] /old/"})},
+                       {"cards.txt", "an earlier export"}},
+                      [](const TempDir& dir) {
+                          MyWordList list;
+                          return ExportFlashcards(dir.file("userdict.txt"), dir.file("cards.txt"),
+                                                  FlashcardFormat::Anki, list);
+                      },
+                      {"cards.txt"});
+}
+
 Writer DuplicatesSave() {
     auto rows = std::make_shared<std::vector<DuplicateRow>>();
     Writer w =
@@ -421,6 +446,8 @@ std::vector<Writer> AllWriters() {
             DictsSave(),
             UserdictWrite("userdict add", "新", std::make_shared<UserdictState>()),
             UserdictWrite("userdict change", "中", std::make_shared<UserdictState>()),
+            MyWordsAdd(),
+            FlashcardsExport(),
             DuplicatesSave(),
             IndexBuild(),
             UnihanBuild(),

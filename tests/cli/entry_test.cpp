@@ -312,8 +312,8 @@ TEST_F(EntryProgram, HelpListsTheCommands) {
         commands.push_back(rest[0] == ' ' ? "" : rest.substr(0, rest.find(' ')));
     }
     EXPECT_EQ(commands, (std::vector<std::string>{"", "show", "popup", "popup", "dsl", "import",
-                                                  "index", "lookup", "ocr", "unihan", "write",
-                                                  "--help"}))
+                                                  "index", "lookup", "ocr", "say", "unihan",
+                                                  "words", "words", "write", "--help"}))
         << r.out;
     for (std::size_t i = 1; i < commands.size(); ++i)
         EXPECT_NE(DecideEntry({commands[i], "x"}).branch, EntryBranch::Viewer) << commands[i];

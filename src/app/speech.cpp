@@ -1,0 +1,164 @@
+#include "app/speech.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/lines.h"
+#include "base/text.h"
+
+extern char** environ;
+
+namespace kes {
+
+namespace {
+
+// Keeps the pinyin of the first entry that answers the text (see PinyinToSpeak).
+class FirstSpoken : public SearchWriter {
+  public:
+    explicit FirstSpoken(std::u16string_view text)
+        : text_(text), chinese_(ContainsChinese(text)) {}
+
+    void BeginReading(std::u16string_view) override { reading_ = true; }
+    void BeginDict(const TDic&, std::size_t) override {}
+    void BeginPiece(std::u16string_view) override {}
+    void WriteEntry(const FoundEntry& found) override {
+        if (pinyin_) return;
+        const auto& forms = found.Model.Forms;
+        const bool named = std::any_of(forms.begin(), forms.end(), [this](const std::u16string& f) {
+            return f == text_ || LowerLatinCyr(f) == LowerLatinCyr(text_);
+        });
+        // A Chinese text is found through the headwords only; other text also through the
+        // words of the senses, which do not name the entry.
+        if (reading_ || chinese_ || named) pinyin_ = found.Model.Fields.Pinyin;
+    }
+    void EndDict() override {}
+    void Finish(const SearchEnd&) override {}
+
+    std::optional<std::u16string> pinyin_;
+
+  private:
+    std::u16string text_;
+    bool chinese_;
+    bool reading_ = false;
+};
+
+}  // namespace
+
+std::optional<std::u16string> PinyinToSpeak(const Registry& reg, std::u16string_view text,
+                                            const SearchOptions& options, std::string& error) {
+    SearchOptions o = options;
+    o.TranslateAll = false;
+    o.ShowUcs2 = false;
+    o.ShowUnihan = false;
+    o.PageOut = {};
+    const std::u16string trimmed = Trim(text);
+    FirstSpoken writer(trimmed);
+    QueryHistory unused;
+    SearchResult r = RunSearch(reg, unused, trimmed, 0, false, o, writer);
+    error = r.Error;
+    return writer.pinyin_;
+}
+
+std::string FindProgram(std::string_view name, const char* path) {
+    if (name.empty() || path == nullptr) return {};
+    std::string_view rest(path);
+    while (true) {
+        const std::size_t colon = rest.find(':');
+        std::string folder(rest.substr(0, colon));
+        if (folder.empty()) folder = ".";
+        const std::string candidate = folder + "/" + std::string(name);
+        struct stat st {};
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (colon == std::string_view::npos) return {};
+        rest.remove_prefix(colon + 1);
+    }
+}
+
+std::string FindSpeechProgram() {
+    return FindProgram(kSpeechProgram, std::getenv("PATH"));
+}
+
+std::vector<std::string> SpeechArguments(const std::string& text, bool toStandardOutput) {
+    std::vector<std::string> args{"-v", kSpeechVoice};
+    if (toStandardOutput) args.emplace_back("--stdout");
+    args.push_back(text);
+    return args;
+}
+
+Outcome RunSpeech(const std::string& program, const std::string& text, std::string* wav) {
+    Outcome o;
+    o.message = "ERROR: The speech program espeak-ng failed!";
+    std::vector<std::string> args{program};
+    for (std::string& a : SpeechArguments(text, wav != nullptr))
+        args.push_back(std::move(a));
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int pipeFds[2] = {-1, -1};
+    if (wav != nullptr && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        o.detail = std::string("pipe: ") + std::strerror(errno);
+        return o;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (wav != nullptr) posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (wav != nullptr) ::close(pipeFds[1]);
+    if (spawned != 0) {
+        if (wav != nullptr) ::close(pipeFds[0]);
+        o.detail = program + ": " + std::strerror(spawned);
+        return o;
+    }
+    int readError = 0;
+    if (wav != nullptr) {
+        wav->clear();
+        char buffer[64 * 1024];
+        while (true) {
+            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+            if (n > 0) {
+                wav->append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0) {
+                break;
+            } else if (errno != EINTR) {
+                readError = errno;
+                break;
+            }
+        }
+        ::close(pipeFds[0]);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) {
+            o.detail = program + ": " + std::strerror(errno);
+            return o;
+        }
+    }
+    if (WIFSIGNALED(status)) {
+        o.detail = program + ": ended by signal " + std::to_string(WTERMSIG(status));
+    } else if (WEXITSTATUS(status) != 0) {
+        o.detail = program + ": ended with exit code " + std::to_string(WEXITSTATUS(status));
+    } else if (readError != 0) {
+        o.detail = program + ": reading its audio: " + std::strerror(readError);
+    } else {
+        o.ok = true;
+        o.message.clear();
+    }
+    return o;
+}
+
+}  // namespace kes
