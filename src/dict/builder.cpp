@@ -40,7 +40,7 @@ std::string ExistsMessage(const std::string& indexPath) {
 // was cancelled before a line.
 bool FileDataLines(ByteFile& data, int64_t dataSize, IndexTree& tree,
                    const IndexBuildOptions& options, const IndexBuildCallbacks& callbacks) {
-    LineFiler filer(tree, callbacks.warning);
+    LineFiler filer(tree, callbacks.warning, options.MinWordLength);
     while (!data.eof()) {
         if (CancelRequested(callbacks.cancelRequested)) return false;
         const int64_t offset = data.position();
