@@ -3,8 +3,8 @@
 # position of the expected word among the entries `kestrune lookup --json WORD` lists for ten
 # common English words (1 = the first entry; "-" = not found), and the import of the
 # dictionary (`kestrune import`, which builds the index the bundled dictionary ships with):
-# the index size and the median wall time of RUNS imports; and the time of one lookup with
-# the most entries of the ten (water: 566), ranked against unranked.
+# the index size and the median CPU time of RUNS imports; and the CPU time of the lookup
+# with the most entries of the ten (water: 566), ranked and not.
 #
 # Usage: bench/ranking_bench.sh OLD_BIN_DIR [NEW_BIN_DIR (default: build-bench/bin)] [RUNS (5)]
 # The two folders hold the `kestrune` binaries; each imports into a scratch program folder of
@@ -24,14 +24,13 @@ if [ -z "$new" ]; then
 fi
 mkdir -p "$work"
 
-# One import into $work/$1 with $2/kestrune; prints its wall time in seconds.
+# One import into $work/$1 with $2/kestrune; prints its CPU time (user + system) in seconds:
+# CPU time, not wall time, so that the load of a shared machine does not decide.
 import_once() {
-  local t0 t1
-  t0=$(date +%s.%N)
-  KESTRUNE_NO_MESSAGE_BOX=1 KESTRUNE_HOME=$work/$1 "$2/kestrune" import "$cedict" \
-    --name CC-CEDICT --replace >/dev/null 2>&1
-  t1=$(date +%s.%N)
-  echo "$t1 - $t0" | bc -l
+  /usr/bin/time -f "%U + %S" -o "$work/time" env KESTRUNE_NO_MESSAGE_BOX=1 \
+    KESTRUNE_HOME="$work/$1" "$2/kestrune" import "$cedict" --name CC-CEDICT --replace \
+    >/dev/null 2>&1
+  bc -l <"$work/time"
 }
 median() { sort -n | sed -n "$(((runs + 1) / 2))p"; }
 
@@ -80,26 +79,31 @@ for word, wanted in words:
         cells.append(("%d of %d" % (pos, n)) if pos else ("not found (%d entries)" % n))
     print("| %s | %s | %s | %s |" % (word, " or ".join(wanted), cells[0], cells[1]))
 
-# The whole `lookup --json water` process (the most entries of the ten), median of 11.
-import time
-def lookup_time(bin_dir, home):
+# The CPU time (user + system) of the whole `lookup --json water` process (the most entries of
+# the ten), median of 21: CPU time, not wall time, so that the load of a shared machine does
+# not decide; the new build ranked and with --no-best-first.
+def lookup_cpu(bin_dir, home, flags):
     env = dict(os.environ, KESTRUNE_HOME=home)
     times = []
-    for _ in range(11):
-        t0 = time.perf_counter()
-        subprocess.run([os.path.join(bin_dir, "kestrune"), "lookup", "--json", "water"], env=env,
-                       capture_output=True)
-        times.append(time.perf_counter() - t0)
-    return sorted(times)[5]
-t_old = lookup_time(old, work + "/old")
-t_new = lookup_time(new, work + "/new")
+    for _ in range(21):
+        p = subprocess.Popen([os.path.join(bin_dir, "kestrune"), "lookup", "--json"] + flags +
+                             ["water"], env=env, stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        _, _, usage = os.wait4(p.pid, 0)
+        times.append(usage.ru_utime + usage.ru_stime)
+    return sorted(times)[10]
+t_old = lookup_cpu(old, work + "/old", [])
+t_off = lookup_cpu(new, work + "/new", ["--no-best-first"])
+t_new = lookup_cpu(new, work + "/new", [])
 print()
-print("| `lookup --json water` (median of 11) | %.1f ms | %.1f ms | %.2f |" %
-      (t_old * 1000, t_new * 1000, t_new / t_old))
+print("| `lookup --json water`, CPU time (median of 21) | before | after, `--no-best-first` | after | ratio after/before |")
+print("|---|---|---|---|---|")
+print("| | %.1f ms | %.1f ms | %.1f ms | %.2f |" %
+      (t_old * 1000, t_off * 1000, t_new * 1000, t_new / t_old))
 print()
 print("| bundled index | before | after | ratio |")
 print("|---|---|---|---|")
 print("| size | %s bytes | %s bytes | %.3f |" % (old_s, new_s, int(new_s) / int(old_s)))
-print("| import (median) | %.2f s | %.2f s | %.2f |" % (float(old_t), float(new_t),
+print("| import, CPU time (median) | %.2f s | %.2f s | %.2f |" % (float(old_t), float(new_t),
                                                         float(new_t) / float(old_t)))
 PY
