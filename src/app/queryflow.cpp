@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "charinfo/s2t.h"
 #include "dict/indexformat.h"
+#include "dict/translationrank.h"
 
 namespace kes {
 
@@ -43,6 +44,7 @@ SearchOptions SearchOptionsOf(const Settings& s) {
     SearchOptions o;
     o.TranslateAll = s.TranslateAll;
     o.SearchBoth = s.SearchBoth;
+    o.BestFirst = s.BestFirst;
     o.ShowUcs2 = s.ShowUcs2;
     o.ShowUnihan = s.ShowUnihan;
     o.Fonts.ChrFontface = s.ChrFontface;
@@ -74,21 +76,24 @@ class Handing {
         begun_ = false;
     }
     // The entries at `found` (each once) as the piece `key`; true when one was handed over.
-    bool Piece(DicReader& reader, const std::u16string& key, const std::vector<int32_t>& found) {
+    // With `bestFirst` (a translation-word query, "Best matches first") they are all read
+    // first and handed over in the order of BestFirstOrder.
+    bool Piece(DicReader& reader, const std::u16string& key, const std::vector<int32_t>& found,
+               bool bestFirst = false) {
         shown_.reset();
         d_->Pieces.push_back(key);
         d_->Offsets.emplace_back();
         std::vector<int32_t>& handed = d_->Offsets.back();
-        for (int32_t off : found) {
-            reader.CheckOffset(off);
-            if (!shown_.markShown(off)) continue;
-            if (!begun_) writer_.BeginDict(*dic_, d_->Position);
-            if (handed.empty()) writer_.BeginPiece(key);
-            begun_ = true;
-            const std::u16string line = reader.ReadEntryLine(off);
-            ReadEntry(line, both_, entry_, dic_->Convention);
-            writer_.WriteEntry({*dic_, d_->Position, key, off, line, entry_});
-            handed.push_back(off);
+        if (bestFirst) {
+            HandBestFirst(reader, key, found, handed);
+        } else {
+            for (int32_t off : found) {
+                reader.CheckOffset(off);
+                if (!shown_.markShown(off)) continue;
+                const std::u16string line = reader.ReadEntryLine(off);
+                ReadEntry(line, both_, entry_, dic_->Convention);
+                Hand(key, off, line, entry_, handed);
+            }
         }
         found_ = found_ || !handed.empty();
         return !handed.empty();
@@ -100,10 +105,45 @@ class Handing {
     bool found() const { return found_; }
 
   private:
+    void Hand(const std::u16string& key, int32_t off, const std::u16string& line,
+              const Entry& entry, std::vector<int32_t>& handed) {
+        if (!begun_) writer_.BeginDict(*dic_, d_->Position);
+        if (handed.empty()) writer_.BeginPiece(key);
+        begun_ = true;
+        writer_.WriteEntry({*dic_, d_->Position, key, off, line, entry});
+        handed.push_back(off);
+    }
+    void HandBestFirst(DicReader& reader, const std::u16string& key,
+                       const std::vector<int32_t>& found, std::vector<int32_t>& handed) {
+        std::size_t n = 0;
+        offsets_.clear();
+        for (int32_t off : found) {
+            reader.CheckOffset(off);
+            if (!shown_.markShown(off)) continue;
+            if (n == lines_.size()) {
+                lines_.emplace_back();
+                models_.emplace_back();
+            }
+            lines_[n] = reader.ReadEntryLine(off);
+            ReadEntry(lines_[n], both_, models_[n], dic_->Convention);
+            offsets_.push_back(off);
+            ++n;
+        }
+        std::vector<const Entry*> entries;
+        for (std::size_t i = 0; i < n; ++i)
+            entries.push_back(&models_[i]);
+        for (std::size_t i : BestFirstOrder(key, entries))
+            Hand(key, offsets_[i], lines_[i], models_[i], handed);
+    }
+
     SearchWriter& writer_;
     bool both_;
     ShownOffsets shown_;
     Entry entry_;  // its buffers serve every entry
+    // The entries of a piece handed over best first, read before any is handed over.
+    std::vector<int32_t> offsets_;
+    std::vector<std::u16string> lines_;
+    std::vector<Entry> models_;
     const TDic* dic_ = nullptr;
     DictSearchResult* d_ = nullptr;
     bool begun_ = false;
@@ -111,11 +151,14 @@ class Handing {
 };
 
 // One dictionary's part of a search: the whole query, or the greedy longest-match cut of it.
-void SearchDict(DicReader& reader, const std::u16string& q, bool segment, Handing& hand) {
+// With `bestFirst` the entries of the whole query are handed over best first.
+void SearchDict(DicReader& reader, const std::u16string& q, bool segment, bool bestFirst,
+                Handing& hand) {
     std::vector<int32_t> found;
     if (!segment) {
         // The whole query carries entries: exactly what a lookup of it hands over.
-        if (reader.Longest(q, found) == static_cast<int>(q.size())) hand.Piece(reader, q, found);
+        if (reader.Longest(q, found) == static_cast<int>(q.size()))
+            hand.Piece(reader, q, found, bestFirst);
         return;
     }
     std::size_t t = 0;
@@ -130,14 +173,21 @@ void SearchDict(DicReader& reader, const std::u16string& q, bool segment, Handin
     }
 }
 
-// When the query found nothing as typed and reads as pinyin: each reading in order, with the
-// first of its keys that finds entries in any dictionary: its "Results for" line and the
-// entries of every dictionary that has them.
+// When the query reads as pinyin and found nothing as typed, or found entries as typed and
+// reads as pinyin in more than one way ("xian", "xi an"): each reading in order (but the one
+// typed), with the first of its keys that finds entries in any dictionary: its "Results
+// for" line and the entries of every dictionary that has them.
 void SearchPinyinReadings(const Registry& reg, SearchResult& r,
                           std::vector<std::unique_ptr<DicReader>>& readers, const std::u16string& q,
                           SearchWriter& writer, Handing& hand) {
+    const bool typedFound = hand.found();
+    const std::vector<PinyinReading> readings = PinyinReadings(q);
+    if (typedFound && readings.size() < 2) return;
     std::vector<std::vector<int32_t>> found(r.Dicts.size());
-    for (const PinyinReading& reading : PinyinReadings(q)) {
+    for (const PinyinReading& reading : readings) {
+        if (typedFound &&
+            std::find(reading.Keys.begin(), reading.Keys.end(), q) != reading.Keys.end())
+            continue;  // the reading as typed: its entries are on the page already
         for (const std::u16string& key : reading.Keys) {
             if (key == q) continue;  // searched as typed already
             bool any = false;
@@ -160,6 +210,8 @@ void SearchPinyinReadings(const Registry& reg, SearchResult& r,
                     });
                 }
             }
+            // The query as typed comes first among the keys searched when it found entries.
+            if (typedFound && r.Searched.empty()) r.Searched.push_back(q);
             r.Searched.push_back(key);
             break;
         }
@@ -203,6 +255,7 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
     r.AllDictionaries = dictNumber <= 0;
     r.TranslateAll = options.TranslateAll;
     const bool segment = options.TranslateAll && !r.NonChinese;
+    const bool bestFirst = options.BestFirst && !segment && IsTranslationWordQuery(q);
 
     Handing hand(writer, options.SearchBoth);
     // One reader per dictionary asked, open for the whole search.
@@ -223,10 +276,10 @@ SearchResult RunSearch(const Registry& reg, QueryHistory& history, std::u16strin
                 reader.ListWords(q, [&d](const std::u16string& word) { d.Words.push_back(word); });
             }
             hand.Start(dic, d);
-            SearchDict(reader, q, segment, hand);
+            SearchDict(reader, q, segment, bestFirst, hand);
             hand.End();
         }
-        if (!hand.found()) SearchPinyinReadings(reg, r, readers, q, writer, hand);
+        SearchPinyinReadings(reg, r, readers, q, writer, hand);
         for (std::unique_ptr<DicReader>& reader : readers)
             reader->close();
         // Characters, not code units: a low surrogate continues the character before it.

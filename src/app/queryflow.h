@@ -45,6 +45,9 @@ struct QueryHistory {
 struct SearchOptions {
     bool TranslateAll = false;  // "Translate text (instead of word)"
     bool SearchBoth = true;     // "Search both chinese forms"
+    // "Best matches first": the entries of a translation-word query (an English or Russian
+    // word) in the order of BestFirstOrder (dict/translationrank.h) instead of walk order.
+    bool BestFirst = true;
     bool ShowUcs2 = false;      // "Show UCS-2"
     bool ShowUnihan = false;    // "Show Unihan info"
     PageFonts Fonts;            // word, pinyin and translation fonts
@@ -82,7 +85,9 @@ struct SearchResult {
     std::u16string Query;
     // When the query found nothing as typed and read as pinyin: the pinyin keys searched in
     // its place that found entries, in page order ("zhong guo" for "Zhong1guo2"); each is a
-    // piece of the dictionaries that hold it. Empty otherwise.
+    // piece of the dictionaries that hold it. When it found entries as typed and its other
+    // pinyin readings found some too: the query, then those keys ("xian", "xi an"). Empty
+    // otherwise.
     std::vector<std::u16string> Searched;
     bool AllDictionaries = true;
     bool NonChinese = false;

@@ -93,7 +93,8 @@ IndexBuildOptions IndexOptionsOf(const std::string& indexPath) {
     std::vector<int32_t> offsets;
     std::vector<ChildEntry> children;
     // Pre-order in stored order: the records come in increasing file order.
-    while (!stack.empty() && !(found.AddDescToIndex && found.AddPinToIndex)) {
+    bool threeLetters = false;  // a translation word of three letters carries entries
+    while (!stack.empty() && !(found.AddDescToIndex && found.AddPinToIndex && threeLetters)) {
         Item item = std::move(stack.back());
         stack.pop_back();
         reader.readOffsets(item.pos, offsets);
@@ -104,8 +105,12 @@ IndexBuildOptions IndexOptionsOf(const std::string& indexPath) {
             const bool spaced = key.find(u' ') != std::u16string::npos;
             if (cyrillic) {
                 found.AddDescToIndex = true;
+                threeLetters = threeLetters || key.size() == 3;
             } else if (spaced || key.size() < 4) {
-                if (IsSyllableKey(key)) found.AddPinToIndex = true;
+                if (IsSyllableKey(key))
+                    found.AddPinToIndex = true;
+                else if (!spaced && key.size() == 3)
+                    threeLetters = true;
             } else if (IsSyllableKey(key)) {
                 // One syllable of four letters or more ("zhong", "long"): either kind.
             } else {
@@ -122,6 +127,8 @@ IndexBuildOptions IndexOptionsOf(const std::string& indexPath) {
         }
     }
     f.close();
+    found.MinWordLength =
+        threeLetters && found.AddDescToIndex ? kShortestMinWordLength : kDefaultMinWordLength;
     return found;
 }
 

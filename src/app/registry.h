@@ -74,8 +74,11 @@ bool AddDictionary(Registry& reg, const std::string& name, const RegistryCallbac
 // The options an index was built with, read from its keys (the header does not record
 // them): translation words when it holds a Cyrillic key or a Latin key of four or more
 // letters that is not a single pinyin syllable; pinyin when it holds a key of pinyin
-// syllables (several, space-separated, or one of fewer than four letters). Only the keys of
-// lowercase letters and spaces are walked. Throws IoError for an unreadable index.
+// syllables (several, space-separated, or one of fewer than four letters); words of three
+// letters (MinWordLength 3) when it has translation words and a key of three Latin letters
+// that is no pinyin syllable, or of three Cyrillic letters, carries entries (a lowercase headword
+// of three letters reads the same). Only the keys of lowercase letters and spaces are walked.
+// Throws IoError for an unreadable index.
 IndexBuildOptions IndexOptionsOf(const std::string& indexPath);
 
 // Applies the pairs of section "Dicts" (in file order) to the list: listed dictionaries

@@ -57,6 +57,7 @@ std::string RebuildQuestion(const std::string& indexName, const std::u16string& 
     return "Rebuild index file " + indexName +
            " now with the same name and options?\n\nName: " + Utf16ToUtf8(name) +
            "\nTranslation words: " + YesNo(options.AddDescToIndex) +
+           (options.MinWordLength == kShortestMinWordLength ? " (3 letters and more)" : "") +
            "\nPinyin: " + YesNo(options.AddPinToIndex);
 }
 
@@ -66,7 +67,8 @@ std::string StaleIndexHint(const std::string& indexPath, const std::string& data
            " changed after it was built. It was not used; rebuild it with:\n  rm " +
            ShellWord(indexPath) + " && kestrune index " + ShellWord(dataPath) + " --name " +
            ShellWord(Utf16ToUtf8(name)) + (options.AddDescToIndex ? " --words" : " --no-words") +
-           (options.AddPinToIndex ? " --pinyin" : " --no-pinyin");
+           (options.AddPinToIndex ? " --pinyin" : " --no-pinyin") +
+           (options.MinWordLength == kShortestMinWordLength ? " --min-word=3" : "");
 }
 
 std::string UnreadableIndexMessage(const std::string& indexName, const std::string& dataName,

@@ -77,6 +77,7 @@ constexpr Row kRows[] = {
     Option("ShowUcs2", &S::ShowUcs2, false, "acShowUcs2", "&Show UCS-2"),
     Option("ShowUnihan", &S::ShowUnihan, false, "acShowUnihan", "S&how Unihan info"),
     Option("SearchBoth", &S::SearchBoth, true, "acSearchBoth", "&Search both chinese forms"),
+    Option("BestFirst", &S::BestFirst, true, "acBestFirst", "&Best matches first"),
     Integer(kSetup, "ReleaseViewMinutes", &S::ReleaseViewMinutes, 10, 0),
     Option("ScanClipboard", &S::ScanClipboard, false, "acScanClipboard", "Scan &clipboard"),
     Option("ScanSelection", &S::ScanSelection, false, "acScanSelection", "Scan s&election"),

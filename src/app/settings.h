@@ -38,6 +38,8 @@ struct Settings {
     bool ShowUcs2{};
     bool ShowUnihan{};
     bool SearchBoth{};
+    // Section "Setup": "Best matches first" for English and Russian words.
+    bool BestFirst{};
     // Section "Setup": copied (ScanClipboard) or, on X11, selected (ScanSelection) Chinese
     // text pops up.
     bool ScanClipboard{};

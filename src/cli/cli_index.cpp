@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* kIndexUsage =
     "Usage: kestrune index FILE.ced [--name TEXT] [--words|--no-words] "
-    "[--pinyin|--no-pinyin]\n";
+    "[--pinyin|--no-pinyin] [--min-word=3|4]\n";
 
 struct IndexArgs {
     FileCommandArgs file;
@@ -23,18 +23,24 @@ struct IndexArgs {
 
 // Parses the arguments; returns an error text, or an empty string when they are sound.
 std::string ParseIndexArgs(const std::vector<std::string>& args, IndexArgs& out) {
-    return ParseFileCommandArgs(
+    std::string badMinWord;
+    std::string error = ParseFileCommandArgs(
         args,
-        [&out](const std::string& option) {
+        [&out, &badMinWord](const std::string& option) {
             if (option == "--words" || option == "--no-words")
                 out.options.AddDescToIndex = option == "--words";
             else if (option == "--pinyin" || option == "--no-pinyin")
                 out.options.AddPinToIndex = option == "--pinyin";
+            else if (option == "--min-word=3" || option == "--min-word=4")
+                out.options.MinWordLength = option.back() - '0';
+            else if (option.rfind("--min-word", 0) == 0 && badMinWord.empty())
+                badMinWord = "Option --min-word takes 3 or 4: " + option;
             else
                 return false;
             return true;
         },
         "Only one data file can be indexed at a time: ", "No data file given", out.file);
+    return badMinWord.empty() ? error : badMinWord;
 }
 
 }  // namespace

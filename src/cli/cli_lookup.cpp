@@ -20,12 +20,14 @@ namespace kes {
 namespace {
 
 const char* const kLookupUsage =
-    "usage: kestrune lookup [--dict NAME.idx]... [--both|--no-both] [--translate-all] "
-    "[--ucs2] [--unihan] [--pinyin=stored|marks|zhuyin] [--html|--json] QUERY\n";
+    "usage: kestrune lookup [--dict NAME.idx]... [--both|--no-both] "
+    "[--best-first|--no-best-first] [--translate-all] [--ucs2] [--unihan] "
+    "[--pinyin=stored|marks|zhuyin] [--html|--json] QUERY\n";
 
 struct LookupArgs {
     std::vector<std::string> dicts;
     int both = -1;  // -1: as setup.ini says
+    int bestFirst = -1;
     bool translateAll = false;
     bool ucs2 = false;
     bool unihan = false;
@@ -52,6 +54,8 @@ std::string ParseArgs(const std::vector<std::string>& args, LookupArgs& a) {
             a.both = 1;
         } else if (options && arg == "--no-both") {
             a.both = 0;
+        } else if (options && (arg == "--best-first" || arg == "--no-best-first")) {
+            a.bestFirst = arg == "--best-first" ? 1 : 0;
         } else if (options && arg == "--translate-all") {
             a.translateAll = true;
         } else if (options && arg == "--ucs2") {
@@ -127,6 +131,7 @@ int RunLookupCommand(const std::vector<std::string>& args, const CommandContext&
     Settings settings = LoadSettings(JoinPath(ctx.programFolder, kSetupIniName));
     SearchOptions options = SearchOptionsOf(settings);
     if (a.both >= 0) options.SearchBoth = a.both == 1;
+    if (a.bestFirst >= 0) options.BestFirst = a.bestFirst == 1;
     if (a.translateAll) options.TranslateAll = true;
     if (a.ucs2) options.ShowUcs2 = true;
     if (a.unihan) options.ShowUnihan = true;

@@ -41,7 +41,7 @@ std::string ExistsMessage(const std::string& indexPath) {
 // was cancelled before a line.
 bool FileDataLines(ByteFile& data, int64_t dataSize, IndexTree& tree,
                    const IndexBuildOptions& options, const IndexBuildCallbacks& callbacks) {
-    LineFiler filer(tree, callbacks.warning);
+    LineFiler filer(tree, callbacks.warning, options.MinWordLength);
     // The rule of "|", decided as SenseConventionOfDataFile decides it: by the first
     // non-blank line among the first kConventionLines.
     SenseConvention convention = SenseConvention::Notes;

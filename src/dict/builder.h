@@ -11,6 +11,7 @@
 
 #include "base/replacefile.h"
 #include "base/result.h"
+#include "dict/linekeys.h"
 
 namespace kes {
 
@@ -18,6 +19,10 @@ namespace kes {
 struct IndexBuildOptions {
     bool AddDescToIndex = true;
     bool AddPinToIndex = false;
+    // The shortest translation word that becomes a key: 4 (the index of old), or 3, which
+    // files the three-letter words too except the function words of kShortStopWords
+    // (dict/linekeys.h). Other values count as 4.
+    int MinWordLength = kDefaultMinWordLength;
 };
 
 struct IndexBuildCallbacks {

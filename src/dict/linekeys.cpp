@@ -16,6 +16,12 @@ constexpr std::size_t kMinTranslationWord = 4;
 
 }  // namespace
 
+bool IsShortStopWord(std::u16string_view word) {
+    for (std::u16string_view stop : kShortStopWords)
+        if (word == stop) return true;
+    return false;
+}
+
 void LineFiler::FileLine(std::u16string_view rawLine, int32_t offset, bool addWords,
                          bool addPinyin, SenseConvention convention) {
     std::u16string_view line = TrimView(rawLine);
@@ -112,13 +118,20 @@ void LineFiler::AddTranslationWords(std::u16string_view translation) {
         folded_[i] = c;
         if (cls != wordClass) {
             if (wordClass != 0)
-                AddLineKey(std::u16string_view(folded_).substr(start, i - start),
-                           kMinTranslationWord);
+                AddTranslationWord(std::u16string_view(folded_).substr(start, i - start));
             start = i;
             wordClass = cls;
         }
     }
-    if (wordClass != 0) AddLineKey(std::u16string_view(folded_).substr(start), kMinTranslationWord);
+    if (wordClass != 0) AddTranslationWord(std::u16string_view(folded_).substr(start));
+}
+
+// Words of 4 letters and more are keys; shorter ones when the build asks for them, unless
+// they are short stop words.
+void LineFiler::AddTranslationWord(std::u16string_view word) {
+    if (word.size() < kMinTranslationWord && (word.size() < minWord_ || IsShortStopWord(word)))
+        return;
+    AddLineKey(word, minWord_);
 }
 
 // Pinyin keys: tone digits dropped, a space after a space dropped, accented letters folded

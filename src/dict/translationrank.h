@@ -24,6 +24,8 @@
 
 namespace kes {
 
+struct Entry;
+
 enum class SenseMatch {
     Equal = 0,
     Begins = 1,
@@ -47,5 +49,23 @@ using WordCount = std::function<uint32_t(std::u16string_view simplifiedWord)>;
 std::vector<std::size_t> RankTranslationMatches(std::u16string_view query,
                                                 const std::vector<RankCandidate>& entries,
                                                 const WordCount& count = {});
+
+// True when `query` (lowercased) is one translation word as the index files them: a run of
+// Latin letters, or of Cyrillic letters (ё included), and nothing else.
+bool IsTranslationWordQuery(std::u16string_view query);
+
+// "Best matches first" for the entries that a translation-word query found under its key, in
+// the order found. The entries filed under it as a translation word (their translation,
+// without its notes, holds the query as a word, and none of their pinyin keys is the query;
+// each line of a sense counts as a sense)
+// go in the order of RankTranslationMatches; the entries filed under the query as their
+// headword or pinyin ("man", "xian" are pinyin too) keep the order found and stand after
+// the translation-word entries with a sense equal to the query and before the others. So an
+// English word that is no pinyin is ranked whole, and a pinyin syllable keeps its entries
+// first unless a sense is the very word ("man": 男人, then 满, 慢 …). Returns positions into
+// `entries`.
+std::vector<std::size_t> BestFirstOrder(std::u16string_view query,
+                                        const std::vector<const Entry*>& entries,
+                                        const WordCount& count = {});
 
 }  // namespace kes

@@ -186,7 +186,8 @@ void TfmMain::CreateMenus() {
         {"acShowUcs2", "acShowUnihan", "-", "acScanClipboard", "acScanSelection", "acScreenLookup",
          "-", "acInpFont", "acTreeFont", "acChrFont", "acPinFont", "acDscFont", "-", "acExit"});
     QMenu* setup = bar->addMenu(QStringLiteral("&Settings"));
-    actions_.Fill(setup, {"acTranslateAllWords", "acSearchBoth", "-", "acStartWithDesktop"});
+    actions_.Fill(
+        setup, {"acTranslateAllWords", "acSearchBoth", "acBestFirst", "-", "acStartWithDesktop"});
     CreatePinyinMenu(setup);
     connect(setup, &QMenu::aboutToShow, this, [this] {
         actions_["acStartWithDesktop"]->setChecked(AutostartEnabled(autostart_.folder));

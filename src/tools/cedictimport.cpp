@@ -202,11 +202,13 @@ std::string OptionsText(const IndexBuildOptions& o) {
     return o.AddPinToIndex ? "translation words and pinyin" : "translation words";
 }
 
-// An imported dictionary is indexed with translation words and pinyin.
+// An imported dictionary is indexed with translation words (three letters and more) and
+// pinyin.
 IndexBuildOptions ImportIndexOptions() {
     IndexBuildOptions options;
     options.AddDescToIndex = true;
     options.AddPinToIndex = true;
+    options.MinWordLength = kShortestMinWordLength;
     return options;
 }
 

@@ -142,14 +142,20 @@ TEST_F(PinyinSearch, JoinedDigitsAndMarksFindTheEntries) {
 }
 
 TEST_F(PinyinSearch, EveryReadingThatFindsEntriesIsShownInOrder) {
-    // Found as typed ("xian" is the key of 先): exactly as without pinyin.
-    SearchResult typed = Run("xian");
-    EXPECT_TRUE(typed.Searched.empty());
-    EXPECT_EQ(typed.Page, Block(0, "xian") + Block(1, "xian"));
-    // Both cuts find entries: longest syllable first, each with the dictionaries holding it.
     const std::string results =
         "<p><font color=\"#777777\"><i>Results for </i></font><font "
         "color=\"#000000\">";
+    // Found as typed ("xian" is the key of 先): its entries as they are, then the other
+    // reading that finds entries with its line.
+    SearchResult typed = Run("xian");
+    EXPECT_EQ(typed.Searched, (std::vector<std::u16string>{u"xian", u"xi an"}));
+    EXPECT_EQ(typed.Page, Block(0, "xian") + Block(1, "xian") + results + "xi an</font></p>" +
+                              Block(0, "xi an"));
+    EXPECT_EQ(typed.Dicts[0].Pieces, (std::vector<std::u16string>{u"xian", u"xi an"}));
+    EXPECT_EQ(typed.Dicts[1].Pieces, std::vector<std::u16string>{u"xian"});
+    // The tree lists the words of both.
+    EXPECT_EQ(typed.Dicts[0].Words, (std::vector<std::u16string>{u"xian", u"xi an"}));
+    // Both cuts find entries: longest syllable first, each with the dictionaries holding it.
     SearchResult cuts = Run("xian1");
     EXPECT_EQ(cuts.Searched, (std::vector<std::u16string>{u"xian", u"xi an"}));
     EXPECT_EQ(cuts.Page, results + "xian</font></p>" + Block(0, "xian") + Block(1, "xian") +

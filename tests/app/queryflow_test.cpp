@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -623,6 +624,120 @@ TEST_F(Search, PopupPageOfALongTextStopsAfterAnEntry) {
     EXPECT_EQ(endings, 1);
     // A short page is whole and has no note.
     EXPECT_EQ(RunPopupSearch(reg, u"我是学生，", options).Page, Run("我是学生").Page);
+}
+
+// ---------------------------------------------------------------------------------------
+// "Best matches first"
+
+// The simplified forms of the entries a search hands over, in order.
+class FormsWriter : public SearchWriter {
+  public:
+    void BeginReading(std::u16string_view) override {}
+    void BeginDict(const TDic&, std::size_t) override {}
+    void BeginPiece(std::u16string_view) override {}
+    void WriteEntry(const FoundEntry& found) override {
+        forms.push_back(Utf16ToUtf8(found.Model.Simplified));
+    }
+    void EndDict() override {}
+    void Finish(const SearchEnd&) override {}
+    std::vector<std::string> forms;
+};
+
+class BestFirst : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // Indexed as the bundled dictionary is: words of three letters, pinyin. The counts of
+        // the word table: 人 313088, 满 9603, 男人 7291, 狗 3801, 慢 2660, 曼 690, 犬 597,
+        // 走狗 530, 文人 411, 热狗 5, 狗屎 3, 汪星人 none.
+        IndexBuildOptions bundled;
+        bundled.AddPinToIndex = true;
+        bundled.MinWordLength = 3;
+        MakeDict(dir, "a", "Dogs and men",
+                 {"# CEDICT", "熱狗 热狗 [re4 gou3] /hot dog/", "滿 满 [man3] /full/",
+                  "走狗 走狗 [zou3 gou3] /hunting dog/(fig.) lackey/",
+                  "狗屎 狗屎 [gou3 shi3] /dog shit/", "文人 文人 [wen2 ren2] /man of letters/",
+                  "犬 犬 [quan3] /dog/", "曼 曼 [man4] /handsome/", "人 人 [ren2] /person/man/",
+                  "狗 狗 [gou3] /dog/CL:隻|只[zhi1]/", "慢 慢 [man4] /slow/",
+                  "男人 男人 [nan2 ren2] /man/", "汪星人 汪星人 [wang1 xing1 ren2] /(slang) dog/"},
+                 bundled);
+        reg = Discover(dir);
+        ASSERT_EQ(reg.Dicts.size(), 1u);
+    }
+    std::vector<std::string> Forms(const char* q) {
+        FormsWriter w;
+        SearchResult r = RunSearch(reg, history, W(q), 0, false, options, w);
+        EXPECT_TRUE(r.ok()) << r.Error;
+        return w.forms;
+    }
+    using Forms_ = std::vector<std::string>;
+
+    TempDir dir;
+    Registry reg;
+    QueryHistory history;
+    SearchOptions options;
+};
+
+TEST_F(BestFirst, EqualSensesFirstThenBeginningsThenTheRestEachByFrequency) {
+    struct Case {
+        const char* query;
+        Forms_ on, off;
+    };
+    const Case cases[] = {
+        // An English word that is no pinyin: ranked whole.
+        {"dog",
+         {"狗", "犬", "汪星人", "狗屎", "走狗", "热狗"},
+         {"热狗", "走狗", "狗屎", "犬", "狗", "汪星人"}},
+        {"DOG",
+         {"狗", "犬", "汪星人", "狗屎", "走狗", "热狗"},
+         {"热狗", "走狗", "狗屎", "犬", "狗", "汪星人"}},
+        // Also pinyin: the equal senses, then the pinyin entries as found, then the rest.
+        {"man", {"人", "男人", "满", "曼", "慢", "文人"}, {"满", "文人", "曼", "人", "慢", "男人"}},
+        // Pinyin (searched by its key "man", which holds the words too), words and a
+        // Chinese word: as found.
+        {"man4",
+         {"满", "文人", "曼", "人", "慢", "男人"},
+         {"满", "文人", "曼", "人", "慢", "男人"}},
+        {"re gou", {"热狗"}, {"热狗"}},
+        {"狗", {"狗"}, {"狗"}},
+    };
+    for (const Case& c : cases) {
+        options.BestFirst = true;
+        EXPECT_EQ(Forms(c.query), c.on) << c.query;
+        options.BestFirst = false;
+        EXPECT_EQ(Forms(c.query), c.off) << c.query;
+    }
+}
+
+TEST_F(BestFirst, OffGivesTodaysPageByteForByte) {
+    options.BestFirst = false;
+    for (const char* q : {"dog", "man", "slang", "full"}) {
+        SearchResult r = RunSearch(reg, history, W(q), 0, false, options);
+        ASSERT_TRUE(r.ok()) << r.Error;
+        EXPECT_EQ(r.Page, DictHeadingHtml(reg.Dicts[0].Description) +
+                              test::ReferenceLookupHtml(reg.Dicts[0], dir.path(), W(q), true) +
+                              std::string(kDictSpacerHtml))
+            << q;
+    }
+    // On, the same entries, each once, in the other order.
+    options.BestFirst = true;
+    SearchResult on = RunSearch(reg, history, u"dog", 0, false, options);
+    options.BestFirst = false;
+    SearchResult off = RunSearch(reg, history, u"dog", 0, false, options);
+    ASSERT_EQ(on.Dicts.size(), 1u);
+    ASSERT_EQ(on.Dicts[0].Offsets.size(), 1u);
+    std::vector<int32_t> a = on.Dicts[0].Offsets[0], b = off.Dicts[0].Offsets[0];
+    EXPECT_NE(a, b);
+    std::sort(a.begin(), a.end());
+    EXPECT_EQ(a, b);
+    EXPECT_NE(on.Page, off.Page);
+}
+
+TEST_F(BestFirst, TheOptionComesFromTheSettings) {
+    Settings s;
+    s.BestFirst = false;
+    EXPECT_FALSE(SearchOptionsOf(s).BestFirst);
+    s.BestFirst = true;
+    EXPECT_TRUE(SearchOptionsOf(s).BestFirst);
 }
 
 }  // namespace

@@ -218,6 +218,27 @@ TEST(StaleIndex, OptionsAreReadFromTheKeys) {
     const IndexBuildOptions p = IndexOptionsOf(dir.file("p.idx"));
     EXPECT_FALSE(p.AddDescToIndex);
     EXPECT_TRUE(p.AddPinToIndex);
+    EXPECT_EQ(p.MinWordLength, 4);
+    // Words of three letters: a Latin one that is no syllable ("dog"), a Cyrillic one; "xin"
+    // and "ren" are pinyin. A headword of three lowercase letters ("cos") looks like a word:
+    // a rebuild then files more words, never fewer.
+    struct Case {
+        std::vector<std::string> lines;
+        int minWord;
+        int expected;
+    };
+    const Case cases[] = {
+        {{"狗 [gou3] /dog/canine/"}, 3, 3},    {{"狗 [gou3] /dog/canine/"}, 4, 4},
+        {{"猫 [mao1] /кот/"}, 3, 3},           {{"心 [xin1] /heart/", "人 [ren2] /person/"}, 3, 4},
+        {{"cos cos [c o s] /cosplay/"}, 4, 3},
+    };
+    for (const Case& c : cases) {
+        TempDir d;
+        IndexBuildOptions o{true, true};
+        o.MinWordLength = c.minWord;
+        MakeDict(d, "m", "M", c.lines, o);
+        EXPECT_EQ(IndexOptionsOf(d.file("m.idx")).MinWordLength, c.expected) << c.lines[0];
+    }
 }
 
 struct StaleFixture {
@@ -279,6 +300,21 @@ TEST(StaleIndex, YesRebuildsWithTheOldNameAndOptions) {
         EXPECT_TRUE(t.asked.empty());
         EXPECT_EQ(f.reg.Dicts.size(), 1u);
     }
+}
+
+TEST(StaleIndex, WordsOfThreeLettersAreKeptByTheRebuild) {
+    StaleFixture t;
+    IndexBuildOptions three{true, false};
+    three.MinWordLength = 3;
+    MakeDict(t.dir, "s", "My dictionary", {"狗 [gou3] /dog/canine/"}, three);
+    WriteBytes(t.dir.file("s.ced"), Ucs2File({"狗 [gou3] /dog/canine/", "貓 猫 [mao1] /cat/"}));
+    Found f = t.Run(true);
+    ASSERT_EQ(t.asked.size(), 1u);
+    EXPECT_EQ(t.asked[0],
+              "Rebuild index file s.idx now with the same name and options?\n\n"
+              "Name: My dictionary\nTranslation words: yes (3 letters and more)\nPinyin: no");
+    ASSERT_EQ(f.reg.Dicts.size(), 1u);
+    EXPECT_EQ(IndexOptionsOf(t.dir.file("s.idx")).MinWordLength, 3);
 }
 
 TEST(StaleIndex, NoLeavesTheIndexDeleted) {

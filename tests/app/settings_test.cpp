@@ -39,6 +39,7 @@ void ExpectDefaults(const Settings& s) {
     EXPECT_FALSE(s.ShowUcs2);
     EXPECT_FALSE(s.ShowUnihan);
     EXPECT_TRUE(s.SearchBoth);
+    EXPECT_TRUE(s.BestFirst);
     EXPECT_EQ(s.ReleaseViewMinutes, 10);
     EXPECT_FALSE(s.ScanClipboard);
     EXPECT_FALSE(s.ScanSelection);
@@ -108,6 +109,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     s.pnlLeft = 150;
     s.ShowUcs2 = true;
     s.SearchBoth = false;
+    s.BestFirst = false;
     s.ReleaseViewMinutes = 3;
     s.ScanClipboard = true;
     s.Pinyin = "colored";
@@ -124,7 +126,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
               "PinFontface=Times\nPinFontsize=12\nDscFontface=Times\nDscFontsize=12\n"
               "TreFontface=Times\nTreFontsize=12\n"
               "TranslateAll=0\nAddDescToIndex=1\nAddPinToIndex=0\nShowUcs2=1\nShowUnihan=0\n"
-              "SearchBoth=0\nReleaseViewMinutes=3\nScanClipboard=1\nScanSelection=0\n"
+              "SearchBoth=0\nBestFirst=0\nReleaseViewMinutes=3\nScanClipboard=1\nScanSelection=0\n"
               "Pinyin=colored\nToneColors=#111111,#222222,#333333,#444444,#555555\n"
               "\n"
               "[Form]\npnlLeft=150\nMaximized=0\nX=1\nY=2\nDX=640\nDY=480\n");
@@ -133,6 +135,7 @@ TEST(SettingsSave, WritesBothSectionsAndKeepsDicts) {
     EXPECT_EQ(back.pnlLeft, 150);
     EXPECT_TRUE(back.ShowUcs2);
     EXPECT_FALSE(back.SearchBoth);
+    EXPECT_FALSE(back.BestFirst);
     EXPECT_EQ(back.ReleaseViewMinutes, 3);
     EXPECT_TRUE(back.ScanClipboard);
     EXPECT_FALSE(back.ScanSelection);
@@ -217,7 +220,7 @@ TEST(SettingsTable, FreshFileBytesForFixedSettings) {
         "[Setup]\nInpFontface=Noto Sans CJK SC\nInpFontsize=16\nChrFontface=Arial\n"
         "ChrFontsize=20\nPinFontface=Times\nPinFontsize=12\nDscFontface=Times\nDscFontsize=12\n"
         "TreFontface=DejaVu Sans\nTreFontsize=12\nTranslateAll=1\nAddDescToIndex=0\n"
-        "AddPinToIndex=1\nShowUcs2=0\nShowUnihan=1\nSearchBoth=1\nReleaseViewMinutes=0\n"
+        "AddPinToIndex=1\nShowUcs2=0\nShowUnihan=1\nSearchBoth=1\nBestFirst=1\nReleaseViewMinutes=0\n"
         "ScanClipboard=0\nScanSelection=1\nPinyin=stored\n"
         "ToneColors=#d0021b,#16801a,#1f4fd8,#8e24aa,#6b6b6b\n\n"
         "[Form]\npnlLeft=210\nMaximized=0\nX=-3\nY=10\nDX=710\nDY=512\n";
@@ -233,18 +236,19 @@ TEST(SettingsTable, KeysAreUniqueAndOptionsNameTheirActions) {
     std::vector<std::string> keys;
     for (const SettingRow& row : SettingRows())
         keys.push_back(std::string(row.Section) + "/" + std::string(row.Key));
-    EXPECT_EQ(keys.size(), 27u);
+    EXPECT_EQ(keys.size(), 28u);
     std::vector<std::string> sorted = keys;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(std::adjacent_find(sorted.begin(), sorted.end()), sorted.end());
     std::vector<std::string> options;
     for (const SettingRow* row : OptionRows())
         options.push_back(std::string(row->Key) + ":" + std::string(row->Action));
-    EXPECT_EQ(options, (std::vector<std::string>{
-                           "TranslateAll:acTranslateAllWords", "AddDescToIndex:acAddDescIndex",
-                           "AddPinToIndex:acAddPinIndex", "ShowUcs2:acShowUcs2",
-                           "ShowUnihan:acShowUnihan", "SearchBoth:acSearchBoth",
-                           "ScanClipboard:acScanClipboard", "ScanSelection:acScanSelection"}));
+    EXPECT_EQ(options,
+              (std::vector<std::string>{
+                  "TranslateAll:acTranslateAllWords", "AddDescToIndex:acAddDescIndex",
+                  "AddPinToIndex:acAddPinIndex", "ShowUcs2:acShowUcs2", "ShowUnihan:acShowUnihan",
+                  "SearchBoth:acSearchBoth", "BestFirst:acBestFirst",
+                  "ScanClipboard:acScanClipboard", "ScanSelection:acScanSelection"}));
 }
 
 // Files an editor or another program may leave: several byte-order marks, CR CR LF line

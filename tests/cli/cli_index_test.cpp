@@ -74,6 +74,15 @@ TEST_F(IndexCommandTest, OptionsAndName) {
     EXPECT_EQ(KeysOf(dir.file("d.idx")), (std::set<std::u16string>{u"你好", u"hello"}));
 }
 
+TEST_F(IndexCommandTest, ShortWordsOnlyWhenAsked) {
+    WriteBytes(dir.file("d.ced"), Ucs2File({"# comment", "狗 [gou3] /dog/the dog's tail/"}));
+    ASSERT_EQ(RunProgram(dir, {"index", "d.ced"}).code, 0);
+    EXPECT_EQ(KeysOf(dir.file("d.idx")), (std::set<std::u16string>{u"狗", u"tail"}));
+    std::filesystem::remove(dir.file("d.idx"));
+    ASSERT_EQ(RunProgram(dir, {"index", "d.ced", "--min-word=3"}).code, 0);
+    EXPECT_EQ(KeysOf(dir.file("d.idx")), (std::set<std::u16string>{u"狗", u"dog", u"tail"}));
+}
+
 TEST_F(IndexCommandTest, ExistingIndexIsRefused) {
     WriteBytes(dir.file("d.idx"), "keep me");
     RunResult r = RunProgram(dir, {"index", "d.ced"});
@@ -141,13 +150,15 @@ TEST_F(IndexCommandTest, UsageErrors) {
         {{"index", "d.ced", "--bogus"}, "Unknown option: --bogus\n"},
         {{"index", "d.ced", "--name"}, "Option --name needs a text\n"},
         {{"index", "d.ced", "e.ced"}, "Only one data file can be indexed at a time: e.ced\n"},
+        {{"index", "d.ced", "--min-word=2"}, "Option --min-word takes 3 or 4: --min-word=2\n"},
+        {{"index", "d.ced", "--min-word"}, "Option --min-word takes 3 or 4: --min-word\n"},
     };
     for (const Case& c : cases) {
         RunResult r = RunProgram(dir, c.args);
         EXPECT_EQ(r.code, 2);
         EXPECT_EQ(r.err, c.firstLine +
                              "Usage: kestrune index FILE.ced [--name TEXT] [--words|--no-words] "
-                             "[--pinyin|--no-pinyin]\n");
+                             "[--pinyin|--no-pinyin] [--min-word=3|4]\n");
     }
     EXPECT_FALSE(FileExists(dir.file("d.idx")));
 }

@@ -132,12 +132,18 @@ TEST_F(LookupCommand, PinyinAsTypedSaysWhatWasSearched) {
     Outcome r = Lookup(home, {"--dict", "pin.idx", "Zhong1guo2"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "Results for zhong guo\n\nPinyin\n中國 [中国]  Zhong1 guo2\n  China\n");
-    r = Lookup(home, {"--dict", "pin.idx", "xian1"});
-    EXPECT_EQ(r.code, 0);
-    EXPECT_EQ(r.out,
-              "Results for xian\n\nPinyin\n先  xian1\n  first\n"
-              "\n"
-              "Results for xi an\n\nPinyin\n西安  Xi1 an1\n  Xi'an\n");
+    // Both readings; found as typed ("xian"), the other reading that finds entries follows.
+    const std::string xiAn = "\nResults for xi an\n\nPinyin\n西安  Xi1 an1\n  Xi'an\n";
+    for (const char* q : {"xian1", "xian"}) {
+        r = Lookup(home, {"--dict", "pin.idx", q});
+        EXPECT_EQ(r.code, 0);
+        EXPECT_EQ(r.out, (q == std::string("xian") ? "" : "Results for xian\n\n") +
+                             std::string("Pinyin\n先  xian1\n  first\n") + xiAn)
+            << q;
+    }
+    r = Lookup(home, {"--dict", "pin.idx", "--json", "xian"});
+    EXPECT_EQ(nlohmann::json::parse(r.out)["searched"],
+              nlohmann::json::parse(R"(["xian", "xi an"])"));
     r = Lookup(home, {"--html", "zhongguo"});
     EXPECT_EQ(r.code, 0);
     SearchOptions o;
@@ -202,6 +208,23 @@ TEST_F(LookupCommand, CedictReferencesStayWholeAndPinyinIsShownAsAsked) {
                           "\"colour\"\nusage: kestrune lookup",
                           0),
               0u);
+}
+
+TEST_F(LookupCommand, BestFirstUnlessTurnedOff) {
+    IndexBuildOptions three;
+    three.MinWordLength = 3;
+    MakeDict(home, "dogs", "Dogs",
+             {"熱狗 热狗 [re4 gou3] /hot dog/", "犬 [quan3] /dog/", "狗 [gou3] /dog/"}, three);
+    const std::string ranked =
+        "Dogs\n狗  gou3\n  dog\n犬  quan3\n  dog\n熱狗 [热狗]  re4 gou3\n  hot dog\n";
+    const std::string asFound =
+        "Dogs\n熱狗 [热狗]  re4 gou3\n  hot dog\n犬  quan3\n  dog\n狗  gou3\n  dog\n";
+    EXPECT_EQ(Lookup(home, {"--dict", "dogs.idx", "dog"}).out, ranked);
+    EXPECT_EQ(Lookup(home, {"--dict", "dogs.idx", "--no-best-first", "dog"}).out, asFound);
+    // setup.ini turns it off; the flag turns it on again for one run.
+    WriteBytes(home.file("setup.ini"), "[Setup]\nBestFirst=0\n");
+    EXPECT_EQ(Lookup(home, {"--dict", "dogs.idx", "dog"}).out, asFound);
+    EXPECT_EQ(Lookup(home, {"--dict", "dogs.idx", "--best-first", "dog"}).out, ranked);
 }
 
 TEST_F(LookupCommand, JsonParsesBackWithTheSameLibrary) {

@@ -196,8 +196,11 @@ std::vector<Case> Cases() {
         {"word", {}, "中国", 0},
         {"traditional", {}, "國", 0},
         {"no-both", {"--no-both"}, "國", 0},
-        {"english", {}, "student", 0},
-        {"russian", {}, "КНИГА", 0},
+        // Off, the order of the index: the outputs kept from before the option.
+        {"english", {"--no-best-first"}, "student", 0},
+        {"russian", {"--no-best-first"}, "КНИГА", 0},
+        {"english-best", {}, "student", 0},
+        {"russian-best", {"--best-first"}, "КНИГА", 0},
         {"pinyin", {"--dict", "gamma.idx"}, "Zhong1guo2", 0},
         {"pinyin-all", {}, "xuesheng", 0},
         {"text", {"--translate-all"}, ChineseText(7, 24), 0},
@@ -245,6 +248,7 @@ TEST_F(LookupReference, TheViewersPageEqualsTheKeptPage) {
             const std::string& a = c.args[i];
             if (a == "--translate-all") o.TranslateAll = true;
             if (a == "--no-both") o.SearchBoth = false;
+            if (a == "--no-best-first") o.BestFirst = false;
             if (a == "--ucs2") o.ShowUcs2 = true;
             if (a == "--unihan") o.ShowUnihan = true;
             if (a == "--dict") only = true;

@@ -225,6 +225,43 @@ TEST_F(BuilderTest, TranslationWords) {
                           {u"years", {0}}}));
 }
 
+TEST_F(BuilderTest, ThreeLetterWordsWhenAskedButNoShortStopWords) {
+    const std::vector<std::string> line = {
+        "狗 [gou3] /dog/the cat and the car for sth/Кот etc/to eat/esp. its/but nor/"};
+    IndexBuildOptions three = Opts(true, false);
+    three.MinWordLength = 3;
+    EXPECT_EQ(Keys(line, three), (KeyMap{{u"狗", {0}},
+                                         {u"dog", {0}},
+                                         {u"cat", {0}},
+                                         {u"car", {0}},
+                                         {u"кот", {0}},
+                                         {u"eat", {0}}}));
+    // The default, and every value but 3, files words of four letters and more only.
+    for (int min : {4, 0, 2, 5, -1}) {
+        IndexBuildOptions o = Opts(true, false);
+        o.MinWordLength = min;
+        EXPECT_EQ(Keys(line, o), (KeyMap{{u"狗", {0}}})) << min;
+    }
+}
+
+TEST_F(BuilderTest, DefaultIndexIsTheSameByteForByteWithShortWordsInTheData) {
+    const std::vector<std::string> lines = {"狗 [gou3] /dog/the cat/", "貓 猫 [mao1] /cat/"};
+    IndexBuildResult r = Build(lines, Opts(true, true));
+    ASSERT_TRUE(r.outcome.ok);
+    IndexBuildOptions four = Opts(true, true);
+    four.MinWordLength = 4;
+    const std::string first = ReadBytes(r.indexPath);
+    RemoveFile(r.indexPath);
+    ASSERT_TRUE(BuildIndex(data, four, callbacks).outcome.ok);
+    EXPECT_EQ(ReadBytes(r.indexPath), first);
+    // Three letters: "cat" carries both lines.
+    RemoveFile(r.indexPath);
+    four.MinWordLength = 3;
+    ASSERT_TRUE(BuildIndex(data, four, callbacks).outcome.ok);
+    EXPECT_EQ(WalkIndex(r.indexPath).keys[u"cat"], (std::vector<int32_t>{0, 48}));
+    EXPECT_EQ(WalkIndex(r.indexPath).keys[u"dog"], (std::vector<int32_t>{0}));
+}
+
 TEST_F(BuilderTest, NotesAreLeftOutOfTheWordIndex) {
     KeyMap k = Keys({"去 [qu4] /to go|to go home/to walk/"}, Opts(true, false));
     EXPECT_EQ(k, (KeyMap{{u"去", {0}}, {u"goto", {0}}, {u"walk", {0}}}));

@@ -136,5 +136,15 @@ TEST(RankTranslationMatches, NoEntriesAndEmptyQuery) {
               (std::vector<std::string>{"乙", "甲"}));
 }
 
+TEST(IsTranslationWordQuery, OneRunOfOneScript) {
+    const std::pair<const char16_t*, bool> cases[] = {
+        {u"dog", true},      {u"ёлка", true},    {u"книга", true}, {u"dog2", false},
+        {u"hot dog", false}, {u"dogкот", false}, {u"", false},     {u"狗", false},
+        {u"xi'an", false},   {u"Dog", false},  // queries arrive lowercased
+    };
+    for (const auto& [q, word] : cases)
+        EXPECT_EQ(IsTranslationWordQuery(q), word) << Utf16ToUtf8(q);
+}
+
 }  // namespace
 }  // namespace kes

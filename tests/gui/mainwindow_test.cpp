@@ -382,7 +382,7 @@ class MainWindowTest : public QObject {
                                    "&Word output font|&Pinyin output font|"
                                    "&Translation output font|-|&Quit"));
         QCOMPARE(items[1], QString("&Translate text (instead of word)|&Search both chinese forms|"
-                                   "&Pinyin|-|Start with the &desktop"));
+                                   "&Best matches first|&Pinyin|-|Start with the &desktop"));
         QCOMPARE(items[2], QString("&Create index for CEDICT file|C&reate index for Unihan|-|"
                                    "&Also add english/russian words to index|"
                                    "A&lso add pinyin to index|-|&Dictionaries|-|"
@@ -465,7 +465,8 @@ class MainWindowTest : public QObject {
                       "acAddDescIndex=&Also add english/russian words to index",
                       "acAddPinIndex=A&lso add pinyin to index", "acShowUcs2=&Show UCS-2",
                       "acShowUnihan=S&how Unihan info", "acSearchBoth=&Search both chinese forms",
-                      "acScanClipboard=Scan &clipboard", "acScanSelection=Scan s&election"}));
+                      "acBestFirst=&Best matches first", "acScanClipboard=Scan &clipboard",
+                      "acScanSelection=Scan s&election"}));
     }
 
     void enterShowsEntriesAndFillsTheTree() {
