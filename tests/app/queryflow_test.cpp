@@ -648,12 +648,13 @@ class BestFirst : public ::testing::Test {
     void SetUp() override {
         // Indexed as the bundled dictionary is: words of three letters, pinyin. The counts of
         // the word table: 人 313088, 满 9603, 男人 7291, 狗 3801, 慢 2660, 曼 690, 犬 597,
-        // 走狗 530, 文人 411, 热狗 5, 狗屎 3, 汪星人 none.
+        // 走狗 530, 文人 411, 热狗 5, 狗屎 3, 汪星人 none. Without a "#" header the file keeps
+        // the note rule, which the reference lookup of the page test follows.
         IndexBuildOptions bundled;
         bundled.AddPinToIndex = true;
         bundled.MinWordLength = 3;
         MakeDict(dir, "a", "Dogs and men",
-                 {"# CEDICT", "熱狗 热狗 [re4 gou3] /hot dog/", "滿 满 [man3] /full/",
+                 {"熱狗 热狗 [re4 gou3] /hot dog/", "滿 满 [man3] /full/",
                   "走狗 走狗 [zou3 gou3] /hunting dog/(fig.) lackey/",
                   "狗屎 狗屎 [gou3 shi3] /dog shit/", "文人 文人 [wen2 ren2] /man of letters/",
                   "犬 犬 [quan3] /dog/", "曼 曼 [man4] /handsome/", "人 人 [ren2] /person/man/",

@@ -189,7 +189,7 @@ class PopupWindowTest : public QObject {
         QVERIFY2(body.contains(QString::fromUtf8(
                      "see <a href=\"kestrune:search?%E5%AD%B8%E7%BF%92\">學習</a>[xue2 xi2]")),
                  qPrintable(body));
-        QVERIFY(ClickElement(p->pageView(), "a"));
+        QVERIFY(ClickElement(p->pageView(), "a[href^=\"kestrune:search\"]"));
         QTRY_COMPARE_WITH_TIMEOUT(p->windowTitle(), QString::fromUtf8("學習 - Kestrune"), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(SettledBody(p->pageView()).contains("to learn<br>to study"), 5000);
         QCOMPARE(p->isVisible(), true);

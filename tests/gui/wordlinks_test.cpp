@@ -30,19 +30,6 @@ const QStringList kDict = {
     QString::fromUtf8("學習 学习 [xue2 xi2] /to learn/to study/"),
 };
 
-// Clicks the centre of the first element that `selector` finds on the page of `view`.
-bool ClickElement(ui::PageView* view, const QString& selector) {
-    const QVariant at = view->evaluate(
-        "(function(){var e=document.querySelector('" + selector +
-        "');if(!e)return null;var r=e.getBoundingClientRect();e.scrollIntoView();"
-        "r=e.getBoundingClientRect();return [r.left+r.width/2,r.top+r.height/2];})()");
-    const QVariantList xy = at.toList();
-    if (xy.size() != 2) return false;
-    QWidget* target = view->widget()->focusProxy() ? view->widget()->focusProxy() : view->widget();
-    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(xy[0].toInt(), xy[1].toInt()));
-    return true;
-}
-
 }  // namespace
 
 class WordLinksTest : public QObject {

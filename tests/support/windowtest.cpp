@@ -28,7 +28,8 @@ bool ClickElement(ui::PageView* view, const QString& selector) {
     if (!view->waitUntilIdle()) return false;
     const QVariant r = view->evaluate(
         "(function() { var e = document.querySelector('" + selector +
-        "'); if (!e) return ''; var b = e.getBoundingClientRect();"
+        "'); if (!e) return ''; e.scrollIntoView({block: 'nearest'});"
+        " var b = e.getBoundingClientRect();"
         " return Math.round(b.left + b.width / 2) + ',' + Math.round(b.top + b.height / 2); })()");
     const QStringList xy = r.toString().split(',');
     if (xy.size() != 2) return false;

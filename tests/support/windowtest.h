@@ -24,7 +24,8 @@ namespace kes::test {
 // "<time-out>" when it does not settle.
 QString SettledBody(ui::PageView* view);
 // Clicks the middle of the first element of the page that matches the CSS `selector` with the
-// mouse, as a user does (the view must be shown); false when the page has no such element.
+// mouse, as a user does (the view must be shown; the element is scrolled into sight first);
+// false when the page has no such element.
 bool ClickElement(ui::PageView* view, const QString& selector);
 
 // UTF-16LE bytes of `text` (no byte-order mark).
