@@ -16,17 +16,7 @@ printf '[Setup]\nReleaseViewMinutes=1\n' >"$home/setup.ini"
 
 export QTWEBENGINE_DISABLE_SANDBOX=1 KESTRUNE_PAGE_TIMING=1
 unset QT_QPA_PLATFORM WAYLAND_DISPLAY QTWEBENGINE_CHROMIUM_FLAGS
-trayer --edge top --align right --widthtype pixel --width 48 --heighttype pixel --height 24 \
-  --SetDockType true >/dev/null 2>&1 &
-pids+=($!)
-# The viewer looks for a tray when it starts: the host must be up first.
-for _ in $(seq 300); do
-  [ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ] && break
-  sleep 0.1
-done
-[ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ] ||
-  { echo "FAIL: the tray host did not start" >&2; exit 1; }
-sleep 1
+start_tray_host 48 || { echo "FAIL: the tray host did not start" >&2; exit 1; }
 
 log=$scratch/viewer.log
 "$bin" 2>"$log" &

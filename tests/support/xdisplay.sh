@@ -35,6 +35,35 @@ xdisplay_cleanup() {
   sleep 0.5
   for p in "${xdisplay_pids[@]}"; do kill -KILL "$p" 2>/dev/null || true; done
 }
+# start_tray_host WIDTH: trayer on $DISPLAY (its pid added to xdisplay_pids and, when the caller
+# keeps one, to pids), waited for until its window is shown. A tray host that has not shown
+# itself after 15 s is started once more (a full test run once met one that never mapped its
+# window). Returns 1, with what trayer said on standard error, when the second one fails too.
+start_tray_host() {
+  local width=$1 try log
+  log=$(mktemp)
+  for try in 1 2; do
+    trayer --edge top --align right --widthtype pixel --width "$width" --heighttype pixel \
+      --height 24 --SetDockType true >"$log" 2>&1 &
+    local tray=$!
+    xdisplay_pids+=("$tray")
+    if declare -p pids >/dev/null 2>&1; then pids+=("$tray"); fi
+    # The viewer looks for a tray when it starts: the host must be up first.
+    for _ in $(seq 150); do
+      if [ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ]; then
+        rm -f "$log"
+        sleep 1
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$tray" 2>/dev/null || true
+  done
+  echo "trayer on $DISPLAY never showed its window; it said:" >&2
+  cat "$log" >&2
+  rm -f "$log"
+  return 1
+}
 start_x_with_tray() {
   local n=$1
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
@@ -43,14 +72,5 @@ start_x_with_tray() {
   Xvfb "$DISPLAY" -screen 0 "$2x24" -nolisten tcp >/dev/null 2>&1 &
   xdisplay_pids+=($!)
   for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  trayer --edge top --align right --widthtype pixel --width 64 --heighttype pixel --height 24 \
-    --SetDockType true >/dev/null 2>&1 &
-  xdisplay_pids+=($!)
-  # The viewer looks for a tray when it starts: the host must be up first.
-  for _ in $(seq 300); do
-    [ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ] && break
-    sleep 0.1
-  done
-  [ -n "$(xdotool search --onlyvisible --class trayer 2>/dev/null | head -1)" ] || return 1
-  sleep 1
+  start_tray_host 64 || return 1
 }
