@@ -42,20 +42,14 @@ std::string ExistsMessage(const std::string& indexPath) {
 bool FileDataLines(ByteFile& data, int64_t dataSize, IndexTree& tree,
                    const IndexBuildOptions& options, const IndexBuildCallbacks& callbacks) {
     LineFiler filer(tree, callbacks.warning, options.MinWordLength);
-    // The rule of "|", decided as SenseConventionOfDataFile decides it: by the first
-    // non-blank line among the first kConventionLines.
-    SenseConvention convention = SenseConvention::Notes;
-    int lines = 0;
-    bool decided = false;
+    // The rule of "|", decided from the first lines as for every other reader of the file.
+    const SenseConvention convention = SenseConventionOfData(data);
+    data.seek(0);
     while (!data.eof()) {
         if (CancelRequested(callbacks.cancelRequested)) return false;
         const int64_t offset = data.position();
         if (callbacks.progress) callbacks.progress(static_cast<int>(100 * offset / dataSize));
         std::u16string line = ReadUcs2Line(data);
-        if (!decided && lines++ < kConventionLines && !TrimView(line).empty()) {
-            convention = SenseConventionOfFirstLine(line);
-            decided = true;
-        }
         const IndexBuildOptions now =
             callbacks.currentOptions ? callbacks.currentOptions() : options;
         filer.FileLine(line, static_cast<int32_t>(offset), now.AddDescToIndex, now.AddPinToIndex,
