@@ -241,7 +241,7 @@ if [ "$releases" -gt 0 ]; then
     wait_count "page painted" "$i" 60 || { fail "no page at show $i"; break; }
     window=""
     for _ in $(seq 100); do
-      window=$(xdotool search --onlyvisible --name '^Kestrune$' 2>/dev/null | head -1)
+      window=$(xdotool search --onlyvisible --name '^Kestrune$' 2>/dev/null | head -1) || true
       [ -n "$window" ] && break
       sleep 0.1
     done

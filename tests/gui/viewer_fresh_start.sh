@@ -32,7 +32,7 @@ wait_for "page painted" 60
 [ "$(children)" -ge 1 ] || fail "no helper process while the page is shown"
 window=""
 for _ in $(seq 300); do
-  window=$(xdotool search --onlyvisible --name '^Kestrune$' 2>/dev/null | head -1)
+  window=$(xdotool search --onlyvisible --name '^Kestrune$' 2>/dev/null | head -1) || true
   [ -n "$window" ] && break
   sleep 0.1
 done

@@ -48,7 +48,8 @@ wait_count() {  # pattern, count, seconds
 main_window() {
   local w=""
   for _ in $(seq 300); do
-    w=$(xdotool search --onlyvisible --name '^Kestrune$' 2>/dev/null | head -1)
+    # xdotool fails while no such window is mapped yet: that is what the loop waits for.
+    w=$(xdotool search --onlyvisible --name '^Kestrune$' 2>/dev/null | head -1) || true
     [ -n "$w" ] && break
     sleep 0.1
   done

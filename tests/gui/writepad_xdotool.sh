@@ -25,7 +25,7 @@ pids+=($!)
 fail() { echo "FAIL: $*" >&2; echo "--- viewer log:" >&2; grep "write pad" "$log" >&2 || true; exit 1; }
 find_window() {  # name
   for _ in $(seq 300); do
-    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
     [ -n "$w" ] && { echo "$w"; return 0; }
     sleep 0.1
   done
