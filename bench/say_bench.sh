@@ -13,7 +13,7 @@ runs=${1:-21}
 mkdir -p "$work"
 
 . "$root/bench/build.sh"
-bench_build kestrune
+bench_build kestrune cedict_dictionary
 bin=$bench_bin/kestrune
 command -v espeak-ng >/dev/null || { echo "espeak-ng is missing (scripts/install-deps.sh)" >&2; exit 1; }
 

@@ -88,58 +88,38 @@ std::string FindSpeechProgram() {
     return FindProgram(kSpeechProgram, std::getenv("PATH"));
 }
 
-std::vector<std::string> SpeechArguments(const std::string& text, bool toStandardOutput) {
+std::vector<std::string> SpeechArguments(const std::string& text, const std::string& wavFile) {
     std::vector<std::string> args{"-v", kSpeechVoice};
-    if (toStandardOutput) args.emplace_back("--stdout");
+    if (!wavFile.empty()) {
+        args.emplace_back("-w");
+        args.push_back(wavFile);
+    }
+    // The text never passes for an option: "--" ends them.
+    args.emplace_back("--");
     args.push_back(text);
     return args;
 }
 
-Outcome RunSpeech(const std::string& program, const std::string& text, std::string* wav) {
+Outcome RunSpeech(const std::string& program, const std::string& text, const std::string& wavFile) {
     Outcome o;
     o.message = "ERROR: The speech program espeak-ng failed!";
     std::vector<std::string> args{program};
-    for (std::string& a : SpeechArguments(text, wav != nullptr))
+    for (std::string& a : SpeechArguments(text, wavFile))
         args.push_back(std::move(a));
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    int pipeFds[2] = {-1, -1};
-    if (wav != nullptr && ::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        o.detail = std::string("pipe: ") + std::strerror(errno);
-        return o;
-    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (wav != nullptr) posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     pid_t pid = -1;
     const int spawned = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (wav != nullptr) ::close(pipeFds[1]);
     if (spawned != 0) {
-        if (wav != nullptr) ::close(pipeFds[0]);
         o.detail = program + ": " + std::strerror(spawned);
         return o;
-    }
-    int readError = 0;
-    if (wav != nullptr) {
-        wav->clear();
-        char buffer[64 * 1024];
-        while (true) {
-            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-            if (n > 0) {
-                wav->append(buffer, static_cast<std::size_t>(n));
-            } else if (n == 0) {
-                break;
-            } else if (errno != EINTR) {
-                readError = errno;
-                break;
-            }
-        }
-        ::close(pipeFds[0]);
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
@@ -152,8 +132,6 @@ Outcome RunSpeech(const std::string& program, const std::string& text, std::stri
         o.detail = program + ": ended by signal " + std::to_string(WTERMSIG(status));
     } else if (WEXITSTATUS(status) != 0) {
         o.detail = program + ": ended with exit code " + std::to_string(WEXITSTATUS(status));
-    } else if (readError != 0) {
-        o.detail = program + ": reading its audio: " + std::strerror(readError);
     } else {
         o.ok = true;
         o.message.clear();

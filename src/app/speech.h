@@ -34,14 +34,16 @@ std::string FindProgram(std::string_view name, const char* path);
 // The same for espeak-ng on this process's PATH.
 std::string FindSpeechProgram();
 
-// The arguments after the program name: the voice, with `toStandardOutput` the WAV audio on
-// standard output instead of playing it, and the text.
-std::vector<std::string> SpeechArguments(const std::string& text, bool toStandardOutput);
+// The arguments after the program name: the voice, with a `wavFile` the WAV audio written into
+// that file instead of playing it, and the text. The program writes the file itself (never
+// through a pipe), so that it can go back and fill in the sizes of the RIFF header.
+std::vector<std::string> SpeechArguments(const std::string& text, const std::string& wavFile = {});
 
-// Runs `program` (a path) with SpeechArguments and waits for it. With `wav` the audio is read
-// from its standard output into *wav; without, the program plays it. Its standard error stays
-// the caller's. Fails (message and detail) when it cannot start, is ended by a signal, or ends
-// with a code other than 0.
-Outcome RunSpeech(const std::string& program, const std::string& text, std::string* wav);
+// Runs `program` (a path) with SpeechArguments and waits for it. With a `wavFile` the audio
+// goes into that file (created or emptied by the program); without, the program plays it. Its
+// standard input is /dev/null, its standard error stays the caller's. Fails (message and
+// detail) when it cannot start, is ended by a signal, or ends with a code other than 0.
+Outcome RunSpeech(const std::string& program, const std::string& text,
+                  const std::string& wavFile = {});
 
 }  // namespace kes

@@ -1,5 +1,7 @@
 #include "cli/cli_say.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 #include "app/registry.h"
@@ -15,10 +17,16 @@ namespace {
 
 const char* const kSayUsage = "usage: kestrune say [--wav FILE] TEXT\n";
 
-// True when `bytes` begin like a RIFF WAVE file.
-bool LooksLikeWav(const std::string& bytes) {
-    return bytes.size() >= 44 && bytes.compare(0, 4, "RIFF") == 0 &&
-           bytes.compare(8, 4, "WAVE") == 0;
+// True when `head`, the first 12 bytes of a file of `size` bytes, begin a RIFF WAVE file of
+// that size with room for its format and data chunk headers.
+bool LooksLikeWav(const std::string& head, int64_t size) {
+    if (size < 44 || head.size() < 12 || head.compare(0, 4, "RIFF") != 0 ||
+        head.compare(8, 4, "WAVE") != 0)
+        return false;
+    uint32_t riff = 0;
+    for (int i = 3; i >= 0; --i)
+        riff = riff << 8 | static_cast<unsigned char>(head[4 + static_cast<std::size_t>(i)]);
+    return static_cast<int64_t>(riff) + 8 == size;
 }
 
 }  // namespace
@@ -104,7 +112,7 @@ int RunSayCommand(const std::vector<std::string>& args, const CommandContext& ct
         return 2;
     }
     if (!wantWav) {
-        const Outcome spoken = RunSpeech(program, speech, nullptr);
+        const Outcome spoken = RunSpeech(program, speech);
         if (!spoken.ok) {
             err << "kestrune say: " << MessageWithDetail(spoken) << '\n' << std::flush;
             return 2;
@@ -116,20 +124,26 @@ int RunSayCommand(const std::vector<std::string>& args, const CommandContext& ct
         err << "kestrune say: " << wavPath << ": is a folder, not a file name\n" << std::flush;
         return 2;
     }
-    std::string wav;
-    const Outcome spoken = RunSpeech(program, speech, &wav);
-    if (!spoken.ok) {
-        err << "kestrune say: " << MessageWithDetail(spoken) << '\n' << std::flush;
-        return 2;
-    }
-    if (!LooksLikeWav(wav)) {
-        err << "kestrune say: " << program << " gave no WAV audio (" << wav.size()
-            << " bytes)\n"
-            << std::flush;
-        return 2;
-    }
     try {
-        ReplaceFileContents(wavPath, [&wav](ByteFile& f) { f.write(wav.data(), wav.size()); });
+        // The voice writes straight into the replacement's temporary file, which takes the
+        // old file's place only when it holds a whole WAV file.
+        FileReplacement replacement(wavPath);
+        const Outcome spoken = RunSpeech(program, speech, replacement.tempPath());
+        if (!spoken.ok) {
+            err << "kestrune say: " << MessageWithDetail(spoken) << '\n' << std::flush;
+            return 2;
+        }
+        ByteFile& file = replacement.file();
+        const int64_t size = file.size();
+        std::string head(static_cast<std::size_t>(std::min<int64_t>(size, 12)), '\0');
+        file.seek(0);
+        if (!head.empty()) file.read(head.data(), head.size());
+        if (!LooksLikeWav(head, size)) {
+            err << "kestrune say: " << program << " gave no WAV audio (" << size << " bytes)\n"
+                << std::flush;
+            return 2;
+        }
+        replacement.commit();
     } catch (const IoError& e) {
         err << "kestrune say: " << e.what() << '\n' << std::flush;
         return 2;

@@ -81,7 +81,7 @@ void WordActions::Say(const std::string& text) {
     speech_->setProcessChannelMode(QProcess::ForwardedChannels);
     speech_->setStandardInputFile(QProcess::nullDevice());
     lastSpeech_.clear();
-    for (const std::string& a : SpeechArguments(text, false))
+    for (const std::string& a : SpeechArguments(text))
         lastSpeech_ << QString::fromStdString(a);
     QProcess* p = speech_;
     connect(p, &QProcess::errorOccurred, this, [this, p](QProcess::ProcessError e) {

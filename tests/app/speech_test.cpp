@@ -88,10 +88,10 @@ TEST(FindProgram, TakesTheFirstExecutableFileOnThePath) {
 }
 
 TEST(SpeechArguments, NameTheVoiceAndNeverTheCharacters) {
-    EXPECT_EQ(SpeechArguments("zhong1 guo2", false),
-              (std::vector<std::string>{"-v", "cmn-latn-pinyin", "zhong1 guo2"}));
-    EXPECT_EQ(SpeechArguments("ni3", true),
-              (std::vector<std::string>{"-v", "cmn-latn-pinyin", "--stdout", "ni3"}));
+    EXPECT_EQ(SpeechArguments("zhong1 guo2"),
+              (std::vector<std::string>{"-v", "cmn-latn-pinyin", "--", "zhong1 guo2"}));
+    EXPECT_EQ(SpeechArguments("ni3", "/tmp/a b.wav"),
+              (std::vector<std::string>{"-v", "cmn-latn-pinyin", "-w", "/tmp/a b.wav", "--", "ni3"}));
 }
 
 // ---- The links beside the pinyin ----

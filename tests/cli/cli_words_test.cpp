@@ -11,6 +11,7 @@
 #include <string>
 
 #include "base/filesystem.h"
+#include "base/replacefile.h"
 #include "support/program.h"
 #include "support/tempdir.h"
 
@@ -23,7 +24,8 @@ using test::TempDir;
 using test::Ucs2File;
 using test::WriteBytes;
 
-// A PCM WAV file as espeak-ng writes it, taken apart.
+// A PCM WAV file as espeak-ng writes it, taken apart; `ok` only when the sizes of the RIFF
+// header and of every chunk agree with the file's length (what players and Anki rely on).
 struct Wav {
     bool ok = false;
     int channels = 0, rate = 0, bits = 0;
@@ -39,15 +41,15 @@ uint32_t U32(const std::string& b, std::size_t at) {
 
 Wav ReadWav(const std::string& b) {
     Wav w;
-    if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) return w;
+    if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0 ||
+        U32(b, 4) + 8 != b.size())
+        return w;
+    bool data = false;
     for (std::size_t at = 12; at + 8 <= b.size();) {
         const std::string id = b.substr(at, 4);
-        std::size_t size = U32(b, at + 4);
+        const std::size_t size = U32(b, at + 4);
         const std::size_t body = at + 8;
-        // espeak-ng writing to a pipe cannot go back to fill in the sizes: "unknown" means
-        // "to the end of the file".
-        if (size == 0xFFFFFFFFu || size == 0x7FFFFFFFu || body + size > b.size())
-            size = b.size() - body;
+        if (body + size > b.size()) return w;
         if (id == "fmt ") {
             w.channels = static_cast<unsigned char>(b[body + 2]);
             w.rate = static_cast<int>(U32(b, body + 4));
@@ -56,10 +58,11 @@ Wav ReadWav(const std::string& b) {
             for (std::size_t i = body; i + 1 < body + size; i += 2)
                 w.samples.push_back(static_cast<int16_t>(
                     static_cast<unsigned char>(b[i]) | (static_cast<unsigned char>(b[i + 1]) << 8)));
-            w.ok = w.channels > 0;
+            data = true;
         }
         at = body + size + (size % 2);
     }
+    w.ok = data && w.channels > 0;
     return w;
 }
 
@@ -84,14 +87,19 @@ class SayCommand : public ::testing::Test {
         if (path) env["PATH"] = path;
         return test::RunProgram(KESTRUNE_BINARY, args, {.env = env});
     }
-    // A stand-in espeak-ng in `bin` that writes its arguments, one per line, to `log` and a
-    // short WAV file to standard output.
+    // A stand-in espeak-ng in `bin` that writes its arguments, one per line, to `log` (the
+    // file after -w as "FILE", after checking that it is a temporary file beside the WAV file
+    // asked for) and a short WAV file into that file.
     std::string FakeEspeak() {
-        const std::string script = "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> " +
-                                   test::ShellQuote(log) +
-                                   "; done\necho --- >> " + test::ShellQuote(log) +
-                                   "\nprintf 'RIFF\\044\\0\\0\\0WAVEfmt \\020\\0\\0\\0\\001\\0\\001\\0"
-                                   "\\042\\126\\0\\0\\104\\254\\0\\0\\002\\0\\020\\0data\\0\\0\\0\\0'\n";
+        const std::string script =
+            "#!/bin/sh\nout=\nwhile [ $# -gt 0 ]; do a=$1; shift\n"
+            "  if [ \"$a\" = -w ]; then out=$1; shift\n"
+            "    case $out in " + test::ShellQuote(out.path()) + "/*.wav.????????????.tmp) a='-w\nFILE';;"
+            " *) a=\"-w\nUNEXPECTED $out\";; esac; fi\n"
+            "  printf '%s\\n' \"$a\" >> " + test::ShellQuote(log) + "\ndone\necho --- >> " +
+            test::ShellQuote(log) +
+            "\n[ -n \"$out\" ] && printf 'RIFF\\044\\0\\0\\0WAVEfmt \\020\\0\\0\\0\\001\\0\\001\\0"
+            "\\042\\126\\0\\0\\104\\254\\0\\0\\002\\0\\020\\0data\\0\\0\\0\\0' > \"$out\"\nexit 0\n";
         WriteBytes(bin.file("espeak-ng"), script);
         ::chmod(bin.file("espeak-ng").c_str(), 0755);
         return bin.path() + ":/usr/bin:/bin";
@@ -132,7 +140,7 @@ TEST_F(SayCommand, HandsTheVoiceItsOwnPinyin) {
         std::filesystem::remove(log);
         const test::ProgramRun run = Say({"--wav", out.file("x.wav"), r.text}, path.c_str());
         EXPECT_EQ(run.code, 0) << r.text << ": " << run.err;
-        EXPECT_EQ(ReadBytes(log), std::string("-v\ncmn-latn-pinyin\n--stdout\n") + r.spoken +
+        EXPECT_EQ(ReadBytes(log), std::string("-v\ncmn-latn-pinyin\n-w\nFILE\n--\n") + r.spoken +
                                       "\n---\n")
             << r.text;
     }
@@ -180,6 +188,23 @@ TEST_F(SayCommand, AFailingVoiceLeavesNoFile) {
     EXPECT_EQ(r.err, "no voice\nkestrune say: ERROR: The speech program espeak-ng failed!\n" +
                          bin.file("espeak-ng") + ": ended with exit code 3\n");
     EXPECT_FALSE(std::filesystem::exists(out.file("x.wav")));
+    EXPECT_EQ(TemporariesOf(out.file("x.wav")), std::vector<std::string>{});
+
+    // A voice that ends well but writes no WAV file (or a cut one): the old file stays.
+    WriteBytes(out.file("x.wav"), "old bytes");
+    for (const char* written : {"", "RIFF", "RIFF\\377\\0\\0\\0WAVEfmt \\020\\0\\0\\0\\001\\0\\001\\0"
+                                            "\\042\\126\\0\\0\\104\\254\\0\\0\\002\\0\\020\\0data\\0\\0\\0\\0"}) {
+        WriteBytes(bin.file("espeak-ng"),
+                   std::string("#!/bin/sh\nwhile [ \"$1\" != -w ]; do shift; done\nprintf '") +
+                       written + "' > \"$2\"\n");
+        const test::ProgramRun cut = Say({"--wav", out.file("x.wav"), "ni3"}, path.c_str());
+        EXPECT_EQ(cut.code, 2) << written;
+        EXPECT_EQ(cut.err.rfind("kestrune say: " + bin.file("espeak-ng") + " gave no WAV audio (", 0),
+                  0u)
+            << cut.err;
+        EXPECT_EQ(ReadBytes(out.file("x.wav")), "old bytes") << written;
+        EXPECT_EQ(TemporariesOf(out.file("x.wav")), std::vector<std::string>{});
+    }
 }
 
 TEST(WordsCommand, ExportsAndListsWithTheDamagedLinesNamed) {

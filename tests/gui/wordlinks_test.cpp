@@ -105,7 +105,7 @@ class WordLinksTest : public QObject {
         QFile::remove(argsLog());
         Search(*w, "绿色");
         QVERIFY(ClickElement(w->pageView(), "a[href^=\"kestrune:say\"]"));
-        QTRY_COMPARE_WITH_TIMEOUT(ReadBytes(argsLog()), QByteArray("-v\ncmn-latn-pinyin\nlv4 se4\n"),
+        QTRY_COMPARE_WITH_TIMEOUT(ReadBytes(argsLog()), QByteArray("-v\ncmn-latn-pinyin\n--\nlv4 se4\n"),
                                   5000);
         QTRY_VERIFY(!w->wordActions()->isSpeaking());
     }
