@@ -171,5 +171,5 @@ report warm 250 "$work/warm"
 echo "with a drag of 0.5 s (the recognizer starts when the screen freezes and loads its models"
 echo "while the user drags):"
 report idle 500 "$work/idle-drag"
-echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc --all) cores"
 import -window root "$work/last.png" 2>/dev/null || true
