@@ -246,6 +246,7 @@ int RunOcrCommand(const std::vector<std::string>& args, const CommandContext& ct
                 err << "kestrune ocr: " << why << '\n' << std::flush;
                 return 2;
             }
+            engine->Preload();
         }
         const OcrResult r = engine->Recognize(bytes, countWords);
         switch (r.status) {

@@ -1,6 +1,7 @@
 // The recognizer: its text rules, the image reading with every bad input refused by its
 // reason, the preparation, and rendered images read back exactly through the module that
 // "kestrune ocr" loads.
+#include <unistd.h>
 #include <zlib.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "base/bytefile.h"
 #include "base/paths.h"
 #include "base/text.h"
+#include "charinfo/s2t.h"
 #include "cli/cli_ocr.h"
 #include "ocr/ocrengine.h"
 #include "ocr/ocrimage.h"
@@ -288,6 +290,45 @@ TEST(OcrModule, MissingModelsNameTheirPackages) {
                             "packages tesseract-ocr-chi-sim tesseract-ocr-chi-tra");
     // A bad image is still told as such.
     EXPECT_EQ(engine->Recognize("GIF89a", {}).status, OcrStatus::BadImage);
+}
+
+TEST(OcrModule, PreloadKeepsTheModelsThatLoad) {
+    // Loaded side by side: one model that loads, one file that is no model, one missing.
+    const std::vector<std::pair<const char*, const char*>> setups = {
+        {"chi_sim", "broken"}, {"broken", "chi_tra"}, {"chi_sim", nullptr}, {nullptr, "chi_tra"}};
+    for (const auto& [sim, tra] : setups) {
+        TempDir models;
+        const auto place = [&](const char* what, const char* name) {
+            if (what == nullptr) return;
+            const std::string file = models.file(std::string(name) + ".traineddata");
+            if (std::string(what) == "broken")
+                test::WriteBytes(file, "not a model");
+            else
+                ASSERT_EQ(::symlink((OcrModelFolder(std::getenv("TESSDATA_PREFIX")) + "/" + what +
+                                     ".traineddata").c_str(),
+                                    file.c_str()),
+                          0);
+        };
+        place(sim, "chi_sim");
+        place(tra, "chi_tra");
+        std::string error;
+        std::unique_ptr<OcrEngine> engine = LoadOcrEngine(BinFolder(), models.path(), error);
+        ASSERT_NE(engine, nullptr) << error;
+        engine->Preload();
+        engine->Preload();  // again: nothing more to load
+        const OcrResult r = engine->Recognize(TestImage("normal.png"), CounterOf({u"今天"}));
+        EXPECT_EQ(r.status, OcrStatus::Text) << r.reason;
+        EXPECT_EQ(ToSimplifiedText(Utf8ToUtf16(r.text), true), u"今天天气很好")
+            << (sim ? sim : "-") << " " << (tra ? tra : "-");
+    }
+    // Neither loads: the models are missing, as without Preload.
+    TempDir models;
+    test::WriteBytes(models.file("chi_sim.traineddata"), "");
+    std::string error;
+    std::unique_ptr<OcrEngine> engine = LoadOcrEngine(BinFolder(), models.path(), error);
+    ASSERT_NE(engine, nullptr) << error;
+    engine->Preload();
+    EXPECT_EQ(engine->Recognize(TestImage("normal.png"), {}).status, OcrStatus::NoModels);
 }
 
 TEST(OcrModule, NotFoundSaysWhereItLooked) {
