@@ -11,7 +11,7 @@ PACKAGES=(
   nlohmann-json3-dev zlib1g-dev xz-utils
   libzinnia-dev tegaki-zinnia-simplified-chinese
   libtesseract-dev libleptonica-dev
-  tesseract-ocr-chi-sim tesseract-ocr-chi-tra tesseract-ocr-chi-sim-vert tesseract-ocr-chi-tra-vert
+  tesseract-ocr-chi-sim tesseract-ocr-chi-tra
   tesseract-ocr python3-pil fonts-arphic-uming
   dbus-daemon python3-dbus python3-gi
   xvfb xauth xdotool imagemagick x11-utils trayer

@@ -63,14 +63,12 @@ std::string OcrModelFolder(const char* tessdataPrefix);
 
 // The model files the recognizer uses and the Debian package of each.
 struct OcrModel {
-    const char* name;     // "chi_sim", "chi_tra", "chi_sim_vert", "chi_tra_vert"
+    const char* name;     // "chi_sim", "chi_tra"
     const char* package;  // "tesseract-ocr-chi-sim", ...
 };
 inline constexpr OcrModel kOcrModels[] = {
     {"chi_sim", "tesseract-ocr-chi-sim"},
     {"chi_tra", "tesseract-ocr-chi-tra"},
-    {"chi_sim_vert", "tesseract-ocr-chi-sim-vert"},
-    {"chi_tra_vert", "tesseract-ocr-chi-tra-vert"},
 };
 
 // How a region is read, from its shape and the text lines found in it.

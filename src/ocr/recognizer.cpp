@@ -143,7 +143,6 @@ OcrResult Recognizer::Recognize(std::string_view bytes, const OcrWordCounter& co
         result.status = OcrStatus::NoModels;
         std::string files, packages;
         for (const OcrModel& m : kOcrModels) {
-            if (std::string(m.name).find("_vert") != std::string::npos) continue;
             files += std::string(files.empty() ? "" : ", ") + m.name + ".traineddata";
             packages += std::string(packages.empty() ? "" : " ") + m.package;
         }
