@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "app/speechtext.h"
+#include "base/text.h"
 
 namespace kes {
 
@@ -19,47 +20,6 @@ constexpr std::string_view kMutedSpeakerSvg =
     "<svg width=\"14\" height=\"14\" viewBox=\"0 0 16 16\" style=\"vertical-align:middle;\">"
     "<path d=\"M1 6h3l5-4v12l-5-4H1z\" fill=\"#aaaaaa\"/>"
     "<path d=\"M11 5l4 6M15 5l-4 6\" stroke=\"#aaaaaa\" stroke-width=\"1.4\"/></svg>";
-
-bool IsUnreserved(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
-std::string PercentEncoded(std::string_view text) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : text) {
-        if (IsUnreserved(c)) {
-            out += c;
-        } else {
-            const auto b = static_cast<unsigned char>(c);
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        }
-    }
-    return out;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string PercentDecoded(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-            HexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 std::string AddHref(std::size_t dict, int32_t offset) {
     return "kestrune:add?dict=" + std::to_string(dict) + "&amp;at=" + std::to_string(offset);
@@ -124,8 +84,11 @@ EntryLink EntryLinkOf(std::string_view url) {
     const std::string_view query = url.substr(question + 1);
     std::string_view value;
     if (action == "say" && QueryValue(query, "text", value)) {
-        link.Text = PercentDecoded(value);
-        if (!link.Text.empty()) link.What = EntryLink::Kind::Say;
+        std::optional<std::string> text = PercentDecoded(value);
+        if (text && !text->empty()) {
+            link.Text = std::move(*text);
+            link.What = EntryLink::Kind::Say;
+        }
     } else if (action == "add") {
         std::string_view dict, at;
         if (QueryValue(query, "dict", dict) && QueryValue(query, "at", at) &&

@@ -324,21 +324,7 @@ PagePinyin PagePinyinOf(std::string_view choice, std::string_view toneColors) {
 }
 
 std::string SearchLinkHref(std::u16string_view word) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string href = "kestrune:search?";
-    for (unsigned char c : Utf16ToUtf8(word)) {
-        const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
-                                c == '~';
-        if (unreserved) {
-            href += static_cast<char>(c);
-        } else {
-            href += '%';
-            href += kHex[c >> 4];
-            href += kHex[c & 15];
-        }
-    }
-    return href;
+    return "kestrune:search?" + PercentEncoded(Utf16ToUtf8(word));
 }
 
 std::optional<std::u16string> SearchWordOfLink(std::string_view href) {
@@ -349,26 +335,11 @@ std::optional<std::u16string> SearchWordOfLink(std::string_view href) {
         const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
         if (lower != kPrefix[i]) return std::nullopt;
     }
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        return -1;
-    };
-    std::string bytes;
-    for (std::size_t i = kPrefix.size(); i < href.size(); ++i) {
-        if (href[i] != '%') {
-            bytes += href[i];
-            continue;
-        }
-        if (i + 2 >= href.size() || hex(href[i + 1]) < 0 || hex(href[i + 2]) < 0)
-            return std::nullopt;
-        bytes += static_cast<char>(hex(href[i + 1]) * 16 + hex(href[i + 2]));
-        i += 2;
-    }
+    const std::optional<std::string> bytes = PercentDecoded(href.substr(kPrefix.size()));
+    if (!bytes) return std::nullopt;
     std::u16string word;
     std::size_t bad = 0;
-    if (!Utf8ToUtf16Strict(bytes, word, bad) || word.empty()) return std::nullopt;
+    if (!Utf8ToUtf16Strict(*bytes, word, bad) || word.empty()) return std::nullopt;
     return word;
 }
 

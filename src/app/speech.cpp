@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/filesystem.h"
 #include "base/lines.h"
 #include "base/text.h"
 
@@ -67,25 +68,8 @@ std::optional<std::u16string> PinyinToSpeak(const Registry& reg, std::u16string_
     return writer.pinyin_;
 }
 
-std::string FindProgram(std::string_view name, const char* path) {
-    if (name.empty() || path == nullptr) return {};
-    std::string_view rest(path);
-    while (true) {
-        const std::size_t colon = rest.find(':');
-        std::string folder(rest.substr(0, colon));
-        if (folder.empty()) folder = ".";
-        const std::string candidate = folder + "/" + std::string(name);
-        struct stat st {};
-        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        if (colon == std::string_view::npos) return {};
-        rest.remove_prefix(colon + 1);
-    }
-}
-
 std::string FindSpeechProgram() {
-    return FindProgram(kSpeechProgram, std::getenv("PATH"));
+    return FindOnPath(kSpeechProgram, std::getenv("PATH"));
 }
 
 std::vector<std::string> SpeechArguments(const std::string& text, const std::string& wavFile) {

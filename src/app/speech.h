@@ -28,10 +28,7 @@ inline constexpr char kSpeechMissingMessage[] =
 std::optional<std::u16string> PinyinToSpeak(const Registry& reg, std::u16string_view text,
                                             const SearchOptions& options, std::string& error);
 
-// The file `name` in the first folder of `path` (a PATH value, folders separated by ":")
-// where it is an executable regular file; empty when there is none.
-std::string FindProgram(std::string_view name, const char* path);
-// The same for espeak-ng on this process's PATH.
+// espeak-ng on this process's PATH (base/filesystem.h FindOnPath); empty when it is not there.
 std::string FindSpeechProgram();
 
 // The arguments after the program name: the voice, with a `wavFile` the WAV audio written into

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <string_view>
 
 #include "base/dostime.h"
 #include "base/ioerror.h"
@@ -84,6 +85,27 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
     ::closedir(dir);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+bool IsExecutableFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string FindOnPath(const std::string& name, const char* pathVariable) {
+    if (name.empty() || pathVariable == nullptr) return {};
+    std::string_view rest(pathVariable);
+    while (true) {
+        const std::size_t colon = rest.find(':');
+        const std::string_view dir = rest.substr(0, colon);
+        if (!dir.empty() && dir[0] == '/') {
+            const std::string candidate = JoinPath(std::string(dir), name);
+            if (IsExecutableFile(candidate)) return candidate;
+        }
+        if (colon == std::string_view::npos) return {};
+        rest.remove_prefix(colon + 1);
+    }
 }
 
 }  // namespace kes

@@ -24,6 +24,13 @@ int64_t FileUnixTime(const std::string& path);
 // Sets a file's last-write time (used by tests and tools); throws IoError.
 void SetFileUnixTime(const std::string& path, int64_t unixTime);
 bool RemoveFile(const std::string& path);
+// True for an existing regular file (links followed) that this process may run.
+bool IsExecutableFile(const std::string& path);
+// The program `name` in the first folder of `pathVariable` (a PATH value, folders separated by
+// ":") where it is an executable regular file; empty when there is none. Relative folders (and
+// empty ones, which mean the current folder) are skipped: a program is never taken from
+// wherever the process happens to stand.
+std::string FindOnPath(const std::string& name, const char* pathVariable);
 // The names of the files in a folder whose name ends with `suffix` (letter case ignored),
 // sorted by name so that the listing order is stable.
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& suffix);

@@ -2,6 +2,7 @@
 // numeric character references.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,12 @@ std::u16string ReplaceAllNoCase(std::u16string_view s, std::u16string_view patte
                                 std::u16string_view replacement);
 std::string ReplaceAllNoCaseA(std::string_view s, std::string_view pattern,
                               std::string_view replacement);
+
+// `bytes` for a link: every byte but RFC 3986's unreserved characters (ASCII letters, digits,
+// "-", ".", "_", "~") written as "%" and two upper-case hex digits.
+std::string PercentEncoded(std::string_view bytes);
+// The bytes of a percent-encoded `text`; nothing when a "%" is not followed by two hex digits.
+std::optional<std::string> PercentDecoded(std::string_view text);
 
 // Shorthand for ASCII literals as wide strings.
 std::u16string U(std::string_view ascii);

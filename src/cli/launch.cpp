@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "app/viewerargs.h"
+#include "base/filesystem.h"
 #include "base/paths.h"
 
 extern char** environ;
@@ -21,12 +22,6 @@ namespace {
 
 bool Set(const char* v) {
     return v != nullptr && *v != '\0';
-}
-
-bool IsExecutableFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
 }
 
 // A null-terminated argv over `args` (which must outlive it).

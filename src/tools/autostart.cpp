@@ -25,29 +25,6 @@ bool IsAbsolute(const char* path) {
     return path != nullptr && path[0] == '/';
 }
 
-bool IsExecutableFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
-}
-
-// The first executable `name` in the folders of `pathVariable`; relative folders (and empty
-// ones, which mean the current folder) are skipped, as a log-in session has no useful one.
-std::string FindOnPath(const char* pathVariable, const std::string& name) {
-    if (pathVariable == nullptr) return {};
-    std::string_view rest(pathVariable);
-    while (true) {
-        const size_t colon = rest.find(':');
-        const std::string_view dir = rest.substr(0, colon);
-        if (!dir.empty() && dir[0] == '/') {
-            const std::string candidate = JoinPath(std::string(dir), name);
-            if (IsExecutableFile(candidate)) return candidate;
-        }
-        if (colon == std::string_view::npos) return {};
-        rest.remove_prefix(colon + 1);
-    }
-}
-
 std::string EscapeString(const std::string& value) {
     std::string out;
     for (char c : value) {
@@ -100,7 +77,7 @@ std::string AutostartCommand(const std::string& entryPath, const char* pathVaria
                              const char* kestruneHome) {
     std::string program = kProgramName;
     if (!entryPath.empty()) {
-        const std::string onPath = FindOnPath(pathVariable, kProgramName);
+        const std::string onPath = FindOnPath(kProgramName, pathVariable);
         if (onPath.empty() || !SameFileAs(onPath, entryPath))
             program = QuoteExecArgument(entryPath);
     }

@@ -1,10 +1,9 @@
-// Hearing a word: what the voice is given for stored pinyin, which text is spoken as it is, the
-// program found on PATH; and the links beside the pinyin: their HTML, what a click asks for,
+// Hearing a word: what the voice is given for stored pinyin, which text is spoken as it is; and
+// the links beside the pinyin: their HTML, what a click asks for,
 // and the page after "Add to my words".
 #include "app/speech.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "app/entrylinks.h"
 #include "app/pagewriter.h"
@@ -14,9 +13,7 @@
 namespace kes {
 namespace {
 
-using test::TempDir;
 using test::W;
-using test::WriteBytes;
 
 TEST(SpeechText, IsWhatTheVoiceReads) {
     const struct {
@@ -72,19 +69,6 @@ TEST(IsTonedPinyin, OnlyPinyinWithTonesIsSpokenAsItStands) {
     };
     for (const auto& r : rows)
         EXPECT_EQ(IsTonedPinyin(W(r.text)), r.toned) << r.text;
-}
-
-TEST(FindProgram, TakesTheFirstExecutableFileOnThePath) {
-    TempDir a, b, c;
-    WriteBytes(a.file("espeak-ng"), "#!/bin/sh\n");  // not executable
-    ::mkdir(b.file("espeak-ng").c_str(), 0755);      // a folder
-    WriteBytes(c.file("espeak-ng"), "#!/bin/sh\n");
-    ::chmod(c.file("espeak-ng").c_str(), 0755);
-    const std::string path = a.path() + "::" + b.path() + ":" + c.path();
-    EXPECT_EQ(FindProgram("espeak-ng", path.c_str()), c.file("espeak-ng"));
-    EXPECT_EQ(FindProgram("espeak-ng", a.path().c_str()), "");
-    EXPECT_EQ(FindProgram("espeak-ng", nullptr), "");
-    EXPECT_EQ(FindProgram("", c.path().c_str()), "");
 }
 
 TEST(SpeechArguments, NameTheVoiceAndNeverTheCharacters) {
@@ -167,7 +151,7 @@ TEST(EntryLinkOf, TellsWhatAClickAsksFor) {
     for (const char* bad :
          {"kestrune:add?dict=2", "kestrune:add?dict=x&at=1", "kestrune:add?dict=1&at=-5",
           "kestrune:add?dict=1&at=12x", "kestrune:say?text=", "kestrune:say", "https://x.org/?a",
-          "kestrune:delete?dict=1&at=2", ""})
+          "kestrune:delete?dict=1&at=2", "kestrune:say?text=ni%G3", "kestrune:say?text=ni%3", ""})
         EXPECT_EQ(EntryLinkOf(bad).What, EntryLink::Kind::None) << bad;
 }
 

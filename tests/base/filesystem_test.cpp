@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <ctime>
+#include <filesystem>
 
 #include "base/dostime.h"
 #include "base/ioerror.h"
@@ -13,6 +16,25 @@ namespace {
 
 using test::TempDir;
 using test::WriteBytes;
+
+TEST(FindOnPath, TakesTheFirstExecutableFileInAnAbsoluteFolder) {
+    TempDir a, b, c;
+    WriteBytes(a.file("espeak-ng"), "#!/bin/sh\n");  // not executable
+    ::mkdir(b.file("espeak-ng").c_str(), 0755);      // a folder
+    WriteBytes(c.file("espeak-ng"), "#!/bin/sh\n");
+    ::chmod(c.file("espeak-ng").c_str(), 0755);
+    const std::string path = a.path() + "::" + b.path() + ":" + c.path();
+    EXPECT_EQ(FindOnPath("espeak-ng", path.c_str()), c.file("espeak-ng"));
+    EXPECT_EQ(FindOnPath("espeak-ng", a.path().c_str()), "");
+    EXPECT_EQ(FindOnPath("espeak-ng", nullptr), "");
+    EXPECT_EQ(FindOnPath("", c.path().c_str()), "");
+    EXPECT_TRUE(IsExecutableFile(c.file("espeak-ng")));
+    EXPECT_FALSE(IsExecutableFile(a.file("espeak-ng")));
+    EXPECT_FALSE(IsExecutableFile(b.file("espeak-ng")));
+    // A relative folder (or an empty one, the current folder) is never searched.
+    const std::string relative = std::filesystem::relative(c.path()).string() + "::" + a.path();
+    EXPECT_EQ(FindOnPath("espeak-ng", relative.c_str()), "");
+}
 
 TEST(FileSystem, DosTimeOfAKnownLocalTime) {
     struct tm t = {};
